@@ -1,0 +1,61 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chips/ChipGeometry.h"
+
+namespace kestrel::chips {
+
+// One catalogue entry as raw text in fixed slots, no terminators of their own: a text
+// shorter than its slot is followed by a zero byte, a full one runs into the next slot.
+struct ChipRecord {
+  char name[15];
+  char flashPageCountText[5];
+  char flashPageWordsText[4];
+  char eepromPageCountText[5];
+  char eepromPageBytesText[4];
+};
+static_assert(sizeof(ChipRecord) == 33);
+
+inline constexpr std::uint32_t kCatalogueCapacity = 200;
+
+struct ChipCatalogue {
+  std::array<ChipRecord, kCatalogueCapacity> records{};  // zero-filled
+  std::uint32_t recordCount = 0;
+  std::vector<std::string> warnings;  // one plain line per kind of input the loader cut or dropped
+};
+
+// Parses "chip.txt" bytes: records of five fields ended by '|', ':', '|', ':', '<'. No byte
+// is skipped or trimmed, so a line break after '<' starts the next name. Fields longer than
+// their slot are cut (a name to 14 bytes, so it stays terminated); records past 200 and a
+// trailing partial record are dropped; each with one warning.
+ChipCatalogue ParseChipCatalogue(std::string_view bytes);
+
+// Where "chip.txt" is looked for: the working directory, the installed data folder, then
+// beside the executable.
+std::vector<std::string> CatalogueSearchPaths(const std::string& executableDir);
+
+struct CatalogueLoad {
+  bool loaded = false;
+  std::string path;                   // the file read
+  std::vector<std::string> searched;  // every path tried
+  std::string error;                  // plain report when nothing could be read
+};
+
+// Reads the first readable file of `paths` into `catalogue`.
+CatalogueLoad LoadChipCatalogue(const std::vector<std::string>& paths, ChipCatalogue& catalogue);
+
+// Sets `geometry` from entry `index`, as a pick in the chip list does: the last byte of each
+// numeric slot is zeroed, then each text is converted as atoi does (page sizes keep their
+// low 8 bits). An index outside the catalogue changes nothing and returns false.
+bool SelectChip(ChipCatalogue& catalogue, int index, ChipGeometry& geometry);
+
+// The entry's name as stored (GBK bytes up to the first zero) and as UTF-8 for display.
+std::string RawChipName(const ChipRecord& record);
+std::string DisplayChipName(const ChipRecord& record);
+
+}  // namespace kestrel::chips

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "image/ImagePorts.h"
+
+namespace kestrel::control {
+
+// The list control of the log page, addressed by explicit index so that nothing sorts it.
+class LogListPort {
+ public:
+  virtual ~LogListPort() = default;
+  virtual void InsertLine(int index, const std::string& text) = 0;
+  virtual void SelectLine(int index) = 0;  // and scroll it into view
+  virtual void ResetLines() = 0;
+};
+
+// The activity log: lines in the order written, the running count, the time stamp.
+class ActivityLog : public image::LogSink {
+ public:
+  ActivityLog(LogListPort& list, image::PageSwitch& pages) : list_(list), pages_(pages) {}
+
+  void AppendLog(const std::string& text) override;      // log page to front, insert, select
+  void InsertLogLine(const std::string& text) override;  // insert only
+  void ClearLog();
+
+  int logLineCount = 0;  // lines in the list, and the index of the next one
+
+ private:
+  LogListPort& list_;
+  image::PageSwitch& pages_;
+};
+
+// The pattern formatted with `time` by strftime, "%X" read as "%H:%M:%S" so that the stamp
+// keeps its form under any locale.
+std::string FormatTimeStamped(std::string_view pattern, const std::tm& time);
+std::tm LocalTimeNow();
+
+}  // namespace kestrel::control

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstdarg>
+#include <string>
+
+// Every text the program shows: log lines, field patterns, message boxes, captions.
+// Patterns that begin with the time stamp are formatted by FormatTimeStamped.
+namespace kestrel::texts {
+
+// printf into a std::string.
+std::string Printf(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+
+inline constexpr char kProgramName[] = "Kestrel";
+inline constexpr char kMakerLine[] = "作者：Quintavel 工作室  联系：support@quintavel.example";
+
+// Status dispatcher lines.
+inline constexpr char kReadyLine[] = "〖%y/%m/%d %X〗 编程器:就绪.";
+inline constexpr char kUnlockedLine[] = "〖%y/%m/%d %X〗 解锁OK";
+inline constexpr char kErasedLine[] = "〖%y/%m/%d %X〗 擦除OK";
+inline constexpr char kSignatureReadLine[] = "〖%y/%m/%d %X〗 ID读取OK";
+inline constexpr char kCalibrationReadLine[] = "〖%y/%m/%d %X〗 标定字节读取OK";
+inline constexpr char kFuseLockReadLine[] = "〖%y/%m/%d %X〗 熔丝与锁定位读取OK";
+inline constexpr char kFusesWrittenLine[] = "〖%y/%m/%d %X〗 熔丝位编程OK";
+inline constexpr char kLockWrittenLine[] = "〖%y/%m/%d %X〗 锁定位编程OK";
+inline constexpr char kFlashWrittenLine[] = "〖%y/%m/%d %X〗 FLASH编程OK";
+inline constexpr char kEepromWrittenLine[] = "〖%y/%m/%d %X〗 EEPROM编程OK";
+inline constexpr char kCommunicationErrorLine[] = "〖%y/%m/%d %X〗 通讯出错.";
+inline constexpr char kReceiveTimeoutLine[] = "〖%y/%m/%d %X〗 编程器接收数据超时.";
+inline constexpr char kFlashReadLine[] = "〖%y/%m/%d %X〗 FLASH读取OK，显示在FLASH窗口页";
+inline constexpr char kEepromReadLine[] = "〖%y/%m/%d %X〗 EEPROM读取OK，显示在EEPROM窗口页";
+inline constexpr char kOtherReasonLine[] = "〖%y/%m/%d %X〗 其它原因";
+
+// Field patterns; the dispatcher upper-cases the result.
+inline constexpr char kThreeBytePattern[] = "%02x：%02x：%02x";
+inline constexpr char kFourBytePattern[] = "%02x：%02x：%02x：%02x";
+
+// Operation queue.
+inline constexpr char kFlashWriteStartLine[] = "〖%y/%m/%d %X〗 FLASH编程开始";
+inline constexpr char kFlashReadStartLine[] = "〖%y/%m/%d %X〗 FLASH读取开始";
+inline constexpr char kEepromWriteStartLine[] = "〖%y/%m/%d %X〗 EEPROM编程开始";
+inline constexpr char kEepromReadStartLine[] = "〖%y/%m/%d %X〗 EEPROM读取开始";
+inline constexpr char kBusyLine[] = "编程器忙，稍后再操作";
+
+// Image files.
+inline constexpr char kFlashBinTruncatedLine[] = "二进制文件超过所选器件FLASH大小，已被截取";
+inline constexpr char kEepromBinTruncatedLine[] = "二进制文件超过所选器件EEPROM大小，已被截取";
+inline constexpr char kOpenedFilePrefix[] = "读入文件 ";
+inline constexpr char kOpenedToFlashPage[] = " 到FLASH窗口页";
+inline constexpr char kOpenedToEepromPage[] = " 到EEPROM窗口页";
+inline constexpr char kOpenedCountPattern[] = "【%6d字节】.";
+inline constexpr char kFlashSavedLine[] = "FLASH窗口中数据保存到文件 ：";
+inline constexpr char kEepromSavedLine[] = "EEPROM窗口中数据保存到文件 ：";
+inline constexpr char kSavedCountPattern[] = "%6d字节";
+inline constexpr char kFlashHexTooLarge[] = "打开的FLASH大于所选器件的FLASH大小，转换失败";
+inline constexpr char kEepromHexTooLarge[] = "打开的EEPROM大于所选器件的EEPROM大小，转换失败";
+// Our own reports of what the image operations refuse; plain lines.
+inline constexpr char kHexRefusedPattern[] = "文件 %s 未读入：%s";          // name, reader text
+inline constexpr char kFileUnreadablePattern[] = "无法读取文件 %s：%s";      // path, reason
+inline constexpr char kUnknownExtensionPattern[] = "文件 %s 的类型不能读入%s窗口页（可用：%s）";
+inline constexpr char kSaveFailedPattern[] = "保存文件 %s 失败：%s；原有文件未改动";
+
+// Verify report.
+inline constexpr char kFlashVerifyBegin[] = "-------------------FLASH效验开始------------------";
+inline constexpr char kFlashVerifyEnd[] = "-------------------FLASH效验结束------------------";
+inline constexpr char kEepromVerifyBegin[] = "-------------------EEPROM效验开始------------------";
+inline constexpr char kEepromVerifyEnd[] = "-------------------EEPROM效验结束------------------";
+inline constexpr char kVerifyLengthMismatch[] = "数据总数不同！！！";
+inline constexpr char kVerifyDifferencePattern[] = "〖%06d〗地址：【%05x】写：%02x  读：%02x";
+inline constexpr char kVerifyCountPattern[] = "共发现%6d个单元不对!";
+
+// Engine refusals and link failures; plain lines.
+inline constexpr char kFuseTextInvalidPattern[] =
+    "熔丝位文本“%s”无效：需要6个十六进制数字（低 高 扩），未写入";
+inline constexpr char kLockTextInvalidPattern[] = "锁定位文本“%s”无效：需要2个十六进制数字，未写入";
+inline constexpr char kEepromPageTooLongPattern[] =
+    "所选器件的EEPROM页为%d字节，编程器每页只能传送4字节，EEPROM编程未进行";
+inline constexpr char kGeometryRefusedPattern[] = "所选器件的%s参数无效（%s），%s未进行";
+inline constexpr char kNoProgrammerOpen[] = "编程器未连接";
+inline constexpr char kLinkFailurePattern[] = "通讯失败：%s，libusb 错误 %d（%s）";
+inline constexpr char kShortTransferPattern[] = "通讯失败：%s，只传送了%d字节（应为%d字节）";
+inline constexpr char kAccessDeniedPattern[] =
+    "无法访问编程器（权限不足）。请安装 udev 规则，然后重新插入编程器：%s";
+inline constexpr char kUdevRuleCommand[] =
+    "sudo install -m 0644 /usr/share/kestrel/60-kestrel-vorne-pgr.rules /etc/udev/rules.d/ && "
+    "sudo udevadm control --reload-rules && sudo udevadm trigger --subsystem-match=usb";
+
+// Start-up and discovery.
+inline constexpr char kInsertProgrammer[] = "\t请插入编程器!";
+inline constexpr char kCatalogueMissingPattern[] = "找不到器件列表 chip.txt，已查找：%s";
+
+// Windows.
+inline constexpr char kDialogCaption[] = "AVR串并行编程器VUSB正式版";
+inline constexpr char kAboutCaption[] = "关于 Kestrel";
+inline constexpr char kAboutMenuEntry[] = "关于 Kestrel(&A)...";
+inline constexpr char kAboutProduct[] = "AVR并行编程器解锁器USB版";
+inline constexpr char kAboutOk[] = "确定";
+
+// The text of the no-programmer message box: the request and the maker line.
+std::string InsertProgrammerMessage();
+
+}  // namespace kestrel::texts

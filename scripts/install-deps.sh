@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs from Debian's packages whatever Kestrel needs to build, test and run.
+# Idempotent: quiet and quick when everything is already there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-svg-dev libqt6svg6
+  libusb-dev libudev-dev libasound2-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  fonts-wqy-microhei xvfb xauth
+  desktop-file-utils appstream
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$package")
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
