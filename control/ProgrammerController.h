@@ -36,6 +36,10 @@ class ProgrammerController : private device::NoteSink {
   // A USB device arrived: discovery now, or once the running transfer has ended.
   void OnDeviceArrival();
 
+  // The busy guard of every operation button: while an operation runs, logs the busy line,
+  // sounds the error beep and returns true.
+  bool RefuseWhileBusy();
+
   void RunNextOperation();
   void OnProgrammerStatus(std::uint32_t code, std::uint32_t argument);
 
