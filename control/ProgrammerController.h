@@ -17,7 +17,8 @@ namespace kestrel::control {
 // The core of the main window, without the window: the engine, the HEX reader, the pending
 // flags and the log, the scheduler that runs one operation at a time and the dispatcher that
 // turns status codes into what the front end shows. Lives on the front end's thread; the
-// status channel must deliver to OnProgrammerStatus there.
+// status channel must deliver to OnProgrammerStatus there. Construct it once the front end's
+// log list, views and tone player exist: it keeps references to them.
 class ProgrammerController : private device::NoteSink {
  public:
   ProgrammerController(device::UsbBus& bus, FrontEnd& frontEnd, device::StatusChannel& channel);
@@ -58,7 +59,11 @@ class ProgrammerController : private device::NoteSink {
   void RunAuto(const AutoSelection& boxes);
   void RunBurn();
   void HandleArrivalNow();
-  void ReportLinkFailure();
+  std::string ProgrammerMissingMessage() const;
+  void StartTransfer(device::BlockTransfer transfer, const char* startLine);
+  std::size_t FlashViewLength() const;
+  std::size_t EepromViewLength() const;
+  static std::size_t ClampedSize(std::int64_t size, std::size_t limit);
 
   FrontEnd& frontEnd_;
   device::ProgrammerLink link_;

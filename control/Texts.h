@@ -87,6 +87,11 @@ inline constexpr char kUdevRuleCommand[] =
 // Start-up and discovery.
 inline constexpr char kInsertProgrammer[] = "\t请插入编程器!";
 inline constexpr char kCatalogueMissingPattern[] = "找不到器件列表 chip.txt，已查找：%s";
+// What the catalogue loader cut or dropped; plain lines, one per kind.
+inline constexpr char kCatalogueNameCutPattern[] = "器件列表中%u个器件名超过14字节，已截断";
+inline constexpr char kCatalogueNumberCutPattern[] = "器件列表中%u个数字项超过其长度，已截断";
+inline constexpr char kCatalogueOverflowPattern[] = "器件列表超过%u个器件，其后%u个已忽略";
+inline constexpr char kCataloguePartialPattern[] = "器件列表末尾%zu字节不成完整记录，已忽略";
 
 // Windows.
 inline constexpr char kDialogCaption[] = "AVR串并行编程器VUSB正式版";
