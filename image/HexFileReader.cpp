@@ -1,0 +1,200 @@
+#include "image/HexFileReader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "control/Texts.h"
+
+namespace kestrel::image {
+namespace {
+
+// Digit values, -1 for every character that is not a hex digit.
+constexpr std::array<std::int8_t, 256> MakeDigitTable() {
+  std::array<std::int8_t, 256> table{};
+  for (auto& value : table) value = -1;
+  for (int c = '0'; c <= '9'; ++c) table[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - '0');
+  for (int c = 'a'; c <= 'f'; ++c) table[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - 'a' + 10);
+  for (int c = 'A'; c <= 'F'; ++c) table[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - 'A' + 10);
+  return table;
+}
+constexpr std::array<std::int8_t, 256> kDigit = MakeDigitTable();
+
+inline int Digit(char c) { return kDigit[static_cast<unsigned char>(c)]; }
+
+// The pair at `at`, which the caller has checked to be two hex digits.
+inline unsigned Pair(const char* at) {
+  return static_cast<unsigned>(Digit(at[0]) << 4 | Digit(at[1]));
+}
+
+constexpr std::string_view kEndRecord = ":00000001";
+constexpr std::size_t kRecordOverhead = 11;  // colon, count, address, type, checksum
+
+// One record as the walk sees it.
+struct Record {
+  unsigned count = 0;
+  unsigned address = 0;
+  char kind = 0;  // the second type digit; the first is never examined
+  const char* data = nullptr;
+  std::size_t length = 0;  // characters, colon included
+  unsigned sum = 0;        // of all its bytes, checksum included; taken by a checked walk
+};
+
+// Walks the records of `body`, hands each to `visit`, which returns a result code (0 to go
+// on), and ends at the first code that is not 0. With `kCheck` every character of a record
+// is checked and its byte sum taken first: a record cut short by the end of `body` gives
+// HexTruncatedRecord, a character that is not a hex digit HexBadDigit. Without it the
+// records must have passed a checked walk already.
+template <bool kCheck, typename Visit>
+std::int32_t WalkRecords(std::string_view body, Visit&& visit) {
+  const char* const end = body.data() + body.size();
+  const char* p = body.data();
+  // Characters between records are skipped; memchr finds the next colon far faster than a
+  // character loop.
+  while (p < end) {
+    const void* colon = std::memchr(p, ':', static_cast<std::size_t>(end - p));
+    if (colon == nullptr) break;
+    p = static_cast<const char*>(colon);
+    Record record;
+    if constexpr (kCheck) {
+      if (end - p < 3) return HexTruncatedRecord;
+      if ((Digit(p[1]) | Digit(p[2])) < 0) return HexBadDigit;
+    }
+    record.count = Pair(p + 1);
+    record.length = 2 * record.count + kRecordOverhead;
+    if constexpr (kCheck) {
+      if (static_cast<std::size_t>(end - p) < record.length) return HexTruncatedRecord;
+      unsigned sum = 0;
+      for (std::size_t i = 1; i < record.length; i += 2) {
+        const int high = Digit(p[i]);
+        const int low = Digit(p[i + 1]);
+        if ((high | low) < 0) return HexBadDigit;
+        sum += static_cast<unsigned>(high << 4 | low);
+      }
+      record.sum = sum;
+    }
+    record.address = Pair(p + 3) << 8 | Pair(p + 5);
+    record.kind = p[8];
+    record.data = p + 9;
+    const std::int32_t code = visit(record);
+    if (code != HexSuccess) return code;
+    p += record.length;
+  }
+  return HexSuccess;
+}
+
+// The bases of the address records seen so far; a segment and a linear base add up.
+struct Bases {
+  std::uint64_t segment = 0;
+  std::uint64_t linear = 0;
+
+  // Applies an address record; false when it carries no 16-bit value.
+  bool Apply(const Record& record) {
+    if (record.count < 2) return false;
+    const std::uint64_t value = Pair(record.data) << 8 | Pair(record.data + 2);
+    if (record.kind == '2') {
+      segment = value * 16;
+    } else {
+      linear = value * 65536;
+    }
+    return true;
+  }
+  std::uint64_t Of(const Record& record) const { return segment + linear + record.address; }
+};
+
+}  // namespace
+
+std::string HexResultText(std::int32_t code) {
+  switch (code) {
+    case HexSuccess: return "Success.";
+    case HexOpenError: return "Open hex file error.";
+    case HexEofError: return "Hex file eof error.";
+    case HexChecksumError: return "Hex file checksum error.";
+    case HexWrongLabel: return "Hex file wrong label.";
+    case HexWriteDestError: return "Write Dest file error.";
+    case HexDestOverflow: return "Dest buffer overflow.";
+    case HexNullLength: return "Length parameter can not be NULL";
+    case HexBinLengthSuccess: return "Get bin length Success.";
+    case HexBadDigit: return "Hex file bad digit.";
+    case HexTruncatedRecord: return "Hex file record truncated.";
+    default: return "Unknow error.";
+  }
+}
+
+bool HexFileReader::ParseHexPair(char high, char low, std::uint8_t& out) {
+  const int lowValue = Digit(low);
+  if (lowValue < 0) return false;
+  const int highValue = Digit(high);
+  if (highValue < 0) return false;
+  out = static_cast<std::uint8_t>(highValue * 16 + lowValue);
+  return true;
+}
+
+std::int32_t HexFileReader::ReadHexImage(std::string_view text, HexDestination destinationKind,
+                                         std::span<std::uint8_t> destination,
+                                         std::int64_t chipSize, MessageSink& messages) {
+  const auto finish = [this](std::int32_t code) {
+    if (code != HexSuccess) dataLength = 0;
+    resultCode = code;
+    resultText = HexResultText(code);
+    return code;
+  };
+
+  if (const void* zero = std::memchr(text.data(), 0, text.size())) {
+    text = text.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
+  }
+  const std::size_t endRecord = text.find(kEndRecord);
+  if (endRecord == std::string_view::npos || endRecord == 0) return finish(HexEofError);
+  // Records must end before the end record, which itself is never parsed.
+  const std::string_view body = text.substr(0, endRecord);
+
+  // First pass: every record checked, the extent taken over all data records.
+  std::uint64_t extent = 0;
+  Bases bases;
+  const std::int32_t checked = WalkRecords<true>(body, [&](const Record& record) -> std::int32_t {
+    if ((record.sum & 0xFF) != 0) return HexChecksumError;
+    switch (record.kind) {
+      case '0':
+        extent = std::max(extent, bases.Of(record) + record.count);
+        return HexSuccess;
+      case '2':
+      case '4':
+        return bases.Apply(record) ? HexSuccess : HexTruncatedRecord;
+      case '3':
+      case '5':
+        return HexSuccess;
+      default:
+        return HexWrongLabel;
+    }
+  });
+  if (checked != HexSuccess) return finish(checked);
+
+  const std::int64_t room =
+      std::clamp<std::int64_t>(chipSize, 0, static_cast<std::int64_t>(destination.size()));
+  if (extent > static_cast<std::uint64_t>(room)) {
+    messages.ShowMessage(destinationKind == HexDestination::Flash ? texts::kFlashHexTooLarge
+                                                                  : texts::kEepromHexTooLarge);
+    dataLength = 0;
+    return HexOpenError;
+  }
+
+  // Second pass: the records are known to be sound and to lie inside [0, extent). The
+  // destination stands in for the temporary image: its first `extent` bytes are set to the
+  // fill byte, then every data record is written in file order, later over earlier.
+  std::fill_n(destination.begin(), extent, fillByte);
+  bases = Bases{};
+  WalkRecords<false>(body, [&](const Record& record) -> std::int32_t {
+    if (record.kind == '0') {
+      std::uint8_t* out = destination.data() + bases.Of(record);
+      const char* at = record.data;
+      for (unsigned i = 0; i < record.count; ++i, at += 2) out[i] = static_cast<std::uint8_t>(Pair(at));
+    } else if (record.kind == '2' || record.kind == '4') {
+      bases.Apply(record);
+    }
+    return HexSuccess;
+  });
+  dataLength = static_cast<std::int32_t>(extent);
+  return finish(HexSuccess);
+}
+
+}  // namespace kestrel::image
