@@ -1,0 +1,82 @@
+// The reader's images against the binaries that avr-objcopy and srec_cat made from the same
+// data (scripts/make-hex-fixtures.sh).
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "ImageFakes.h"
+#include "image/HexFileReader.h"
+
+namespace kestrel::image {
+namespace {
+
+std::string ReadFixture(const std::string& name) {
+  std::ifstream in(std::string(KESTREL_TEST_DATA) + "/hex/" + name, std::ios::binary);
+  EXPECT_TRUE(in) << name;
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct Fixture {
+  const char* hex;
+  const char* binary;
+  HexDestination kind;
+};
+
+class HexFixtureTest : public ::testing::TestWithParam<Fixture> {};
+
+TEST_P(HexFixtureTest, ImageEqualsTheReferenceBinary) {
+  const Fixture& fixture = GetParam();
+  const std::string text = ReadFixture(fixture.hex);
+  const std::string binary = ReadFixture(fixture.binary);
+  ASSERT_FALSE(binary.empty());
+  const std::size_t size = fixture.kind == HexDestination::Flash ? 262144 : 65536;
+  std::vector<std::uint8_t> image(size, 0xFF);
+  HexFileReader reader;
+  testing::FakeMessages messages;
+
+  ASSERT_EQ(reader.ReadHexImage(text, fixture.kind, image, static_cast<std::int64_t>(size), messages),
+            HexSuccess);
+  EXPECT_EQ(reader.dataLength, static_cast<std::int32_t>(binary.size()));
+  std::size_t differences = 0;
+  for (std::size_t i = 0; i < binary.size(); ++i) {
+    differences += image[i] != static_cast<std::uint8_t>(binary[i]);
+  }
+  EXPECT_EQ(differences, 0u);
+  for (std::size_t i = binary.size(); i < size; ++i) ASSERT_EQ(image[i], 0xFF) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    IndependentTools, HexFixtureTest,
+    ::testing::Values(Fixture{"program.hex", "program.bin", HexDestination::Flash},
+                      Fixture{"program.eep", "program-eeprom.bin", HexDestination::Eeprom},
+                      Fixture{"rand32k-r16.hex", "rand32k.bin", HexDestination::Flash},
+                      Fixture{"rand32k-r32.hex", "rand32k.bin", HexDestination::Eeprom},
+                      Fixture{"rand128k-linear-r16.hex", "rand128k.bin", HexDestination::Flash},
+                      Fixture{"rand128k-segment-r32.hex", "rand128k.bin", HexDestination::Flash},
+                      Fixture{"rand256k-linear-r32.hex", "rand256k.bin", HexDestination::Flash},
+                      Fixture{"rand256k-segment-r16.hex", "rand256k.bin", HexDestination::Flash},
+                      Fixture{"sparse-linear.hex", "sparse-linear.bin", HexDestination::Flash},
+                      Fixture{"sparse-segment.hex", "sparse-segment.bin", HexDestination::Flash}),
+    [](const ::testing::TestParamInfo<Fixture>& info) {
+      std::string name = info.param.hex;
+      for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+      }
+      return name;
+    });
+
+TEST(HexFixtureSizeTest, TheLargestFixtureFillsTheBufferAndOneByteLessIsRefused) {
+  const std::string text = ReadFixture("rand256k-linear-r32.hex");
+  std::vector<std::uint8_t> image(262144, 0xFF);
+  HexFileReader reader;
+  testing::FakeMessages messages;
+  EXPECT_EQ(reader.ReadHexImage(text, HexDestination::Flash, image, 262144 - 1, messages), 1);
+  EXPECT_EQ(messages.shown.size(), 1u);
+  for (std::uint8_t byte : image) ASSERT_EQ(byte, 0xFF);
+}
+
+}  // namespace
+}  // namespace kestrel::image
