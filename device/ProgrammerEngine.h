@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -92,6 +93,13 @@ class ProgrammerEngine {
   // Issues one request; returns 0, or the failure status (102/103) after keeping lastFailure.
   std::uint32_t Transfer(const std::string& operation, const VendorRequest& request,
                          std::uint8_t* buffer);
+  // The same on a handle taken at the start of a block transfer. The operation's name is
+  // `operationPattern` formatted with `page`, built only when the request failed.
+  std::uint32_t TransferOn(UsbHandle* handle, const char* operationPattern, std::uint32_t page,
+                           const VendorRequest& request, std::uint8_t* buffer);
+  // Keeps lastFailure for a request that returned `result` instead of `expectedLength` bytes
+  // and returns its status: 103 for a time-out, 102 otherwise.
+  std::uint32_t KeepFailure(const std::string& operation, int result, int expectedLength);
   void RunSingleShot(VendorCommand command, std::uint16_t value, std::uint16_t index);
   void RetireWorker();
 
@@ -100,6 +108,7 @@ class ProgrammerEngine {
   NoteSink& notes_;
   std::thread worker_;   // the running (or last) block transfer
   std::thread retired_;  // the one before; finished, or about to finish, when replaced
+  std::atomic<bool> transferRunning_{false};  // cleared just before the worker's final Send
 };
 
 // Parses `digits` hex-digit pairs of `text` (first digit the high nibble). False, and `bytes`

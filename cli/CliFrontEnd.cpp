@@ -1,0 +1,112 @@
+#include "cli/CliFrontEnd.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kestrel::cli {
+namespace {
+
+constexpr int kBarWidth = 40;
+
+void WriteAll(std::FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
+}
+
+// A message box's CR LF line breaks as terminal line breaks.
+std::string PlainLines(const std::string& text) {
+  std::string lines;
+  lines.reserve(text.size() + 1);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    lines += text[i];
+  }
+  if (lines.empty() || lines.back() != '\n') lines += '\n';
+  return lines;
+}
+
+const char* FieldName(control::Field field) {
+  switch (field) {
+    case control::Field::Signature:
+      return "signature";
+    case control::Field::Calibration:
+      return "calibration";
+    case control::Field::FuseLock:
+      return "fuse-lock";
+  }
+  return "field";
+}
+
+}  // namespace
+
+void ByteHexView::SetData(const std::uint8_t* bytes, std::size_t length) {
+  bytes_.assign(bytes, bytes + length);
+}
+
+void ByteHexView::GetData(std::uint8_t* bytes, std::size_t length) const {
+  const std::size_t copied = std::min(length, bytes_.size());
+  if (copied > 0) std::memcpy(bytes, bytes_.data(), copied);
+  if (length > copied) std::memset(bytes + copied, 0xFF, length - copied);
+}
+
+void CountingTonePlayer::Play(int frequencyHz, int durationMs) {
+  if (frequencyHz == device::kErrorToneHz) ++errorTones;
+  if (frequencyHz == device::kSuccessToneHz) ++successTones;
+  if (sound_) sound_->Play(frequencyHz, durationMs);
+}
+
+CliFrontEnd::CliFrontEnd(Terminal terminal, std::unique_ptr<device::TonePlayer> sound)
+    : terminal_(terminal), tones_(std::move(sound)) {}
+
+CliFrontEnd::~CliFrontEnd() { EndProgress(); }
+
+void CliFrontEnd::SetFileAnswer(image::FileDialogKind kind, std::string path) {
+  fileKind_ = kind;
+  filePath_ = std::move(path);
+}
+
+std::optional<std::string> CliFrontEnd::ChooseFile(image::FileDialogKind kind) {
+  // Only the dialog of the command being run gets its path; any other reads as cancelled.
+  if (!fileKind_ || *fileKind_ != kind) return std::nullopt;
+  fileKind_.reset();
+  return filePath_;
+}
+
+void CliFrontEnd::ShowMessage(const std::string& text) {
+  EndProgress();
+  ++messageCount_;
+  WriteAll(terminal_.err, PlainLines(text));
+}
+
+void CliFrontEnd::ShowPage(int) {}
+
+void CliFrontEnd::SetFieldText(control::Field field, const std::string& text) {
+  WriteLine(std::string(FieldName(field)) + " " + text);
+}
+
+void CliFrontEnd::SetProgress(int position) {
+  if (!terminal_.drawProgress) return;
+  position = std::clamp(position, 0, 100);
+  if (position == progressShown_) return;
+  progressShown_ = position;
+  const int filled = position * kBarWidth / 100;
+  std::string bar = "\r[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] ";
+  bar += std::to_string(position) + "%";
+  WriteAll(terminal_.err, bar);
+}
+
+void CliFrontEnd::EndProgress() {
+  if (progressShown_ < 0) return;
+  progressShown_ = -1;
+  WriteAll(terminal_.err, "\r\033[K");
+}
+
+void CliFrontEnd::InsertLine(int, const std::string& text) { WriteLine(text); }
+
+void CliFrontEnd::WriteLine(const std::string& text) {
+  // A bar left on a shared terminal would run into the line; the next page redraws it.
+  EndProgress();
+  WriteAll(terminal_.out, text + "\n");
+}
+
+}  // namespace kestrel::cli

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "control/FrontEnd.h"
+#include "device/TonePlayer.h"
+
+namespace kestrel::cli {
+
+// A hex view without a screen: a plain copy of the bytes it was given.
+class ByteHexView : public image::HexViewPort {
+ public:
+  void SetData(const std::uint8_t* bytes, std::size_t length) override;
+  void GetData(std::uint8_t* bytes, std::size_t length) const override;
+  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+};
+
+// Counts the tones and hands them on to a real player, when there is one.
+class CountingTonePlayer : public device::TonePlayer {
+ public:
+  explicit CountingTonePlayer(std::unique_ptr<device::TonePlayer> sound) : sound_(std::move(sound)) {}
+  void Play(int frequencyHz, int durationMs) override;
+
+  std::atomic<int> errorTones{0};
+  std::atomic<int> successTones{0};
+
+ private:
+  std::unique_ptr<device::TonePlayer> sound_;
+};
+
+// Where the front end writes, and whether the progress bar is drawn.
+struct Terminal {
+  std::FILE* out = stdout;  // log and field lines
+  std::FILE* err = stderr;  // message boxes and the progress bar
+  bool drawProgress = false;
+};
+
+// The command line's front end: every log line and field update becomes one line on `out`
+// as it happens, message boxes go to `err`, the file chooser answers with the path of the
+// command being run and the Auto boxes with its list.
+class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
+ public:
+  CliFrontEnd(Terminal terminal, std::unique_ptr<device::TonePlayer> sound);
+  ~CliFrontEnd() override;
+
+  // What the next button press is answered with.
+  void SetFileAnswer(image::FileDialogKind kind, std::string path);
+  void SetAutoBoxes(const control::AutoSelection& boxes) { autoBoxes_ = boxes; }
+  void SetFuseText(std::string text) { fuseText_ = std::move(text); }
+  void SetLockText(std::string text) { lockText_ = std::move(text); }
+
+  // Removes a progress bar still on the screen.
+  void EndProgress();
+
+  int messageCount() const { return messageCount_; }
+  CountingTonePlayer& tonePlayer() { return tones_; }
+
+  // control::FrontEnd
+  std::optional<std::string> ChooseFile(image::FileDialogKind kind) override;
+  void ShowMessage(const std::string& text) override;
+  void ShowPage(int page) override;
+  control::LogListPort& LogList() override { return *this; }
+  void SetFieldText(control::Field field, const std::string& text) override;
+  std::string FuseText() override { return fuseText_; }
+  std::string LockText() override { return lockText_; }
+  control::AutoSelection AutoBoxes() override { return autoBoxes_; }
+  void SetProgress(int position) override;
+  image::HexViewPort& FlashView() override { return flashView_; }
+  image::HexViewPort& EepromView() override { return eepromView_; }
+  device::TonePlayer& Tones() override { return tones_; }
+
+ private:
+  // control::LogListPort: the lines are written as they arrive, always at the end.
+  void InsertLine(int index, const std::string& text) override;
+  void SelectLine(int) override {}
+  void ResetLines() override {}
+
+  void WriteLine(const std::string& text);
+
+  Terminal terminal_;
+  CountingTonePlayer tones_;
+  ByteHexView flashView_;
+  ByteHexView eepromView_;
+  std::optional<image::FileDialogKind> fileKind_;
+  std::string filePath_;
+  control::AutoSelection autoBoxes_;
+  std::string fuseText_ = "E199FF";
+  std::string lockText_ = "FF";
+  int messageCount_ = 0;
+  int progressShown_ = -1;  // position on screen, -1 when no bar is drawn
+};
+
+}  // namespace kestrel::cli

@@ -1,0 +1,52 @@
+#include "device/VendorProtocol.h"
+
+namespace kestrel::device {
+
+namespace {
+
+VendorRequest MakeRequest(std::uint8_t requestType, std::uint8_t mode, VendorCommand command,
+                          std::uint16_t value, std::uint16_t index, std::uint16_t length) {
+  VendorRequest request;
+  request.requestType = requestType;
+  request.request = RequestByte(mode, command);
+  request.value = value;
+  request.index = index;
+  request.length = length;
+  return request;
+}
+
+std::uint16_t LittleEndianPair(std::uint8_t low, std::uint8_t high) {
+  return static_cast<std::uint16_t>(low | (high << 8));
+}
+
+}  // namespace
+
+VendorRequest SingleShotRequest(std::uint8_t mode, VendorCommand command, std::uint16_t value,
+                                std::uint16_t index) {
+  return MakeRequest(kVendorIn, mode, command, value, index, kReplyLength);
+}
+
+VendorRequest WriteFlashPageRequest(std::uint8_t mode, std::uint8_t flashPageWords) {
+  return MakeRequest(kVendorOut, mode, VendorCommand::WriteFlashPage, flashPageWords, 0,
+                     static_cast<std::uint16_t>(flashPageWords * 2));
+}
+
+// Only the bytes that exist in the page are read; the positions beyond a shorter page carry 0.
+VendorRequest WriteEepromPageRequest(std::uint8_t mode, const std::uint8_t* page,
+                                     std::uint8_t eepromPageBytes) {
+  std::uint8_t carried[kEepromBytesInSetupPacket] = {0, 0, 0, 0};
+  for (int i = 0; i < kEepromBytesInSetupPacket && i < eepromPageBytes; ++i) carried[i] = page[i];
+  return MakeRequest(kVendorIn, mode, VendorCommand::WriteEepromPage, LittleEndianPair(carried[0], carried[1]),
+                     LittleEndianPair(carried[2], carried[3]), eepromPageBytes);
+}
+
+VendorRequest ReadFlashPageRequest(std::uint8_t mode, std::uint8_t flashPageWords) {
+  return MakeRequest(kVendorIn, mode, VendorCommand::ReadFlashPage, flashPageWords, 0,
+                     static_cast<std::uint16_t>(flashPageWords * 2));
+}
+
+VendorRequest ReadEepromPageRequest(std::uint8_t mode, std::uint8_t eepromPageBytes) {
+  return MakeRequest(kVendorIn, mode, VendorCommand::ReadEepromPage, eepromPageBytes, 0, eepromPageBytes);
+}
+
+}  // namespace kestrel::device

@@ -1,0 +1,207 @@
+#include "device/sim/SimulatedBus.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+namespace kestrel::device {
+
+namespace {
+
+constexpr int kStandardIn = 0x80;
+constexpr int kGetDescriptor = 6;
+constexpr int kStringDescriptorType = 3;
+constexpr int kVendorTypeMask = 0x60;
+constexpr int kVendorType = 0x40;
+constexpr std::uint8_t kManufacturerIndex = 1;
+constexpr std::uint8_t kProductIndex = 2;
+
+// A string descriptor as a device sends it: length, type 3, UTF-16LE units.
+std::vector<std::uint8_t> StringDescriptor(const std::u16string& text) {
+  const std::size_t units = std::min<std::size_t>(text.size(), 126);
+  std::vector<std::uint8_t> descriptor{static_cast<std::uint8_t>(2 + units * 2), kStringDescriptorType};
+  for (std::size_t i = 0; i < units; ++i) {
+    descriptor.push_back(static_cast<std::uint8_t>(text[i] & 0xFF));
+    descriptor.push_back(static_cast<std::uint8_t>(text[i] >> 8));
+  }
+  return descriptor;
+}
+
+}  // namespace
+
+struct SimulatedBus::Entry {
+  SimulatedDevice device;
+  bool listed = true;  // still in the bus list, as of the last FindDevices
+};
+
+struct SimulatedBus::Handle : UsbHandle {
+  explicit Handle(const Entry& entry) : entry(entry) {}
+  const Entry& entry;
+};
+
+SimulatedBus::SimulatedBus(SimulatorOptions options) : options_(std::move(options)), programmer_(options_.chip) {
+  if (options_.busses.empty()) {
+    options_.busses.emplace_back();
+    if (options_.programmerPresent) options_.busses.back().emplace_back();
+  }
+  for (const auto& bus : options_.busses) {
+    auto& entries = busses_.emplace_back();
+    for (const auto& device : bus) entries.push_back(std::make_unique<Entry>(Entry{device}));
+  }
+}
+
+SimulatedBus::~SimulatedBus() = default;
+
+void SimulatedBus::Init() {
+  std::lock_guard lock(mutex_);
+  ++initCalls_;
+}
+
+int SimulatedBus::FindBusses() {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(busses_.size());
+}
+
+// A programmer that has gone leaves the list here, as libusb drops vanished devices.
+int SimulatedBus::FindDevices() {
+  std::lock_guard lock(mutex_);
+  ++findDevicesCalls_;
+  int count = 0;
+  for (auto& bus : busses_) {
+    for (auto& entry : bus) {
+      entry->listed = !(unplugged_ && entry->device.answersVendorRequests);
+      count += entry->listed ? 1 : 0;
+    }
+  }
+  return count;
+}
+
+std::vector<std::vector<UsbDeviceInfo>> SimulatedBus::GetBusses() {
+  std::lock_guard lock(mutex_);
+  std::vector<std::vector<UsbDeviceInfo>> busses;
+  for (const auto& bus : busses_) {
+    auto& infos = busses.emplace_back();
+    for (const auto& entry : bus) {
+      if (!entry->listed) continue;
+      infos.push_back(UsbDeviceInfo{entry->device.idVendor, entry->device.idProduct, kManufacturerIndex,
+                                    kProductIndex, entry.get()});
+    }
+  }
+  return busses;
+}
+
+UsbHandle* SimulatedBus::Open(const UsbDeviceInfo& device) {
+  std::lock_guard lock(mutex_);
+  const auto* entry = static_cast<const Entry*>(device.device);
+  if (entry == nullptr || entry->device.openFails) return nullptr;
+  if (unplugged_ && entry->device.answersVendorRequests) return nullptr;
+  ++openHandles_;
+  return new Handle(*entry);
+}
+
+void SimulatedBus::Close(UsbHandle* handle) {
+  if (handle == nullptr) return;
+  std::lock_guard lock(mutex_);
+  --openHandles_;
+  delete handle;
+}
+
+int SimulatedBus::ControlMsg(UsbHandle* handle, int requestType, int request, int value, int index,
+                             std::uint8_t* bytes, int size, int /*timeoutMs*/) {
+  const bool vendor = (requestType & kVendorTypeMask) == kVendorType;
+  if (vendor && options_.latencyMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options_.latencyMs));
+
+  std::lock_guard lock(mutex_);
+  const auto* simHandle = dynamic_cast<Handle*>(handle);
+  if (simHandle == nullptr) return -EINVAL;
+  const SimulatedDevice& device = simHandle->entry.device;
+
+  if (!vendor) {
+    if (device.accessDenied) return -EPERM;
+    if (unplugged_ && device.answersVendorRequests) return -ENODEV;
+    if (requestType != kStandardIn || request != kGetDescriptor) return -EPIPE;
+    return AnswerStringDescriptor(simHandle->entry, value, bytes, size);
+  }
+
+  RecordedRequest record;
+  record.request = VendorRequest{static_cast<std::uint8_t>(requestType), static_cast<std::uint8_t>(request),
+                                 static_cast<std::uint16_t>(value), static_cast<std::uint16_t>(index),
+                                 static_cast<std::uint16_t>(size)};
+  if ((requestType & 0x80) == 0 && size > 0) record.dataOut.assign(bytes, bytes + size);
+
+  const std::uint32_t number = ++vendorRequests_ - faultBase_;
+  if (options_.unplugAt != 0 && number >= options_.unplugAt) unplugged_ = true;
+  if (device.accessDenied) {
+    record.result = -EPERM;
+  } else if (unplugged_ && device.answersVendorRequests) {
+    record.result = -ENODEV;
+  } else if (options_.failAt != 0 && number == options_.failAt) {
+    record.result = -ETIMEDOUT;
+  } else if (!device.answersVendorRequests) {
+    record.result = -EPIPE;
+  } else {
+    record.result = programmer_.Answer(record.request, bytes, size);
+  }
+  requests_.push_back(std::move(record));
+  return requests_.back().result;
+}
+
+int SimulatedBus::AnswerStringDescriptor(const Entry& entry, int value, std::uint8_t* bytes, int size) const {
+  if (entry.device.stringReadFails) return -EPIPE;
+  if ((value >> 8) != kStringDescriptorType) return -EPIPE;
+  std::vector<std::uint8_t> descriptor;
+  switch (value & 0xFF) {
+    case 0: descriptor = {4, kStringDescriptorType, 0x09, 0x04}; break;
+    case kManufacturerIndex: descriptor = StringDescriptor(entry.device.manufacturer); break;
+    case kProductIndex: descriptor = StringDescriptor(entry.device.product); break;
+    default: return -EPIPE;
+  }
+  const int count = std::clamp(static_cast<int>(descriptor.size()), 0, std::max(size, 0));
+  std::copy_n(descriptor.begin(), count, bytes);
+  return count;
+}
+
+std::vector<RecordedRequest> SimulatedBus::requests() const {
+  std::lock_guard lock(mutex_);
+  return requests_;
+}
+
+void SimulatedBus::ClearRequests() {
+  std::lock_guard lock(mutex_);
+  requests_.clear();
+}
+
+std::uint32_t SimulatedBus::vendorRequestCount() const {
+  std::lock_guard lock(mutex_);
+  return vendorRequests_;
+}
+
+int SimulatedBus::openHandleCount() const {
+  std::lock_guard lock(mutex_);
+  return openHandles_;
+}
+
+int SimulatedBus::initCount() const {
+  std::lock_guard lock(mutex_);
+  return initCalls_;
+}
+
+int SimulatedBus::findDevicesCount() const {
+  std::lock_guard lock(mutex_);
+  return findDevicesCalls_;
+}
+
+void SimulatedBus::InjectFaults(std::uint32_t failAt, std::uint32_t unplugAt) {
+  std::lock_guard lock(mutex_);
+  options_.failAt = failAt;
+  options_.unplugAt = unplugAt;
+  faultBase_ = vendorRequests_;
+  unplugged_ = false;
+}
+
+std::unique_ptr<UsbBus> MakeSimulatedBus(const SimulatorOptions& options) {
+  return std::make_unique<SimulatedBus>(options);
+}
+
+}  // namespace kestrel::device

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "device/UsbBus.h"
+#include "device/VendorProtocol.h"
+#include "device/sim/SimulatedProgrammer.h"
+
+namespace kestrel::device {
+
+// One device on a simulated bus. By default it is the programmer; other IDs or strings make
+// it a stranger that discovery must pass over.
+struct SimulatedDevice {
+  std::uint16_t idVendor = kProgrammerVendorId;
+  std::uint16_t idProduct = kProgrammerProductId;
+  std::u16string manufacturer = u"Quintavel";
+  std::u16string product = u"Vorne PGR";
+  bool answersVendorRequests = true;  // the simulated programmer sits behind it
+  bool openFails = false;             // usb_open yields no handle
+  bool stringReadFails = false;       // every string descriptor read fails with -EPIPE
+  bool accessDenied = false;          // opens, then every control transfer fails with -EPERM
+};
+
+struct SimulatorOptions {
+  bool programmerPresent = true;  // false: the default bus is empty
+  SimulatedChip chip;
+  int latencyMs = 0;           // added to every vendor request
+  std::uint32_t failAt = 0;    // this vendor request (counted from 1) fails with -ETIMEDOUT; 0: none
+  std::uint32_t unplugAt = 0;  // from this vendor request on the programmer is gone (-ENODEV); 0: never
+  // The buses and their devices in list order. Empty: one bus holding just the programmer
+  // (or nothing when it is absent).
+  std::vector<std::vector<SimulatedDevice>> busses;
+};
+
+// A vendor request as the bus received it.
+struct RecordedRequest {
+  VendorRequest request;
+  std::vector<std::uint8_t> dataOut;  // the bytes of a host-to-device data stage
+  int result = 0;                     // what the bus returned for it
+};
+
+// A USB bus with the simulated programmer (and whatever other devices the options list).
+// One thread may issue requests while another reads the state afterwards.
+class SimulatedBus : public UsbBus {
+ public:
+  explicit SimulatedBus(SimulatorOptions options = {});
+  ~SimulatedBus() override;
+
+  void Init() override;
+  int FindBusses() override;
+  int FindDevices() override;
+  std::vector<std::vector<UsbDeviceInfo>> GetBusses() override;
+  UsbHandle* Open(const UsbDeviceInfo& device) override;
+  void Close(UsbHandle* handle) override;
+  int ControlMsg(UsbHandle* handle, int requestType, int request, int value, int index, std::uint8_t* bytes,
+                 int size, int timeoutMs) override;
+
+  // The chip's state; touch it only while no request is under way.
+  SimulatedProgrammer& programmer() { return programmer_; }
+  std::vector<RecordedRequest> requests() const;
+  void ClearRequests();
+  std::uint32_t vendorRequestCount() const;
+  int openHandleCount() const;
+  int initCount() const;
+  int findDevicesCount() const;
+  // Plugs the programmer back in and re-arms the faults, counted from the next vendor request as 1.
+  void InjectFaults(std::uint32_t failAt, std::uint32_t unplugAt);
+
+ private:
+  struct Entry;
+  struct Handle;
+  int AnswerStringDescriptor(const Entry& entry, int value, std::uint8_t* bytes, int size) const;
+  int AnswerVendorRequest(const VendorRequest& request, std::uint8_t* bytes, int size);
+
+  mutable std::mutex mutex_;
+  SimulatorOptions options_;
+  SimulatedProgrammer programmer_;
+  std::vector<std::vector<std::unique_ptr<Entry>>> busses_;
+  std::vector<RecordedRequest> requests_;
+  std::uint32_t vendorRequests_ = 0;
+  std::uint32_t faultBase_ = 0;  // vendorRequests_ when the faults were armed
+  bool unplugged_ = false;
+  int openHandles_ = 0;
+  int initCalls_ = 0;
+  int findDevicesCalls_ = 0;
+};
+
+// The bus behind --simulate.
+std::unique_ptr<UsbBus> MakeSimulatedBus(const SimulatorOptions& options);
+
+}  // namespace kestrel::device

@@ -1,0 +1,118 @@
+#include "device/sim/SimulatedProgrammer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace kestrel::device {
+
+SimulatedProgrammer::SimulatedProgrammer(const SimulatedChip& chip)
+    : flash(kSimulatedFlashBytes, 0xFF),
+      eeprom(kSimulatedEepromBytes, 0xFF),
+      signature(chip.signature),
+      calibration(chip.calibration),
+      fuses(chip.fuses),
+      lock(chip.lock),
+      factory_(chip) {}
+
+int SimulatedProgrammer::Answer(const VendorRequest& request, std::uint8_t* bytes, int size) {
+  const auto command = static_cast<VendorCommand>(request.request & 0x0F);
+  const std::uint8_t expectedType =
+      command == VendorCommand::WriteFlashPage ? kVendorOut : kVendorIn;
+  if (request.requestType != expectedType) return -EPIPE;
+
+  std::uint8_t reply[kReplyLength] = {};
+  switch (command) {
+    case VendorCommand::Ready:
+      pageNumber = 0;
+      break;
+    case VendorCommand::Unlock:
+      Erase();
+      fuses = factory_.fuses;
+      lock = factory_.lock;
+      break;
+    case VendorCommand::EraseChip:
+      Erase();
+      break;
+    case VendorCommand::ReadSignature:
+      std::copy(signature.begin(), signature.end(), reply);
+      break;
+    case VendorCommand::ReadCalibration:
+      std::copy(calibration.begin(), calibration.end(), reply);
+      break;
+    case VendorCommand::ReadFuseLock:
+      std::copy(fuses.begin(), fuses.end(), reply);
+      reply[3] = lock;
+      break;
+    case VendorCommand::WriteFuses:
+      fuses = {static_cast<std::uint8_t>(request.value & 0xFF), static_cast<std::uint8_t>(request.value >> 8),
+               static_cast<std::uint8_t>(request.index & 0xFF)};
+      break;
+    case VendorCommand::WriteLock:
+      lock = static_cast<std::uint8_t>(request.value & 0xFF);
+      break;
+    case VendorCommand::WriteFlashPage:
+      return WriteFlashPage(request, bytes, size);
+    case VendorCommand::WriteEepromPage:
+      return WriteEepromPage(request, bytes, size);
+    case VendorCommand::ReadFlashPage:
+      return ReadPage(flash, request.value * 2, bytes, size);
+    case VendorCommand::ReadEepromPage:
+      return ReadPage(eeprom, request.value, bytes, size);
+    default:
+      return -EPIPE;
+  }
+  return ReplyWith(reply, kReplyLength, bytes, size);
+}
+
+void SimulatedProgrammer::Erase() {
+  std::fill(flash.begin(), flash.end(), 0xFF);
+  std::fill(eeprom.begin(), eeprom.end(), 0xFF);
+  lock = 0xFF;
+}
+
+int SimulatedProgrammer::ReplyWith(const std::uint8_t* reply, int replyLength, std::uint8_t* bytes, int size) {
+  const int count = std::clamp(size, 0, replyLength);
+  if (count > 0) std::memcpy(bytes, reply, static_cast<std::size_t>(count));
+  return count;
+}
+
+// FLASH cells can only be programmed from 1 to 0; bytes past the memory are lost.
+int SimulatedProgrammer::WriteFlashPage(const VendorRequest& request, const std::uint8_t* bytes, int size) {
+  const std::size_t pageBytes = std::size_t{request.value} * 2;
+  const std::size_t start = pageNumber * pageBytes;
+  const std::size_t count = std::min(pageBytes, static_cast<std::size_t>(std::max(size, 0)));
+  for (std::size_t i = 0; i < count && start + i < flash.size(); ++i) flash[start + i] &= bytes[i];
+  ++pageNumber;
+  return std::max(size, 0);
+}
+
+// Only the four bytes of the setup packet reach the chip, whatever the page length.
+int SimulatedProgrammer::WriteEepromPage(const VendorRequest& request, std::uint8_t* bytes, int size) {
+  const std::size_t pageBytes = request.length;
+  const std::uint8_t carried[kEepromBytesInSetupPacket] = {
+      static_cast<std::uint8_t>(request.value & 0xFF), static_cast<std::uint8_t>(request.value >> 8),
+      static_cast<std::uint8_t>(request.index & 0xFF), static_cast<std::uint8_t>(request.index >> 8)};
+  const std::size_t start = pageNumber * pageBytes;
+  for (std::size_t i = 0; i < pageBytes && i < kEepromBytesInSetupPacket && start + i < eeprom.size(); ++i) {
+    eeprom[start + i] = carried[i];
+  }
+  ++pageNumber;
+  const int count = std::clamp(size, 0, static_cast<int>(pageBytes));
+  if (count > 0) std::memset(bytes, 0, static_cast<std::size_t>(count));
+  return count;
+}
+
+int SimulatedProgrammer::ReadPage(const std::vector<std::uint8_t>& memory, int pageBytes, std::uint8_t* bytes,
+                                  int size) {
+  const std::size_t start = std::size_t{pageNumber} * static_cast<std::size_t>(pageBytes);
+  const int count = std::clamp(size, 0, pageBytes);
+  for (int i = 0; i < count; ++i) {
+    const std::size_t address = start + static_cast<std::size_t>(i);
+    bytes[i] = (Locked() || address >= memory.size()) ? 0xFF : memory[address];
+  }
+  ++pageNumber;
+  return count;
+}
+
+}  // namespace kestrel::device

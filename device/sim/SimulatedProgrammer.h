@@ -1,0 +1,54 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "device/VendorProtocol.h"
+
+namespace kestrel::device {
+
+inline constexpr std::size_t kSimulatedFlashBytes = 262144;
+inline constexpr std::size_t kSimulatedEepromBytes = 65536;
+
+// The chip in the simulated programmer's socket as it comes out of the factory.
+struct SimulatedChip {
+  std::array<std::uint8_t, 3> signature{0x1E, 0x95, 0x0F};
+  std::array<std::uint8_t, 4> calibration{0xA0, 0xB1, 0x9F, 0xC2};
+  std::array<std::uint8_t, 3> fuses{0x62, 0xD9, 0xFF};  // low, high, extended
+  std::uint8_t lock = 0xFF;
+};
+
+// The programmer's firmware together with its chip: answers the vendor requests of the wire
+// protocol. Not locked; the bus that owns it serialises the requests.
+class SimulatedProgrammer {
+ public:
+  explicit SimulatedProgrammer(const SimulatedChip& chip = {});
+
+  // Carries out one vendor request whose data stage is `bytes` (`size` bytes, in or out).
+  // Returns the bytes transferred, as usb_control_msg would, or -EPIPE (a stall) for a
+  // request the firmware does not know.
+  int Answer(const VendorRequest& request, std::uint8_t* bytes, int size);
+
+  // Lock bits 1 and 0 programmed: the memories read back as 0xFF.
+  bool Locked() const { return (lock & 0x03) != 0x03; }
+
+  std::vector<std::uint8_t> flash;   // 256 KiB, erased
+  std::vector<std::uint8_t> eeprom;  // 64 KiB, erased
+  std::array<std::uint8_t, 3> signature;
+  std::array<std::uint8_t, 4> calibration;
+  std::array<std::uint8_t, 3> fuses;
+  std::uint8_t lock;
+  std::uint32_t pageNumber = 0;  // pages of the running block transfer so far; 0 after Ready
+
+ private:
+  void Erase();
+  int ReplyWith(const std::uint8_t* reply, int replyLength, std::uint8_t* bytes, int size);
+  int WriteFlashPage(const VendorRequest& request, const std::uint8_t* bytes, int size);
+  int WriteEepromPage(const VendorRequest& request, std::uint8_t* bytes, int size);
+  int ReadPage(const std::vector<std::uint8_t>& memory, int pageBytes, std::uint8_t* bytes, int size);
+
+  SimulatedChip factory_;
+};
+
+}  // namespace kestrel::device

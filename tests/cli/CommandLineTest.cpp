@@ -1,0 +1,157 @@
+#include "cli/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace kestrel::cli {
+namespace {
+
+ParseResult Parse(std::vector<std::string> arguments) { return ParseCommandLine(arguments); }
+
+TEST(CommandLine, EveryCommandNameAndItsArgument) {
+  const ParseResult r = Parse({"signature", "calibration", "read-fuses", "write-fuses", "write-lock", "erase",
+                               "unlock", "open-flash", "a.hex", "open-eeprom", "b.eep", "save-flash", "c.bin",
+                               "save-eeprom", "d.bin", "write-flash", "read-flash", "verify-flash",
+                               "write-eeprom", "read-eeprom", "verify-eeprom", "auto", "none", "burn"});
+  ASSERT_EQ(r.error, "");
+  const std::vector<CommandKind> kinds = {
+      CommandKind::Signature,   CommandKind::Calibration, CommandKind::ReadFuses,    CommandKind::WriteFuses,
+      CommandKind::WriteLock,   CommandKind::Erase,       CommandKind::Unlock,       CommandKind::OpenFlash,
+      CommandKind::OpenEeprom,  CommandKind::SaveFlash,   CommandKind::SaveEeprom,   CommandKind::WriteFlash,
+      CommandKind::ReadFlash,   CommandKind::VerifyFlash, CommandKind::WriteEeprom,  CommandKind::ReadEeprom,
+      CommandKind::VerifyEeprom, CommandKind::Auto,       CommandKind::Burn};
+  ASSERT_EQ(r.options.commands.size(), kinds.size());
+  for (std::size_t i = 0; i < kinds.size(); ++i) EXPECT_EQ(r.options.commands[i].kind, kinds[i]) << i;
+  EXPECT_EQ(r.options.commands[7].path, "a.hex");
+  EXPECT_EQ(r.options.commands[8].path, "b.eep");
+  EXPECT_EQ(r.options.commands[9].path, "c.bin");
+  EXPECT_EQ(r.options.commands[10].path, "d.bin");
+}
+
+TEST(CommandLine, ACommandsFileIsTakenVerbatimEvenWhenItLooksLikeAnOption) {
+  const ParseResult r = Parse({"open-flash", "--simulate", "save-flash", "-"});
+  ASSERT_EQ(r.error, "");
+  ASSERT_EQ(r.options.commands.size(), 2u);
+  EXPECT_EQ(r.options.commands[0].path, "--simulate");
+  EXPECT_EQ(r.options.commands[1].path, "-");
+  EXPECT_FALSE(r.options.simulate);
+}
+
+TEST(CommandLine, OptionsStandAnywhereInBothForms) {
+  const ParseResult r = Parse({"signature", "--simulate", "--chip=  atmega328p ", "erase", "--fuses", "62D9FF",
+                               "--lock=3C", "--keep-going", "--catalogue", "/tmp/chip.txt", "--sim-absent",
+                               "--sim-signature", "1e950f", "--sim-calibration=A0B19FC2", "--sim-latency-ms",
+                               "0", "--sim-fail-at", "7", "--sim-unplug-at=4294967295"});
+  ASSERT_EQ(r.error, "");
+  const Options& o = r.options;
+  EXPECT_TRUE(o.simulate);
+  EXPECT_EQ(o.chip, "  atmega328p ");
+  EXPECT_EQ(o.fuses, "62D9FF");
+  EXPECT_EQ(o.lock, "3C");
+  EXPECT_TRUE(o.keepGoing);
+  EXPECT_EQ(o.catalogue, "/tmp/chip.txt");
+  EXPECT_TRUE(o.simulator.absent);
+  EXPECT_EQ(o.simulator.signature, (std::array<std::uint8_t, 3>{0x1E, 0x95, 0x0F}));
+  EXPECT_EQ(o.simulator.calibration, (std::array<std::uint8_t, 4>{0xA0, 0xB1, 0x9F, 0xC2}));
+  EXPECT_EQ(o.simulator.latencyMs, 0u);
+  EXPECT_EQ(o.simulator.failAt, 7u);
+  EXPECT_EQ(o.simulator.unplugAt, 4294967295u);
+  EXPECT_EQ(o.commands.size(), 2u);
+}
+
+TEST(CommandLine, DefaultsWithoutOptions) {
+  const ParseResult r = Parse({"signature"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_FALSE(r.options.simulate);
+  EXPECT_EQ(r.options.mode, 0);
+  EXPECT_EQ(r.options.fuses, "E199FF");
+  EXPECT_EQ(r.options.lock, "FF");
+  EXPECT_FALSE(r.options.keepGoing);
+  EXPECT_FALSE(r.options.chip);
+  EXPECT_FALSE(r.options.simulator.failAt);
+  EXPECT_FALSE(r.options.simulator.unplugAt);
+}
+
+TEST(CommandLine, ModesGiveTheirWireValuesCaseBlind) {
+  const std::pair<const char*, int> modes[] = {{"PP_20", 0}, {"isp", 1}, {"Hvsp", 2}, {"PP_2313", 3}};
+  for (const auto& [name, value] : modes) {
+    const ParseResult r = Parse({"--mode", name, "signature"});
+    ASSERT_EQ(r.error, "") << name;
+    EXPECT_EQ(r.options.mode, value) << name;
+  }
+}
+
+TEST(CommandLine, AutoListSetsExactlyTheNamedBoxes) {
+  const auto all = ParseAutoList("lock,fuses,verify-eeprom,read-eeprom,write-eeprom,verify-flash,read-flash,"
+                                 "write-flash,erase");
+  ASSERT_TRUE(all);
+  EXPECT_TRUE(all->eraseChip && all->writeFlash && all->readFlash && all->verifyFlash && all->writeEeprom &&
+              all->readEeprom && all->verifyEeprom && all->writeFuses && all->writeLock);
+
+  const auto some = ParseAutoList("read-flash,fuses");
+  ASSERT_TRUE(some);
+  control::AutoSelection expected;
+  expected.readFlash = true;
+  expected.writeFuses = true;
+  EXPECT_EQ(std::memcmp(&*some, &expected, sizeof expected), 0);
+
+  const auto none = ParseAutoList("none");
+  ASSERT_TRUE(none);
+  const control::AutoSelection nothing;
+  EXPECT_EQ(std::memcmp(&*none, &nothing, sizeof nothing), 0);
+
+  std::string bad;
+  EXPECT_FALSE(ParseAutoList("erase,,lock", &bad));
+  EXPECT_EQ(bad, "");
+  EXPECT_FALSE(ParseAutoList("erase,none", &bad));
+  EXPECT_EQ(bad, "none");
+  EXPECT_FALSE(ParseAutoList("Erase", &bad));
+  EXPECT_FALSE(ParseAutoList("", &bad));
+  EXPECT_FALSE(ParseAutoList("erase,", &bad));
+}
+
+TEST(CommandLine, HelpAndVersionEndTheParse) {
+  EXPECT_TRUE(Parse({"-h"}).options.help);
+  const ParseResult help = Parse({"--help", "no-such-command"});
+  EXPECT_TRUE(help.options.help);
+  EXPECT_EQ(help.error, "");
+  const ParseResult version = Parse({"--version"});
+  EXPECT_TRUE(version.options.version);
+  EXPECT_EQ(version.error, "");
+}
+
+TEST(CommandLine, UsageErrorsNameWhatIsWrong) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{}, "no command given"},
+      {{"--simulate"}, "no command given"},
+      {{"sign"}, "unknown command sign"},
+      {{"--frobnicate", "signature"}, "unknown option --frobnicate"},
+      {{"--simulate=yes", "signature"}, "unknown option --simulate=yes"},
+      {{"signature", "--chip"}, "--chip needs an argument"},
+      {{"open-flash"}, "open-flash needs an argument"},
+      {{"signature", "auto"}, "auto needs an argument"},
+      {{"--mode", "PP20", "signature"}, "unknown mode PP20"},
+      {{"auto", "erase,frob"}, "unknown Auto box \"frob\""},
+      {{"--simulate", "--sim-fail-at", "0", "signature"}, "--sim-fail-at: \"0\""},
+      {{"--simulate", "--sim-fail-at", "-1", "signature"}, "--sim-fail-at: \"-1\""},
+      {{"--simulate", "--sim-unplug-at", "12x", "signature"}, "--sim-unplug-at: \"12x\""},
+      {{"--simulate", "--sim-unplug-at", "4294967296", "signature"}, "--sim-unplug-at: \"4294967296\""},
+      {{"--simulate", "--sim-latency-ms", "", "signature"}, "--sim-latency-ms: \"\""},
+      {{"--simulate", "--sim-signature", "1E950", "signature"}, "--sim-signature: \"1E950\" is not 6"},
+      {{"--simulate", "--sim-signature", "1E950F00", "signature"}, "--sim-signature: \"1E950F00\""},
+      {{"--simulate", "--sim-calibration", "A0B19FCG", "signature"}, "--sim-calibration: \"A0B19FCG\" is not 8"},
+      {{"--sim-absent", "signature"}, "--sim-absent needs --simulate"},
+      {{"--sim-fail-at", "3", "signature"}, "--sim-fail-at needs --simulate"},
+  };
+  for (const auto& [arguments, message] : cases) {
+    const ParseResult r = Parse(arguments);
+    EXPECT_NE(r.error.find(message), std::string::npos)
+        << "arguments starting " << (arguments.empty() ? "" : arguments.front()) << ": got \"" << r.error << "\"";
+  }
+}
+
+}  // namespace
+}  // namespace kestrel::cli
