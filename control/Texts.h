@@ -83,6 +83,27 @@ inline constexpr char kAccessDeniedPattern[] =
 inline constexpr char kUdevRuleCommand[] =
     "sudo install -m 0644 /usr/share/kestrel/60-kestrel-vorne-pgr.rules /etc/udev/rules.d/ && "
     "sudo udevadm control --reload-rules && sudo udevadm trigger --subsystem-match=usb";
+// What a failed request was doing (the first %s of kLinkFailurePattern and kShortTransferPattern).
+inline constexpr char kUnlockOperation[] = "解锁";
+inline constexpr char kEraseOperation[] = "擦除";
+inline constexpr char kReadSignatureOperation[] = "读ID";
+inline constexpr char kReadCalibrationOperation[] = "读标定字节";
+inline constexpr char kReadFuseLockOperation[] = "读熔丝与锁定位";
+inline constexpr char kWriteFusesOperation[] = "写熔丝位";
+inline constexpr char kWriteLockOperation[] = "写锁定位";
+inline constexpr char kWriteFlashPagePattern[] = "写FLASH 第 %u 页";
+inline constexpr char kReadFlashPagePattern[] = "读FLASH 第 %u 页";
+inline constexpr char kWriteEepromPagePattern[] = "写EEPROM 第 %u 页";
+inline constexpr char kReadEepromPagePattern[] = "读EEPROM 第 %u 页";
+inline constexpr char kEndTransferOperation[] = "结束传送";
+// The parts of kGeometryRefusedPattern: memory, reason, operation.
+inline constexpr char kPageSizeZero[] = "页大小为0";
+inline constexpr char kPageCountNegative[] = "页数为负";
+inline constexpr char kSizeBeyondBuffer[] = "大小超过缓冲区";
+inline constexpr char kFlashWriteOperation[] = "FLASH编程";
+inline constexpr char kFlashReadOperation[] = "FLASH读取";
+inline constexpr char kEepromWriteOperation[] = "EEPROM编程";
+inline constexpr char kEepromReadOperation[] = "EEPROM读取";
 
 // Start-up and discovery.
 inline constexpr char kInsertProgrammer[] = "\t请插入编程器!";
@@ -140,5 +161,44 @@ inline constexpr char kCliUnknownAutoBox[] =
     "read-eeprom, verify-eeprom, fuses, lock, or none alone)";
 inline constexpr char kCliNeedsSimulate[] = "%s needs --simulate";
 inline constexpr char kCliUnknownChip[] = "no chip named \"%s\" in %s";
+
+// Main window controls, in the order of the window's template.
+inline constexpr char kModePP20[] = "PP_20";
+inline constexpr char kModeIsp[] = "ISP";
+inline constexpr char kModeHvsp[] = "HVSP";
+inline constexpr char kModePP2313[] = "PP_2313";
+inline constexpr char kModeFrame[] = "Mode";
+inline constexpr char kOperateFrame[] = "Operate";
+inline constexpr char kReadButton[] = "read读";
+inline constexpr char kWriteButton[] = "write写";
+inline constexpr char kVerifyButton[] = "verify校";
+inline constexpr char kFlashFileButton[] = "FLASH";
+inline constexpr char kEepromFileButton[] = "EEPROM";
+inline constexpr char kFuseBytesLabel[] = "低高扩 low high ex";
+inline constexpr char kWriteFlashBox[] = "写FLASH";
+inline constexpr char kReadFlashBox[] = "读FLASH";
+inline constexpr char kAutoButton[] = "自动Auto";
+inline constexpr char kEraseBox[] = "擦除器件 erase chip";
+inline constexpr char kVerifyFlashBox[] = "校验FLASH";
+inline constexpr char kEraseButton[] = "擦除Erase";
+inline constexpr char kWriteEepromBox[] = "写EEPROM";
+inline constexpr char kReadEepromBox[] = "读EEPROM";
+inline constexpr char kVerifyEepromBox[] = "校验EEPROM";
+inline constexpr char kOptionFrame[] = "Option";
+inline constexpr char kSignatureLabel[] = "芯片ID：";
+inline constexpr char kFuseLockLabel[] = "熔丝与锁定:fuse && lock";  // "&&" shows as one
+inline constexpr char kFuseBox[] = "熔丝位fuse";
+inline constexpr char kLockBox[] = "锁定位lock";
+inline constexpr char kChipSelectLabel[] = "芯片选择chip select";
+inline constexpr char kCalibrationLabel[] = "晶振校准Osccal Calibration";
+inline constexpr char kBurnButton[] = "烧片";
+// Start values of the fuse and lock fields.
+inline constexpr char kStartFuseText[] = "E199FF";
+inline constexpr char kStartLockText[] = "FF";
+// Page tabs.
+inline constexpr char kFlashPageTab[] = "FLASH";
+inline constexpr char kEepromPageTab[] = "EEPROM";
+inline constexpr char kLogPageTab[] = "编程状态";
+inline constexpr char kIntroPageTab[] = "功能介绍";
 
 }  // namespace kestrel::texts

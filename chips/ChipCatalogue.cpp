@@ -1,0 +1,204 @@
+#include "chips/ChipCatalogue.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "control/Texts.h"
+
+#ifndef KESTREL_DATA_DIR
+#define KESTREL_DATA_DIR "/usr/local/share/kestrel"
+#endif
+
+namespace kestrel::chips {
+namespace {
+
+constexpr char kFieldTerminators[5] = {'|', ':', '|', ':', '<'};
+constexpr char kReplacementCharacter[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+
+// Splits the record that starts at `position` into its five fields and moves `position`
+// behind its '<'. Leaves `position` alone and returns false when the data ends first.
+bool NextRecord(std::string_view bytes, std::size_t& position,
+                std::array<std::string_view, 5>& fields) {
+  std::size_t cursor = position;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const std::size_t end = bytes.find(kFieldTerminators[i], cursor);
+    if (end == std::string_view::npos) return false;
+    fields[i] = bytes.substr(cursor, end - cursor);
+    cursor = end + 1;
+  }
+  position = cursor;
+  return true;
+}
+
+// Copies at most `room` bytes of `field` into `slot`; returns whether the field was cut.
+bool CopyField(std::string_view field, char* slot, std::size_t room) {
+  std::memcpy(slot, field.data(), std::min(field.size(), room));
+  return field.size() > room;
+}
+
+// The atoi rules on a slot, independent of the process locale: leading white space, an
+// optional sign, decimal digits up to the first other byte or the slot's end; 0 without digits.
+template <std::size_t N>
+int SlotNumber(const char (&slot)[N]) {
+  const auto isSpace = [](char byte) { return byte == ' ' || (byte >= '\t' && byte <= '\r'); };
+  std::size_t i = 0;
+  while (i < N && isSpace(slot[i])) ++i;
+  bool negative = false;
+  if (i < N && (slot[i] == '+' || slot[i] == '-')) negative = slot[i++] == '-';
+  int value = 0;
+  for (; i < N && slot[i] >= '0' && slot[i] <= '9'; ++i) value = value * 10 + (slot[i] - '0');
+  return negative ? -value : value;
+}
+
+std::string JoinPath(const std::string& directory, const char* name) {
+  if (!directory.empty() && directory.back() == '/') return directory + name;
+  return directory + "/" + name;
+}
+
+// Reads the whole file; false (and `bytes` untouched) when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                        &std::fclose);
+  if (!file) return false;
+  std::string data;
+  char chunk[16384];
+  std::size_t count;
+  while ((count = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) data.append(chunk, count);
+  if (std::ferror(file.get())) return false;
+  bytes = std::move(data);
+  return true;
+}
+
+std::string AsciiOnly(std::string_view bytes) {
+  std::string text;
+  for (const char byte : bytes) {
+    if (static_cast<unsigned char>(byte) < 0x80) {
+      text += byte;
+    } else {
+      text += kReplacementCharacter;
+    }
+  }
+  return text;
+}
+
+// GBK to UTF-8; a byte that starts no valid GBK character becomes U+FFFD.
+std::string GbkToUtf8(std::string_view bytes) {
+  const iconv_t converter = iconv_open("UTF-8", "GBK");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return AsciiOnly(bytes);
+  std::string text;
+  char* source = const_cast<char*>(bytes.data());
+  std::size_t sourceLeft = bytes.size();
+  while (sourceLeft > 0) {
+    char chunk[64];
+    char* target = chunk;
+    std::size_t targetLeft = sizeof chunk;
+    const std::size_t result = iconv(converter, &source, &sourceLeft, &target, &targetLeft);
+    text.append(chunk, static_cast<std::size_t>(target - chunk));
+    if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
+      text += kReplacementCharacter;
+      ++source;
+      --sourceLeft;
+      iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  iconv_close(converter);
+  return text;
+}
+
+}  // namespace
+
+ChipCatalogue ParseChipCatalogue(std::string_view bytes) {
+  ChipCatalogue catalogue;
+  unsigned namesCut = 0;
+  unsigned numbersCut = 0;
+  unsigned recordsDropped = 0;
+  std::size_t position = 0;
+  std::array<std::string_view, 5> fields;
+  while (position < bytes.size() && NextRecord(bytes, position, fields)) {
+    if (catalogue.recordCount == kCatalogueCapacity) {
+      ++recordsDropped;
+      continue;
+    }
+    ChipRecord& record = catalogue.records[catalogue.recordCount++];
+    // The name keeps its last byte zero so that it is always terminated within its slot.
+    namesCut += CopyField(fields[0], record.name, sizeof record.name - 1);
+    numbersCut += CopyField(fields[1], record.flashPageCountText, sizeof record.flashPageCountText);
+    numbersCut += CopyField(fields[2], record.flashPageWordsText, sizeof record.flashPageWordsText);
+    numbersCut += CopyField(fields[3], record.eepromPageCountText, sizeof record.eepromPageCountText);
+    numbersCut += CopyField(fields[4], record.eepromPageBytesText, sizeof record.eepromPageBytesText);
+  }
+  if (namesCut > 0) {
+    catalogue.warnings.push_back(texts::Printf(texts::kCatalogueNameCutPattern, namesCut));
+  }
+  if (numbersCut > 0) {
+    catalogue.warnings.push_back(texts::Printf(texts::kCatalogueNumberCutPattern, numbersCut));
+  }
+  if (recordsDropped > 0) {
+    catalogue.warnings.push_back(
+        texts::Printf(texts::kCatalogueOverflowPattern, kCatalogueCapacity, recordsDropped));
+  }
+  if (position < bytes.size()) {
+    catalogue.warnings.push_back(
+        texts::Printf(texts::kCataloguePartialPattern, bytes.size() - position));
+  }
+  return catalogue;
+}
+
+std::vector<std::string> CatalogueSearchPaths(const std::string& executableDir) {
+  std::vector<std::string> paths{"chip.txt", JoinPath(KESTREL_DATA_DIR, "chip.txt")};
+  if (!executableDir.empty()) {
+    paths.push_back(JoinPath(executableDir, "chip.txt"));
+    // A build tree keeps its copy in <build>/data, beside the folders of the programs.
+    paths.push_back(JoinPath(executableDir, "../data/chip.txt"));
+    paths.push_back(JoinPath(executableDir, "../../data/chip.txt"));
+  }
+  return paths;
+}
+
+CatalogueLoad LoadChipCatalogue(const std::vector<std::string>& paths, ChipCatalogue& catalogue) {
+  CatalogueLoad load;
+  for (const std::string& path : paths) {
+    load.searched.push_back(path);
+    std::string bytes;
+    if (ReadWholeFile(path, bytes)) {
+      catalogue = ParseChipCatalogue(bytes);
+      load.loaded = true;
+      load.path = path;
+      return load;
+    }
+  }
+  std::string list;
+  for (const std::string& path : load.searched) {
+    if (!list.empty()) list += "、";
+    list += path;
+  }
+  load.error = texts::Printf(texts::kCatalogueMissingPattern, list.c_str());
+  return load;
+}
+
+bool SelectChip(ChipCatalogue& catalogue, int index, ChipGeometry& geometry) {
+  if (index < 0 || static_cast<std::uint32_t>(index) >= catalogue.recordCount) return false;
+  ChipRecord& record = catalogue.records[static_cast<std::size_t>(index)];
+  record.flashPageCountText[sizeof record.flashPageCountText - 1] = '\0';
+  record.flashPageWordsText[sizeof record.flashPageWordsText - 1] = '\0';
+  record.eepromPageCountText[sizeof record.eepromPageCountText - 1] = '\0';
+  record.eepromPageBytesText[sizeof record.eepromPageBytesText - 1] = '\0';
+  geometry.flashPageCount = SlotNumber(record.flashPageCountText);
+  geometry.flashPageWords = static_cast<std::uint8_t>(SlotNumber(record.flashPageWordsText));
+  geometry.eepromPageCount = SlotNumber(record.eepromPageCountText);
+  geometry.eepromPageBytes = static_cast<std::uint8_t>(SlotNumber(record.eepromPageBytesText));
+  return true;
+}
+
+std::string RawChipName(const ChipRecord& record) {
+  return std::string(record.name, strnlen(record.name, sizeof record.name));
+}
+
+std::string DisplayChipName(const ChipRecord& record) { return GbkToUtf8(RawChipName(record)); }
+
+}  // namespace kestrel::chips
