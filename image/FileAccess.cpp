@@ -1,0 +1,117 @@
+#include "image/FileAccess.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace kestrel::image {
+namespace {
+
+std::string ErrorText(int error) { return std::strerror(error); }
+
+// The file a write to `path` should replace: the target of a symbolic link, so that the link
+// survives the rename.
+std::string ResolveTarget(const std::string& path) {
+  struct stat status{};
+  if (::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode)) {
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved) != nullptr) return resolved;
+  }
+  return path;
+}
+
+std::string TemporaryName(const std::string& target) {
+  static std::atomic<unsigned> counter{0};
+  return target + ".kestrel-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+}
+
+bool WriteAll(int fd, const std::uint8_t* bytes, std::size_t count) {
+  while (count > 0) {
+    const ssize_t written = ::write(fd, bytes, count);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes += written;
+    count -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+FileStart ReadFileStart(const std::string& path, std::size_t limit) {
+  FileStart file;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    file.error = ErrorText(errno);
+    return file;
+  }
+  const std::size_t wanted = limit + 1;
+  file.bytes.resize(std::min<std::size_t>(wanted, 1 << 16));
+  std::size_t have = 0;
+  for (;;) {
+    if (have == file.bytes.size()) {
+      if (have == wanted) break;
+      file.bytes.resize(std::min(wanted, have * 2));
+    }
+    const ssize_t got = ::read(fd, file.bytes.data() + have, file.bytes.size() - have);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      file.error = ErrorText(errno);
+      ::close(fd);
+      file.bytes.clear();
+      return file;
+    }
+    if (got == 0) break;
+    have += static_cast<std::size_t>(got);
+  }
+  ::close(fd);
+  file.bytes.resize(have);
+  file.ok = true;
+  return file;
+}
+
+std::string ReplaceFileContents(const std::string& path, const std::uint8_t* bytes,
+                                std::size_t count) {
+  const std::string target = ResolveTarget(path);
+  const std::string temporary = TemporaryName(target);
+  // O_EXCL: never write through whatever might already stand under the temporary name.
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return ErrorText(errno);
+
+  struct stat existing{};
+  bool ok = true;
+  int error = 0;
+  if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+      ::fchmod(fd, existing.st_mode & 07777) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && !(WriteAll(fd, bytes, count) && ::fsync(fd) == 0)) {
+    ok = false;
+    error = errno;
+  }
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    ::unlink(temporary.c_str());
+    return ErrorText(error);
+  }
+  return {};
+}
+
+}  // namespace kestrel::image

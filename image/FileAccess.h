@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Whole-file reads and all-or-nothing writes for the image files.
+namespace kestrel::image {
+
+struct FileStart {
+  bool ok = false;
+  std::string bytes;  // at most limit + 1 bytes, so that a caller can tell a longer file
+  std::string error;  // why the file could not be read, when !ok
+};
+
+// Reads the first `limit` + 1 bytes of the file at `path` (fewer when it is shorter).
+FileStart ReadFileStart(const std::string& path, std::size_t limit);
+
+// Replaces the file at `path` (through a symbolic link, the file it names) with `count` bytes:
+// they go to a new file beside it, which is flushed to disk and renamed over the target only
+// when all went well. Returns an empty string on success, otherwise the reason; then the
+// target is as it was and the new file is gone.
+std::string ReplaceFileContents(const std::string& path, const std::uint8_t* bytes,
+                                std::size_t count);
+
+}  // namespace kestrel::image

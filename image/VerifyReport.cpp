@@ -1,0 +1,88 @@
+#include "image/VerifyReport.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "control/Texts.h"
+#include "device/StatusCode.h"
+
+namespace kestrel::image {
+namespace {
+
+struct VerifySide {
+  const std::vector<std::uint8_t>& image;
+  const std::vector<std::uint8_t>& readback;
+  std::int64_t chipSize;
+  const char* beginLine;
+  const char* endLine;
+  std::uint32_t passed;
+  std::uint32_t failed;
+};
+
+// The hex letters of a formatted line in capitals; the other bytes, the UTF-8 of the Chinese
+// text included, lie outside 'a'..'f' and stay as they are.
+void CapitalizeHexLetters(char* text, int length) {
+  for (int i = 0; i < length; ++i) {
+    if (text[i] >= 'a' && text[i] <= 'f') text[i] = static_cast<char>(text[i] - 'a' + 'A');
+  }
+}
+
+// Logs one line per differing byte of [0, length), numbered from 1 in address order, through
+// the quiet InsertLogLine; returns how many there were.
+std::int32_t ReportDifferences(LogSink& log, const std::uint8_t* image, const std::uint8_t* readback,
+                               std::int32_t length) {
+  std::int32_t count = 0;
+  char buffer[128];
+  std::string line;
+  for (std::int32_t address = 0; address < length; ++address) {
+    if (image[address] == readback[address]) continue;
+    ++count;
+    const int size = std::snprintf(buffer, sizeof buffer, texts::kVerifyDifferencePattern, count,
+                                   static_cast<unsigned>(address), image[address], readback[address]);
+    const int used = std::clamp(size, 0, static_cast<int>(sizeof buffer) - 1);
+    CapitalizeHexLetters(buffer, used);
+    line.assign(buffer, static_cast<std::size_t>(used));
+    log.InsertLogLine(line);
+  }
+  return count;
+}
+
+void Verify(ImageContext& context, const VerifySide& side) {
+  LogSink& log = context.log;
+  log.AppendLog(side.beginLine);
+  const auto buffer = static_cast<std::int64_t>(std::min(side.image.size(), side.readback.size()));
+  const auto size = static_cast<std::int32_t>(std::clamp<std::int64_t>(side.chipSize, 0, buffer));
+  const std::int32_t imageLength = device::ProgrammerEngine::TrimmedLength(side.image.data(), size);
+  const std::int32_t readbackLength =
+      device::ProgrammerEngine::TrimmedLength(side.readback.data(), size);
+  if (imageLength != readbackLength) {
+    log.AppendLog(texts::kVerifyLengthMismatch);
+    log.AppendLog(side.endLine);
+    context.engine.PostStatus(side.failed);
+    return;
+  }
+  const std::int32_t count =
+      ReportDifferences(log, side.image.data(), side.readback.data(), imageLength);
+  log.AppendLog(texts::Printf(texts::kVerifyCountPattern, count));
+  log.AppendLog(side.endLine);
+  context.engine.PostStatus(count == 0 ? side.passed : side.failed);
+}
+
+}  // namespace
+
+void VerifyFlash(ImageContext& context) {
+  const device::ProgrammerEngine& engine = context.engine;
+  Verify(context, {engine.flashImage, engine.flashReadback, context.geometry.FlashSize(),
+                   texts::kFlashVerifyBegin, texts::kFlashVerifyEnd,
+                   device::status::FlashVerified, device::status::FlashVerifyFailed});
+}
+
+void VerifyEeprom(ImageContext& context) {
+  const device::ProgrammerEngine& engine = context.engine;
+  Verify(context, {engine.eepromImage, engine.eepromReadback, context.geometry.EepromSize(),
+                   texts::kEepromVerifyBegin, texts::kEepromVerifyEnd,
+                   device::status::EepromVerified, device::status::EepromVerifyFailed});
+}
+
+}  // namespace kestrel::image
