@@ -1,0 +1,199 @@
+#include "cli/CliSession.h"
+
+#include <cctype>
+#include <string_view>
+
+#include "chips/ChipCatalogue.h"
+#include "control/BlockingStatusChannel.h"
+#include "control/ProgrammerController.h"
+#include "control/Texts.h"
+
+namespace kestrel::cli {
+namespace {
+
+using control::OperationButton;
+using image::FileDialogKind;
+
+std::string_view Trimmed(std::string_view text) {
+  auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+struct ButtonCommand {
+  CommandKind kind;
+  OperationButton button;
+};
+
+constexpr ButtonCommand kButtons[] = {
+    {CommandKind::Signature, OperationButton::ReadSignature},
+    {CommandKind::Calibration, OperationButton::ReadCalibration},
+    {CommandKind::ReadFuses, OperationButton::ReadFuseLock},
+    {CommandKind::WriteFuses, OperationButton::WriteFuses},
+    {CommandKind::WriteLock, OperationButton::WriteLock},
+    {CommandKind::Erase, OperationButton::Erase},
+    {CommandKind::OpenFlash, OperationButton::OpenFlashFile},
+    {CommandKind::OpenEeprom, OperationButton::OpenEepromFile},
+    {CommandKind::SaveFlash, OperationButton::SaveFlashFile},
+    {CommandKind::SaveEeprom, OperationButton::SaveEepromFile},
+    {CommandKind::WriteFlash, OperationButton::WriteFlash},
+    {CommandKind::ReadFlash, OperationButton::ReadFlash},
+    {CommandKind::VerifyFlash, OperationButton::VerifyFlash},
+    {CommandKind::WriteEeprom, OperationButton::WriteEeprom},
+    {CommandKind::ReadEeprom, OperationButton::ReadEeprom},
+    {CommandKind::VerifyEeprom, OperationButton::VerifyEeprom},
+    {CommandKind::Auto, OperationButton::Auto},
+    {CommandKind::Burn, OperationButton::Burn},
+};
+
+struct FileCommand {
+  CommandKind kind;
+  FileDialogKind dialog;
+};
+
+constexpr FileCommand kFileCommands[] = {
+    {CommandKind::OpenFlash, FileDialogKind::OpenFlash},
+    {CommandKind::OpenEeprom, FileDialogKind::OpenEeprom},
+    {CommandKind::SaveFlash, FileDialogKind::SaveFlash},
+    {CommandKind::SaveEeprom, FileDialogKind::SaveEeprom},
+};
+
+class Session {
+ public:
+  Session(const Options& options, device::UsbBus& bus, Terminal terminal,
+          std::unique_ptr<device::TonePlayer> sound)
+      : options_(options), terminal_(terminal), frontEnd_(terminal, std::move(sound)),
+        controller_(bus, frontEnd_, channel_) {
+    channel_.SetHandler([this](std::uint32_t code, std::uint32_t argument) {
+      controller_.OnProgrammerStatus(code, argument);
+    });
+    frontEnd_.SetFuseText(options.fuses);
+    frontEnd_.SetLockText(options.lock);
+  }
+
+  int Run(const std::string& executableDir) {
+    if (const int status = StartUp(executableDir); status != kExitSuccess) return status;
+    bool anyFailed = false;
+    for (const Command& command : options_.commands) {
+      if (RunCommand(command)) continue;
+      anyFailed = true;
+      if (!options_.keepGoing) break;
+    }
+    frontEnd_.EndProgress();
+    return anyFailed ? kExitFailure : kExitSuccess;
+  }
+
+ private:
+  // The main window's initialisation, in its order, so that the first line is the ready line.
+  int StartUp(const std::string& executableDir) {
+    const std::vector<std::string> paths = options_.catalogue
+                                               ? std::vector<std::string>{*options_.catalogue}
+                                               : chips::CatalogueSearchPaths(executableDir);
+    const chips::CatalogueLoad load = controller_.LoadCatalogue(paths);
+    if (!load.loaded) {
+      Report(load.error + "\n");
+      return kExitFailure;
+    }
+    if (options_.chip) {
+      const int index = FindChip(controller_.catalogue(), *options_.chip);
+      if (index < 0) {
+        Report(texts::Printf(texts::kCliUsageErrorPattern,
+                             texts::Printf(texts::kCliUnknownChip, options_.chip->c_str(), load.path.c_str())
+                                 .c_str()));
+        return kExitUsage;
+      }
+      controller_.OnChipSelChange(index);
+    }
+    controller_.SetMode(options_.mode);
+    controller_.BindImageViews();
+    if (!controller_.ProbeProgrammer()) return kExitFailure;
+    WaitUntilIdle();
+    return kExitSuccess;
+  }
+
+  // One button press and everything it chains; true when no error beep sounded.
+  bool RunCommand(const Command& command) {
+    const std::uint32_t beepsBefore = controller_.engine().errorBeepCount;
+    for (const FileCommand& f : kFileCommands) {
+      if (f.kind == command.kind) frontEnd_.SetFileAnswer(f.dialog, command.path);
+    }
+    if (command.kind == CommandKind::Auto) frontEnd_.SetAutoBoxes(command.boxes);
+    Press(command.kind);
+    WaitUntilIdle();
+    return controller_.engine().errorBeepCount == beepsBefore;
+  }
+
+  void Press(CommandKind kind) {
+    if (kind == CommandKind::Unlock) {
+      // No button of the window queues the unlock; it goes through the same guard and queue.
+      if (controller_.RefuseWhileBusy()) return;
+      controller_.pending().unlock = 1;
+      controller_.RunNextOperation();
+      return;
+    }
+    for (const ButtonCommand& b : kButtons) {
+      if (b.kind == kind) {
+        controller_.OnOperationButton(b.button);
+        return;
+      }
+    }
+  }
+
+  void WaitUntilIdle() {
+    channel_.PumpUntil([this] { return controller_.Idle(); });
+  }
+
+  void Report(const std::string& text) {
+    frontEnd_.EndProgress();
+    std::fwrite(text.data(), 1, text.size(), terminal_.err);
+    std::fflush(terminal_.err);
+  }
+
+  const Options& options_;
+  Terminal terminal_;
+  CliFrontEnd frontEnd_;
+  control::BlockingStatusChannel channel_;
+  control::ProgrammerController controller_;
+};
+
+}  // namespace
+
+device::SimulatorOptions SimulatorOptionsFor(const SimulatorChoice& choice) {
+  device::SimulatorOptions options;
+  options.programmerPresent = !choice.absent;
+  if (choice.signature) options.chip.signature = *choice.signature;
+  if (choice.calibration) options.chip.calibration = *choice.calibration;
+  options.latencyMs = static_cast<int>(choice.latencyMs);
+  options.failAt = choice.failAt.value_or(0);
+  options.unplugAt = choice.unplugAt.value_or(0);
+  return options;
+}
+
+int FindChip(const chips::ChipCatalogue& catalogue, const std::string& name) {
+  const std::string_view wanted = Trimmed(name);
+  for (std::uint32_t i = 0; i < catalogue.recordCount && i < catalogue.records.size(); ++i) {
+    const chips::ChipRecord& record = catalogue.records[i];
+    if (SameIgnoringCase(Trimmed(chips::DisplayChipName(record)), wanted) ||
+        SameIgnoringCase(Trimmed(chips::RawChipName(record)), wanted))
+      return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int RunSession(const Options& options, device::UsbBus& bus, Terminal terminal,
+               std::unique_ptr<device::TonePlayer> sound, const std::string& executableDir) {
+  Session session(options, bus, terminal, std::move(sound));
+  return session.Run(executableDir);
+}
+
+}  // namespace kestrel::cli

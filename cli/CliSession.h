@@ -1,0 +1,29 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "chips/ChipCatalogue.h"
+#include "cli/CliFrontEnd.h"
+#include "cli/CommandLine.h"
+#include "device/UsbBus.h"
+#include "device/sim/SimulatedBus.h"
+
+namespace kestrel::cli {
+
+// The simulated programmer that the --sim-* options describe.
+device::SimulatorOptions SimulatorOptionsFor(const SimulatorChoice& choice);
+
+// Runs the start-up as the main window does (catalogue, chip, mode, views, probe), then each
+// command as one button press, waiting until the queue is idle. Returns kExitSuccess when
+// every command succeeded, kExitFailure when one failed (an error beep, or the start-up could
+// not finish), kExitUsage when the chip is not in the catalogue. Without keepGoing it stops
+// after the first command that failed.
+int RunSession(const Options& options, device::UsbBus& bus, Terminal terminal,
+               std::unique_ptr<device::TonePlayer> sound, const std::string& executableDir);
+
+// The index of the catalogue entry with this name, compared case-blind and without the white
+// space around either name; -1 when there is none.
+int FindChip(const chips::ChipCatalogue& catalogue, const std::string& name);
+
+}  // namespace kestrel::cli

@@ -1,0 +1,51 @@
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/CliSession.h"
+#include "cli/CommandLine.h"
+#include "control/Texts.h"
+#include "device/sim/SimulatedBus.h"
+#include "device/usb/RealUsbBus.h"
+
+namespace {
+
+std::string ExecutableDir() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string(".") : self.parent_path().string();
+}
+
+int Print(std::FILE* stream, const std::string& text, int status) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace kestrel;
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  const cli::ParseResult parsed = cli::ParseCommandLine(arguments);
+  if (parsed.options.help) return Print(stdout, texts::kCliHelp, cli::kExitSuccess);
+  if (parsed.options.version)
+    return Print(stdout, texts::Printf(texts::kCliVersionPattern, KESTREL_VERSION), cli::kExitSuccess);
+  if (!parsed.error.empty())
+    return Print(stderr, texts::Printf(texts::kCliUsageErrorPattern, parsed.error.c_str()), cli::kExitUsage);
+
+  const cli::Options& options = parsed.options;
+  std::unique_ptr<device::UsbBus> bus =
+      options.simulate ? device::MakeSimulatedBus(cli::SimulatorOptionsFor(options.simulator))
+                       : device::MakeRealUsbBus();
+
+  cli::Terminal terminal;
+  terminal.drawProgress = isatty(STDERR_FILENO) == 1;
+  // Beeps belong to someone at the bench; a script's output goes elsewhere.
+  std::unique_ptr<device::TonePlayer> sound;
+  if (isatty(STDOUT_FILENO) == 1) sound = device::MakeAlsaTonePlayer();
+  return cli::RunSession(options, *bus, terminal, std::move(sound), ExecutableDir());
+}
