@@ -78,5 +78,25 @@ TEST(HexFixtureSizeTest, TheLargestFixtureFillsTheBufferAndOneByteLessIsRefused)
   for (std::uint8_t byte : image) ASSERT_EQ(byte, 0xFF);
 }
 
+TEST(DemoProgramTest, TheBundledExampleFitsAnATmega328P) {
+  const std::string folder = std::string(KESTREL_SOURCE_DIR) + "/data/examples/blink/";
+  HexFileReader reader;
+  testing::FakeMessages messages;
+  std::vector<std::uint8_t> flash(262144, 0xFF);
+  std::vector<std::uint8_t> eeprom(65536, 0xFF);
+  for (const char* name : {"blink.hex", "blink.eep"}) {
+    std::ifstream in(folder + name, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const bool isFlash = std::string(name) == "blink.hex";
+    EXPECT_EQ(reader.ReadHexImage(text, isFlash ? HexDestination::Flash : HexDestination::Eeprom,
+                                  isFlash ? flash : eeprom, isFlash ? 32768 : 1024, messages),
+              HexSuccess)
+        << name;
+    EXPECT_GT(reader.dataLength, 0) << name;
+  }
+  EXPECT_EQ(flash[0], 0x0C);  // the reset vector's jmp
+  EXPECT_EQ(std::string(eeprom.begin(), eeprom.begin() + 7), "Kestrel");
+}
+
 }  // namespace
 }  // namespace kestrel::image
