@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "device/ProgrammerLink.h"
+#include "device/sim/SimulatedBus.h"
+
+namespace kestrel::device {
+namespace {
+
+// Talks to the simulated programmer as the host does, one request at a time.
+struct Wire {
+  explicit Wire(SimulatorOptions options = {}) : bus(std::move(options)) {
+    bool initDone = false;
+    OpenProgrammer(bus, initDone, &handle, kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
+                   kProgrammerProduct);
+  }
+  ~Wire() { bus.Close(handle); }
+
+  int Send(const VendorRequest& request, std::uint8_t* bytes) {
+    return bus.ControlMsg(handle, request.requestType, request.request, request.value, request.index, bytes,
+                          request.length, kVendorTimeoutMs);
+  }
+  std::vector<std::uint8_t> Reply(VendorCommand command, std::uint16_t value = 0, std::uint16_t index = 0) {
+    std::vector<std::uint8_t> reply(8, 0xEE);
+    EXPECT_EQ(Send(SingleShotRequest(0, command, value, index), reply.data()), 8);
+    return reply;
+  }
+  std::vector<std::uint8_t> ReadFlashPage(std::uint8_t words) {
+    std::vector<std::uint8_t> page(words * 2u);
+    EXPECT_EQ(Send(ReadFlashPageRequest(0, words), page.data()), words * 2);
+    return page;
+  }
+  void WriteFlashPage(std::vector<std::uint8_t> page) {
+    EXPECT_EQ(Send(WriteFlashPageRequest(0, static_cast<std::uint8_t>(page.size() / 2)), page.data()),
+              static_cast<int>(page.size()));
+  }
+
+  SimulatedBus bus;
+  UsbHandle* handle = nullptr;
+};
+
+using Bytes = std::vector<std::uint8_t>;
+
+TEST(SimulatedProgrammerTest, RepliesWithTheChipsBytes) {
+  SimulatorOptions options;
+  options.chip.signature = {0x1E, 0x98, 0x01};
+  options.chip.calibration = {1, 2, 3, 4};
+  Wire wire(options);
+  EXPECT_EQ(wire.Reply(VendorCommand::ReadSignature), (Bytes{0x1E, 0x98, 0x01, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(wire.Reply(VendorCommand::ReadCalibration), (Bytes{1, 2, 3, 4, 0, 0, 0, 0}));
+  EXPECT_EQ(wire.Reply(VendorCommand::ReadFuseLock), (Bytes{0x62, 0xD9, 0xFF, 0xFF, 0, 0, 0, 0}));
+}
+
+TEST(SimulatedProgrammerTest, FusesLockEraseAndUnlock) {
+  Wire wire;
+  wire.Reply(VendorCommand::WriteFuses, 0x99E1, 0x00FE);
+  wire.Reply(VendorCommand::WriteLock, 0xFC);
+  EXPECT_EQ(wire.Reply(VendorCommand::ReadFuseLock), (Bytes{0xE1, 0x99, 0xFE, 0xFC, 0, 0, 0, 0}));
+
+  wire.bus.programmer().flash[5] = 0x12;
+  wire.bus.programmer().eeprom[7] = 0x34;
+  wire.Reply(VendorCommand::EraseChip);
+  EXPECT_EQ(wire.Reply(VendorCommand::ReadFuseLock), (Bytes{0xE1, 0x99, 0xFE, 0xFF, 0, 0, 0, 0}))
+      << "erase clears the lock and keeps the fuses";
+  EXPECT_EQ(wire.bus.programmer().flash[5], 0xFF);
+  EXPECT_EQ(wire.bus.programmer().eeprom[7], 0xFF);
+
+  wire.bus.programmer().flash[5] = 0x12;
+  wire.Reply(VendorCommand::WriteLock, 0x00);
+  wire.Reply(VendorCommand::Unlock);
+  EXPECT_EQ(wire.Reply(VendorCommand::ReadFuseLock), (Bytes{0x62, 0xD9, 0xFF, 0xFF, 0, 0, 0, 0}));
+  EXPECT_EQ(wire.bus.programmer().flash[5], 0xFF);
+}
+
+TEST(SimulatedProgrammerTest, PagesFollowEachOtherUntilReady) {
+  Wire wire;
+  wire.WriteFlashPage({1, 2, 3, 4});
+  wire.WriteFlashPage({5, 6, 7, 8});
+  wire.Reply(VendorCommand::Ready);
+  EXPECT_EQ(wire.ReadFlashPage(2), (Bytes{1, 2, 3, 4}));
+  EXPECT_EQ(wire.ReadFlashPage(2), (Bytes{5, 6, 7, 8}));
+  EXPECT_EQ(wire.ReadFlashPage(2), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
+  wire.Reply(VendorCommand::Ready);
+  EXPECT_EQ(wire.ReadFlashPage(4), (Bytes{1, 2, 3, 4, 5, 6, 7, 8})) << "page size comes from the request";
+}
+
+TEST(SimulatedProgrammerTest, FlashWritesOnlyClearBits) {
+  Wire wire;
+  wire.WriteFlashPage({0xF0, 0x0F});
+  wire.Reply(VendorCommand::Ready);
+  wire.WriteFlashPage({0x3C, 0xFF});
+  wire.Reply(VendorCommand::Ready);
+  EXPECT_EQ(wire.ReadFlashPage(1), (Bytes{0x30, 0x0F}));
+}
+
+TEST(SimulatedProgrammerTest, EepromWritesReplaceTheFourBytesOfTheSetupPacket) {
+  Wire wire;
+  const std::uint8_t page[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  std::uint8_t reply[8];
+  wire.bus.programmer().eeprom[0] = 0x00;
+  EXPECT_EQ(wire.Send(WriteEepromPageRequest(0, page, 4), reply), 4);
+  EXPECT_EQ(wire.Send(WriteEepromPageRequest(0, page + 4, 4), reply), 4);
+  EXPECT_EQ(wire.Send(WriteEepromPageRequest(0, page, 8), reply), 8) << "third page, 8 bytes long";
+  wire.Reply(VendorCommand::Ready);
+  const Bytes& eeprom = wire.bus.programmer().eeprom;
+  EXPECT_EQ(Bytes(eeprom.begin(), eeprom.begin() + 24),
+            (Bytes{1, 2, 3, 4, 5, 6, 7, 8, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                   1, 2, 3, 4, 0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+TEST(SimulatedProgrammerTest, LockedChipReadsBackErased) {
+  Wire wire;
+  wire.bus.programmer().flash[0] = 0x00;
+  wire.bus.programmer().eeprom[0] = 0x00;
+  wire.Reply(VendorCommand::WriteLock, 0xFE);
+  EXPECT_EQ(wire.ReadFlashPage(1), (Bytes{0xFF, 0xFF}));
+  std::uint8_t byte[1];
+  EXPECT_EQ(wire.Send(ReadEepromPageRequest(0, 1), byte), 1);
+  EXPECT_EQ(byte[0], 0xFF);
+  wire.Reply(VendorCommand::WriteLock, 0xFF);
+  wire.Reply(VendorCommand::Ready);
+  EXPECT_EQ(wire.ReadFlashPage(1), (Bytes{0x00, 0xFF}));
+}
+
+TEST(SimulatedProgrammerTest, RefusesAWrongDirection) {
+  Wire wire;
+  std::uint8_t bytes[8];
+  EXPECT_EQ(wire.bus.ControlMsg(wire.handle, 0xC0, 8, 1, 0, bytes, 2, 5000), -EPIPE);
+  EXPECT_EQ(wire.bus.ControlMsg(wire.handle, 0x40, 3, 0, 0, bytes, 8, 5000), -EPIPE);
+  EXPECT_EQ(wire.bus.ControlMsg(wire.handle, 0xC0, 12, 0, 0, bytes, 8, 5000), -EPIPE);
+}
+
+TEST(SimulatedBusTest, RecordsEveryVendorRequestButNoStringRead) {
+  Wire wire;
+  wire.WriteFlashPage({0xAA, 0xBB});
+  wire.Reply(VendorCommand::Ready);
+  const auto requests = wire.bus.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].request, (VendorRequest{0x40, 8, 1, 0, 2}));
+  EXPECT_EQ(requests[0].dataOut, (Bytes{0xAA, 0xBB}));
+  EXPECT_EQ(requests[0].result, 2);
+  EXPECT_TRUE(requests[1].dataOut.empty());
+  EXPECT_EQ(wire.bus.vendorRequestCount(), 2u);
+}
+
+TEST(SimulatedBusTest, FailsTheNthRequestOrLosesTheProgrammer) {
+  SimulatorOptions options;
+  options.failAt = 2;
+  Wire timeout(options);
+  std::uint8_t reply[8];
+  const VendorRequest ready = SingleShotRequest(0, VendorCommand::Ready);
+  EXPECT_EQ(timeout.Send(ready, reply), 8);
+  EXPECT_EQ(timeout.Send(ready, reply), -ETIMEDOUT);
+  EXPECT_EQ(timeout.Send(ready, reply), 8);
+
+  options.failAt = 0;
+  options.unplugAt = 2;
+  Wire unplug(options);
+  EXPECT_EQ(unplug.Send(ready, reply), 8);
+  EXPECT_EQ(unplug.Send(ready, reply), -ENODEV);
+  EXPECT_EQ(unplug.Send(ready, reply), -ENODEV);
+  bool initDone = true;
+  UsbHandle* again = nullptr;
+  EXPECT_EQ(OpenProgrammer(unplug.bus, initDone, &again, kProgrammerVendorId, kProgrammerManufacturer,
+                           kProgrammerProductId, kProgrammerProduct),
+            OpenNotFound)
+      << "a programmer that has gone is no longer listed";
+
+  unplug.bus.InjectFaults(1, 0);
+  EXPECT_EQ(unplug.Send(ready, reply), -ETIMEDOUT) << "faults count again from the next request";
+  EXPECT_EQ(unplug.Send(ready, reply), 8);
+}
+
+TEST(SimulatedBusTest, AccessDeniedFailsEveryControlTransfer) {
+  SimulatedDevice denied;
+  denied.accessDenied = true;
+  SimulatorOptions options;
+  options.busses = {{denied}};
+  SimulatedBus bus(options);
+  const auto busses = bus.GetBusses();
+  UsbHandle* handle = bus.Open(busses[0][0]);
+  ASSERT_NE(handle, nullptr);
+  std::uint8_t bytes[256];
+  EXPECT_EQ(bus.ControlMsg(handle, 0x80, 6, 0x0301, 0x0409, bytes, 256, 1000), -EPERM);
+  EXPECT_EQ(bus.ControlMsg(handle, 0xC0, 3, 0, 0, bytes, 8, 5000), -EPERM);
+  bus.Close(handle);
+}
+
+TEST(SimulatedBusTest, StringsTravelAsUtf16) {
+  SimulatedBus bus;
+  const auto busses = bus.GetBusses();
+  UsbHandle* handle = bus.Open(busses[0][0]);
+  std::uint8_t bytes[256];
+  ASSERT_EQ(bus.ControlMsg(handle, 0x80, 6, 0x0300 + busses[0][0].iProduct, 0x0409, bytes, 256, 1000), 20);
+  EXPECT_EQ(Bytes(bytes, bytes + 6), (Bytes{20, 3, 'V', 0, 'o', 0}));
+  bus.Close(handle);
+}
+
+TEST(SimulatedBusTest, LatencyDelaysEveryVendorRequest) {
+  SimulatorOptions options;
+  options.latencyMs = 20;
+  Wire wire(options);
+  const auto start = std::chrono::steady_clock::now();
+  wire.Reply(VendorCommand::Ready);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(20));
+}
+
+}  // namespace
+}  // namespace kestrel::device
