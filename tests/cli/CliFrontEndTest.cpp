@@ -29,15 +29,6 @@ class Capture {
   std::FILE* stream_;
 };
 
-class RecordingTones : public device::TonePlayer {
- public:
-  explicit RecordingTones(int* plays) : plays_(plays) {}
-  void Play(int, int) override { ++*plays_; }
-
- private:
-  int* plays_;
-};
-
 struct FrontEndFixture : ::testing::Test {
   CliFrontEnd Make(bool drawProgress) {
     return CliFrontEnd(Terminal{out.stream(), err.stream(), drawProgress}, nullptr);
@@ -89,13 +80,6 @@ TEST_F(FrontEndFixture, MessageBoxesGoToErrWithUnixLineBreaks) {
   EXPECT_EQ(frontEnd.messageCount(), 2);
 }
 
-TEST_F(FrontEndFixture, NoProgressBarUnlessAsked) {
-  CliFrontEnd frontEnd = Make(false);
-  frontEnd.SetProgress(50);
-  frontEnd.EndProgress();
-  EXPECT_EQ(err.Text(), "");
-}
-
 TEST_F(FrontEndFixture, ProgressBarIsErasedBeforeTheNextLine) {
   {
     CliFrontEnd frontEnd = Make(true);
@@ -118,18 +102,6 @@ TEST_F(FrontEndFixture, FileChooserAnswersOnlyTheArmedDialogOnce) {
   EXPECT_FALSE(frontEnd.ChooseFile(image::FileDialogKind::SaveFlash));
   EXPECT_EQ(frontEnd.ChooseFile(image::FileDialogKind::SaveEeprom), "out.bin");
   EXPECT_FALSE(frontEnd.ChooseFile(image::FileDialogKind::SaveEeprom));
-}
-
-TEST(CountingTonePlayer, CountsByFrequencyAndPassesEveryToneOn) {
-  int plays = 0;
-  CountingTonePlayer tones(std::make_unique<RecordingTones>(&plays));
-  tones.Play(device::kErrorToneHz, device::kErrorToneMs);
-  tones.Play(device::kSuccessToneHz, device::kSuccessToneMs);
-  tones.Play(device::kErrorToneHz, device::kErrorToneMs);
-  tones.Play(1000, 10);
-  EXPECT_EQ(tones.errorTones, 2);
-  EXPECT_EQ(tones.successTones, 1);
-  EXPECT_EQ(plays, 4);
 }
 
 }  // namespace
