@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kestrel::app {
+
+// What the command line asks of the desktop program.
+struct StartOptions {
+  bool simulate = false;     // run on the built-in simulated programmer
+  bool simulateAbsent = false;  // ... with no programmer attached
+  int latencyMs = 3;         // simulated time per request, so that progress can be seen
+  bool help = false;
+  std::string error;         // a plain report of the first argument not understood
+};
+
+// Reads the arguments after the program name. Qt's own arguments are removed before.
+StartOptions ParseStartOptions(const std::vector<std::string>& arguments);
+
+std::string UsageText();
+
+}  // namespace kestrel::app

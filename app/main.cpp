@@ -1,0 +1,48 @@
+// The desktop program: one modal window over the core, on the real USB bus or, with
+// --simulate, on the built-in simulated programmer.
+#include <QApplication>
+#include <QDir>
+#include <cstdio>
+#include <memory>
+
+#include "app/StartOptions.h"
+#include "chips/ChipCatalogue.h"
+#include "device/TonePlayer.h"
+#include "device/sim/SimulatedBus.h"
+#include "device/usb/RealUsbBus.h"
+#include "ui/ProgrammerDialog.h"
+
+namespace {
+
+std::unique_ptr<kestrel::device::UsbBus> MakeBus(const kestrel::app::StartOptions& options) {
+  if (!options.simulate) return kestrel::device::MakeRealUsbBus();
+  kestrel::device::SimulatorOptions simulator;
+  simulator.programmerPresent = !options.simulateAbsent;
+  simulator.latencyMs = options.latencyMs;
+  return kestrel::device::MakeSimulatedBus(simulator);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  application.setApplicationName(QStringLiteral("kestrel"));
+  std::vector<std::string> arguments;
+  for (const QString& argument : application.arguments().mid(1)) arguments.push_back(argument.toStdString());
+  const kestrel::app::StartOptions options = kestrel::app::ParseStartOptions(arguments);
+  if (options.help) {
+    std::fputs(kestrel::app::UsageText().c_str(), stdout);
+    return 0;
+  }
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "kestrel: %s\n%s", options.error.c_str(), kestrel::app::UsageText().c_str());
+    return 2;
+  }
+
+  const std::unique_ptr<kestrel::device::UsbBus> bus = MakeBus(options);
+  const std::unique_ptr<kestrel::device::TonePlayer> tones = kestrel::device::MakeAlsaTonePlayer();
+  kestrel::ui::ProgrammerDialog dialog(*bus, *tones);
+  dialog.OnInitDialog(kestrel::chips::CatalogueSearchPaths(QCoreApplication::applicationDirPath().toStdString()));
+  dialog.exec();
+  return 0;
+}

@@ -1,0 +1,71 @@
+#include "ui/AboutDialog.h"
+
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <algorithm>
+
+#include "control/Texts.h"
+#include "ui/DialogColours.h"
+#include "ui/DialogTemplate.h"
+#include "ui/Resources.h"
+
+namespace kestrel::ui {
+namespace {
+
+constexpr QSize kAboutSize{235, 55};
+constexpr QRect kIconRect{26, 17, 20, 20};
+constexpr QRect kProductRect{54, 16, 119, 8};
+constexpr QRect kMakerRect{54, 30, 119, 8};
+constexpr QRect kOkRect{178, 7, 50, 14};
+constexpr int kIconPixels = 32;
+
+}  // namespace
+
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QString::fromUtf8(texts::kAboutCaption));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint);
+  setFont(DialogFont());
+  ApplyDialogBackground(this);
+  const BaseUnits base = BaseUnitsOf(font());
+
+  auto* icon = new QLabel(this);
+  icon->setObjectName(QStringLiteral("aboutIcon"));
+  icon->setPixmap(AppIcon().pixmap(kIconPixels, kIconPixels));
+  icon->setGeometry(QRect(DialogUnitsToPixels(kIconRect, base).topLeft(), QSize(kIconPixels, kIconPixels)));
+
+  // The maker line is longer than its template slot in most fonts: widen the slot, and the
+  // box with it, rather than cut the text.
+  int textRight = 0;
+  auto addLabel = [&](const char* text, const QRect& units, const char* name) {
+    auto* label = new QLabel(QString::fromUtf8(text), this);
+    label->setObjectName(QString::fromUtf8(name));
+    label->setTextFormat(Qt::PlainText);
+    ApplyDialogText(label);
+    QRect pixels = DialogUnitsToPixels(units, base);
+    pixels.setWidth(std::max(pixels.width(), label->sizeHint().width()));
+    pixels.setHeight(std::max(pixels.height(), label->sizeHint().height()));
+    label->setGeometry(pixels);
+    textRight = std::max(textRight, pixels.right());
+  };
+  addLabel(texts::kAboutProduct, kProductRect, "aboutProduct");
+  addLabel(texts::kMakerLine, kMakerRect, "aboutMaker");
+
+  QSize size = DialogUnitsToPixels(kAboutSize, base);
+  QRect ok = DialogUnitsToPixels(kOkRect, base);
+  const int okMargin = size.width() - ok.right();
+  const int gap = ok.left() - DialogUnitsToPixels(kProductRect, base).right();
+  if (textRight + gap > ok.left()) {
+    ok.moveLeft(textRight + gap);
+    size.setWidth(ok.right() + okMargin);
+  }
+  auto* button = new QPushButton(QString::fromUtf8(texts::kAboutOk), this);
+  button->setObjectName(QStringLiteral("aboutOk"));
+  button->setDefault(true);
+  button->setGeometry(ok);
+  connect(button, &QPushButton::clicked, this, &QDialog::accept);
+  setFixedSize(size);
+}
+
+}  // namespace kestrel::ui

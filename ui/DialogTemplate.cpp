@@ -1,0 +1,118 @@
+#include "ui/DialogTemplate.h"
+
+#include <QFontMetrics>
+#include <QStringList>
+#include <array>
+
+#include "control/Texts.h"
+
+namespace kestrel::ui {
+namespace {
+
+using K = ControlKind;
+namespace t = texts;
+
+const auto kMainDialog = std::to_array<ControlTemplate>({
+    {1055, K::RadioButton, t::kModePP20, {262, 30, 36, 10}},
+    {1056, K::RadioButton, t::kModeIsp, {262, 52, 28, 10}},
+    {1062, K::RadioButton, t::kModeHvsp, {262, 63, 27, 10}},
+    {1065, K::RadioButton, t::kModePP2313, {262, 41, 41, 10}},
+    {1060, K::GroupBox, t::kModeFrame, {258, 18, 50, 62}},
+    {1050, K::GroupBox, t::kOperateFrame, {3, 92, 309, 187}},
+    {1000, K::PushButton, t::kReadButton, {205, 30, 34, 13}},
+    {1001, K::PushButton, t::kFlashFileButton, {18, 110, 46, 20}},
+    {1002, K::PushButton, t::kReadButton, {72, 60, 34, 13}},
+    {1005, K::PushButton, t::kReadButton, {205, 60, 34, 13}},
+    {1009, K::Edit, "", {233, 203, 26, 12}},
+    {1010, K::PushButton, t::kWriteButton, {262, 203, 34, 13}},
+    {1011, K::Label, t::kFuseBytesLabel, {232, 192, 73, 9}},
+    {1014, K::Edit, "", {233, 223, 12, 12}},
+    {1015, K::PushButton, t::kWriteButton, {262, 223, 34, 13}},
+    {1018, K::PushButton, t::kReadButton, {238, 143, 34, 13}},
+    {1017, K::ProgressBar, "", {3, 282, 309, 10}},
+    {1019, K::PageTabs, "", {315, 1, 359, 294}},
+    {1020, K::PushButton, t::kWriteButton, {71, 223, 34, 13}},
+    {1021, K::PushButton, t::kReadButton, {71, 183, 34, 13}},
+    {1022, K::PushButton, t::kWriteButton, {71, 163, 34, 13}},
+    {1023, K::PushButton, t::kEepromFileButton, {176, 110, 46, 20}},
+    {1024, K::PushButton, t::kVerifyButton, {71, 203, 34, 13}},
+    {1025, K::PushButton, t::kVerifyButton, {238, 163, 34, 13}},
+    {1016, K::HexView, "", {519, 97, 32, 123}},
+    {1026, K::HexView, "", {495, 28, 41, 37}},
+    {1029, K::CheckBox, t::kWriteFlashBox, {17, 163, 47, 14}},
+    {1030, K::CheckBox, t::kReadFlashBox, {17, 183, 42, 14}},
+    {1027, K::PushButton, t::kAutoButton, {186, 249, 62, 20}},
+    {1034, K::LogList, "", {445, 195, 65, 40}},
+    {1035, K::CheckBox, t::kEraseBox, {17, 143, 93, 14}},
+    {1031, K::CheckBox, t::kVerifyFlashBox, {17, 203, 49, 14}},
+    {1008, K::PushButton, t::kEraseButton, {46, 249, 62, 20}},
+    {1041, K::IntroEdit, "", {430, 90, 68, 52}},
+    {1032, K::CheckBox, t::kWriteEepromBox, {17, 223, 47, 14}},
+    {1033, K::CheckBox, t::kReadEepromBox, {170, 143, 55, 14}},
+    {1036, K::CheckBox, t::kVerifyEepromBox, {170, 163, 55, 14}},
+    {1043, K::ChipCombo, "", {12, 30, 72, 138}},
+    {1028, K::PushButton, t::kFlashFileButton, {72, 110, 46, 20}},
+    {1037, K::PushButton, t::kEepromFileButton, {229, 110, 46, 20}},
+    {1051, K::GroupBox, t::kOptionFrame, {4, 1, 309, 87}},
+    {1045, K::ReadOnlyEdit, "", {146, 30, 41, 12}},
+    {1052, K::Label, t::kSignatureLabel, {146, 20, 35, 8}},
+    {1046, K::ReadOnlyEdit, "", {146, 60, 57, 12}},
+    {1059, K::Label, t::kFuseLockLabel, {12, 48, 109, 8}},
+    {1047, K::ThemedReadOnlyEdit, "", {12, 60, 57, 12}},
+    {1038, K::CheckBox, t::kFuseBox, {170, 203, 60, 14}},
+    {1040, K::CheckBox, t::kLockBox, {170, 223, 52, 14}},
+    {kNoId, K::Label, t::kChipSelectLabel, {12, 20, 95, 8}},
+    {1063, K::Label, t::kCalibrationLabel, {146, 48, 106, 8}},
+    {1064, K::GroupBox, "", {8, 136, 300, 106}},
+    {1066, K::PushButton, t::kBurnButton, {270, 247, 33, 19}, true},
+});
+
+int MulDiv(int value, int numerator, int denominator) {
+  const long long product = static_cast<long long>(value) * numerator;
+  const long long half = denominator / 2;
+  return static_cast<int>(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
+}
+
+}  // namespace
+
+std::span<const ControlTemplate> MainDialogTemplate() { return kMainDialog; }
+
+QFont DialogFont() {
+  QFont font;
+  font.setFamilies(QStringList{QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei")});
+  font.setPointSize(9);
+  return font;
+}
+
+BaseUnits BaseUnitsOf(const QFont& font) {
+  const QFontMetrics metrics(font);
+  const int width = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  return {std::max(1, (width / 26 + 1) / 2), std::max(1, metrics.height())};
+}
+
+QRect DialogUnitsToPixels(const QRect& units, BaseUnits base) {
+  return {MulDiv(units.x(), base.x, 4), MulDiv(units.y(), base.y, 8), MulDiv(units.width(), base.x, 4),
+          MulDiv(units.height(), base.y, 8)};
+}
+
+QSize DialogUnitsToPixels(const QSize& units, BaseUnits base) {
+  return {MulDiv(units.width(), base.x, 4), MulDiv(units.height(), base.y, 8)};
+}
+
+QString LabelText(const char* caption) {
+  const QString text = QString::fromUtf8(caption);
+  QString shown;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text.at(i) == u'&') {
+      if (i + 1 < text.size() && text.at(i + 1) == u'&') {
+        shown += u'&';
+        ++i;
+      }
+      continue;
+    }
+    shown += text.at(i);
+  }
+  return shown;
+}
+
+}  // namespace kestrel::ui

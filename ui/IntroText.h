@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+namespace kestrel::ui {
+
+// The text of the introduction page: the heading, four numbered paragraphs and the maker's
+// details, lines separated by CR LF, body lines indented by eight blanks.
+std::string IntroText();
+
+}  // namespace kestrel::ui

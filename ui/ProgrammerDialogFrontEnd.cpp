@@ -1,0 +1,101 @@
+// The part of the main window that the controller drives: fields, boxes, progress, views,
+// file dialogs, message boxes and the page switch.
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QTabWidget>
+
+#include "control/Texts.h"
+#include "ui/HexView.h"
+#include "ui/ProgrammerDialog.h"
+
+namespace kestrel::ui {
+namespace {
+
+// Qt reads the patterns from the parentheses at the end of a filter's name.
+QStringList NameFilters(const image::FileDialogSpec& spec) {
+  QStringList filters;
+  for (const image::FileFilter& filter : spec.filters) {
+    const QString description = QString::fromStdString(filter.description);
+    const QString pattern = QString::fromStdString(filter.pattern);
+    filters << (description.endsWith(QLatin1Char('(') + pattern + QLatin1Char(')'))
+                    ? description
+                    : description + QStringLiteral(" (") + pattern + QLatin1Char(')'));
+  }
+  return filters;
+}
+
+}  // namespace
+
+void ProgrammerDialog::SetFieldText(control::Field field, const std::string& text) {
+  const int id = field == control::Field::Signature ? 1045 : field == control::Field::Calibration ? 1046 : 1047;
+  static_cast<QLineEdit*>(Control(id))->setText(QString::fromStdString(text));
+}
+
+std::string ProgrammerDialog::FuseText() { return static_cast<QLineEdit*>(Control(1009))->text().toStdString(); }
+
+std::string ProgrammerDialog::LockText() { return static_cast<QLineEdit*>(Control(1014))->text().toStdString(); }
+
+bool ProgrammerDialog::IsChecked(int id) const { return static_cast<QCheckBox*>(Control(id))->isChecked(); }
+
+control::AutoSelection ProgrammerDialog::AutoBoxes() {
+  control::AutoSelection boxes;
+  boxes.eraseChip = IsChecked(1035);
+  boxes.writeFlash = IsChecked(1029);
+  boxes.readFlash = IsChecked(1030);
+  boxes.verifyFlash = IsChecked(1031);
+  boxes.writeEeprom = IsChecked(1032);
+  boxes.readEeprom = IsChecked(1033);
+  boxes.verifyEeprom = IsChecked(1036);
+  boxes.writeFuses = IsChecked(1038);
+  boxes.writeLock = IsChecked(1040);
+  return boxes;
+}
+
+void ProgrammerDialog::SetProgress(int position) { progressBar_->setValue(position); }
+
+image::HexViewPort& ProgrammerDialog::FlashView() { return *flashHexView_; }
+
+image::HexViewPort& ProgrammerDialog::EepromView() { return *eepromHexView_; }
+
+std::optional<std::string> ProgrammerDialog::ChooseFile(image::FileDialogKind kind) {
+  if (fileChooser_) return fileChooser_(kind);
+  QFileDialog*& dialog = fileDialogs_[static_cast<std::size_t>(kind)];
+  if (dialog == nullptr) {
+    const image::FileDialogSpec& spec = image::DialogSpec(kind);
+    dialog = new QFileDialog(this);
+    dialog->setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::AnyFile);  // a typed name need not exist yet
+    dialog->setNameFilters(NameFilters(spec));
+    dialog->setDefaultSuffix(QString::fromStdString(spec.defaultSuffix));
+  }
+  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
+  return dialog->selectedFiles().constFirst().toStdString();
+}
+
+void ProgrammerDialog::ShowMessage(const std::string& text) {
+  if (messageHandler_) {
+    messageHandler_(text);
+    return;
+  }
+  QString shown = QString::fromStdString(text);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(texts::kProgramName), shown, QMessageBox::Ok, this);
+  box.exec();
+}
+
+void ProgrammerDialog::ShowPage(int page) {
+  // A number that names no page moves only the tab selection, which Qt does not allow to
+  // leave the tabs: nothing changes.
+  pageTabs_->setCurrentIndex(page);
+  if (page < 0 || page >= pageTabs_->count()) return;
+  QWidget* shown = pageTabs_->widget(page);
+  shown->setEnabled(true);
+  pageTabs_->update();
+  RefreshModeIndex();
+}
+
+}  // namespace kestrel::ui
