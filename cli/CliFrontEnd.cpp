@@ -49,12 +49,6 @@ void ByteHexView::GetData(std::uint8_t* bytes, std::size_t length) const {
   if (length > copied) std::memset(bytes + copied, 0xFF, length - copied);
 }
 
-void CountingTonePlayer::Play(int frequencyHz, int durationMs) {
-  if (frequencyHz == device::kErrorToneHz) ++errorTones;
-  if (frequencyHz == device::kSuccessToneHz) ++successTones;
-  if (sound_) sound_->Play(frequencyHz, durationMs);
-}
-
 CliFrontEnd::CliFrontEnd(Terminal terminal, std::unique_ptr<device::TonePlayer> sound)
     : terminal_(terminal), tones_(std::move(sound)) {}
 

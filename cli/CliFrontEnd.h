@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -24,14 +23,13 @@ class ByteHexView : public image::HexViewPort {
   std::vector<std::uint8_t> bytes_;
 };
 
-// Counts the tones and hands them on to a real player, when there is one.
-class CountingTonePlayer : public device::TonePlayer {
+// Plays the tones on a real player when there is one, and nothing otherwise.
+class OptionalTonePlayer : public device::TonePlayer {
  public:
-  explicit CountingTonePlayer(std::unique_ptr<device::TonePlayer> sound) : sound_(std::move(sound)) {}
-  void Play(int frequencyHz, int durationMs) override;
-
-  std::atomic<int> errorTones{0};
-  std::atomic<int> successTones{0};
+  explicit OptionalTonePlayer(std::unique_ptr<device::TonePlayer> sound) : sound_(std::move(sound)) {}
+  void Play(int frequencyHz, int durationMs) override {
+    if (sound_) sound_->Play(frequencyHz, durationMs);
+  }
 
  private:
   std::unique_ptr<device::TonePlayer> sound_;
@@ -62,7 +60,6 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
   void EndProgress();
 
   int messageCount() const { return messageCount_; }
-  CountingTonePlayer& tonePlayer() { return tones_; }
 
   // control::FrontEnd
   std::optional<std::string> ChooseFile(image::FileDialogKind kind) override;
@@ -87,7 +84,7 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
   void WriteLine(const std::string& text);
 
   Terminal terminal_;
-  CountingTonePlayer tones_;
+  OptionalTonePlayer tones_;
   ByteHexView flashView_;
   ByteHexView eepromView_;
   std::optional<image::FileDialogKind> fileKind_;
