@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <regex>
 
@@ -37,6 +38,9 @@ TEST(StatusDispatcher, FieldsShowTheReplyBytesInCapitalsBeforeTheLine) {
 
 TEST(StatusDispatcher, ATimeOutGivesThreeLinesWithOneStampOneBeepAndTheChainGoesOn) {
   Harness h;
+  h.Start();
+  h.controller.log().ClearLog();
+  h.frontEnd.tones.clear();
   h.controller.pending().readSignature = 1;
   h.controller.engine().lastFailure.text = "通讯失败：测试";
   Dispatch(h, device::status::ReceiveTimeout);
@@ -104,8 +108,11 @@ TEST(StatusDispatcher, AFinishedReadBindsTheReadBackDataAndBringsItsPageForward)
   ASSERT_EQ(h.frontEnd.eepromView.bytes.size(), 64u);
   EXPECT_EQ(h.frontEnd.eepromView.bytes[63], 0x17);
   EXPECT_EQ(h.frontEnd.pages.back(), image::EepromPage);
-  // the line came first, then the page switch
-  EXPECT_THAT(std::vector<std::string>(h.frontEnd.trace.end() - 2, h.frontEnd.trace.end())[1], "page 1");
+  // the line comes first, then the page switch, so the data page ends in front
+  const auto& trace = h.frontEnd.trace;
+  const auto line = std::find(trace.begin(), trace.end(), "line " + h.frontEnd.lines.back());
+  ASSERT_NE(line, trace.end());
+  EXPECT_EQ(*std::next(line), "page 1");
 }
 
 TEST(ActivityLog, LinesKeepTheirOrderTheLastIsSelectedAndClearingRestartsAtZero) {
