@@ -1,0 +1,256 @@
+// Feeds arbitrary file contents to the FLASH and EEPROM open operations, as a user who picks
+// any file would, and checks what the operation promises besides not crashing.
+//
+// Input layout: byte 0 picks the side (bit 0), the file name's extension (bits 1-2) and the
+// chip (bits 3-7); chips past the table take their geometry from bytes 1-4 instead, which
+// reaches page sizes of 0, negative counts and sizes beyond the image buffers. The rest is
+// the file.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chips/ChipGeometry.h"
+#include "device/ProgrammerEngine.h"
+#include "device/StatusCode.h"
+#include "device/sim/SimulatedBus.h"
+#include "image/HexFileReader.h"
+#include "image/ImageFiles.h"
+
+namespace {
+
+using kestrel::chips::ChipGeometry;
+using namespace kestrel;
+
+constexpr std::uint8_t kSentinel = 0x5A;  // marks buffer bytes the operation must not touch
+
+// {flashPageWords, eepromPageBytes, flashPageCount, eepromPageCount}
+constexpr std::array<ChipGeometry, 8> kChips{{
+    {16, 4, 32, 16},      // the geometry before any pick
+    {32, 4, 128, 128},    // ATtiny85
+    {32, 4, 128, 128},    // ATmega8
+    {64, 4, 256, 256},    // ATmega328P
+    {128, 8, 512, 512},   // ATmega128
+    {128, 8, 1024, 512},  // ATmega2560: both buffers full
+    {0, 0, 0, 0},         // a catalogue entry without numbers
+    {16, 4, -1, -5},      // negative counts
+}};
+
+constexpr std::array<const char*, 4> kExtensions{".hex", ".Hex", ".eep", ".bin"};
+
+[[noreturn]] void Fail(const char* what) {
+  std::fprintf(stderr, "fuzz_hex_open: %s\n", what);
+  std::abort();
+}
+
+void Expect(bool holds, const char* what) {
+  if (!holds) Fail(what);
+}
+
+struct Quiet : device::TonePlayer, device::NoteSink {
+  void Play(int, int) override {}
+  void Note(const std::string&) override {}
+};
+
+struct RecordingChannel : device::StatusChannel {
+  void Send(std::uint32_t code, std::uint32_t) override { codes.push_back(code); }
+  std::vector<std::uint32_t> codes;
+};
+
+struct View : image::HexViewPort {
+  void SetData(const std::uint8_t* data, std::size_t length) override {
+    bytes.assign(data, data + length);
+    ++sets;
+  }
+  void GetData(std::uint8_t* out, std::size_t length) const override {
+    for (std::size_t i = 0; i < length; ++i) out[i] = i < bytes.size() ? bytes[i] : 0xFF;
+  }
+  std::vector<std::uint8_t> bytes;
+  int sets = 0;
+};
+
+struct Chooser : image::FileChooser {
+  std::optional<std::string> ChooseFile(image::FileDialogKind) override { return path; }
+  std::string path;
+};
+
+struct Messages : image::MessageSink {
+  void ShowMessage(const std::string&) override { ++count; }
+  int count = 0;
+};
+
+struct Log : image::LogSink {
+  void AppendLog(const std::string&) override {}
+  void InsertLogLine(const std::string&) override {}
+};
+
+struct Pages : image::PageSwitch {
+  void ShowPage(int) override {}
+};
+
+// Where the input files go: in memory where possible, one name per process and extension,
+// removed again after each input.
+std::string InputPath(const char* extension) {
+  static const std::string prefix = [] {
+    const char* base = std::getenv("TMPDIR");
+    if (base == nullptr) base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    return std::string(base) + "/kestrel-fuzz-" + std::to_string(::getpid()) + "-input";
+  }();
+  return prefix + extension;
+}
+
+// Always a new file: ext4 flushes a file that is cut to length 0 and rewritten, which slowed
+// every input tenfold.
+void WriteWholeFile(const std::string& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) Fail("cannot write the input file");
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) Fail("cannot write the input file");
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+}
+
+// The engine and its buffers are made once: 640 KiB of buffers per input would dominate.
+struct Fixture {
+  Fixture() : link(bus), engine(link, geometry, channel, quiet, quiet) {}
+
+  device::SimulatedBus bus{device::SimulatorOptions{.programmerPresent = false}};
+  device::ProgrammerLink link;
+  ChipGeometry geometry;
+  RecordingChannel channel;
+  Quiet quiet;
+  device::ProgrammerEngine engine;
+};
+
+// The harness's own scans go through memcmp: as instrumented loops they took most of the time
+// of every input and taught the fuzzer nothing about the code under test.
+bool AllBytesAre(const std::uint8_t* begin, const std::uint8_t* end, std::uint8_t value) {
+  if (begin == end) return true;
+  return *begin == value && std::memcmp(begin, begin + 1, static_cast<std::size_t>(end - begin - 1)) == 0;
+}
+
+bool SameBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t count) {
+  return count == 0 || std::memcmp(a, b, count) == 0;
+}
+
+std::size_t ChipBytes(std::int64_t size, std::size_t buffer) {
+  return static_cast<std::size_t>(std::clamp<std::int64_t>(size, 0, static_cast<std::int64_t>(buffer)));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 1) return 0;
+  static Fixture fixture;
+  const std::uint8_t selector = data[0];
+  const bool eeprom = (selector & 1) != 0;
+  const char* extension = kExtensions[(selector >> 1) & 3];
+  const std::size_t chipIndex = selector >> 3;
+  std::size_t header = 1;
+  ChipGeometry geometry;
+  if (chipIndex < kChips.size()) {
+    geometry = kChips[chipIndex];
+  } else {
+    if (size < 5) return 0;
+    geometry = {data[1], data[3], data[2] * 4, data[4] * 2};
+    header = 5;
+  }
+  const std::string_view file(reinterpret_cast<const char*>(data) + header, size - header);
+
+  fixture.geometry = geometry;
+  fixture.channel.codes.clear();
+  device::ProgrammerEngine& engine = fixture.engine;
+  std::vector<std::uint8_t>& image = eeprom ? engine.eepromImage : engine.flashImage;
+  std::fill(image.begin(), image.end(), kSentinel);
+  const std::size_t chipBytes =
+      ChipBytes(eeprom ? geometry.EepromSize() : geometry.FlashSize(), image.size());
+
+  Chooser chooser;
+  chooser.path = InputPath(extension);
+  WriteWholeFile(chooser.path, file);
+  image::HexFileReader reader;
+  // Kept between inputs, like the engine, so that no input pays for fresh 256 KiB pages.
+  static View flashView;
+  static View eepromView;
+  flashView.sets = eepromView.sets = 0;
+  Log log;
+  Messages messages;
+  Pages pages;
+  image::ImageContext context{engine, reader,     fixture.geometry, chooser, flashView,
+                              eepromView, log, messages,         pages};
+  if (eeprom) {
+    image::OpenEepromImage(context);
+  } else {
+    image::OpenFlashImage(context);
+  }
+  ::unlink(chooser.path.c_str());
+
+  const std::uint32_t expectedStatus =
+      eeprom ? device::status::EepromFileOpened : device::status::FlashFileOpened;
+  Expect(fixture.channel.codes.size() == 1 && fixture.channel.codes[0] == expectedStatus,
+         "the open operation must report exactly its own status");
+  const std::uint8_t* const imageStart = image.data();
+  const std::uint8_t* const imageEnd = image.data() + image.size();
+  Expect(AllBytesAre(imageStart + chipBytes, imageEnd, kSentinel),
+         "bytes beyond the chip's size were written");
+
+  const View& view = eeprom ? eepromView : flashView;
+  const bool kindRead = std::string_view(extension) != ".eep" || eeprom;
+  if (!kindRead) {
+    Expect(view.sets == 0, "a file of a kind this side does not read reached the view");
+    Expect(AllBytesAre(imageStart, imageEnd, kSentinel),
+           "a file of a kind this side does not read changed the image");
+    return 0;
+  }
+  Expect(view.sets == 1 && view.bytes.size() == chipBytes &&
+             SameBytes(view.bytes.data(), imageStart, chipBytes),
+         "the view must show the image over the chip's size");
+  Expect(reader.dataLength >= 0 && static_cast<std::size_t>(reader.dataLength) <= chipBytes,
+         "dataLength beyond the chip's size");
+
+  if (std::string_view(extension) == ".bin") {
+    const std::size_t kept = std::min(file.size(), chipBytes);
+    Expect(static_cast<std::size_t>(reader.dataLength) == kept, "binary dataLength");
+    Expect(SameBytes(data + header, imageStart, kept), "binary bytes");
+    Expect(AllBytesAre(imageStart + kept, imageStart + chipBytes, 0xFF),
+           "binary image not 0xFF behind the file");
+    return 0;
+  }
+
+  // The open operation must give the same image as the reader on the plain text: the file
+  // route loses and adds nothing (zero bytes included).
+  static std::vector<std::uint8_t> direct;
+  direct.assign(chipBytes, 0xFF);
+  image::HexFileReader directReader;
+  Messages directMessages;
+  const std::int32_t code = directReader.ReadHexImage(
+      file, eeprom ? image::HexDestination::Eeprom : image::HexDestination::Flash, direct,
+      static_cast<std::int64_t>(chipBytes), directMessages);
+  Expect(SameBytes(direct.data(), imageStart, chipBytes),
+         "the open operation and the reader disagree on the image");
+  Expect(directReader.dataLength == reader.dataLength, "dataLength differs from the reader's");
+  Expect(directMessages.count == messages.count, "message boxes differ from the reader's");
+  if (code != image::HexSuccess) {
+    Expect(reader.dataLength == 0, "a refused text must leave dataLength 0");
+    Expect(AllBytesAre(direct.data(), direct.data() + chipBytes, 0xFF),
+           "a refused text must leave the image 0xFF");
+  } else {
+    Expect(AllBytesAre(direct.data() + reader.dataLength, direct.data() + chipBytes, 0xFF),
+           "bytes past the extent must stay 0xFF");
+  }
+  return 0;
+}
