@@ -155,7 +155,8 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text, HexDestination d
     if ((record.sum & 0xFF) != 0) return HexChecksumError;
     switch (record.kind) {
       case '0':
-        extent = std::max(extent, bases.Of(record) + record.count);
+        // A record without bytes holds no data and so does not reach the end of it.
+        if (record.count > 0) extent = std::max(extent, bases.Of(record) + record.count);
         return HexSuccess;
       case '2':
       case '4':

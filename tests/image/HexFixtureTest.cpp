@@ -68,16 +68,6 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
-TEST(HexFixtureSizeTest, TheLargestFixtureFillsTheBufferAndOneByteLessIsRefused) {
-  const std::string text = ReadFixture("rand256k-linear-r32.hex");
-  std::vector<std::uint8_t> image(262144, 0xFF);
-  HexFileReader reader;
-  testing::FakeMessages messages;
-  EXPECT_EQ(reader.ReadHexImage(text, HexDestination::Flash, image, 262144 - 1, messages), 1);
-  EXPECT_EQ(messages.shown.size(), 1u);
-  for (std::uint8_t byte : image) ASSERT_EQ(byte, 0xFF);
-}
-
 TEST(DemoProgramTest, TheBundledExampleFitsAnATmega328P) {
   const std::string folder = std::string(KESTREL_SOURCE_DIR) + "/data/examples/blink/";
   HexFileReader reader;

@@ -285,26 +285,5 @@ TEST_F(ImageFilesTest, KeepsEverySizeInsideTheBuffersWhateverTheGeometry) {
   EXPECT_EQ(rig.status.codes.size(), 3u);
 }
 
-TEST(FileDialogSpecTest, DescribesTheFourDialogs) {
-  const FileDialogSpec& flash = DialogSpec(FileDialogKind::OpenFlash);
-  EXPECT_FALSE(flash.save);
-  EXPECT_EQ(flash.defaultSuffix, "bin");
-  ASSERT_EQ(flash.filters.size(), 2u);
-  EXPECT_EQ(flash.filters[0].description, "Intel Hex文件(*.hex)");
-  EXPECT_EQ(flash.filters[0].pattern, "*.hex");
-  EXPECT_EQ(flash.filters[1].description, "二进制文件(*.bin)");
-  const FileDialogSpec& eeprom = DialogSpec(FileDialogKind::OpenEeprom);
-  ASSERT_EQ(eeprom.filters.size(), 3u);
-  EXPECT_EQ(eeprom.filters[2].description, "EEP文件(*.eep)");
-  EXPECT_EQ(eeprom.filters[2].pattern, "*.eep");
-  for (FileDialogKind kind : {FileDialogKind::SaveFlash, FileDialogKind::SaveEeprom}) {
-    const FileDialogSpec& save = DialogSpec(kind);
-    EXPECT_TRUE(save.save);
-    EXPECT_EQ(save.defaultSuffix, "bin");
-    ASSERT_EQ(save.filters.size(), 1u);
-    EXPECT_EQ(save.filters[0].pattern, "*.bin");
-  }
-}
-
 }  // namespace
 }  // namespace kestrel::image
