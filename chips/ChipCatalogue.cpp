@@ -153,6 +153,8 @@ std::vector<std::string> CatalogueSearchPaths(const std::string& executableDir) 
   std::vector<std::string> paths{"chip.txt", JoinPath(KESTREL_DATA_DIR, "chip.txt")};
   if (!executableDir.empty()) {
     paths.push_back(JoinPath(executableDir, "chip.txt"));
+    // An installed tree that was moved or staged away from its prefix.
+    paths.push_back(JoinPath(executableDir, "../share/kestrel/chip.txt"));
     // A build tree keeps its copy in <build>/data, beside the folders of the programs.
     paths.push_back(JoinPath(executableDir, "../data/chip.txt"));
     paths.push_back(JoinPath(executableDir, "../../data/chip.txt"));

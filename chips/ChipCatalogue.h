@@ -36,7 +36,7 @@ struct ChipCatalogue {
 ChipCatalogue ParseChipCatalogue(std::string_view bytes);
 
 // Where "chip.txt" is looked for: the working directory, the installed data folder, then
-// beside the executable.
+// beside the executable, with fallbacks for a relocated install and for a build tree.
 std::vector<std::string> CatalogueSearchPaths(const std::string& executableDir);
 
 struct CatalogueLoad {

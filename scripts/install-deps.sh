@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-wqy-microhei xvfb xauth
-  desktop-file-utils appstream
+  desktop-file-utils appstream librsvg2-bin groff-base
 )
 
 missing=()

@@ -41,12 +41,13 @@ class ChipCatalogueLoad : public ::testing::Test {
 
 TEST_F(ChipCatalogueLoad, SearchesWorkingDirectoryThenDataFolderThenBesideTheProgram) {
   const std::vector<std::string> paths = CatalogueSearchPaths("/opt/kestrel/bin");
-  ASSERT_EQ(paths.size(), 5u);
+  ASSERT_EQ(paths.size(), 6u);
   EXPECT_EQ(paths[0], "chip.txt");
   EXPECT_THAT(paths[1], AllOf(StartsWith("/"), EndsWith("/share/kestrel/chip.txt")));
   EXPECT_EQ(paths[2], "/opt/kestrel/bin/chip.txt");
-  EXPECT_EQ(paths[3], "/opt/kestrel/bin/../data/chip.txt");
-  EXPECT_EQ(paths[4], "/opt/kestrel/bin/../../data/chip.txt");
+  EXPECT_EQ(paths[3], "/opt/kestrel/bin/../share/kestrel/chip.txt");
+  EXPECT_EQ(paths[4], "/opt/kestrel/bin/../data/chip.txt");
+  EXPECT_EQ(paths[5], "/opt/kestrel/bin/../../data/chip.txt");
   EXPECT_EQ(CatalogueSearchPaths("/opt/kestrel/bin/")[2], "/opt/kestrel/bin/chip.txt");
   EXPECT_EQ(CatalogueSearchPaths("").size(), 2u);
 }
