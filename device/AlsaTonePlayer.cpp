@@ -28,7 +28,8 @@ struct Tone {
 };
 
 std::vector<std::int16_t> SineWave(const Tone& tone) {
-  const auto frames = static_cast<std::size_t>(kSampleRate) * static_cast<std::size_t>(tone.durationMs) / 1000;
+  const auto frames =
+      static_cast<std::size_t>(kSampleRate) * static_cast<std::size_t>(tone.durationMs) / 1000;
   std::vector<std::int16_t> samples(frames);
   const double step = 2 * std::numbers::pi * tone.frequencyHz / kSampleRate;
   for (std::size_t i = 0; i < frames; ++i) {
@@ -111,6 +112,8 @@ class AlsaTonePlayer : public TonePlayer {
 
 }  // namespace
 
-std::unique_ptr<TonePlayer> MakeAlsaTonePlayer() { return std::make_unique<AlsaTonePlayer>(); }
+std::unique_ptr<TonePlayer> MakeAlsaTonePlayer() {
+  return std::make_unique<AlsaTonePlayer>();
+}
 
 }  // namespace kestrel::device

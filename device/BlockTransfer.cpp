@@ -15,17 +15,22 @@ bool IsFlash(BlockTransfer transfer) {
 
 const char* OperationName(BlockTransfer transfer) {
   switch (transfer) {
-    case BlockTransfer::WriteFlash: return texts::kFlashWriteOperation;
-    case BlockTransfer::ReadFlash: return texts::kFlashReadOperation;
-    case BlockTransfer::WriteEeprom: return texts::kEepromWriteOperation;
-    case BlockTransfer::ReadEeprom: return texts::kEepromReadOperation;
+    case BlockTransfer::WriteFlash:
+      return texts::kFlashWriteOperation;
+    case BlockTransfer::ReadFlash:
+      return texts::kFlashReadOperation;
+    case BlockTransfer::WriteEeprom:
+      return texts::kEepromWriteOperation;
+    case BlockTransfer::ReadEeprom:
+      return texts::kEepromReadOperation;
   }
   return "";
 }
 
 // The pages a write covers: up to the last byte that is not 0xFF in the whole buffer, always
 // at least one, never more than the chip has.
-std::uint32_t PagesToWrite(const std::vector<std::uint8_t>& image, std::int64_t pageBytes, std::int32_t pageCount) {
+std::uint32_t PagesToWrite(const std::vector<std::uint8_t>& image, std::int64_t pageBytes,
+                           std::int32_t pageCount) {
   const std::int32_t used =
       ProgrammerEngine::TrimmedLength(image.data(), static_cast<std::int32_t>(image.size()));
   return static_cast<std::uint32_t>(std::min<std::int64_t>(used / pageBytes + 1, pageCount));
@@ -35,7 +40,8 @@ std::uint32_t PagesToWrite(const std::vector<std::uint8_t>& image, std::int64_t 
 
 std::string TransferRunner::Refusal() const {
   const bool flash = IsFlash(transfer);
-  const std::string problem = flash ? chips::FlashGeometryProblem(geometry) : chips::EepromGeometryProblem(geometry);
+  const std::string problem =
+      flash ? chips::FlashGeometryProblem(geometry) : chips::EepromGeometryProblem(geometry);
   if (!problem.empty()) {
     return texts::Printf(texts::kGeometryRefusedPattern, flash ? "FLASH" : "EEPROM", problem.c_str(),
                          OperationName(transfer));
@@ -49,17 +55,25 @@ std::string TransferRunner::Refusal() const {
 void TransferRunner::Run() {
   std::uint32_t failure = 0;
   switch (transfer) {
-    case BlockTransfer::WriteFlash: failure = WriteFlashPages(); break;
-    case BlockTransfer::ReadFlash: failure = ReadFlashPages(); break;
-    case BlockTransfer::WriteEeprom: failure = WriteEepromPages(); break;
-    case BlockTransfer::ReadEeprom: failure = ReadEepromPages(); break;
+    case BlockTransfer::WriteFlash:
+      failure = WriteFlashPages();
+      break;
+    case BlockTransfer::ReadFlash:
+      failure = ReadFlashPages();
+      break;
+    case BlockTransfer::WriteEeprom:
+      failure = WriteEepromPages();
+      break;
+    case BlockTransfer::ReadEeprom:
+      failure = ReadEepromPages();
+      break;
   }
   // Ready returns the programmer to page 0 even after a failure; the failure of a page, not
   // Ready's, is what the user needs to see.
   const LinkFailure pageFailure = engine.lastFailure;
-  const std::uint32_t readyFailure = engine.TransferOn(handle, texts::kEndTransferOperation, 0,
-                                                       SingleShotRequest(mode, VendorCommand::Ready),
-                                                       engine.response.data());
+  const std::uint32_t readyFailure =
+      engine.TransferOn(handle, texts::kEndTransferOperation, 0,
+                        SingleShotRequest(mode, VendorCommand::Ready), engine.response.data());
   if (failure != 0) {
     engine.lastFailure = pageFailure;
   } else {
@@ -71,10 +85,14 @@ void TransferRunner::Run() {
 
 std::uint32_t TransferRunner::SuccessCode() const {
   switch (transfer) {
-    case BlockTransfer::WriteFlash: return status::FlashWritten;
-    case BlockTransfer::ReadFlash: return status::FlashRead;
-    case BlockTransfer::WriteEeprom: return status::EepromWritten;
-    case BlockTransfer::ReadEeprom: return status::EepromRead;
+    case BlockTransfer::WriteFlash:
+      return status::FlashWritten;
+    case BlockTransfer::ReadFlash:
+      return status::FlashRead;
+    case BlockTransfer::WriteEeprom:
+      return status::EepromWritten;
+    case BlockTransfer::ReadEeprom:
+      return status::EepromRead;
   }
   return status::Refused;
 }
@@ -103,7 +121,8 @@ std::uint32_t TransferRunner::ReadFlashPages() {
         engine.TransferOn(handle, texts::kReadFlashPagePattern, engine.pageIndex,
                           ReadFlashPageRequest(mode, geometry.flashPageWords), engine.response.data());
     if (failure != 0) return failure;
-    std::memcpy(engine.flashReadback.data() + engine.pageIndex * pageBytes, engine.response.data(), pageBytes);
+    std::memcpy(engine.flashReadback.data() + engine.pageIndex * pageBytes, engine.response.data(),
+                pageBytes);
     engine.status_.Send(status::PageRead, engine.pageIndex);
   }
   return 0;
@@ -133,7 +152,8 @@ std::uint32_t TransferRunner::ReadEepromPages() {
         engine.TransferOn(handle, texts::kReadEepromPagePattern, engine.pageIndex,
                           ReadEepromPageRequest(mode, geometry.eepromPageBytes), engine.response.data());
     if (failure != 0) return failure;
-    std::memcpy(engine.eepromReadback.data() + engine.pageIndex * pageBytes, engine.response.data(), pageBytes);
+    std::memcpy(engine.eepromReadback.data() + engine.pageIndex * pageBytes, engine.response.data(),
+                pageBytes);
     engine.status_.Send(status::PageRead, engine.pageIndex);
   }
   return 0;

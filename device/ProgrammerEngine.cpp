@@ -29,14 +29,22 @@ int HexDigitValue(char c) {
 
 const char* OperationName(VendorCommand command) {
   switch (command) {
-    case VendorCommand::Unlock: return texts::kUnlockOperation;
-    case VendorCommand::EraseChip: return texts::kEraseOperation;
-    case VendorCommand::ReadSignature: return texts::kReadSignatureOperation;
-    case VendorCommand::ReadCalibration: return texts::kReadCalibrationOperation;
-    case VendorCommand::ReadFuseLock: return texts::kReadFuseLockOperation;
-    case VendorCommand::WriteFuses: return texts::kWriteFusesOperation;
-    case VendorCommand::WriteLock: return texts::kWriteLockOperation;
-    default: return texts::kEndTransferOperation;
+    case VendorCommand::Unlock:
+      return texts::kUnlockOperation;
+    case VendorCommand::EraseChip:
+      return texts::kEraseOperation;
+    case VendorCommand::ReadSignature:
+      return texts::kReadSignatureOperation;
+    case VendorCommand::ReadCalibration:
+      return texts::kReadCalibrationOperation;
+    case VendorCommand::ReadFuseLock:
+      return texts::kReadFuseLockOperation;
+    case VendorCommand::WriteFuses:
+      return texts::kWriteFusesOperation;
+    case VendorCommand::WriteLock:
+      return texts::kWriteLockOperation;
+    default:
+      return texts::kEndTransferOperation;
   }
 }
 
@@ -71,11 +79,21 @@ ProgrammerEngine::~ProgrammerEngine() {
   if (retired_.joinable()) retired_.join();
 }
 
-void ProgrammerEngine::Unlock() { RunSingleShot(VendorCommand::Unlock, 0, 0); }
-void ProgrammerEngine::EraseChip() { RunSingleShot(VendorCommand::EraseChip, 0, 0); }
-void ProgrammerEngine::ReadSignature() { RunSingleShot(VendorCommand::ReadSignature, 0, 0); }
-void ProgrammerEngine::ReadCalibration() { RunSingleShot(VendorCommand::ReadCalibration, 0, 0); }
-void ProgrammerEngine::ReadFuseLock() { RunSingleShot(VendorCommand::ReadFuseLock, 0, 0); }
+void ProgrammerEngine::Unlock() {
+  RunSingleShot(VendorCommand::Unlock, 0, 0);
+}
+void ProgrammerEngine::EraseChip() {
+  RunSingleShot(VendorCommand::EraseChip, 0, 0);
+}
+void ProgrammerEngine::ReadSignature() {
+  RunSingleShot(VendorCommand::ReadSignature, 0, 0);
+}
+void ProgrammerEngine::ReadCalibration() {
+  RunSingleShot(VendorCommand::ReadCalibration, 0, 0);
+}
+void ProgrammerEngine::ReadFuseLock() {
+  RunSingleShot(VendorCommand::ReadFuseLock, 0, 0);
+}
 
 // Arbitrary fuse bytes can lock a chip out of its programming mode, so text that is not six
 // hex digits is refused instead of guessed at.
@@ -111,8 +129,9 @@ std::uint32_t ProgrammerEngine::Transfer(const std::string& operation, const Ven
   return result == request.length ? 0 : KeepFailure(operation, result, request.length);
 }
 
-std::uint32_t ProgrammerEngine::TransferOn(UsbHandle* handle, const char* operationPattern, std::uint32_t page,
-                                           const VendorRequest& request, std::uint8_t* buffer) {
+std::uint32_t ProgrammerEngine::TransferOn(UsbHandle* handle, const char* operationPattern,
+                                           std::uint32_t page, const VendorRequest& request,
+                                           std::uint8_t* buffer) {
   const int result = Issue(link.bus, handle, request, buffer);
   if (result == request.length) return 0;
   return KeepFailure(texts::Printf(operationPattern, page), result, request.length);
@@ -152,7 +171,9 @@ bool ProgrammerEngine::StartTransfer(BlockTransfer transfer) {
   return true;
 }
 
-bool ProgrammerEngine::TransferRunning() const { return transferRunning_; }
+bool ProgrammerEngine::TransferRunning() const {
+  return transferRunning_;
+}
 
 // The last worker may still be inside its final Send (this call can come from the handling of
 // that very code), so it is only retired; the one before it has returned from its Send.
@@ -161,14 +182,18 @@ void ProgrammerEngine::RetireWorker() {
   retired_ = std::move(worker_);
 }
 
-void ProgrammerEngine::PostStatus(std::uint32_t code, std::uint32_t argument) { status_.Send(code, argument); }
+void ProgrammerEngine::PostStatus(std::uint32_t code, std::uint32_t argument) {
+  status_.Send(code, argument);
+}
 
 void ProgrammerEngine::StartErrorBeep() {
   ++errorBeepCount;
   tones_.Play(kErrorToneHz, kErrorToneMs);
 }
 
-void ProgrammerEngine::StartSuccessBeep() { tones_.Play(kSuccessToneHz, kSuccessToneMs); }
+void ProgrammerEngine::StartSuccessBeep() {
+  tones_.Play(kSuccessToneHz, kSuccessToneMs);
+}
 
 std::int32_t ProgrammerEngine::TrimmedLength(const std::uint8_t* bytes, std::int32_t length) {
   if (length <= 0) return length;

@@ -62,6 +62,8 @@ class ProgrammerEngine {
   // moment. Returns false when it refused the geometry instead (after a note and status 120,
   // already dispatched when it returns).
   bool StartTransfer(BlockTransfer transfer);
+  // True from StartTransfer until the worker is about to send its final code, so that the
+  // handling of that code may use the bus and start the next transfer.
   bool TransferRunning() const;
 
   void PostStatus(std::uint32_t code, std::uint32_t argument = 0);

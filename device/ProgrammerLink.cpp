@@ -69,8 +69,9 @@ int OpenProgrammer(UsbBus& bus, bool& usbInitDone, UsbHandle** handle, std::uint
 int ReadAsciiStringDescriptor(UsbBus& bus, UsbHandle* handle, int index, int languageId, char* text,
                               int capacity) {
   std::uint8_t buffer[kDescriptorBufferBytes];
-  const int received = bus.ControlMsg(handle, kGetDescriptorType, kGetDescriptor, (kStringDescriptor << 8) + index,
-                                      languageId, buffer, sizeof buffer, kDescriptorTimeoutMs);
+  const int received =
+      bus.ControlMsg(handle, kGetDescriptorType, kGetDescriptor, (kStringDescriptor << 8) + index, languageId,
+                     buffer, sizeof buffer, kDescriptorTimeoutMs);
   if (received < 0) return received;
   text[0] = '\0';
   if (received < 2 || buffer[1] != kStringDescriptor) return 0;

@@ -24,7 +24,7 @@ int OpenProgrammer(UsbBus& bus, bool& usbInitDone, UsbHandle** handle, std::uint
                    const char* manufacturer, std::uint16_t productId, const char* product,
                    int* lastError = nullptr);
 
-// Reads string descriptor `index` as 8-bit text (non-Latin-1 units become '?') into
+// Reads string descriptor `index` as ASCII text (other units become '?') into
 // `text`, NUL-terminated, at most `capacity` characters. Returns the characters stored, or the
 // negative libusb error of the transfer. A reply that is not a string descriptor reads as "".
 int ReadAsciiStringDescriptor(UsbBus& bus, UsbHandle* handle, int index, int languageId, char* text,

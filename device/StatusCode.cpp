@@ -14,8 +14,12 @@ bool IsListedStatus(std::uint32_t code) {
 
 }  // namespace
 
-bool IsFailureStatus(std::uint32_t code) { return !IsListedStatus(code); }
+bool IsFailureStatus(std::uint32_t code) {
+  return !IsListedStatus(code);
+}
 
-bool IsProgressStatus(std::uint32_t code) { return code == status::PageWritten || code == status::PageRead; }
+bool IsProgressStatus(std::uint32_t code) {
+  return code == status::PageWritten || code == status::PageRead;
+}
 
 }  // namespace kestrel::device

@@ -36,8 +36,9 @@ VendorRequest WriteEepromPageRequest(std::uint8_t mode, const std::uint8_t* page
                                      std::uint8_t eepromPageBytes) {
   std::uint8_t carried[kEepromBytesInSetupPacket] = {0, 0, 0, 0};
   for (int i = 0; i < kEepromBytesInSetupPacket && i < eepromPageBytes; ++i) carried[i] = page[i];
-  return MakeRequest(kVendorIn, mode, VendorCommand::WriteEepromPage, LittleEndianPair(carried[0], carried[1]),
-                     LittleEndianPair(carried[2], carried[3]), eepromPageBytes);
+  return MakeRequest(kVendorIn, mode, VendorCommand::WriteEepromPage,
+                     LittleEndianPair(carried[0], carried[1]), LittleEndianPair(carried[2], carried[3]),
+                     eepromPageBytes);
 }
 
 VendorRequest ReadFlashPageRequest(std::uint8_t mode, std::uint8_t flashPageWords) {

@@ -40,7 +40,8 @@ struct SimulatedBus::Handle : UsbHandle {
   const Entry& entry;
 };
 
-SimulatedBus::SimulatedBus(SimulatorOptions options) : options_(std::move(options)), programmer_(options_.chip) {
+SimulatedBus::SimulatedBus(SimulatorOptions options)
+    : options_(std::move(options)), programmer_(options_.chip) {
   if (options_.busses.empty()) {
     options_.busses.emplace_back();
     if (options_.programmerPresent) options_.busses.back().emplace_back();
@@ -110,7 +111,8 @@ void SimulatedBus::Close(UsbHandle* handle) {
 int SimulatedBus::ControlMsg(UsbHandle* handle, int requestType, int request, int value, int index,
                              std::uint8_t* bytes, int size, int /*timeoutMs*/) {
   const bool vendor = (requestType & kVendorTypeMask) == kVendorType;
-  if (vendor && options_.latencyMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options_.latencyMs));
+  if (vendor && options_.latencyMs > 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(options_.latencyMs));
 
   std::lock_guard lock(mutex_);
   const auto* simHandle = dynamic_cast<Handle*>(handle);
@@ -152,10 +154,17 @@ int SimulatedBus::AnswerStringDescriptor(const Entry& entry, int value, std::uin
   if ((value >> 8) != kStringDescriptorType) return -EPIPE;
   std::vector<std::uint8_t> descriptor;
   switch (value & 0xFF) {
-    case 0: descriptor = {4, kStringDescriptorType, 0x09, 0x04}; break;
-    case kManufacturerIndex: descriptor = StringDescriptor(entry.device.manufacturer); break;
-    case kProductIndex: descriptor = StringDescriptor(entry.device.product); break;
-    default: return -EPIPE;
+    case 0:
+      descriptor = {4, kStringDescriptorType, 0x09, 0x04};
+      break;
+    case kManufacturerIndex:
+      descriptor = StringDescriptor(entry.device.manufacturer);
+      break;
+    case kProductIndex:
+      descriptor = StringDescriptor(entry.device.product);
+      break;
+    default:
+      return -EPIPE;
   }
   const int count = std::clamp(static_cast<int>(descriptor.size()), 0, std::max(size, 0));
   std::copy_n(descriptor.begin(), count, bytes);

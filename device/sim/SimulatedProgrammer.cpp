@@ -17,8 +17,7 @@ SimulatedProgrammer::SimulatedProgrammer(const SimulatedChip& chip)
 
 int SimulatedProgrammer::Answer(const VendorRequest& request, std::uint8_t* bytes, int size) {
   const auto command = static_cast<VendorCommand>(request.request & 0x0F);
-  const std::uint8_t expectedType =
-      command == VendorCommand::WriteFlashPage ? kVendorOut : kVendorIn;
+  const std::uint8_t expectedType = command == VendorCommand::WriteFlashPage ? kVendorOut : kVendorIn;
   if (request.requestType != expectedType) return -EPIPE;
 
   std::uint8_t reply[kReplyLength] = {};
@@ -71,7 +70,8 @@ void SimulatedProgrammer::Erase() {
   lock = 0xFF;
 }
 
-int SimulatedProgrammer::ReplyWith(const std::uint8_t* reply, int replyLength, std::uint8_t* bytes, int size) {
+int SimulatedProgrammer::ReplyWith(const std::uint8_t* reply, int replyLength, std::uint8_t* bytes,
+                                   int size) {
   const int count = std::clamp(size, 0, replyLength);
   if (count > 0) std::memcpy(bytes, reply, static_cast<std::size_t>(count));
   return count;

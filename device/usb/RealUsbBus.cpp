@@ -25,7 +25,8 @@ class RealUsbBus : public UsbBus {
       auto& devices = busses.emplace_back();
       for (struct usb_device* device = bus->devices; device != nullptr; device = device->next) {
         devices.push_back(UsbDeviceInfo{device->descriptor.idVendor, device->descriptor.idProduct,
-                                        device->descriptor.iManufacturer, device->descriptor.iProduct, device});
+                                        device->descriptor.iManufacturer, device->descriptor.iProduct,
+                                        device});
       }
     }
     return busses;
@@ -48,13 +49,15 @@ class RealUsbBus : public UsbBus {
                  int size, int timeoutMs) override {
     auto* real = static_cast<RealHandle*>(handle);
     if (real == nullptr) return -ENODEV;
-    return usb_control_msg(real->handle, requestType, request, value, index, reinterpret_cast<char*>(bytes), size,
-                           timeoutMs);
+    return usb_control_msg(real->handle, requestType, request, value, index, reinterpret_cast<char*>(bytes),
+                           size, timeoutMs);
   }
 };
 
 }  // namespace
 
-std::unique_ptr<UsbBus> MakeRealUsbBus() { return std::make_unique<RealUsbBus>(); }
+std::unique_ptr<UsbBus> MakeRealUsbBus() {
+  return std::make_unique<RealUsbBus>();
+}
 
 }  // namespace kestrel::device

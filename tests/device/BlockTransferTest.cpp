@@ -233,7 +233,8 @@ class CutPageBus : public SimulatedBus {
  public:
   int ControlMsg(UsbHandle* handle, int requestType, int request, int value, int index, std::uint8_t* bytes,
                  int size, int timeoutMs) override {
-    const int result = SimulatedBus::ControlMsg(handle, requestType, request, value, index, bytes, size, timeoutMs);
+    const int result =
+        SimulatedBus::ControlMsg(handle, requestType, request, value, index, bytes, size, timeoutMs);
     return (request & 0x0F) == 10 && result > 2 ? result - 2 : result;
   }
 };
@@ -251,7 +252,8 @@ TEST(TransferFailureTest, AShortPageIsAFailure) {
   ASSERT_TRUE(channel.WaitForFinals());
   EXPECT_EQ(channel.codes(), std::vector<std::uint32_t>{102});
   EXPECT_EQ(engine.lastFailure.text,
-            texts::Printf(texts::kShortTransferPattern, texts::Printf(texts::kReadFlashPagePattern, 0u).c_str(), 30, 32));
+            texts::Printf(texts::kShortTransferPattern,
+                          texts::Printf(texts::kReadFlashPagePattern, 0u).c_str(), 30, 32));
 }
 
 TEST(GeometryRefusalTest, EveryTransferRefusesWhatItCannotServe) {
@@ -269,8 +271,10 @@ TEST(GeometryRefusalTest, EveryTransferRefusesWhatItCannotServe) {
       {{16, 255, 32, 258}, "EEPROM", texts::kSizeBeyondBuffer},
   };
   const std::pair<BlockTransfer, const char*> transfers[] = {
-      {BlockTransfer::WriteFlash, texts::kFlashWriteOperation}, {BlockTransfer::ReadFlash, texts::kFlashReadOperation},
-      {BlockTransfer::WriteEeprom, texts::kEepromWriteOperation}, {BlockTransfer::ReadEeprom, texts::kEepromReadOperation}};
+      {BlockTransfer::WriteFlash, texts::kFlashWriteOperation},
+      {BlockTransfer::ReadFlash, texts::kFlashReadOperation},
+      {BlockTransfer::WriteEeprom, texts::kEepromWriteOperation},
+      {BlockTransfer::ReadEeprom, texts::kEepromReadOperation}};
   for (const Case& c : cases) {
     for (const auto& [transfer, operation] : transfers) {
       const bool flash = transfer == BlockTransfer::WriteFlash || transfer == BlockTransfer::ReadFlash;
@@ -280,8 +284,8 @@ TEST(GeometryRefusalTest, EveryTransferRefusesWhatItCannotServe) {
       EXPECT_FALSE(rig.engine.StartTransfer(transfer));
       EXPECT_FALSE(rig.engine.TransferRunning());
       EXPECT_EQ(rig.channel.codes(), std::vector<std::uint32_t>{status::Refused});
-      EXPECT_EQ(rig.notes.lines,
-                std::vector<std::string>{texts::Printf(texts::kGeometryRefusedPattern, c.memory, c.reason, operation)});
+      EXPECT_EQ(rig.notes.lines, std::vector<std::string>{texts::Printf(texts::kGeometryRefusedPattern,
+                                                                        c.memory, c.reason, operation)});
       EXPECT_EQ(rig.bus.vendorRequestCount(), 0u);
     }
   }

@@ -26,8 +26,8 @@ SimulatorOptions Busses(std::vector<std::vector<SimulatedDevice>> busses) {
 struct Discovery {
   explicit Discovery(SimulatorOptions options) : bus(std::move(options)) {}
   int Open() {
-    return OpenProgrammer(bus, initDone, &handle, kProgrammerVendorId, kProgrammerManufacturer, kProgrammerProductId,
-                          kProgrammerProduct, &lastError);
+    return OpenProgrammer(bus, initDone, &handle, kProgrammerVendorId, kProgrammerManufacturer,
+                          kProgrammerProductId, kProgrammerProduct, &lastError);
   }
   // The opened device is the programmer when it answers a vendor request.
   bool HandleIsProgrammer() {
@@ -107,8 +107,9 @@ TEST(OpenProgrammerTest, WithoutStringsTheFirstDeviceThatOpensIsTaken) {
   SimulatedBus bus(Busses({{cannotOpen, unreadable, SimulatedDevice{}}}));
   bool initDone = false;
   UsbHandle* handle = nullptr;
-  EXPECT_EQ(OpenProgrammer(bus, initDone, &handle, kProgrammerVendorId, nullptr, kProgrammerProductId, nullptr),
-            OpenOk);
+  EXPECT_EQ(
+      OpenProgrammer(bus, initDone, &handle, kProgrammerVendorId, nullptr, kProgrammerProductId, nullptr),
+      OpenOk);
   EXPECT_EQ(bus.openHandleCount(), 1);
   std::uint8_t reply[8];
   EXPECT_EQ(bus.ControlMsg(handle, 0xC0, 3, 0, 0, reply, 8, 5000), -EPIPE) << "the stranger was taken";
@@ -118,15 +119,16 @@ TEST(OpenProgrammerTest, WithoutStringsTheFirstDeviceThatOpensIsTaken) {
 // A bus whose only answer to every control transfer is the bytes given.
 class CannedReplyBus : public UsbBus {
  public:
-  explicit CannedReplyBus(std::vector<std::uint8_t> reply, int result = 0) : reply_(std::move(reply)), result_(result) {}
+  explicit CannedReplyBus(std::vector<std::uint8_t> reply, int result = 0)
+      : reply_(std::move(reply)), result_(result) {}
   void Init() override {}
   int FindBusses() override { return 0; }
   int FindDevices() override { return 0; }
   std::vector<std::vector<UsbDeviceInfo>> GetBusses() override { return {}; }
   UsbHandle* Open(const UsbDeviceInfo&) override { return nullptr; }
   void Close(UsbHandle*) override {}
-  int ControlMsg(UsbHandle*, int requestType, int request, int value, int index, std::uint8_t* bytes, int size,
-                 int timeoutMs) override {
+  int ControlMsg(UsbHandle*, int requestType, int request, int value, int index, std::uint8_t* bytes,
+                 int size, int timeoutMs) override {
     setup = {requestType, request, value, index, size, timeoutMs};
     if (result_ < 0) return result_;
     std::memcpy(bytes, reply_.data(), reply_.size());
@@ -155,7 +157,7 @@ TEST(ReadAsciiStringDescriptorTest, AsksForTheStringWithGetDescriptor) {
 }
 
 TEST(ReadAsciiStringDescriptorTest, ReplacesUnitsOutsideAscii) {
-  CannedReplyBus latin({6, 3, 0xC4, 0x00, 'b', 0x00});  // U+00C4, 'b'
+  CannedReplyBus latin({6, 3, 0xC4, 0x00, 'b', 0x00});         // U+00C4, 'b'
   CannedReplyBus chinese({8, 3, 0x2D, 0x4E, 'O', 0, 'K', 0});  // U+4E2D, "OK"
   int result = 0;
   EXPECT_EQ(ReadString(latin, 255, &result), "?b");

@@ -121,7 +121,8 @@ class ShortReplyBus : public SimulatedBus {
  public:
   int ControlMsg(UsbHandle* handle, int requestType, int request, int value, int index, std::uint8_t* bytes,
                  int size, int timeoutMs) override {
-    const int result = SimulatedBus::ControlMsg(handle, requestType, request, value, index, bytes, size, timeoutMs);
+    const int result =
+        SimulatedBus::ControlMsg(handle, requestType, request, value, index, bytes, size, timeoutMs);
     return (requestType & 0x60) == 0x40 && result > 0 ? result - 1 : result;
   }
 };
@@ -138,7 +139,8 @@ TEST(EngineTest, AShortTransferIsAFailure) {
   engine.ReadSignature();
   EXPECT_EQ(channel.codes(), std::vector<std::uint32_t>{102});
   EXPECT_EQ(engine.lastFailure.error, 7);
-  EXPECT_EQ(engine.lastFailure.text, texts::Printf(texts::kShortTransferPattern, texts::kReadSignatureOperation, 7, 8));
+  EXPECT_EQ(engine.lastFailure.text,
+            texts::Printf(texts::kShortTransferPattern, texts::kReadSignatureOperation, 7, 8));
 }
 
 TEST(EngineTest, BeepsAndStatusGoWhereTheyShould) {

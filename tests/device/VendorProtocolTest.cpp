@@ -20,17 +20,21 @@ TEST_P(EveryMode, SingleShotCommandsAskForAnEightByteReply) {
 TEST_P(EveryMode, PageCommandsCarryTheirSizeAndDirection) {
   const std::uint8_t mode = GetParam();
   const std::uint8_t page[4] = {0x12, 0x34, 0x56, 0x78};
-  EXPECT_EQ(WriteFlashPageRequest(mode, 16), (VendorRequest{0x40, static_cast<std::uint8_t>(mode * 16 + 8), 16, 0, 32}));
+  EXPECT_EQ(WriteFlashPageRequest(mode, 16),
+            (VendorRequest{0x40, static_cast<std::uint8_t>(mode * 16 + 8), 16, 0, 32}));
   EXPECT_EQ(WriteEepromPageRequest(mode, page, 4),
             (VendorRequest{0xC0, static_cast<std::uint8_t>(mode * 16 + 9), 0x3412, 0x7856, 4}));
-  EXPECT_EQ(ReadFlashPageRequest(mode, 64), (VendorRequest{0xC0, static_cast<std::uint8_t>(mode * 16 + 10), 64, 0, 128}));
-  EXPECT_EQ(ReadEepromPageRequest(mode, 4), (VendorRequest{0xC0, static_cast<std::uint8_t>(mode * 16 + 11), 4, 0, 4}));
+  EXPECT_EQ(ReadFlashPageRequest(mode, 64),
+            (VendorRequest{0xC0, static_cast<std::uint8_t>(mode * 16 + 10), 64, 0, 128}));
+  EXPECT_EQ(ReadEepromPageRequest(mode, 4),
+            (VendorRequest{0xC0, static_cast<std::uint8_t>(mode * 16 + 11), 4, 0, 4}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, EveryMode, ::testing::Values(0, 1, 2, 3));
 
 TEST(VendorRequestTest, RequestByteCombinesModeAndCommand) {
-  EXPECT_EQ(SingleShotRequest(static_cast<std::uint8_t>(ProgrammingMode::ISP), VendorCommand::ReadSignature).request,
+  EXPECT_EQ(SingleShotRequest(static_cast<std::uint8_t>(ProgrammingMode::ISP), VendorCommand::ReadSignature)
+                .request,
             0x13);
   EXPECT_EQ(ReadEepromPageRequest(static_cast<std::uint8_t>(ProgrammingMode::PP_2313), 4).request, 0x3B);
   EXPECT_EQ(RequestByte(2, VendorCommand::ReadFuseLock), 0x25);
@@ -39,7 +43,8 @@ TEST(VendorRequestTest, RequestByteCombinesModeAndCommand) {
 TEST(VendorRequestTest, FusesAndLockTravelInValueAndIndex) {
   const VendorRequest fuses = SingleShotRequest(1, VendorCommand::WriteFuses, 0x99E1, 0x00FF);
   EXPECT_EQ(fuses, (VendorRequest{0xC0, 0x16, 0x99E1, 0x00FF, 8}));
-  EXPECT_EQ(SingleShotRequest(0, VendorCommand::WriteLock, 0x00FF), (VendorRequest{0xC0, 0x07, 0x00FF, 0, 8}));
+  EXPECT_EQ(SingleShotRequest(0, VendorCommand::WriteLock, 0x00FF),
+            (VendorRequest{0xC0, 0x07, 0x00FF, 0, 8}));
 }
 
 TEST(VendorRequestTest, LargestPagesKeepTheirFullLength) {
