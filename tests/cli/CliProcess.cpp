@@ -13,13 +13,21 @@
 namespace kestrel::cli::testing {
 namespace {
 
+// A folder of this test process's own, removed when the process ends.
 const std::string& TestFolder() {
-  static const std::string folder = [] {
-    std::string pattern = std::filesystem::temp_directory_path() / "kestrel-cli-test-XXXXXX";
-    const char* made = mkdtemp(pattern.data());
-    return std::string(made ? made : ".");
-  }();
-  return folder;
+  struct Folder {
+    Folder() {
+      std::string pattern = std::filesystem::temp_directory_path() / "kestrel-cli-test-XXXXXX";
+      if (mkdtemp(pattern.data()) != nullptr) path = pattern;
+    }
+    ~Folder() {
+      std::error_code ignored;
+      if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+    std::string path;
+  };
+  static const Folder folder;
+  return folder.path;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
