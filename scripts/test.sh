@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds Kestrel with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
+# Builds Kestrel with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test; then
+# runs the threaded tests under ThreadSanitizer and each fuzz harness for 30 s.
 # Fails on any failed test and on any sanitizer report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,4 +20,22 @@ if grep -qE 'ERROR: (Address|Leak)Sanitizer|runtime error:|ERROR: ThreadSanitize
   echo "A sanitizer reported a fault (see $log)." >&2
   exit 1
 fi
-exit "$status"
+[ "$status" -eq 0 ] || exit "$status"
+
+# ThreadSanitizer over the tests that run block transfers on workers, hand status codes over
+# the blocking channel and dispatch them.
+tsan=build/tsan
+cmake -S . -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTREL_TSAN=ON \
+  -DKESTREL_BUILD_GUI=OFF -DKESTREL_BUILD_BENCH=OFF >/dev/null
+cmake --build "$tsan" --target kestrel_device_tests kestrel_control_tests
+for suite in kestrel_device_tests kestrel_control_tests; do
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:exitcode=66 \
+    "$tsan/tests/$suite" --gtest_brief=1 2>&1 | tee "$tsan/$suite.log"
+  if grep -q 'WARNING: ThreadSanitizer' "$tsan/$suite.log"; then
+    echo "ThreadSanitizer reported a race in $suite (see $tsan/$suite.log)." >&2
+    exit 1
+  fi
+done
+
+# The libFuzzer harnesses, bounded, under AddressSanitizer and UndefinedBehaviorSanitizer.
+fuzz/run-fuzzers.sh 30
