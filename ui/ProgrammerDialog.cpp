@@ -32,6 +32,13 @@ namespace kestrel::ui {
 namespace {
 
 constexpr int kButtonImagePixels = 18;
+
+// Flat buttons with a thin edge, so that they read as buttons on the white dialog.
+constexpr char kFlatButtonStyle[] =
+    "QPushButton { border: 1px solid #a9b4c2; border-radius: 2px; background: #ffffff; padding: 0px 2px; }"
+    "QPushButton:hover { border-color: #3d7bd9; background: #eaf2fd; }"
+    "QPushButton:pressed { background: #cfe0f8; }"
+    "QPushButton:focus { border-color: #3d7bd9; }";
 constexpr int kPageImagePixels = 16;
 
 QString ControlName(int id) {
@@ -115,6 +122,7 @@ QWidget* ProgrammerDialog::CreateControl(const ControlTemplate& control, const B
     case ControlKind::PushButton: {
       auto* button = new QPushButton(Utf8(control.caption), this);
       button->setFlat(true);
+      button->setStyleSheet(QString::fromLatin1(kFlatButtonStyle));
       button->setAutoDefault(false);
       button->setFocusPolicy(Qt::StrongFocus);
       button->setIconSize(QSize(kButtonImagePixels, kButtonImagePixels));

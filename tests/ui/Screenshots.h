@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+namespace kestrel::uitest {
+
+// Saves the main window on each of its four pages as page-0.png .. page-3.png in `folder`.
+int SaveScreenshots(const QString& folder);
+
+}  // namespace kestrel::uitest
