@@ -89,8 +89,8 @@ void Refuse(ImageContext& context, const std::string& line) {
 
 // Reads the chosen file into the side's image and shows it. A file that cannot be read, or is
 // of a kind this side does not read, leaves the image, the view and dataLength as they were
-// and writes no open line. A HEX file the reader refuses is reported, and the view then shows
-// the 0xFF image with a count of 0.
+// and writes no open line. A HEX file the reader refuses is reported and leaves the image as
+// it was; its open line counts 0 bytes.
 void LoadImage(ImageContext& context, const Side& side, const std::string& path) {
   const std::string name = FileName(path);
   const FileKind kind = KindOf(name, side);
@@ -109,12 +109,14 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
     return;
   }
 
-  std::fill_n(side.image.begin(), size, std::uint8_t{0xFF});
   if (kind == FileKind::Hex) {
-    const std::int32_t code = context.reader.ReadHexImage(
-        file.bytes, side.destination, std::span(side.image.data(), size),
-        static_cast<std::int64_t>(size), context.messages);
-    if (code != HexSuccess) {
+    // Read into a scratch image so that a refused file leaves the loaded image as it was.
+    std::vector<std::uint8_t> scratch(size, 0xFF);
+    const std::int32_t code = context.reader.ReadHexImage(file.bytes, side.destination, scratch,
+                                                          static_cast<std::int64_t>(size), context.messages);
+    if (code == HexSuccess) {
+      std::copy(scratch.begin(), scratch.end(), side.image.begin());
+    } else {
       const std::string reason = code == HexOpenError ? side.hexTooLarge : HexResultText(code);
       Refuse(context, texts::Printf(texts::kHexRefusedPattern, name.c_str(), reason.c_str()));
     }
@@ -125,6 +127,7 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
       length = size;
     }
     context.reader.dataLength = static_cast<std::int32_t>(length);
+    std::fill_n(side.image.begin(), size, std::uint8_t{0xFF});
     std::copy_n(file.bytes.begin(), length, side.image.begin());
   }
 

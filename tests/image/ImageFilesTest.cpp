@@ -167,7 +167,9 @@ TEST_F(ImageFilesTest, ReportsARefusedHexFileAndClaimsNoBytes) {
   EXPECT_THAT(std::vector(rig.log.lines.begin() + 1, rig.log.lines.end()),
               ElementsAre("文件 a.hex 未读入：Hex file checksum error.",
                           "读入文件 a.hex 到FLASH窗口页【     0字节】."));
-  EXPECT_TRUE(AllFF(rig.engine.flashImage, 0, 262144));
+  // the image loaded before is not lost to a refused file
+  EXPECT_EQ(rig.engine.flashImage[9], 0x01);
+  EXPECT_TRUE(AllFF(rig.engine.flashImage, 10, 262144));
   EXPECT_THAT(rig.tones.tones, ElementsAre(kErrorTone));
 
   Choose(Write("big.eep", testing::DataRecord(0xFF, {1, 2}) + testing::kEnd));
