@@ -1,11 +1,26 @@
 #include "app/StartOptions.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
+#include <span>
+#include <string_view>
 
 namespace kestrel::app {
 namespace {
 
 constexpr char kLatencyPrefix[] = "--sim-latency=";
+
+// Qt's own options, which QApplication takes out later; those in the first list take a value.
+constexpr std::array<std::string_view, 13> kQtValueOptions = {
+    "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-style", "-stylesheet", "-session",
+    "-display", "-geometry", "-qwindowgeometry", "-qwindowtitle", "-qwindowicon", "-title"};
+constexpr std::array<std::string_view, 5> kQtFlagOptions = {"-reverse", "-widgetcount", "-nograb", "-dograb",
+                                                             "-sync"};
+
+bool IsOneOf(std::string_view argument, std::span<const std::string_view> options) {
+  return std::find(options.begin(), options.end(), argument) != options.end();
+}
 
 bool ParseLatency(const std::string& text, int& latencyMs) {
   int value = 0;
@@ -20,8 +35,13 @@ bool ParseLatency(const std::string& text, int& latencyMs) {
 
 StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
   StartOptions options;
-  for (const std::string& argument : arguments) {
-    if (argument == "--simulate") {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (IsOneOf(argument, kQtValueOptions)) {
+      ++i;
+    } else if (IsOneOf(argument, kQtFlagOptions) || argument.rfind("-style=", 0) == 0) {
+      continue;
+    } else if (argument == "--simulate") {
       options.simulate = true;
     } else if (argument == "--sim-absent") {
       options.simulate = true;

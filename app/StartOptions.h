@@ -14,7 +14,7 @@ struct StartOptions {
   std::string error;         // a plain report of the first argument not understood
 };
 
-// Reads the arguments after the program name. Qt's own arguments are removed before.
+// Reads the arguments after the program name, passing over those that Qt itself takes.
 StartOptions ParseStartOptions(const std::vector<std::string>& arguments);
 
 std::string UsageText();

@@ -2,6 +2,7 @@
 // --simulate, on the built-in simulated programmer.
 #include <QApplication>
 #include <QDir>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -25,11 +26,9 @@ std::unique_ptr<kestrel::device::UsbBus> MakeBus(const kestrel::app::StartOption
 }  // namespace
 
 int main(int argc, char** argv) {
-  QApplication application(argc, argv);
-  application.setApplicationName(QStringLiteral("kestrel"));
-  std::vector<std::string> arguments;
-  for (const QString& argument : application.arguments().mid(1)) arguments.push_back(argument.toStdString());
-  const kestrel::app::StartOptions options = kestrel::app::ParseStartOptions(arguments);
+  // Before QApplication, so that help and mistakes are reported without a display.
+  const kestrel::app::StartOptions options =
+      kestrel::app::ParseStartOptions(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
   if (options.help) {
     std::fputs(kestrel::app::UsageText().c_str(), stdout);
     return 0;
@@ -38,6 +37,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kestrel: %s\n%s", options.error.c_str(), kestrel::app::UsageText().c_str());
     return 2;
   }
+  QApplication application(argc, argv);
+  application.setApplicationName(QStringLiteral("kestrel"));
 
   const std::unique_ptr<kestrel::device::UsbBus> bus = MakeBus(options);
   const std::unique_ptr<kestrel::device::TonePlayer> tones = kestrel::device::MakeAlsaTonePlayer();
