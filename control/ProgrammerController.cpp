@@ -59,7 +59,7 @@ void ProgrammerController::HandleArrivalNow() {
 
 std::string ProgrammerController::ProgrammerMissingMessage() const {
   if (link_.lastOpenError == -EACCES || link_.lastOpenError == -EPERM)
-    return texts::Printf(texts::kAccessDeniedPattern, texts::kUdevRuleCommand);
+    return texts::Printf(texts::kAccessDeniedPattern, texts::UdevRuleCommand().c_str());
   return texts::InsertProgrammerMessage();
 }
 

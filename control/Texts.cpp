@@ -1,7 +1,6 @@
 #include "control/Texts.h"
 
 #include <cstdio>
-#include <vector>
 
 namespace kestrel::texts {
 
@@ -20,6 +19,12 @@ std::string Printf(const char* pattern, ...) {
   }
   va_end(arguments);
   return text;
+}
+
+std::string UdevRuleCommand() {
+  return std::string("sudo install -m 0644 ") + KESTREL_DATA_DIR +
+         "/60-kestrel-vorne-pgr.rules /etc/udev/rules.d/ && sudo udevadm control --reload-rules && "
+         "sudo udevadm trigger --subsystem-match=usb";
 }
 
 std::string InsertProgrammerMessage() { return std::string(kInsertProgrammer) + "\r\n" + kMakerLine; }

@@ -80,9 +80,8 @@ inline constexpr char kLinkFailurePattern[] = "通讯失败：%s，libusb 错误
 inline constexpr char kShortTransferPattern[] = "通讯失败：%s，只传送了%d字节（应为%d字节）";
 inline constexpr char kAccessDeniedPattern[] =
     "无法访问编程器（权限不足）。请安装 udev 规则，然后重新插入编程器：%s";
-inline constexpr char kUdevRuleCommand[] =
-    "sudo install -m 0644 /usr/share/kestrel/60-kestrel-vorne-pgr.rules /etc/udev/rules.d/ && "
-    "sudo udevadm control --reload-rules && sudo udevadm trigger --subsystem-match=usb";
+// The one command that installs the udev rule shipped in the installed data folder.
+std::string UdevRuleCommand();
 // What a failed request was doing (the first %s of kLinkFailurePattern and kShortTransferPattern).
 inline constexpr char kUnlockOperation[] = "解锁";
 inline constexpr char kEraseOperation[] = "擦除";

@@ -148,7 +148,7 @@ std::uint32_t ProgrammerEngine::KeepFailure(const std::string& operation, int re
   if (result >= 0) {
     lastFailure.text = texts::Printf(texts::kShortTransferPattern, operation.c_str(), result, expectedLength);
   } else if (result == -EPERM || result == -EACCES) {
-    lastFailure.text = texts::Printf(texts::kAccessDeniedPattern, texts::kUdevRuleCommand);
+    lastFailure.text = texts::Printf(texts::kAccessDeniedPattern, texts::UdevRuleCommand().c_str());
   } else {
     const char* description = strerrordesc_np(-result);
     lastFailure.text = texts::Printf(texts::kLinkFailurePattern, operation.c_str(), result,

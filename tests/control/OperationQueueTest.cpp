@@ -221,7 +221,7 @@ TEST(DeviceArrival, AProgrammerThatCannotBeAccessedIsReportedWithTheRuleCommand)
   Harness h(options);
   EXPECT_FALSE(h.Start());
   ASSERT_EQ(h.frontEnd.messages.size(), 1u);
-  EXPECT_NE(h.frontEnd.messages[0].find(texts::kUdevRuleCommand), std::string::npos);
+  EXPECT_NE(h.frontEnd.messages[0].find(texts::UdevRuleCommand()), std::string::npos);
 }
 
 }  // namespace

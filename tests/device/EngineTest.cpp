@@ -113,7 +113,7 @@ TEST(EngineTest, AccessDeniedExplainsHowToInstallTheRule) {
   engine.ReadSignature();
   EXPECT_EQ(channel.codes(), std::vector<std::uint32_t>{102});
   EXPECT_EQ(engine.lastFailure.error, -EPERM);
-  EXPECT_EQ(engine.lastFailure.text, texts::Printf(texts::kAccessDeniedPattern, texts::kUdevRuleCommand));
+  EXPECT_EQ(engine.lastFailure.text, texts::Printf(texts::kAccessDeniedPattern, texts::UdevRuleCommand().c_str()));
 }
 
 // Hands back one byte less than the programmer sent.

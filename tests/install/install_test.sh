@@ -72,9 +72,9 @@ if [ -s "$rule" ]; then
   fi
   grep -qE 'GROUP|OWNER|RUN' <<<"$rules" && fail "the rule does more than tag the device for the seat"
 fi
-# The access message tells users to copy exactly this file.
-grep -qF "/usr/share/kestrel/$rule_name /etc/udev/rules.d/" "$source/control/Texts.h" ||
-  fail "control/Texts.h does not name $rule_name in its udev command"
+# The access message tells users to copy exactly this file from the installed data folder.
+grep -qF "/$rule_name /etc/udev/rules.d/" "$source/control/Texts.cpp" ||
+  fail "control/Texts.cpp does not name $rule_name in its udev command"
 
 # The man page: renders without warnings and names every option of --help.
 page=$man1/kestrel-cli.1.gz
