@@ -19,7 +19,8 @@ trap 'rm -rf "$outdir"' EXIT
 build=build/bench
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_BUILD_GUI=OFF \
   -DKESTREL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target kestrel-cli >/dev/null
+cmake --build "$build" --target kestrel-cli >"$build/bench-build.log" 2>&1 ||
+  { tail -n 30 "$build/bench-build.log" >&2; exit 1; }
 
 hex=tests/data/hex/rand256k-segment-r16.hex
 reference=tests/data/hex/rand256k.bin
