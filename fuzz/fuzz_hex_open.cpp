@@ -231,8 +231,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
 
-  // The open operation must give the same image as the reader on the plain text: the file
-  // route loses and adds nothing (zero bytes included).
+  // An accepted text gives the same image through the open operation as through the reader
+  // on the plain text: the file route loses and adds nothing (zero bytes included). A refused
+  // one leaves the image that was loaded before.
   static std::vector<std::uint8_t> direct;
   direct.assign(chipBytes, 0xFF);
   image::HexFileReader directReader;
@@ -240,15 +241,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::int32_t code = directReader.ReadHexImage(
       file, eeprom ? image::HexDestination::Eeprom : image::HexDestination::Flash, direct,
       static_cast<std::int64_t>(chipBytes), directMessages);
-  Expect(SameBytes(direct.data(), imageStart, chipBytes),
-         "the open operation and the reader disagree on the image");
   Expect(directReader.dataLength == reader.dataLength, "dataLength differs from the reader's");
   Expect(directMessages.count == messages.count, "message boxes differ from the reader's");
   if (code != image::HexSuccess) {
     Expect(reader.dataLength == 0, "a refused text must leave dataLength 0");
+    Expect(AllBytesAre(imageStart, imageEnd, kSentinel), "a refused text changed the image");
     Expect(AllBytesAre(direct.data(), direct.data() + chipBytes, 0xFF),
-           "a refused text must leave the image 0xFF");
+           "a refused text changed the reader's destination");
   } else {
+    Expect(SameBytes(direct.data(), imageStart, chipBytes),
+           "the open operation and the reader disagree on the image");
     Expect(AllBytesAre(direct.data() + reader.dataLength, direct.data() + chipBytes, 0xFF),
            "bytes past the extent must stay 0xFF");
   }
