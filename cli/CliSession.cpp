@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "chips/ChipCatalogue.h"
+#include "cli/CommandLine.h"
 #include "control/BlockingStatusChannel.h"
 #include "control/ProgrammerController.h"
 #include "control/Texts.h"
@@ -19,15 +20,6 @@ std::string_view Trimmed(std::string_view text) {
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
 }
 
 struct ButtonCommand {

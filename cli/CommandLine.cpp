@@ -51,15 +51,6 @@ constexpr ModeName kModes[] = {
     {"HVSP", device::ProgrammingMode::HVSP},
 };
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
 // Decimal digits only, within [low, high].
 std::optional<std::uint32_t> ParseWholeNumber(const std::string& text, std::uint32_t low,
                                               std::uint32_t high) {
@@ -272,5 +263,14 @@ std::optional<control::AutoSelection> ParseAutoList(const std::string& list, std
 }
 
 ParseResult ParseCommandLine(const std::vector<std::string>& arguments) { return Parser(arguments).Run(); }
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
 
 }  // namespace kestrel::cli

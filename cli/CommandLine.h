@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "control/PendingOperations.h"
@@ -81,5 +82,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments);
 // name, which is then stored in `badItem` when given.
 std::optional<control::AutoSelection> ParseAutoList(const std::string& list,
                                                     std::string* badItem = nullptr);
+
+// ASCII letters compared without regard to case; other bytes as they are.
+bool SameIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace kestrel::cli

@@ -9,9 +9,6 @@ namespace kestrel::device {
 
 namespace {
 
-constexpr int kGetDescriptorType = 0x80;
-constexpr int kGetDescriptor = 6;
-constexpr int kStringDescriptor = 3;
 constexpr int kDescriptorBufferBytes = 256;
 constexpr int kDescriptorTimeoutMs = 1000;
 
@@ -70,11 +67,11 @@ int ReadAsciiStringDescriptor(UsbBus& bus, UsbHandle* handle, int index, int lan
                               int capacity) {
   std::uint8_t buffer[kDescriptorBufferBytes];
   const int received =
-      bus.ControlMsg(handle, kGetDescriptorType, kGetDescriptor, (kStringDescriptor << 8) + index, languageId,
+      bus.ControlMsg(handle, kStandardDeviceIn, kGetDescriptor, (kStringDescriptorType << 8) + index, languageId,
                      buffer, sizeof buffer, kDescriptorTimeoutMs);
   if (received < 0) return received;
   text[0] = '\0';
-  if (received < 2 || buffer[1] != kStringDescriptor) return 0;
+  if (received < 2 || buffer[1] != kStringDescriptorType) return 0;
 
   const int units = (buffer[0] < received ? buffer[0] : received) / 2;
   int stored = 0;

@@ -5,6 +5,11 @@
 
 namespace kestrel::device {
 
+// Standard requests discovery uses (USB 2.0, chapter 9).
+inline constexpr int kStandardDeviceIn = 0x80;  // standard, device recipient, device-to-host
+inline constexpr int kGetDescriptor = 6;
+inline constexpr int kStringDescriptorType = 3;
+
 // What discovery needs of one device on a bus: its IDs and string indexes.
 struct UsbDeviceInfo {
   std::uint16_t idVendor = 0;

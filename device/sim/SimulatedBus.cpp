@@ -9,9 +9,6 @@ namespace kestrel::device {
 
 namespace {
 
-constexpr int kStandardIn = 0x80;
-constexpr int kGetDescriptor = 6;
-constexpr int kStringDescriptorType = 3;
 constexpr int kVendorTypeMask = 0x60;
 constexpr int kVendorType = 0x40;
 constexpr std::uint8_t kManufacturerIndex = 1;
@@ -122,7 +119,7 @@ int SimulatedBus::ControlMsg(UsbHandle* handle, int requestType, int request, in
   if (!vendor) {
     if (device.accessDenied) return -EPERM;
     if (unplugged_ && device.answersVendorRequests) return -ENODEV;
-    if (requestType != kStandardIn || request != kGetDescriptor) return -EPIPE;
+    if (requestType != kStandardDeviceIn || request != kGetDescriptor) return -EPIPE;
     return AnswerStringDescriptor(simHandle->entry, value, bytes, size);
   }
 

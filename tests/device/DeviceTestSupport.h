@@ -73,6 +73,18 @@ class RecordingNotes : public NoteSink {
   std::vector<std::string> lines;
 };
 
+// The simulated bus, with a hook that may change what a transfer returns.
+class AdjustableBus : public SimulatedBus {
+ public:
+  using SimulatedBus::SimulatedBus;
+  int ControlMsg(UsbHandle* handle, int requestType, int request, int value, int index, std::uint8_t* bytes,
+                 int size, int timeoutMs) override {
+    const int result = SimulatedBus::ControlMsg(handle, requestType, request, value, index, bytes, size, timeoutMs);
+    return adjustResult ? adjustResult(requestType, request, result) : result;
+  }
+  std::function<int(int requestType, int request, int result)> adjustResult;
+};
+
 // An engine over the simulated programmer, opened as the front end would open it.
 struct EngineRig {
   explicit EngineRig(SimulatorOptions options = {}, bool open = true) : bus(std::move(options)) {
@@ -85,7 +97,7 @@ struct EngineRig {
     return channel.WaitForFinals();
   }
 
-  SimulatedBus bus;
+  AdjustableBus bus;
   ProgrammerLink link{bus};
   chips::ChipGeometry geometry;
   RecordingChannel channel;

@@ -116,30 +116,13 @@ TEST(EngineTest, AccessDeniedExplainsHowToInstallTheRule) {
   EXPECT_EQ(engine.lastFailure.text, texts::Printf(texts::kAccessDeniedPattern, texts::UdevRuleCommand().c_str()));
 }
 
-// Hands back one byte less than the programmer sent.
-class ShortReplyBus : public SimulatedBus {
- public:
-  int ControlMsg(UsbHandle* handle, int requestType, int request, int value, int index, std::uint8_t* bytes,
-                 int size, int timeoutMs) override {
-    const int result =
-        SimulatedBus::ControlMsg(handle, requestType, request, value, index, bytes, size, timeoutMs);
-    return (requestType & 0x60) == 0x40 && result > 0 ? result - 1 : result;
-  }
-};
-
 TEST(EngineTest, AShortTransferIsAFailure) {
-  ShortReplyBus bus;
-  ProgrammerLink link(bus);
-  ASSERT_EQ(link.Open(), OpenOk);
-  chips::ChipGeometry geometry;
-  testing::RecordingChannel channel;
-  testing::RecordingTones tones;
-  testing::RecordingNotes notes;
-  ProgrammerEngine engine(link, geometry, channel, tones, notes);
-  engine.ReadSignature();
-  EXPECT_EQ(channel.codes(), std::vector<std::uint32_t>{102});
-  EXPECT_EQ(engine.lastFailure.error, 7);
-  EXPECT_EQ(engine.lastFailure.text,
+  EngineRig rig;
+  rig.bus.adjustResult = [](int, int, int result) { return result > 0 ? result - 1 : result; };
+  rig.engine.ReadSignature();
+  EXPECT_EQ(rig.channel.codes(), std::vector<std::uint32_t>{102});
+  EXPECT_EQ(rig.engine.lastFailure.error, 7);
+  EXPECT_EQ(rig.engine.lastFailure.text,
             texts::Printf(texts::kShortTransferPattern, texts::kReadSignatureOperation, 7, 8));
 }
 
