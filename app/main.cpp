@@ -39,6 +39,8 @@ int main(int argc, char** argv) {
   }
   QApplication application(argc, argv);
   application.setApplicationName(QStringLiteral("kestrel"));
+  // Lets Wayland shells match the window with the installed desktop entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quintavel.Kestrel"));
 
   const std::unique_ptr<kestrel::device::UsbBus> bus = MakeBus(options);
   const std::unique_ptr<kestrel::device::TonePlayer> tones = kestrel::device::MakeAlsaTonePlayer();
