@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <random>
+#include <tuple>
 
 #include "DeviceTestSupport.h"
 #include "control/Texts.h"
@@ -149,18 +150,6 @@ TEST(RoundTripTest, WhatIsWrittenReadsBack) {
   ExpectRoundTrip(chips::ChipGeometry{255, 4, 2, 1}, 3);        // the largest page the geometry describes
 }
 
-TEST(RoundTripTest, UnerasedFlashShowsInTheReadback) {
-  EngineRig rig;
-  rig.engine.flashImage[0] = 0xF0;
-  ASSERT_TRUE(rig.RunTransfer(BlockTransfer::WriteFlash));
-  rig.engine.flashImage[0] = 0x3C;
-  ASSERT_TRUE(rig.engine.StartTransfer(BlockTransfer::WriteFlash));
-  ASSERT_TRUE(rig.channel.WaitForFinals(2));
-  ASSERT_TRUE(rig.engine.StartTransfer(BlockTransfer::ReadFlash));
-  ASSERT_TRUE(rig.channel.WaitForFinals(3));
-  EXPECT_EQ(rig.engine.flashReadback[0], 0x30);
-}
-
 TEST(RoundTripTest, LockedChipReadsErased) {
   EngineRig rig;
   rig.bus.programmer().flash[0] = 0x12;
@@ -241,50 +230,40 @@ TEST(TransferFailureTest, AShortPageIsAFailure) {
                           texts::Printf(texts::kReadFlashPagePattern, 0u).c_str(), 30, 32));
 }
 
+// Each case just past a limit; the first fault is the one named.
 TEST(GeometryRefusalTest, EveryTransferRefusesWhatItCannotServe) {
   struct Case {
     chips::ChipGeometry geometry;
-    const char* memory;
+    bool flash;
     const char* reason;
   };
   const Case cases[] = {
-      {{0, 4, 32, 16}, "FLASH", texts::kPageSizeZero},
-      {{16, 4, -1, 16}, "FLASH", texts::kPageCountNegative},
-      {{255, 4, 515, 16}, "FLASH", texts::kSizeBeyondBuffer},
-      {{16, 0, 32, 16}, "EEPROM", texts::kPageSizeZero},
-      {{16, 4, 32, -16}, "EEPROM", texts::kPageCountNegative},
-      {{16, 255, 32, 258}, "EEPROM", texts::kSizeBeyondBuffer},
+      {{0, 4, -1, 16}, true, texts::kPageSizeZero},
+      {{16, 4, -1, 16}, true, texts::kPageCountNegative},
+      {{128, 4, 1025, 16}, true, texts::kSizeBeyondBuffer},
+      {{16, 0, 32, 16}, false, texts::kPageSizeZero},
+      {{16, 4, 32, -16}, false, texts::kPageCountNegative},
+      {{16, 4, 32, 16385}, false, texts::kSizeBeyondBuffer},
   };
-  const std::pair<BlockTransfer, const char*> transfers[] = {
-      {BlockTransfer::WriteFlash, texts::kFlashWriteOperation},
-      {BlockTransfer::ReadFlash, texts::kFlashReadOperation},
-      {BlockTransfer::WriteEeprom, texts::kEepromWriteOperation},
-      {BlockTransfer::ReadEeprom, texts::kEepromReadOperation}};
+  const std::tuple<BlockTransfer, bool, const char*> transfers[] = {
+      {BlockTransfer::WriteFlash, true, texts::kFlashWriteOperation},
+      {BlockTransfer::ReadFlash, true, texts::kFlashReadOperation},
+      {BlockTransfer::WriteEeprom, false, texts::kEepromWriteOperation},
+      {BlockTransfer::ReadEeprom, false, texts::kEepromReadOperation}};
   for (const Case& c : cases) {
-    for (const auto& [transfer, operation] : transfers) {
-      const bool flash = transfer == BlockTransfer::WriteFlash || transfer == BlockTransfer::ReadFlash;
-      if (flash != (std::string(c.memory) == "FLASH")) continue;
+    for (const auto& [transfer, flash, operation] : transfers) {
+      if (flash != c.flash) continue;
       EngineRig rig;
       rig.geometry = c.geometry;
       EXPECT_FALSE(rig.engine.StartTransfer(transfer));
       EXPECT_FALSE(rig.engine.TransferRunning());
       EXPECT_EQ(rig.channel.codes(), std::vector<std::uint32_t>{status::Refused});
-      EXPECT_EQ(rig.notes.lines, std::vector<std::string>{texts::Printf(texts::kGeometryRefusedPattern,
-                                                                        c.memory, c.reason, operation)});
+      EXPECT_EQ(rig.notes.lines,
+                std::vector<std::string>{texts::Printf(texts::kGeometryRefusedPattern,
+                                                       flash ? "FLASH" : "EEPROM", c.reason, operation)});
       EXPECT_EQ(rig.bus.vendorRequestCount(), 0u);
     }
   }
-}
-
-TEST(GeometryRefusalTest, ProblemsNameTheFirstFault) {
-  EXPECT_EQ(chips::FlashGeometryProblem(chips::ChipGeometry{}), "");
-  EXPECT_EQ(chips::EepromGeometryProblem(chips::ChipGeometry{}), "");
-  EXPECT_EQ(chips::FlashGeometryProblem({128, 4, 1024, 1024}), "") << "exactly the buffer";
-  EXPECT_EQ(chips::FlashGeometryProblem({128, 4, 1025, 1024}), texts::kSizeBeyondBuffer);
-  EXPECT_EQ(chips::EepromGeometryProblem({16, 4, 32, 16384}), "");
-  EXPECT_EQ(chips::EepromGeometryProblem({16, 4, 32, 16385}), texts::kSizeBeyondBuffer);
-  EXPECT_EQ(chips::FlashGeometryProblem({0, 4, -1, 16}), texts::kPageSizeZero);
-  EXPECT_EQ(chips::FlashGeometryProblem({16, 4, 0, 16}), "");
 }
 
 TEST(GeometryRefusalTest, LongEepromPagesCanBeReadButNotWritten) {

@@ -25,9 +25,10 @@ SimulatorOptions Busses(std::vector<std::vector<SimulatedDevice>> busses) {
 
 struct Discovery {
   explicit Discovery(SimulatorOptions options) : bus(std::move(options)) {}
-  int Open() {
-    return OpenProgrammer(bus, initDone, &handle, kProgrammerVendorId, kProgrammerManufacturer,
-                          kProgrammerProductId, kProgrammerProduct, &lastError);
+  int Open(bool withStrings = true) {
+    return OpenProgrammer(bus, initDone, &handle, kProgrammerVendorId,
+                          withStrings ? kProgrammerManufacturer : nullptr, kProgrammerProductId,
+                          withStrings ? kProgrammerProduct : nullptr, &lastError);
   }
   // The opened device is the programmer when it answers a vendor request.
   bool HandleIsProgrammer() {
@@ -56,22 +57,20 @@ TEST(OpenProgrammerTest, FindsTheProgrammerAndInitialisesOnlyOnce) {
   EXPECT_EQ(d.bus.openHandleCount(), 1);
 }
 
-TEST(OpenProgrammerTest, PassesOverDevicesWithOtherStringsOrIds) {
+// The match is the first device with both ids and both strings; nothing after it is tried.
+TEST(OpenProgrammerTest, PassesOverDevicesWithOtherStringsOrIdsAndStopsAtTheMatch) {
   SimulatedDevice otherIds;
   otherIds.idProduct = 0x05DD;
   otherIds.answersVendorRequests = false;
-  Discovery d{Busses({{otherIds, Stranger()}, {}, {Stranger(u"Other", u"Vorne PGR"), SimulatedDevice{}}})};
+  SimulatedDevice cannotOpen;
+  cannotOpen.openFails = true;
+  Discovery d{Busses({{otherIds, Stranger()},
+                      {},
+                      {Stranger(u"Other", u"Vorne PGR"), SimulatedDevice{}, cannotOpen},
+                      {cannotOpen}})};
   EXPECT_EQ(d.Open(), OpenOk);
   EXPECT_TRUE(d.HandleIsProgrammer());
   EXPECT_EQ(d.bus.openHandleCount(), 1) << "every stranger opened was closed again";
-}
-
-TEST(OpenProgrammerTest, TakesTheFirstMatchAndLooksNoFurther) {
-  SimulatedDevice second;
-  second.openFails = true;
-  Discovery d{Busses({{SimulatedDevice{}}, {second}})};
-  EXPECT_EQ(d.Open(), OpenOk);
-  EXPECT_EQ(d.bus.openHandleCount(), 1);
 }
 
 TEST(OpenProgrammerTest, ResultIsThatOfTheLastCandidate) {
@@ -104,16 +103,10 @@ TEST(OpenProgrammerTest, WithoutStringsTheFirstDeviceThatOpensIsTaken) {
   cannotOpen.openFails = true;
   SimulatedDevice unreadable = Stranger();
   unreadable.stringReadFails = true;
-  SimulatedBus bus(Busses({{cannotOpen, unreadable, SimulatedDevice{}}}));
-  bool initDone = false;
-  UsbHandle* handle = nullptr;
-  EXPECT_EQ(
-      OpenProgrammer(bus, initDone, &handle, kProgrammerVendorId, nullptr, kProgrammerProductId, nullptr),
-      OpenOk);
-  EXPECT_EQ(bus.openHandleCount(), 1);
-  std::uint8_t reply[8];
-  EXPECT_EQ(bus.ControlMsg(handle, 0xC0, 3, 0, 0, reply, 8, 5000), -EPIPE) << "the stranger was taken";
-  bus.Close(handle);
+  Discovery d{Busses({{cannotOpen, unreadable, SimulatedDevice{}}})};
+  EXPECT_EQ(d.Open(/*withStrings=*/false), OpenOk);
+  EXPECT_EQ(d.bus.openHandleCount(), 1);
+  EXPECT_FALSE(d.HandleIsProgrammer()) << "the stranger was taken";
 }
 
 // A bus whose only answer to every control transfer is the bytes given.
@@ -156,43 +149,34 @@ TEST(ReadAsciiStringDescriptorTest, AsksForTheStringWithGetDescriptor) {
   EXPECT_EQ(bus.setup, (std::vector<int>{0x80, 6, 0x0302, 0x0409, 256, 1000}));
 }
 
-TEST(ReadAsciiStringDescriptorTest, ReplacesUnitsOutsideAscii) {
-  CannedReplyBus latin({6, 3, 0xC4, 0x00, 'b', 0x00});         // U+00C4, 'b'
-  CannedReplyBus chinese({8, 3, 0x2D, 0x4E, 'O', 0, 'K', 0});  // U+4E2D, "OK"
-  int result = 0;
-  EXPECT_EQ(ReadString(latin, 255, &result), "?b");
-  EXPECT_EQ(ReadString(chinese, 255, &result), "?OK");
-  EXPECT_EQ(result, 3);
-}
-
-TEST(ReadAsciiStringDescriptorTest, LengthIsTheSmallerOfDescriptorAndReply) {
-  int result = 0;
-  CannedReplyBus shortDescriptor({4, 3, 'A', 0, 'B', 0});  // says 4 bytes, 6 arrived
-  EXPECT_EQ(ReadString(shortDescriptor, 255, &result), "A");
-  CannedReplyBus shortReply({10, 3, 'A', 0, 'B', 0});  // says 10 bytes, 6 arrived
-  EXPECT_EQ(ReadString(shortReply, 255, &result), "AB");
-  CannedReplyBus oddLength({5, 3, 'A', 0, 'B'});  // the half unit is dropped
-  EXPECT_EQ(ReadString(oddLength, 255, &result), "A");
-  CannedReplyBus capped({8, 3, 'A', 0, 'B', 0, 'C', 0});
-  EXPECT_EQ(ReadString(capped, 2, &result), "AB");
-  EXPECT_EQ(result, 2);
-
+TEST(ReadAsciiStringDescriptorTest, TakesTheShorterOfDescriptorAndReplyAndReplacesNonAscii) {
   std::vector<std::uint8_t> longest{255, 3};
   for (int i = 0; i < 126; ++i) longest.insert(longest.end(), {'z', 0});
   longest.push_back('z');
-  CannedReplyBus full(longest);
-  EXPECT_EQ(ReadString(full, 255, &result), std::string(126, 'z'));
-}
-
-TEST(ReadAsciiStringDescriptorTest, NonStringRepliesReadAsEmptyAndErrorsPassThrough) {
-  int result = 0;
-  CannedReplyBus wrongType({4, 2, 'A', 0});
-  EXPECT_EQ(ReadString(wrongType, 255, &result), "");
-  EXPECT_EQ(result, 0);
-  CannedReplyBus tooShort({4});
-  EXPECT_EQ(ReadString(tooShort, 255, &result), "");
-  EXPECT_EQ(result, 0);
+  const struct {
+    std::vector<std::uint8_t> reply;
+    int capacity;
+    std::string text;
+    int result;
+  } cases[] = {
+      {{6, 3, 0xC4, 0x00, 'b', 0x00}, 255, "?b", 2},        // U+00C4, 'b'
+      {{8, 3, 0x2D, 0x4E, 'O', 0, 'K', 0}, 255, "?OK", 3},  // U+4E2D, "OK"
+      {{4, 3, 'A', 0, 'B', 0}, 255, "A", 1},                // says 4 bytes, 6 arrived
+      {{10, 3, 'A', 0, 'B', 0}, 255, "AB", 2},              // says 10 bytes, 6 arrived
+      {{5, 3, 'A', 0, 'B'}, 255, "A", 1},                   // the half unit is dropped
+      {{8, 3, 'A', 0, 'B', 0, 'C', 0}, 2, "AB", 2},         // capped by the caller
+      {longest, 255, std::string(126, 'z'), 126},
+      {{4, 2, 'A', 0}, 255, "", 0},  // not a string descriptor
+      {{4}, 255, "", 0},
+  };
+  for (const auto& c : cases) {
+    CannedReplyBus bus(c.reply);
+    int result = -1;
+    EXPECT_EQ(ReadString(bus, c.capacity, &result), c.text);
+    EXPECT_EQ(result, c.result) << c.text;
+  }
   CannedReplyBus failing({}, -ETIMEDOUT);
+  int result = 0;
   ReadString(failing, 255, &result);
   EXPECT_EQ(result, -ETIMEDOUT);
 }
@@ -212,29 +196,24 @@ TEST(ProgrammerLinkTest, OpenReplacesAndClosesTheOldHandle) {
   EXPECT_EQ(bus.openHandleCount(), 0) << "the link closes its handle when it ends";
 }
 
-TEST(ProgrammerLinkTest, FailedOpenKeepsTheHandleAndTellsWhy) {
+TEST(ProgrammerLinkTest, FailedOpenKeepsNoHandleAndTellsWhy) {
   SimulatedDevice cannotOpen;
   cannotOpen.openFails = true;
   SimulatedDevice denied;
   denied.accessDenied = true;
-
-  SimulatedBus openFailure(Busses({{cannotOpen}}));
-  ProgrammerLink link(openFailure);
-  EXPECT_EQ(link.Open(), OpenAccessFailed);
-  EXPECT_EQ(link.lastOpenError, -EACCES);
-  EXPECT_EQ(link.deviceHandle, nullptr);
-
-  SimulatedBus readOnly(Busses({{denied}}));
-  ProgrammerLink deniedLink(readOnly);
-  EXPECT_EQ(deniedLink.Open(), OpenStringFailed);
-  EXPECT_EQ(deniedLink.lastOpenError, -EPERM);
-
-  SimulatorOptions absent;
-  absent.programmerPresent = false;
-  SimulatedBus empty(absent);
-  ProgrammerLink emptyLink(empty);
-  EXPECT_EQ(emptyLink.Open(), OpenNotFound);
-  EXPECT_EQ(emptyLink.lastOpenError, 0);
+  const struct {
+    std::vector<SimulatedDevice> devices;
+    int result;
+    int error;
+  } cases[] = {
+      {{cannotOpen}, OpenAccessFailed, -EACCES}, {{denied}, OpenStringFailed, -EPERM}, {{}, OpenNotFound, 0}};
+  for (const auto& c : cases) {
+    SimulatedBus bus(Busses({c.devices}));
+    ProgrammerLink link(bus);
+    EXPECT_EQ(link.Open(), c.result);
+    EXPECT_EQ(link.lastOpenError, c.error);
+    EXPECT_EQ(link.deviceHandle, nullptr);
+  }
 }
 
 TEST(ProgrammerLinkTest, AFailedOpenLeavesAnEarlierHandleInPlace) {
