@@ -41,19 +41,16 @@ class HexReaderTest : public ::testing::Test {
   std::vector<std::uint8_t> image;
 };
 
+// The characters next to the digit ranges are the likely slips.
 TEST(HexPairTest, ReadsBothCasesAndLeavesTheByteAloneOnBadDigits) {
   std::uint8_t out = 0;
-  EXPECT_TRUE(HexFileReader::ParseHexPair('3', 'c', out));
-  EXPECT_EQ(out, 0x3C);
   EXPECT_TRUE(HexFileReader::ParseHexPair('A', 'f', out));
   EXPECT_EQ(out, 0xAF);
   EXPECT_TRUE(HexFileReader::ParseHexPair('0', '9', out));
   EXPECT_EQ(out, 0x09);
-  out = 0x5A;
-  for (auto [high, low] : {std::pair{'G', '0'}, {'0', 'g'}, {':', '0'}, {'0', '/'}, {'@', '`'},
-                           {'0', '\0'}}) {
+  for (auto [high, low] : {std::pair{'G', '0'}, {'0', 'g'}, {':', '0'}, {'0', '/'}, {'@', '`'}, {'0', '\0'}}) {
     EXPECT_FALSE(HexFileReader::ParseHexPair(high, low, out)) << high << low;
-    EXPECT_EQ(out, 0x5A);
+    EXPECT_EQ(out, 0x09);
   }
 }
 

@@ -8,12 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "chips/ChipGeometry.h"
-#include "device/ProgrammerEngine.h"
-#include "device/ProgrammerLink.h"
-#include "device/StatusChannel.h"
-#include "device/TonePlayer.h"
-#include "device/UsbBus.h"
+#include "device/DeviceTestSupport.h"
 #include "image/HexFileReader.h"
 #include "image/ImageFiles.h"
 #include "image/ImagePorts.h"
@@ -78,47 +73,14 @@ class FakeView : public HexViewPort {
   int setCount = 0;
 };
 
-// A bus without devices: the image operations never reach the programmer.
-class EmptyBus : public device::UsbBus {
- public:
-  void Init() override {}
-  int FindBusses() override { return 0; }
-  int FindDevices() override { return 0; }
-  std::vector<std::vector<device::UsbDeviceInfo>> GetBusses() override { return {}; }
-  device::UsbHandle* Open(const device::UsbDeviceInfo&) override { return nullptr; }
-  void Close(device::UsbHandle* handle) override { delete handle; }
-  int ControlMsg(device::UsbHandle*, int, int, int, int, std::uint8_t*, int, int) override {
-    return -19;
-  }
-};
-
-class StatusRecorder : public device::StatusChannel {
- public:
-  void Send(std::uint32_t code, std::uint32_t) override { codes.push_back(code); }
-  std::vector<std::uint32_t> codes;
-};
-
-class ToneRecorder : public device::TonePlayer {
- public:
-  void Play(int frequencyHz, int durationMs) override { tones.emplace_back(frequencyHz, durationMs); }
-  std::vector<std::pair<int, int>> tones;
-};
-
-class NoteRecorder : public device::NoteSink {
- public:
-  void Note(const std::string& line) override { notes.push_back(line); }
-  std::vector<std::string> notes;
-};
-
-// An engine and every port the image operations use, wired into one ImageContext.
+// An engine with no programmer open, and every port the image operations use, wired into
+// one ImageContext.
 struct ImageRig {
-  chips::ChipGeometry geometry;
-  EmptyBus bus;
-  device::ProgrammerLink link{bus};
-  StatusRecorder status;
-  ToneRecorder tones;
-  NoteRecorder notes;
-  device::ProgrammerEngine engine{link, geometry, status, tones, notes};
+  device::testing::EngineRig programmer{{}, /*open=*/false};
+  chips::ChipGeometry& geometry = programmer.geometry;
+  device::ProgrammerEngine& engine = programmer.engine;
+  device::testing::RecordingChannel& status = programmer.channel;
+  device::testing::RecordingTones& tones = programmer.tones;
   HexFileReader reader;
   FakeChooser chooser;
   FakeView flashView;

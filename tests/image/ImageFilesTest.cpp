@@ -73,7 +73,7 @@ TEST_F(ImageFilesTest, OpensHexIntoFlashAndShowsIt) {
   EXPECT_EQ(rig.flashView.content[0x101], 0x94);
   EXPECT_THAT(rig.log.lines, ElementsAre("读入文件 prog.Hex 到FLASH窗口页【   258字节】."));
   EXPECT_THAT(rig.pages.shown, ElementsAre(FlashPage));
-  EXPECT_THAT(rig.status.codes, ElementsAre(status::FlashFileOpened));
+  EXPECT_THAT(rig.status.codes(), ElementsAre(status::FlashFileOpened));
   EXPECT_THAT(rig.chooser.asked, ElementsAre(FileDialogKind::OpenFlash));
   EXPECT_THAT(rig.tones.tones, IsEmpty());
 }
@@ -90,7 +90,7 @@ TEST_F(ImageFilesTest, OpensHexAndEepFilesIntoEeprom) {
     EXPECT_EQ(rig.log.lines.back(), std::string("读入文件 ") + name + " 到EEPROM窗口页【     3字节】.");
   }
   EXPECT_THAT(rig.pages.shown, ElementsAre(EepromPage, EepromPage));
-  EXPECT_THAT(rig.status.codes, ElementsAre(status::EepromFileOpened, status::EepromFileOpened));
+  EXPECT_THAT(rig.status.codes(), ElementsAre(status::EepromFileOpened, status::EepromFileOpened));
   EXPECT_EQ(rig.flashView.setCount, 0);
 }
 
@@ -119,7 +119,7 @@ TEST_F(ImageFilesTest, OpensBinariesAndCutsThoseLongerThanTheChip) {
   OpenEepromImage(rig.context);
   EXPECT_EQ(rig.log.lines[rig.log.lines.size() - 2], texts::kEepromBinTruncatedLine);
   EXPECT_EQ(rig.reader.dataLength, 256);
-  EXPECT_EQ(rig.status.codes.size(), 4u);
+  EXPECT_EQ(rig.status.codes().size(), 4u);
 }
 
 TEST_F(ImageFilesTest, ReadsTheChosenFullPathNotANameInTheWorkingDirectory) {
@@ -156,7 +156,7 @@ TEST_F(ImageFilesTest, LeavesTheImageAloneForUnknownKindsAndUnreadableFiles) {
   EXPECT_EQ(rig.log.lines[2], "无法读取文件 " + folder + "/missing.bin：No such file or directory");
   EXPECT_EQ(rig.log.lines[3], "无法读取文件 " + folder + "/x.hex：Is a directory");
   EXPECT_EQ(rig.tones.tones, std::vector(4, kErrorTone));
-  EXPECT_EQ(rig.status.codes, std::vector<std::uint32_t>(4, status::FlashFileOpened));
+  EXPECT_EQ(rig.status.codes(), std::vector<std::uint32_t>(4, status::FlashFileOpened));
 }
 
 TEST_F(ImageFilesTest, ReportsARefusedHexFileAndClaimsNoBytes) {
@@ -179,7 +179,7 @@ TEST_F(ImageFilesTest, ReportsARefusedHexFileAndClaimsNoBytes) {
               ElementsAre(std::string("文件 big.eep 未读入：") + texts::kEepromHexTooLarge,
                           "读入文件 big.eep 到EEPROM窗口页【     0字节】."));
   EXPECT_EQ(rig.tones.tones.size(), 2u);
-  EXPECT_THAT(rig.status.codes, ElementsAre(status::FlashFileOpened, status::FlashFileOpened,
+  EXPECT_THAT(rig.status.codes(), ElementsAre(status::FlashFileOpened, status::FlashFileOpened,
                                             status::EepromFileOpened));
 }
 
@@ -188,7 +188,7 @@ TEST_F(ImageFilesTest, CancellingAnyDialogStillReportsItsStatus) {
   OpenEepromImage(rig.context);
   SaveEepromImage(rig.context);
   SaveFlashImage(rig.context);
-  EXPECT_THAT(rig.status.codes, ElementsAre(status::FlashFileOpened, status::EepromFileOpened,
+  EXPECT_THAT(rig.status.codes(), ElementsAre(status::FlashFileOpened, status::EepromFileOpened,
                                             status::EepromFileSaved, status::FlashFileSaved));
   EXPECT_THAT(rig.chooser.asked, ElementsAre(FileDialogKind::OpenFlash, FileDialogKind::OpenEeprom,
                                              FileDialogKind::SaveEeprom, FileDialogKind::SaveFlash));
@@ -218,7 +218,7 @@ TEST_F(ImageFilesTest, SavesTheViewUpToItsLastUsedByte) {
   EXPECT_EQ(saved[0x1FF], '\x7E');
   EXPECT_EQ(rig.log.lines.back(), used + "【   512字节】");
   EXPECT_EQ(rig.engine.flashReadback[0x1FF], 0x7E);  // the read-back buffer holds the view
-  EXPECT_THAT(rig.status.codes, ElementsAre(status::FlashFileSaved, status::FlashFileSaved));
+  EXPECT_THAT(rig.status.codes(), ElementsAre(status::FlashFileSaved, status::FlashFileSaved));
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
 }
 
@@ -231,7 +231,7 @@ TEST_F(ImageFilesTest, SavesEepromAndReadsMissingViewBytesAsFF) {
   EXPECT_TRUE(AllFF(rig.engine.eepromReadback, 16, 256));
   EXPECT_EQ(rig.engine.eepromReadback[256], 0x00);
   EXPECT_THAT(rig.log.lines, ElementsAre(texts::kEepromSavedLine, path + "【    16字节】"));
-  EXPECT_THAT(rig.status.codes, ElementsAre(status::EepromFileSaved));
+  EXPECT_THAT(rig.status.codes(), ElementsAre(status::EepromFileSaved));
 }
 
 TEST_F(ImageFilesTest, AFailedSaveKeepsTheOldFileAndLeavesNoTemporaryBehind) {
@@ -256,7 +256,7 @@ TEST_F(ImageFilesTest, AFailedSaveKeepsTheOldFileAndLeavesNoTemporaryBehind) {
   SaveFlashImage(rig.context);
   EXPECT_EQ(rig.log.lines.back(),
             "保存文件 " + folder + "/no/such/folder/x.bin 失败：No such file or directory；原有文件未改动");
-  EXPECT_THAT(rig.status.codes, ElementsAre(status::FlashFileSaved, status::FlashFileSaved));
+  EXPECT_THAT(rig.status.codes(), ElementsAre(status::FlashFileSaved, status::FlashFileSaved));
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
@@ -284,7 +284,7 @@ TEST_F(ImageFilesTest, KeepsEverySizeInsideTheBuffersWhateverTheGeometry) {
   const std::string saved = Choose(folder + "/f.bin");
   SaveFlashImage(rig.context);
   EXPECT_EQ(fs::file_size(saved), 262144u);
-  EXPECT_EQ(rig.status.codes.size(), 3u);
+  EXPECT_EQ(rig.status.codes().size(), 3u);
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ TEST_F(VerifyReportTest, PassesTwoEmptyImagesWithACountOfNothing) {
   VerifyEeprom(rig.context);
   EXPECT_EQ(rig.log.lines[3], texts::kEepromVerifyBegin);
   EXPECT_EQ(rig.log.lines[5], texts::kEepromVerifyEnd);
-  EXPECT_THAT(rig.status.codes, ElementsAre(status::FlashVerified, status::EepromVerified));
+  EXPECT_THAT(rig.status.codes(), ElementsAre(status::FlashVerified, status::EepromVerified));
 }
 
 TEST_F(VerifyReportTest, ComparesNoByteWhenTheUsedLengthsDiffer) {
@@ -47,7 +47,7 @@ TEST_F(VerifyReportTest, ComparesNoByteWhenTheUsedLengthsDiffer) {
   rig.engine.eepromImage[511] = 0x01;  // the read-back ends earlier
   VerifyEeprom(rig.context);
   EXPECT_EQ(rig.log.lines.size(), 6u);
-  EXPECT_THAT(rig.status.codes, ElementsAre(status::FlashVerifyFailed, status::EepromVerifyFailed));
+  EXPECT_THAT(rig.status.codes(), ElementsAre(status::FlashVerifyFailed, status::EepromVerifyFailed));
 }
 
 TEST_F(VerifyReportTest, ListsEachDifferenceInAddressOrderInCapitals) {
@@ -68,7 +68,7 @@ TEST_F(VerifyReportTest, ListsEachDifferenceInAddressOrderInCapitals) {
                                          "〖000004〗地址：【0013F】写：3F  读：00",
                                          "共发现     4个单元不对!", texts::kEepromVerifyEnd));
   EXPECT_THAT(rig.log.quiet, ElementsAre(false, true, true, true, true, false, false));
-  EXPECT_THAT(rig.status.codes, ElementsAre(status::EepromVerifyFailed));
+  EXPECT_THAT(rig.status.codes(), ElementsAre(status::EepromVerifyFailed));
 }
 
 TEST_F(VerifyReportTest, ReportsEveryByteOfAWhollyDifferentFlash) {
@@ -79,7 +79,7 @@ TEST_F(VerifyReportTest, ReportsEveryByteOfAWhollyDifferentFlash) {
   ASSERT_EQ(rig.log.lines.size(), 262144u + 3);
   EXPECT_EQ(rig.log.lines[262144], "〖262144〗地址：【3FFFF】写：00  读：01");
   EXPECT_EQ(rig.log.lines[262145], "共发现262144个单元不对!");
-  EXPECT_THAT(rig.status.codes, ElementsAre(status::FlashVerifyFailed));
+  EXPECT_THAT(rig.status.codes(), ElementsAre(status::FlashVerifyFailed));
 }
 
 TEST_F(VerifyReportTest, KeepsTheComparisonInsideTheBuffersWhateverTheGeometry) {
@@ -93,7 +93,7 @@ TEST_F(VerifyReportTest, KeepsTheComparisonInsideTheBuffersWhateverTheGeometry) 
   rig.engine.eepromReadback[65535] = 0x01;
   VerifyEeprom(rig.context);
   EXPECT_EQ(rig.log.lines[4], "〖000001〗地址：【0FFFF】写：00  读：01");
-  EXPECT_THAT(rig.status.codes, ElementsAre(status::FlashVerified, status::EepromVerifyFailed));
+  EXPECT_THAT(rig.status.codes(), ElementsAre(status::FlashVerified, status::EepromVerifyFailed));
 }
 
 }  // namespace
