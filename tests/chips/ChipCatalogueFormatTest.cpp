@@ -42,16 +42,6 @@ TEST(ChipCatalogueFormat, LineBreakAfterARecordBelongsToTheNextName) {
   EXPECT_THAT(catalogue.warnings, IsEmpty());
 }
 
-TEST(ChipCatalogueFormat, GeometryKeepsStartValuesUntilAnEntryIsPicked) {
-  ChipCatalogue catalogue = ParseChipCatalogue(Record("ATmega328P", "256:64|256:4"));
-  ChipGeometry geometry;
-  EXPECT_EQ(geometry.FlashSize(), 1024);
-  EXPECT_EQ(geometry.EepromSize(), 64);
-  ASSERT_TRUE(SelectChip(catalogue, 0, geometry));
-  EXPECT_EQ(geometry, (ChipGeometry{64, 4, 256, 256}));
-  EXPECT_EQ(geometry.FlashSize(), 32768);
-}
-
 TEST(ChipCatalogueFormat, NumbersConvertAsAtoiWithinTheirSlots) {
   ChipCatalogue catalogue = ParseChipCatalogue(
       Record("empty", ":|:") + Record("letters", "x1:abc| 7x:-") + Record("long", "10000:1280|99999:256") +
@@ -66,32 +56,15 @@ TEST(ChipCatalogueFormat, NumbersConvertAsAtoiWithinTheirSlots) {
   EXPECT_THAT(catalogue.warnings, IsEmpty());
 }
 
-TEST(ChipCatalogueFormat, PickingAgainGivesTheSameGeometry) {
-  ChipCatalogue catalogue =
-      ParseChipCatalogue(Record("A", "10000:1280|4096:4") + Record("B", "32:16|16:4"));
-  const ChipGeometry first = Picked(catalogue, 0);
+TEST(ChipCatalogueFormat, PickingIsRepeatableAndAnIndexOutsideChangesNothing) {
+  ChipCatalogue catalogue = ParseChipCatalogue(Record("A", "10000:1280|4096:4") + Record("B", "32:16|16:4"));
+  ChipGeometry geometry = Picked(catalogue, 0);
   Picked(catalogue, 1);
-  EXPECT_EQ(Picked(catalogue, 0), first);
-  EXPECT_EQ(first, (ChipGeometry{128, 4, 1000, 4096}));
-}
-
-TEST(ChipCatalogueFormat, IndexOutsideTheCatalogueChangesNothing) {
-  ChipCatalogue catalogue = ParseChipCatalogue(Record("A", "10000:1280|4096:4"));
+  EXPECT_EQ(Picked(catalogue, 0), geometry);
   const ChipCatalogue before = catalogue;
-  ChipGeometry geometry{32, 4, 7, 9};
-  EXPECT_FALSE(SelectChip(catalogue, -1, geometry));
-  EXPECT_FALSE(SelectChip(catalogue, 1, geometry));
-  EXPECT_FALSE(SelectChip(catalogue, 200, geometry));
-  EXPECT_EQ(geometry, (ChipGeometry{32, 4, 7, 9}));
+  for (int index : {-1, 2, 200}) EXPECT_FALSE(SelectChip(catalogue, index, geometry));
+  EXPECT_EQ(geometry, (ChipGeometry{128, 4, 1000, 4096}));
   EXPECT_EQ(std::memcmp(&before.records, &catalogue.records, sizeof catalogue.records), 0);
-}
-
-TEST(ChipCatalogueFormat, EmptyDataGivesNoRecordsAndNoWarnings) {
-  ChipCatalogue catalogue = ParseChipCatalogue("");
-  EXPECT_EQ(catalogue.recordCount, 0u);
-  EXPECT_THAT(catalogue.warnings, IsEmpty());
-  ChipGeometry geometry;
-  EXPECT_FALSE(SelectChip(catalogue, 0, geometry));
 }
 
 TEST(ChipCatalogueLimits, LongFieldsAreCutToTheirSlotsWithOneWarningPerKind) {
