@@ -42,15 +42,9 @@ TEST(ByteHexView, KeepsItsOwnCopyAndPadsWithFF) {
   std::uint8_t source[3] = {1, 2, 3};
   view.SetData(source, 3);
   source[0] = 9;
-  std::uint8_t target[6] = {0, 0, 0, 0, 0, 0};
-  view.GetData(target, 6);
-  EXPECT_EQ(std::vector<std::uint8_t>(target, target + 6), (std::vector<std::uint8_t>{1, 2, 3, 0xFF, 0xFF, 0xFF}));
-  std::uint8_t shorter[2] = {0, 0};
-  view.GetData(shorter, 2);
-  EXPECT_EQ(shorter[1], 2);
-  view.SetData(source, 0);
-  view.GetData(target, 2);
-  EXPECT_EQ(target[0], 0xFF);
+  std::uint8_t target[5] = {};
+  view.GetData(target, 5);
+  EXPECT_EQ(std::vector<std::uint8_t>(target, target + 5), (std::vector<std::uint8_t>{1, 2, 3, 0xFF, 0xFF}));
 }
 
 TEST_F(FrontEndFixture, LogAndFieldLinesGoToOutEachAsOneLine) {

@@ -11,53 +11,31 @@ namespace {
 
 ParseResult Parse(std::vector<std::string> arguments) { return ParseCommandLine(arguments); }
 
-TEST(CommandLine, EveryCommandNameAndItsArgument) {
-  const ParseResult r = Parse({"signature", "calibration", "read-fuses", "write-fuses", "write-lock", "erase",
-                               "unlock", "open-flash", "a.hex", "open-eeprom", "b.eep", "save-flash", "c.bin",
-                               "save-eeprom", "d.bin", "write-flash", "read-flash", "verify-flash",
-                               "write-eeprom", "read-eeprom", "verify-eeprom", "auto", "none", "burn"});
-  ASSERT_EQ(r.error, "");
-  const std::vector<CommandKind> kinds = {
-      CommandKind::Signature,   CommandKind::Calibration, CommandKind::ReadFuses,    CommandKind::WriteFuses,
-      CommandKind::WriteLock,   CommandKind::Erase,       CommandKind::Unlock,       CommandKind::OpenFlash,
-      CommandKind::OpenEeprom,  CommandKind::SaveFlash,   CommandKind::SaveEeprom,   CommandKind::WriteFlash,
-      CommandKind::ReadFlash,   CommandKind::VerifyFlash, CommandKind::WriteEeprom,  CommandKind::ReadEeprom,
-      CommandKind::VerifyEeprom, CommandKind::Auto,       CommandKind::Burn};
-  ASSERT_EQ(r.options.commands.size(), kinds.size());
-  for (std::size_t i = 0; i < kinds.size(); ++i) EXPECT_EQ(r.options.commands[i].kind, kinds[i]) << i;
-  EXPECT_EQ(r.options.commands[7].path, "a.hex");
-  EXPECT_EQ(r.options.commands[8].path, "b.eep");
-  EXPECT_EQ(r.options.commands[9].path, "c.bin");
-  EXPECT_EQ(r.options.commands[10].path, "d.bin");
-}
-
+// The end-to-end tests run every other command name.
 TEST(CommandLine, ACommandsFileIsTakenVerbatimEvenWhenItLooksLikeAnOption) {
-  const ParseResult r = Parse({"open-flash", "--simulate", "save-flash", "-"});
+  const ParseResult r = Parse({"open-flash", "--simulate", "write-lock", "save-eeprom", "-", "burn"});
   ASSERT_EQ(r.error, "");
-  ASSERT_EQ(r.options.commands.size(), 2u);
+  ASSERT_EQ(r.options.commands.size(), 4u);
   EXPECT_EQ(r.options.commands[0].path, "--simulate");
-  EXPECT_EQ(r.options.commands[1].path, "-");
+  EXPECT_EQ(r.options.commands[1].kind, CommandKind::WriteLock);
+  EXPECT_EQ(r.options.commands[2].kind, CommandKind::SaveEeprom);
+  EXPECT_EQ(r.options.commands[2].path, "-");
+  EXPECT_EQ(r.options.commands[3].kind, CommandKind::Burn);
   EXPECT_FALSE(r.options.simulate);
 }
 
 TEST(CommandLine, OptionsStandAnywhereInBothForms) {
   const ParseResult r = Parse({"signature", "--simulate", "--chip=  atmega328p ", "erase", "--fuses", "62D9FF",
-                               "--lock=3C", "--keep-going", "--catalogue", "/tmp/chip.txt", "--sim-absent",
-                               "--sim-signature", "1e950f", "--sim-calibration=A0B19FC2", "--sim-latency-ms",
-                               "0", "--sim-fail-at", "7", "--sim-unplug-at=4294967295"});
+                               "--lock=3C", "--keep-going", "--sim-signature", "1e950f",
+                               "--sim-calibration=A0B19FC2", "--sim-unplug-at=4294967295"});
   ASSERT_EQ(r.error, "");
   const Options& o = r.options;
-  EXPECT_TRUE(o.simulate);
+  EXPECT_TRUE(o.simulate && o.keepGoing);
   EXPECT_EQ(o.chip, "  atmega328p ");
   EXPECT_EQ(o.fuses, "62D9FF");
   EXPECT_EQ(o.lock, "3C");
-  EXPECT_TRUE(o.keepGoing);
-  EXPECT_EQ(o.catalogue, "/tmp/chip.txt");
-  EXPECT_TRUE(o.simulator.absent);
   EXPECT_EQ(o.simulator.signature, (std::array<std::uint8_t, 3>{0x1E, 0x95, 0x0F}));
   EXPECT_EQ(o.simulator.calibration, (std::array<std::uint8_t, 4>{0xA0, 0xB1, 0x9F, 0xC2}));
-  EXPECT_EQ(o.simulator.latencyMs, 0u);
-  EXPECT_EQ(o.simulator.failAt, 7u);
   EXPECT_EQ(o.simulator.unplugAt, 4294967295u);
   EXPECT_EQ(o.commands.size(), 2u);
 }
@@ -72,27 +50,23 @@ TEST(CommandLine, ModesGiveTheirWireValuesCaseBlind) {
 }
 
 TEST(CommandLine, AutoListSetsExactlyTheNamedBoxes) {
-  const auto all = ParseAutoList("lock,fuses,verify-eeprom,read-eeprom,write-eeprom,verify-flash,read-flash,"
-                                 "write-flash,erase");
-  ASSERT_TRUE(all);
-  EXPECT_TRUE(all->eraseChip && all->writeFlash && all->readFlash && all->verifyFlash && all->writeEeprom &&
-              all->readEeprom && all->verifyEeprom && all->writeFuses && all->writeLock);
-
   const auto some = ParseAutoList("read-flash,fuses");
   ASSERT_TRUE(some);
   control::AutoSelection expected;
   expected.readFlash = true;
   expected.writeFuses = true;
   EXPECT_EQ(std::memcmp(&*some, &expected, sizeof expected), 0);
+  const auto none = ParseAutoList("none");
+  ASSERT_TRUE(none);
+  const control::AutoSelection empty;
+  EXPECT_EQ(std::memcmp(&*none, &empty, sizeof empty), 0);
 
   std::string bad;
   EXPECT_FALSE(ParseAutoList("erase,,lock", &bad));
   EXPECT_EQ(bad, "");
   EXPECT_FALSE(ParseAutoList("erase,none", &bad));
   EXPECT_EQ(bad, "none");
-  EXPECT_FALSE(ParseAutoList("Erase", &bad));
-  EXPECT_FALSE(ParseAutoList("", &bad));
-  EXPECT_FALSE(ParseAutoList("erase,", &bad));
+  for (const char* list : {"Erase", "", "erase,"}) EXPECT_FALSE(ParseAutoList(list, &bad)) << list;
 }
 
 TEST(CommandLine, UsageErrorsNameWhatIsWrong) {
@@ -106,11 +80,9 @@ TEST(CommandLine, UsageErrorsNameWhatIsWrong) {
       {{"--mode", "PP20", "signature"}, "unknown mode PP20"},
       {{"auto", "erase,frob"}, "unknown Auto box \"frob\""},
       {{"--simulate", "--sim-fail-at", "0", "signature"}, "--sim-fail-at: \"0\""},
-      {{"--simulate", "--sim-unplug-at", "12x", "signature"}, "--sim-unplug-at: \"12x\""},
       {{"--simulate", "--sim-unplug-at", "4294967296", "signature"}, "--sim-unplug-at: \"4294967296\""},
       {{"--simulate", "--sim-signature", "1E950", "signature"}, "--sim-signature: \"1E950\" is not 6"},
       {{"--simulate", "--sim-calibration", "A0B19FCG", "signature"}, "--sim-calibration: \"A0B19FCG\" is not 8"},
-      {{"--sim-absent", "signature"}, "--sim-absent needs --simulate"},
       {{"--sim-fail-at", "3", "signature"}, "--sim-fail-at needs --simulate"},
   };
   for (const auto& [arguments, message] : cases) {
