@@ -6,7 +6,8 @@
 #   fuzz/run-fuzzers.sh [seconds per harness, default 30]
 #
 # The growing corpora stay in build/fuzz/corpus/ between runs; the seeds are made afresh from
-# the test fixtures and the shipped catalogue.
+# the test fixtures and the shipped catalogue. Every input that once failed is kept in
+# fuzz/regressions/ and runs first on every run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
@@ -47,7 +48,7 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
 run() {  # run <harness> <corpus> <max_len> <dictionary>
   echo "== $1: ${seconds} s"
-  "$build/fuzz/$1" "$build/corpus/$2" "$seeds/$2" -dict="$4" -max_len="$3" \
+  "$build/fuzz/$1" "$build/corpus/$2" "$seeds/$2" fuzz/regressions/"$2" -dict="$4" -max_len="$3" \
     -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$build/artifacts/$1-" 2>"$build/$1.log" || {
     tail -n 60 "$build/$1.log" >&2

@@ -185,7 +185,8 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text, HexDestination d
   std::fill_n(destination.begin(), extent, fillByte);
   bases = Bases{};
   WalkRecords<false>(body, [&](const Record& record) -> std::int32_t {
-    if (record.kind == '0') {
+    // A record without bytes is not in the extent and may name an address past the image.
+    if (record.kind == '0' && record.count > 0) {
       std::uint8_t* out = destination.data() + bases.Of(record);
       const char* at = record.data;
       for (unsigned i = 0; i < record.count; ++i, at += 2) out[i] = static_cast<std::uint8_t>(Pair(at));
