@@ -324,15 +324,5 @@ TEST(TransferThreadTest, RunningUntilTheFinalCodeAndChainableFromIt) {
   EXPECT_FALSE(rig.engine.TransferRunning());
 }
 
-TEST(TransferThreadTest, ManyTransfersInARowAreAllJoined) {
-  EngineRig rig;
-  rig.geometry.flashPageCount = 1;
-  for (int i = 1; i <= 5; ++i) {
-    ASSERT_TRUE(rig.engine.StartTransfer(BlockTransfer::ReadFlash));
-    ASSERT_TRUE(rig.channel.WaitForFinals(i));
-  }
-  EXPECT_EQ(rig.channel.codes().back(), status::FlashRead);
-}
-
 }  // namespace
 }  // namespace kestrel::device

@@ -10,11 +10,8 @@ namespace kestrel::device {
 namespace {
 
 SimulatedDevice Stranger(std::u16string manufacturer = u"Quintavel", std::u16string product = u"Other PGR") {
-  SimulatedDevice device;
-  device.manufacturer = std::move(manufacturer);
-  device.product = std::move(product);
-  device.answersVendorRequests = false;
-  return device;
+  return {
+      .manufacturer = std::move(manufacturer), .product = std::move(product), .answersVendorRequests = false};
 }
 
 SimulatorOptions Busses(std::vector<std::vector<SimulatedDevice>> busses) {
@@ -59,11 +56,8 @@ TEST(OpenProgrammerTest, FindsTheProgrammerAndInitialisesOnlyOnce) {
 
 // The match is the first device with both ids and both strings; nothing after it is tried.
 TEST(OpenProgrammerTest, PassesOverDevicesWithOtherStringsOrIdsAndStopsAtTheMatch) {
-  SimulatedDevice otherIds;
-  otherIds.idProduct = 0x05DD;
-  otherIds.answersVendorRequests = false;
-  SimulatedDevice cannotOpen;
-  cannotOpen.openFails = true;
+  const SimulatedDevice otherIds{.idProduct = 0x05DD, .answersVendorRequests = false};
+  const SimulatedDevice cannotOpen{.openFails = true};
   Discovery d{Busses({{otherIds, Stranger()},
                       {},
                       {Stranger(u"Other", u"Vorne PGR"), SimulatedDevice{}, cannotOpen},
@@ -74,10 +68,8 @@ TEST(OpenProgrammerTest, PassesOverDevicesWithOtherStringsOrIdsAndStopsAtTheMatc
 }
 
 TEST(OpenProgrammerTest, ResultIsThatOfTheLastCandidate) {
-  SimulatedDevice cannotOpen;
-  cannotOpen.openFails = true;
-  SimulatedDevice cannotRead;
-  cannotRead.stringReadFails = true;
+  const SimulatedDevice cannotOpen{.openFails = true};
+  const SimulatedDevice cannotRead{.stringReadFails = true};
 
   EXPECT_EQ(Discovery{Busses({{}})}.Open(), OpenNotFound);
   EXPECT_EQ(Discovery{Busses({{cannotOpen}})}.Open(), OpenAccessFailed);
@@ -99,8 +91,7 @@ TEST(OpenProgrammerTest, StringsMatchExactlyAndCaseSensitively) {
 }
 
 TEST(OpenProgrammerTest, WithoutStringsTheFirstDeviceThatOpensIsTaken) {
-  SimulatedDevice cannotOpen;
-  cannotOpen.openFails = true;
+  const SimulatedDevice cannotOpen{.openFails = true};
   SimulatedDevice unreadable = Stranger();
   unreadable.stringReadFails = true;
   Discovery d{Busses({{cannotOpen, unreadable, SimulatedDevice{}}})};
@@ -197,10 +188,8 @@ TEST(ProgrammerLinkTest, OpenReplacesAndClosesTheOldHandle) {
 }
 
 TEST(ProgrammerLinkTest, FailedOpenKeepsNoHandleAndTellsWhy) {
-  SimulatedDevice cannotOpen;
-  cannotOpen.openFails = true;
-  SimulatedDevice denied;
-  denied.accessDenied = true;
+  const SimulatedDevice cannotOpen{.openFails = true};
+  const SimulatedDevice denied{.accessDenied = true};
   const struct {
     std::vector<SimulatedDevice> devices;
     int result;

@@ -93,10 +93,8 @@ TEST(EngineTest, TimeOutAndOtherFailuresAreReportedWithTheRequest) {
 }
 
 TEST(EngineTest, AccessDeniedExplainsHowToInstallTheRule) {
-  SimulatedDevice denied;
-  denied.accessDenied = true;
   SimulatorOptions options;
-  options.busses = {{denied}};
+  options.busses = {{SimulatedDevice{.accessDenied = true}}};
   EngineRig rig(options, /*open=*/false);
   rig.link.deviceHandle = rig.bus.Open(rig.bus.GetBusses()[0][0]);  // opens, but may not talk
   rig.engine.ReadSignature();

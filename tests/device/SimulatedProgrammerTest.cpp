@@ -64,33 +64,6 @@ TEST(SimulatedProgrammerTest, FusesLockEraseAndUnlock) {
   EXPECT_EQ(wire.bus.programmer().flash[5], 0xFF);
 }
 
-TEST(SimulatedProgrammerTest, PagesFollowEachOtherUntilReady) {
-  Wire wire;
-  wire.WriteFlashPage({1, 2, 3, 4});
-  wire.WriteFlashPage({5, 6, 7, 8});
-  wire.Reply(VendorCommand::Ready);
-  EXPECT_EQ(wire.ReadFlashPage(2), (Bytes{1, 2, 3, 4}));
-  EXPECT_EQ(wire.ReadFlashPage(2), (Bytes{5, 6, 7, 8}));
-  EXPECT_EQ(wire.ReadFlashPage(2), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
-  wire.Reply(VendorCommand::Ready);
-  EXPECT_EQ(wire.ReadFlashPage(4), (Bytes{1, 2, 3, 4, 5, 6, 7, 8})) << "page size comes from the request";
-}
-
-TEST(SimulatedProgrammerTest, EepromWritesReplaceTheFourBytesOfTheSetupPacket) {
-  Wire wire;
-  const std::uint8_t page[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-  std::uint8_t reply[8];
-  wire.bus.programmer().eeprom[0] = 0x00;
-  EXPECT_EQ(wire.Send(WriteEepromPageRequest(0, page, 4), reply), 4);
-  EXPECT_EQ(wire.Send(WriteEepromPageRequest(0, page + 4, 4), reply), 4);
-  EXPECT_EQ(wire.Send(WriteEepromPageRequest(0, page, 8), reply), 8) << "third page, 8 bytes long";
-  wire.Reply(VendorCommand::Ready);
-  const Bytes& eeprom = wire.bus.programmer().eeprom;
-  EXPECT_EQ(Bytes(eeprom.begin(), eeprom.begin() + 24),
-            (Bytes{1,    2,    3,    4,    5, 6, 7, 8, 0xFF, 0xFF, 0xFF, 0xFF,
-                   0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4, 0xFF, 0xFF, 0xFF, 0xFF}));
-}
-
 TEST(SimulatedProgrammerTest, RefusesAWrongDirection) {
   Wire wire;
   std::uint8_t bytes[8];
