@@ -64,17 +64,6 @@ TEST_F(ChipCatalogueLoad, ReadsTheFirstReadableFileAndSkipsTheRest) {
   EXPECT_EQ(RawChipName(catalogue.records[0]), "First");
 }
 
-TEST_F(ChipCatalogueLoad, WorkingDirectoryCopyWins) {
-  Write("chip.txt", "Local|32:16|16:4<");
-  const fs::path previous = fs::current_path();
-  fs::current_path(dir_);
-  ChipCatalogue catalogue;
-  const CatalogueLoad load = LoadChipCatalogue(CatalogueSearchPaths(dir_.string()), catalogue);
-  fs::current_path(previous);
-  EXPECT_EQ(load.path, "chip.txt");
-  EXPECT_EQ(RawChipName(catalogue.records[0]), "Local");
-}
-
 TEST_F(ChipCatalogueLoad, MissingCatalogueNamesEveryPathAndKeepsTheTable) {
   ChipCatalogue catalogue = ParseChipCatalogue("Kept|32:16|16:4<");
   const std::string a = (dir_ / "x" / "chip.txt").string();
