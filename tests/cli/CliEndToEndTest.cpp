@@ -108,19 +108,6 @@ TEST(CliVerify, WritingOverUnerasedFlashIsReportedByteByByte) {
   EXPECT_FALSE(run.HasLineContaining("ID读取OK")) << "stops after the failed command";
 }
 
-TEST(CliVerify, AReadThatFailsHalfwayLeavesTheVerifyToFindTheGap) {
-  // Requests: three FLASH pages and Ready for the write, then the read's page 0 (5) and page 1 (6).
-  const CliRun run = RunCli(Simulated328P(
-      {"--keep-going", "--sim-fail-at", "6", "open-flash", kHex, "write-flash", "read-flash", "verify-flash"}));
-  EXPECT_EQ(run.status, 1);
-  const int timeout = run.IndexOfLineContaining("编程器接收数据超时.");
-  ASSERT_GE(timeout, 0) << run.out;
-  EXPECT_GT(run.IndexOfLineContaining("读FLASH 第 1 页"), timeout);
-  const int begin = run.IndexOfLineContaining("FLASH效验开始", timeout);
-  ASSERT_GT(begin, timeout);
-  EXPECT_EQ(run.lines[static_cast<std::size_t>(begin) + 1], "数据总数不同！！！");
-}
-
 TEST(CliFailures, ATimeOutInTheMiddleOfATransferGivesTheThreeLinesAndTheKeptFailure) {
   const std::vector<std::string> arguments = {"--sim-fail-at", "2", "open-flash", kHex, "write-flash", "signature"};
   const CliRun run = RunCli(Simulated328P(arguments));
