@@ -1,4 +1,3 @@
-#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTest>
 #include <vector>
@@ -128,23 +127,6 @@ class HexViewTest : public QObject {
     QCOMPARE(view.CursorByte(), 2 * pageBytes);
     QTest::keyClick(&view, Qt::Key_PageUp);
     QCOMPARE(view.CursorByte(), pageBytes);
-  }
-
-  // The largest FLASH image: binding and painting touch only what is visible.
-  void LargestImageStaysFast() {
-    HexView view;
-    view.resize(540, 400);
-    view.show();
-    std::vector<std::uint8_t> source = Counting(262144);
-    QElapsedTimer timer;
-    timer.start();
-    for (int i = 0; i < 20; ++i) {
-      view.SetData(source.data(), source.size());
-      QTest::keyClick(&view, Qt::Key_PageDown);
-      view.grab();
-    }
-    QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
-    QVERIFY(Read(view, source.size()) == source);
   }
 };
 
