@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "DeviceTestSupport.h"
+#include "control/BlockingStatusChannel.h"
 #include "control/Texts.h"
 
 namespace kestrel::device {
@@ -305,23 +306,33 @@ TEST(TransferSnapshotTest, ChipAndModePickedDuringATransferApplyToTheNext) {
 }
 
 TEST(TransferThreadTest, RunningUntilTheFinalCodeAndChainableFromIt) {
-  EngineRig rig;
+  // Codes are handled on this thread, as a front end handles them, so the chained transfer
+  // starts from here while the first worker still waits inside its final Send.
+  SimulatedBus bus;
+  ProgrammerLink link(bus);
+  ASSERT_EQ(link.Open(), OpenOk);
+  chips::ChipGeometry geometry;
+  control::BlockingStatusChannel channel;
+  testing::RecordingTones tones;
+  testing::RecordingNotes notes;
+  ProgrammerEngine engine(link, geometry, channel, tones, notes);
   std::vector<bool> runningAt;
-  rig.channel.onReport = [&](std::uint32_t code, std::uint32_t) {
-    runningAt.push_back(rig.engine.TransferRunning());
+  std::vector<std::uint32_t> codes;
+  channel.SetHandler([&](std::uint32_t code, std::uint32_t) {
+    runningAt.push_back(engine.TransferRunning());
+    codes.push_back(code);
     if (code == status::FlashWritten) {
-      EXPECT_TRUE(rig.engine.StartTransfer(BlockTransfer::ReadEeprom));
+      EXPECT_TRUE(engine.StartTransfer(BlockTransfer::ReadEeprom));
     }
-  };
-  ASSERT_TRUE(rig.engine.StartTransfer(BlockTransfer::WriteFlash));
-  ASSERT_TRUE(rig.channel.WaitForFinals(2));
-  EXPECT_EQ(rig.channel.codes().back(), status::EepromRead);
+  });
+  ASSERT_TRUE(engine.StartTransfer(BlockTransfer::WriteFlash));
+  channel.PumpUntil([&] { return !codes.empty() && codes.back() == status::EepromRead; });
   // WriteFlash: one page then its final code; the chained read: 16 pages then its final code.
   std::vector<bool> expected{true, false};
   expected.insert(expected.end(), 16, true);
   expected.push_back(false);
   EXPECT_EQ(runningAt, expected);
-  EXPECT_FALSE(rig.engine.TransferRunning());
+  EXPECT_FALSE(engine.TransferRunning());
 }
 
 }  // namespace
