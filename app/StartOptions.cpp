@@ -9,7 +9,8 @@
 namespace kestrel::app {
 namespace {
 
-constexpr char kLatencyPrefix[] = "--sim-latency=";
+// The same spelling as kestrel-cli's: "--sim-latency-ms N" or "--sim-latency-ms=N".
+constexpr std::string_view kLatencyOption = "--sim-latency-ms";
 
 // Qt's own options, which QApplication takes out later; those in the first list take a value.
 constexpr std::array<std::string_view, 13> kQtValueOptions = {
@@ -46,10 +47,17 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
     } else if (argument == "--sim-absent") {
       options.simulate = true;
       options.simulateAbsent = true;
-    } else if (argument.rfind(kLatencyPrefix, 0) == 0) {
+    } else if (argument == kLatencyOption || argument.rfind(std::string(kLatencyOption) + "=", 0) == 0) {
       options.simulate = true;
-      if (!ParseLatency(argument.substr(sizeof kLatencyPrefix - 1), options.latencyMs)) {
-        options.error = "invalid latency in " + argument + " (expected milliseconds, 0 to 1000)";
+      std::string value;
+      if (argument.size() > kLatencyOption.size()) {
+        value = argument.substr(kLatencyOption.size() + 1);
+      } else if (i + 1 < arguments.size()) {
+        value = arguments[++i];
+      }
+      if (!ParseLatency(value, options.latencyMs)) {
+        options.error = "invalid latency in " + std::string(kLatencyOption) + " " + value +
+                        " (expected milliseconds, 0 to 1000)";
         return options;
       }
     } else if (argument == "--help" || argument == "-h") {
@@ -63,10 +71,10 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
 }
 
 std::string UsageText() {
-  return "Usage: kestrel [--simulate] [--sim-absent] [--sim-latency=MS]\n"
-         "  --simulate         run on the built-in simulated programmer\n"
-         "  --sim-absent       simulate, with no programmer plugged in\n"
-         "  --sim-latency=MS   simulated time per USB request (default 3)\n";
+  return "Usage: kestrel [--simulate] [--sim-absent] [--sim-latency-ms MS]\n"
+         "  --simulate           run on the built-in simulated programmer\n"
+         "  --sim-absent         simulate, with no programmer plugged in\n"
+         "  --sim-latency-ms MS  simulated time per USB request (default 3)\n";
 }
 
 }  // namespace kestrel::app

@@ -17,8 +17,8 @@ class StartOptionsTest : public QObject {
     QCOMPARE(simulate.latencyMs, 3);
     const StartOptions absent = ParseStartOptions({"--sim-absent"});
     QVERIFY(absent.simulate && absent.simulateAbsent);
-    QCOMPARE(ParseStartOptions({"--sim-latency=0"}).latencyMs, 0);
-    QCOMPARE(ParseStartOptions({"--simulate", "--sim-latency=250"}).latencyMs, 250);
+    QCOMPARE(ParseStartOptions({"--sim-latency-ms=0"}).latencyMs, 0);
+    QCOMPARE(ParseStartOptions({"--simulate", "--sim-latency-ms", "250"}).latencyMs, 250);
     QVERIFY(ParseStartOptions({"-h"}).help);
   }
 
@@ -31,7 +31,8 @@ class StartOptionsTest : public QObject {
 
   void MistakesAreNamed() {
     QVERIFY(ParseStartOptions({"--simulat"}).error.find("--simulat") != std::string::npos);
-    for (const char* bad : {"--sim-latency=", "--sim-latency=-1", "--sim-latency=1001", "--sim-latency=5ms"})
+    for (const char* bad :
+         {"--sim-latency-ms", "--sim-latency-ms=", "--sim-latency-ms=-1", "--sim-latency-ms=1001", "--sim-latency-ms=5ms"})
       QVERIFY2(ParseStartOptions({bad}).error.find("latency") != std::string::npos, bad);
   }
 };
