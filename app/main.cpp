@@ -8,7 +8,7 @@
 
 #include "app/StartOptions.h"
 #include "chips/ChipCatalogue.h"
-#include "device/TonePlayer.h"
+#include "platform/AlsaTonePlayer.h"
 #include "device/sim/SimulatedBus.h"
 #include "device/usb/RealUsbBus.h"
 #include "ui/ProgrammerDialog.h"
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quintavel.Kestrel"));
 
   const std::unique_ptr<kestrel::device::UsbBus> bus = MakeBus(options);
-  const std::unique_ptr<kestrel::device::TonePlayer> tones = kestrel::device::MakeAlsaTonePlayer();
+  const std::unique_ptr<kestrel::TonePlayer> tones = kestrel::platform::MakeAlsaTonePlayer();
   kestrel::ui::ProgrammerDialog dialog(*bus, *tones);
   dialog.OnInitDialog(kestrel::chips::CatalogueSearchPaths(QCoreApplication::applicationDirPath().toStdString()));
   dialog.exec();

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <memory>
 
-#include "control/Texts.h"
 
 #ifndef KESTREL_DATA_DIR
 #define KESTREL_DATA_DIR "/usr/local/share/kestrel"
@@ -132,20 +131,7 @@ ChipCatalogue ParseChipCatalogue(std::string_view bytes) {
     numbersCut += CopyField(fields[3], record.eepromPageCountText, sizeof record.eepromPageCountText);
     numbersCut += CopyField(fields[4], record.eepromPageBytesText, sizeof record.eepromPageBytesText);
   }
-  if (namesCut > 0) {
-    catalogue.warnings.push_back(texts::Printf(texts::kCatalogueNameCutPattern, namesCut));
-  }
-  if (numbersCut > 0) {
-    catalogue.warnings.push_back(texts::Printf(texts::kCatalogueNumberCutPattern, numbersCut));
-  }
-  if (recordsDropped > 0) {
-    catalogue.warnings.push_back(
-        texts::Printf(texts::kCatalogueOverflowPattern, kCatalogueCapacity, recordsDropped));
-  }
-  if (position < bytes.size()) {
-    catalogue.warnings.push_back(
-        texts::Printf(texts::kCataloguePartialPattern, bytes.size() - position));
-  }
+  catalogue.cuts = {namesCut, numbersCut, recordsDropped, bytes.size() - position};
   return catalogue;
 }
 
@@ -174,12 +160,6 @@ CatalogueLoad LoadChipCatalogue(const std::vector<std::string>& paths, ChipCatal
       return load;
     }
   }
-  std::string list;
-  for (const std::string& path : load.searched) {
-    if (!list.empty()) list += "、";
-    list += path;
-  }
-  load.error = texts::Printf(texts::kCatalogueMissingPattern, list.c_str());
   return load;
 }
 

@@ -23,16 +23,26 @@ static_assert(sizeof(ChipRecord) == 33);
 
 inline constexpr std::uint32_t kCatalogueCapacity = 200;
 
+// What the parser had to cut or drop of its input.
+struct CatalogueCuts {
+  std::uint32_t namesCut = 0;        // names longer than 14 bytes
+  std::uint32_t numbersCut = 0;      // numeric fields longer than their slot
+  std::uint32_t recordsDropped = 0;  // records past the capacity
+  std::size_t partialBytes = 0;      // a trailing record without its end
+
+  bool operator==(const CatalogueCuts&) const = default;
+};
+
 struct ChipCatalogue {
   std::array<ChipRecord, kCatalogueCapacity> records{};  // zero-filled
   std::uint32_t recordCount = 0;
-  std::vector<std::string> warnings;  // one plain line per kind of input the loader cut or dropped
+  CatalogueCuts cuts;
 };
 
 // Parses "chip.txt" bytes: records of five fields ended by '|', ':', '|', ':', '<'. No byte
 // is skipped or trimmed, so a line break after '<' starts the next name. Fields longer than
 // their slot are cut (a name to 14 bytes, so it stays terminated); records past 200 and a
-// trailing partial record are dropped; each with one warning.
+// trailing partial record are dropped; each counted in `cuts`.
 ChipCatalogue ParseChipCatalogue(std::string_view bytes);
 
 // Where "chip.txt" is looked for: the working directory, the installed data folder, then
@@ -43,7 +53,6 @@ struct CatalogueLoad {
   bool loaded = false;
   std::string path;                   // the file read
   std::vector<std::string> searched;  // every path tried
-  std::string error;                  // plain report when nothing could be read
 };
 
 // Reads the first readable file of `paths` into `catalogue`.

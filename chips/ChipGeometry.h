@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace kestrel::chips {
 
@@ -23,9 +22,9 @@ struct ChipGeometry {
   bool operator==(const ChipGeometry&) const = default;
 };
 
-// Why a transfer cannot serve this geometry (a page size of 0, a negative page count, a size
-// beyond the image buffers), as a plain log line; empty when it can.
-std::string FlashGeometryProblem(const ChipGeometry& geometry);
-std::string EepromGeometryProblem(const ChipGeometry& geometry);
+// Why a transfer cannot serve a memory of this geometry.
+enum class GeometryProblem { None, PageSizeZero, PageCountNegative, SizeBeyondBuffer };
+GeometryProblem FlashGeometryProblem(const ChipGeometry& geometry);
+GeometryProblem EepromGeometryProblem(const ChipGeometry& geometry);
 
 }  // namespace kestrel::chips

@@ -49,17 +49,17 @@ void ByteHexView::GetData(std::uint8_t* bytes, std::size_t length) const {
   if (length > copied) std::memset(bytes + copied, 0xFF, length - copied);
 }
 
-CliFrontEnd::CliFrontEnd(Terminal terminal, std::unique_ptr<device::TonePlayer> sound)
+CliFrontEnd::CliFrontEnd(Terminal terminal, std::unique_ptr<TonePlayer> sound)
     : terminal_(terminal), tones_(std::move(sound)) {}
 
 CliFrontEnd::~CliFrontEnd() { EndProgress(); }
 
-void CliFrontEnd::SetFileAnswer(image::FileDialogKind kind, std::string path) {
+void CliFrontEnd::SetFileAnswer(control::FileDialogKind kind, std::string path) {
   fileKind_ = kind;
   filePath_ = std::move(path);
 }
 
-std::optional<std::string> CliFrontEnd::ChooseFile(image::FileDialogKind kind) {
+std::optional<std::string> CliFrontEnd::ChooseFile(control::FileDialogKind kind) {
   // Only the dialog of the command being run gets its path; any other reads as cancelled.
   if (!fileKind_ || *fileKind_ != kind) return std::nullopt;
   fileKind_.reset();

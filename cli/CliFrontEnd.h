@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "control/FrontEnd.h"
-#include "device/TonePlayer.h"
+#include "base/TonePlayer.h"
 
 namespace kestrel::cli {
 
 // A hex view without a screen: a plain copy of the bytes it was given.
-class ByteHexView : public image::HexViewPort {
+class ByteHexView : public control::HexViewPort {
  public:
   void SetData(const std::uint8_t* bytes, std::size_t length) override;
   void GetData(std::uint8_t* bytes, std::size_t length) const override;
@@ -24,15 +24,15 @@ class ByteHexView : public image::HexViewPort {
 };
 
 // Plays the tones on a real player when there is one, and nothing otherwise.
-class OptionalTonePlayer : public device::TonePlayer {
+class OptionalTonePlayer : public TonePlayer {
  public:
-  explicit OptionalTonePlayer(std::unique_ptr<device::TonePlayer> sound) : sound_(std::move(sound)) {}
+  explicit OptionalTonePlayer(std::unique_ptr<TonePlayer> sound) : sound_(std::move(sound)) {}
   void Play(int frequencyHz, int durationMs) override {
     if (sound_) sound_->Play(frequencyHz, durationMs);
   }
 
  private:
-  std::unique_ptr<device::TonePlayer> sound_;
+  std::unique_ptr<TonePlayer> sound_;
 };
 
 // Where the front end writes, and whether the progress bar is drawn.
@@ -47,11 +47,11 @@ struct Terminal {
 // command being run and the Auto boxes with its list.
 class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
  public:
-  CliFrontEnd(Terminal terminal, std::unique_ptr<device::TonePlayer> sound);
+  CliFrontEnd(Terminal terminal, std::unique_ptr<TonePlayer> sound);
   ~CliFrontEnd() override;
 
   // What the next button press is answered with.
-  void SetFileAnswer(image::FileDialogKind kind, std::string path);
+  void SetFileAnswer(control::FileDialogKind kind, std::string path);
   void SetAutoBoxes(const control::AutoSelection& boxes) { autoBoxes_ = boxes; }
   void SetFuseText(std::string text) { fuseText_ = std::move(text); }
   void SetLockText(std::string text) { lockText_ = std::move(text); }
@@ -62,7 +62,7 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
   int messageCount() const { return messageCount_; }
 
   // control::FrontEnd
-  std::optional<std::string> ChooseFile(image::FileDialogKind kind) override;
+  std::optional<std::string> ChooseFile(control::FileDialogKind kind) override;
   void ShowMessage(const std::string& text) override;
   void ShowPage(int page) override;
   control::LogListPort& LogList() override { return *this; }
@@ -71,9 +71,9 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
   std::string LockText() override { return lockText_; }
   control::AutoSelection AutoBoxes() override { return autoBoxes_; }
   void SetProgress(int position) override;
-  image::HexViewPort& FlashView() override { return flashView_; }
-  image::HexViewPort& EepromView() override { return eepromView_; }
-  device::TonePlayer& Tones() override { return tones_; }
+  control::HexViewPort& FlashView() override { return flashView_; }
+  control::HexViewPort& EepromView() override { return eepromView_; }
+  TonePlayer& Tones() override { return tones_; }
 
  private:
   // control::LogListPort: the lines are written as they arrive, always at the end.
@@ -87,11 +87,11 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
   OptionalTonePlayer tones_;
   ByteHexView flashView_;
   ByteHexView eepromView_;
-  std::optional<image::FileDialogKind> fileKind_;
+  std::optional<control::FileDialogKind> fileKind_;
   std::string filePath_;
   control::AutoSelection autoBoxes_;
-  std::string fuseText_ = "E199FF";
-  std::string lockText_ = "FF";
+  std::string fuseText_;
+  std::string lockText_;
   int messageCount_ = 0;
   int progressShown_ = -1;  // position on screen, -1 when no bar is drawn
 };

@@ -7,13 +7,15 @@
 #include "cli/CommandLine.h"
 #include "control/BlockingStatusChannel.h"
 #include "control/ProgrammerController.h"
-#include "control/Texts.h"
+#include "base/Texts.h"
+#include "cli/CliTexts.h"
+#include "control/Wording.h"
 
 namespace kestrel::cli {
 namespace {
 
 using control::OperationButton;
-using image::FileDialogKind;
+using control::FileDialogKind;
 
 std::string_view Trimmed(std::string_view text) {
   auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
@@ -63,7 +65,7 @@ constexpr FileCommand kFileCommands[] = {
 class Session {
  public:
   Session(const Options& options, device::UsbBus& bus, Terminal terminal,
-          std::unique_ptr<device::TonePlayer> sound)
+          std::unique_ptr<TonePlayer> sound)
       : options_(options), terminal_(terminal), frontEnd_(terminal, std::move(sound)),
         controller_(bus, frontEnd_, channel_) {
     channel_.SetHandler([this](std::uint32_t code, std::uint32_t argument) {
@@ -93,14 +95,14 @@ class Session {
                                                : chips::CatalogueSearchPaths(executableDir);
     const chips::CatalogueLoad load = controller_.LoadCatalogue(paths);
     if (!load.loaded) {
-      Report(load.error + "\n");
+      Report(control::CatalogueMissingLine(load) + "\n");
       return kExitFailure;
     }
     if (options_.chip) {
       const int index = FindChip(controller_.catalogue(), *options_.chip);
       if (index < 0) {
-        Report(texts::Printf(texts::kCliUsageErrorPattern,
-                             texts::Printf(texts::kCliUnknownChip, options_.chip->c_str(), load.path.c_str())
+        Report(Printf(messages::kCliUsageErrorPattern,
+                             Printf(messages::kCliUnknownChip, options_.chip->c_str(), load.path.c_str())
                                  .c_str()));
         return kExitUsage;
       }
@@ -113,24 +115,22 @@ class Session {
     return kExitSuccess;
   }
 
-  // One button press and everything it chains; true when no error beep sounded.
+  // One button press and everything it chains; true when none of its operations failed.
   bool RunCommand(const Command& command) {
-    const std::uint32_t beepsBefore = controller_.engine().errorBeepCount;
+    const std::uint32_t failuresBefore = controller_.FailureCount();
     for (const FileCommand& f : kFileCommands) {
       if (f.kind == command.kind) frontEnd_.SetFileAnswer(f.dialog, command.path);
     }
     if (command.kind == CommandKind::Auto) frontEnd_.SetAutoBoxes(command.boxes);
     Press(command.kind);
     WaitUntilIdle();
-    return controller_.engine().errorBeepCount == beepsBefore;
+    return controller_.FailureCount() == failuresBefore;
   }
 
   void Press(CommandKind kind) {
     if (kind == CommandKind::Unlock) {
       // No button of the window queues the unlock; it goes through the same guard and queue.
-      if (controller_.RefuseWhileBusy()) return;
-      controller_.pending().unlock = 1;
-      controller_.RunNextOperation();
+      controller_.OnOperation(control::Operation::Unlock);
       return;
     }
     for (const ButtonCommand& b : kButtons) {
@@ -183,7 +183,7 @@ int FindChip(const chips::ChipCatalogue& catalogue, const std::string& name) {
 }
 
 int RunSession(const Options& options, device::UsbBus& bus, Terminal terminal,
-               std::unique_ptr<device::TonePlayer> sound, const std::string& executableDir) {
+               std::unique_ptr<TonePlayer> sound, const std::string& executableDir) {
   Session session(options, bus, terminal, std::move(sound));
   return session.Run(executableDir);
 }

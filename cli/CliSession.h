@@ -20,7 +20,7 @@ device::SimulatorOptions SimulatorOptionsFor(const SimulatorChoice& choice);
 // not finish), kExitUsage when the chip is not in the catalogue. Without keepGoing it stops
 // after the first command that failed.
 int RunSession(const Options& options, device::UsbBus& bus, Terminal terminal,
-               std::unique_ptr<device::TonePlayer> sound, const std::string& executableDir);
+               std::unique_ptr<TonePlayer> sound, const std::string& executableDir);
 
 // The index of the catalogue entry with this name, compared case-blind and without the white
 // space around either name; -1 when there is none.

@@ -4,8 +4,9 @@
 #include <cstddef>
 #include <string_view>
 
-#include "control/Texts.h"
-#include "device/ProgrammerEngine.h"
+#include "base/Texts.h"
+#include "base/Bytes.h"
+#include "cli/CliTexts.h"
 #include "device/VendorProtocol.h"
 
 namespace kestrel::cli {
@@ -67,7 +68,7 @@ std::optional<std::uint32_t> ParseWholeNumber(const std::string& text, std::uint
 template <std::size_t N>
 std::optional<std::array<std::uint8_t, N>> ParseHexBytes(const std::string& text) {
   std::array<std::uint8_t, N> bytes{};
-  if (text.size() != N * 2 || !device::ParseHexText(text, static_cast<int>(N), bytes.data()))
+  if (text.size() != N * 2 || !ParseHexText(text, static_cast<int>(N), bytes.data()))
     return std::nullopt;
   return bytes;
 }
@@ -101,12 +102,12 @@ class Parser {
     auto value = [&]() -> std::optional<std::string> {
       if (inlineValue) return inlineValue;
       if (next_ < arguments_.size()) return arguments_[next_++];
-      error_ = texts::Printf(texts::kCliMissingArgument, name.c_str());
+      error_ = Printf(messages::kCliMissingArgument, name.c_str());
       return std::nullopt;
     };
     auto flag = [&](bool& target) {
       if (inlineValue) {
-        error_ = texts::Printf(texts::kCliUnknownOption, word.c_str());
+        error_ = Printf(messages::kCliUnknownOption, word.c_str());
         return;
       }
       target = true;
@@ -149,7 +150,7 @@ class Parser {
     } else if (name == "--sim-unplug-at") {
       if (auto v = value()) sim.unplugAt = NumberOrError(name, *v, 1, UINT32_MAX);
     } else {
-      error_ = texts::Printf(texts::kCliUnknownOption, word.c_str());
+      error_ = Printf(messages::kCliUnknownOption, word.c_str());
     }
     if (name.rfind("--sim-", 0) == 0 && simOptionSeen_.empty()) simOptionSeen_ = name;
     return true;
@@ -162,13 +163,13 @@ class Parser {
         return;
       }
     }
-    error_ = texts::Printf(texts::kCliUnknownMode, text.c_str());
+    error_ = Printf(messages::kCliUnknownMode, text.c_str());
   }
 
   std::optional<std::uint32_t> NumberOrError(const std::string& name, const std::string& text,
                                              std::uint32_t low, std::uint32_t high) {
     auto number = ParseWholeNumber(text, low, high);
-    if (!number) error_ = texts::Printf(texts::kCliBadNumber, name.c_str(), text.c_str(), low, high);
+    if (!number) error_ = Printf(messages::kCliBadNumber, name.c_str(), text.c_str(), low, high);
     return number;
   }
 
@@ -176,7 +177,7 @@ class Parser {
   std::optional<std::array<std::uint8_t, N>> HexOrError(const std::string& name, const std::string& text) {
     auto bytes = ParseHexBytes<N>(text);
     if (!bytes)
-      error_ = texts::Printf(texts::kCliBadHexBytes, name.c_str(), text.c_str(), static_cast<int>(N * 2));
+      error_ = Printf(messages::kCliBadHexBytes, name.c_str(), text.c_str(), static_cast<int>(N * 2));
     return bytes;
   }
 
@@ -187,7 +188,7 @@ class Parser {
       command.kind = c.kind;
       if (c.takesArgument) {
         if (next_ >= arguments_.size()) {
-          error_ = texts::Printf(texts::kCliMissingArgument, word.c_str());
+          error_ = Printf(messages::kCliMissingArgument, word.c_str());
           return;
         }
         command.path = arguments_[next_++];
@@ -195,7 +196,7 @@ class Parser {
           std::string badItem;
           auto boxes = ParseAutoList(command.path, &badItem);
           if (!boxes) {
-            error_ = texts::Printf(texts::kCliUnknownAutoBox, badItem.c_str());
+            error_ = Printf(messages::kCliUnknownAutoBox, badItem.c_str());
             return;
           }
           command.boxes = *boxes;
@@ -205,14 +206,14 @@ class Parser {
       result_.commands.push_back(std::move(command));
       return;
     }
-    error_ = texts::Printf(texts::kCliUnknownCommand, word.c_str());
+    error_ = Printf(messages::kCliUnknownCommand, word.c_str());
   }
 
   void CheckWhole() {
     if (!simOptionSeen_.empty() && !result_.simulate)
-      error_ = texts::Printf(texts::kCliNeedsSimulate, simOptionSeen_.c_str());
+      error_ = Printf(messages::kCliNeedsSimulate, simOptionSeen_.c_str());
     else if (result_.commands.empty())
-      error_ = texts::kCliNoCommand;
+      error_ = messages::kCliNoCommand;
   }
 
   const std::vector<std::string>& arguments_;

@@ -7,7 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "control/PendingOperations.h"
+#include "base/Texts.h"
+#include "control/Operations.h"
 
 namespace kestrel::cli {
 
@@ -59,8 +60,8 @@ struct Options {
   std::optional<std::string> chip;
   std::uint8_t mode = 0;  // a ProgrammingMode value; PP_20
   std::optional<std::string> catalogue;
-  std::string fuses = "E199FF";
-  std::string lock = "FF";
+  std::string fuses = texts::kStartFuseText;
+  std::string lock = texts::kStartLockText;
   bool keepGoing = false;
   SimulatorChoice simulator;
   bool help = false;

@@ -7,7 +7,9 @@
 
 #include "cli/CliSession.h"
 #include "cli/CommandLine.h"
-#include "control/Texts.h"
+#include "base/Format.h"
+#include "cli/CliTexts.h"
+#include "platform/AlsaTonePlayer.h"
 #include "device/sim/SimulatedBus.h"
 #include "device/usb/RealUsbBus.h"
 
@@ -31,11 +33,11 @@ int main(int argc, char** argv) {
   using namespace kestrel;
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   const cli::ParseResult parsed = cli::ParseCommandLine(arguments);
-  if (parsed.options.help) return Print(stdout, texts::kCliHelp, cli::kExitSuccess);
+  if (parsed.options.help) return Print(stdout, cli::messages::kCliHelp, cli::kExitSuccess);
   if (parsed.options.version)
-    return Print(stdout, texts::Printf(texts::kCliVersionPattern, KESTREL_VERSION), cli::kExitSuccess);
+    return Print(stdout, Printf(cli::messages::kCliVersionPattern, KESTREL_VERSION), cli::kExitSuccess);
   if (!parsed.error.empty())
-    return Print(stderr, texts::Printf(texts::kCliUsageErrorPattern, parsed.error.c_str()), cli::kExitUsage);
+    return Print(stderr, Printf(cli::messages::kCliUsageErrorPattern, parsed.error.c_str()), cli::kExitUsage);
 
   const cli::Options& options = parsed.options;
   std::unique_ptr<device::UsbBus> bus =
@@ -45,7 +47,7 @@ int main(int argc, char** argv) {
   cli::Terminal terminal;
   terminal.drawProgress = isatty(STDERR_FILENO) == 1;
   // Beeps belong to someone at the bench; a script's output goes elsewhere.
-  std::unique_ptr<device::TonePlayer> sound;
-  if (isatty(STDOUT_FILENO) == 1) sound = device::MakeAlsaTonePlayer();
+  std::unique_ptr<TonePlayer> sound;
+  if (isatty(STDOUT_FILENO) == 1) sound = platform::MakeAlsaTonePlayer();
   return cli::RunSession(options, *bus, terminal, std::move(sound), ExecutableDir());
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "image/ImagePorts.h"
+#include "control/FrontEndPorts.h"
 
 namespace kestrel::control {
 
@@ -18,9 +18,9 @@ class LogListPort {
 };
 
 // The activity log: lines in the order written, the running count, the time stamp.
-class ActivityLog : public image::LogSink {
+class ActivityLog : public LogSink {
  public:
-  ActivityLog(LogListPort& list, image::PageSwitch& pages) : list_(list), pages_(pages) {}
+  ActivityLog(LogListPort& list, PageSwitch& pages) : list_(list), pages_(pages) {}
 
   void AppendLog(const std::string& text) override;      // log page to front, insert, select
   void InsertLogLine(const std::string& text) override;  // insert only
@@ -30,7 +30,7 @@ class ActivityLog : public image::LogSink {
 
  private:
   LogListPort& list_;
-  image::PageSwitch& pages_;
+  PageSwitch& pages_;
 };
 
 // The pattern formatted with `time` by strftime, "%X" read as "%H:%M:%S" so that the stamp

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "control/ActivityLog.h"
-#include "control/PendingOperations.h"
-#include "device/TonePlayer.h"
-#include "image/ImagePorts.h"
+#include "control/Operations.h"
+#include "base/TonePlayer.h"
+#include "control/FrontEndPorts.h"
 
 namespace kestrel::control {
 
@@ -13,7 +13,7 @@ enum class Field { Signature, Calibration, FuseLock };  // read-only fields 1045
 
 // Everything the core asks of a front end (the desktop window, the command line, a test).
 // Called only on the front end's thread.
-class FrontEnd : public image::FileChooser, public image::MessageSink, public image::PageSwitch {
+class FrontEnd : public FileChooser, public MessageSink, public PageSwitch {
  public:
   virtual LogListPort& LogList() = 0;
   virtual void SetFieldText(Field field, const std::string& text) = 0;
@@ -21,9 +21,9 @@ class FrontEnd : public image::FileChooser, public image::MessageSink, public im
   virtual std::string LockText() = 0;  // lock field 1014
   virtual AutoSelection AutoBoxes() = 0;
   virtual void SetProgress(int position) = 0;  // 0..100
-  virtual image::HexViewPort& FlashView() = 0;
-  virtual image::HexViewPort& EepromView() = 0;
-  virtual device::TonePlayer& Tones() = 0;
+  virtual HexViewPort& FlashView() = 0;
+  virtual HexViewPort& EepromView() = 0;
+  virtual TonePlayer& Tones() = 0;
 };
 
 }  // namespace kestrel::control

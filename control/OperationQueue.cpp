@@ -1,102 +1,73 @@
-#include "control/ActivityLog.h"
-#include "control/ProgrammerController.h"
-#include "control/Texts.h"
-#include "image/ImageFiles.h"
-#include "image/VerifyReport.h"
+#include "control/OperationQueue.h"
+
+#include <initializer_list>
 
 namespace kestrel::control {
+namespace {
 
-bool ProgrammerController::RefuseWhileBusy() {
-  if (engine_.busy == 0) return false;
-  log_.AppendLog(texts::kBusyLine);
-  engine_.StartErrorBeep();
-  return true;
-}
+struct ButtonOperations {
+  OperationButton button;
+  std::initializer_list<Operation> operations;
+};
 
-void ProgrammerController::OnOperationButton(OperationButton button) {
-  if (RefuseWhileBusy()) return;
-  PendingOperations& p = pending_;
-  switch (button) {
-    case OperationButton::ReadSignature: p.readSignature = 1; break;
-    case OperationButton::ReadCalibration: p.readCalibration = 1; break;
-    case OperationButton::ReadFuseLock: p.readFuseLock = 1; break;
-    case OperationButton::Erase: p.eraseChip = 1; p.readFuseLock = 1; break;
-    case OperationButton::WriteFuses: p.writeFuses = 1; p.readFuseLock = 1; break;
-    case OperationButton::WriteLock: p.writeLock = 1; p.readFuseLock = 1; break;
-    case OperationButton::WriteFlash: p.writeFlash = 1; break;
-    case OperationButton::ReadFlash: p.readFlash = 1; break;
-    case OperationButton::VerifyFlash: p.verifyFlash = 1; break;
-    case OperationButton::WriteEeprom: p.writeEeprom = 1; break;
-    case OperationButton::ReadEeprom: p.readEeprom = 1; break;
-    case OperationButton::VerifyEeprom: p.verifyEeprom = 1; break;
-    case OperationButton::OpenFlashFile: p.openFlashFile = 1; break;
-    case OperationButton::SaveFlashFile: p.saveFlashFile = 1; break;
-    case OperationButton::OpenEepromFile: p.openEepromFile = 1; break;
-    case OperationButton::SaveEepromFile: p.saveEepromFile = 1; break;
-    case OperationButton::Auto: RunAuto(frontEnd_.AutoBoxes()); return;
-    case OperationButton::Burn: RunBurn(); return;
+// A change to the fuses or lock, and the erase that resets the lock, show the result at once.
+const ButtonOperations kButtons[] = {
+    {OperationButton::ReadSignature, {Operation::ReadSignature}},
+    {OperationButton::ReadCalibration, {Operation::ReadCalibration}},
+    {OperationButton::ReadFuseLock, {Operation::ReadFuseLock}},
+    {OperationButton::Erase, {Operation::EraseChip, Operation::ReadFuseLock}},
+    {OperationButton::WriteFuses, {Operation::WriteFuses, Operation::ReadFuseLock}},
+    {OperationButton::WriteLock, {Operation::WriteLock, Operation::ReadFuseLock}},
+    {OperationButton::WriteFlash, {Operation::WriteFlash}},
+    {OperationButton::ReadFlash, {Operation::ReadFlash}},
+    {OperationButton::VerifyFlash, {Operation::VerifyFlash}},
+    {OperationButton::WriteEeprom, {Operation::WriteEeprom}},
+    {OperationButton::ReadEeprom, {Operation::ReadEeprom}},
+    {OperationButton::VerifyEeprom, {Operation::VerifyEeprom}},
+    {OperationButton::OpenFlashFile, {Operation::OpenFlashFile}},
+    {OperationButton::SaveFlashFile, {Operation::SaveFlashFile}},
+    {OperationButton::OpenEepromFile, {Operation::OpenEepromFile}},
+    {OperationButton::SaveEepromFile, {Operation::SaveEepromFile}},
+};
+
+}  // namespace
+
+void OperationQueue::QueueButton(OperationButton button) {
+  for (const ButtonOperations& entry : kButtons) {
+    if (entry.button != button) continue;
+    for (Operation operation : entry.operations) Queue(operation);
   }
-  RunNextOperation();
 }
 
-void ProgrammerController::RunAuto(const AutoSelection& boxes) {
-  log_.ClearLog();
-  PendingOperations& p = pending_;
-  if (boxes.eraseChip) p.eraseChip = 1;
-  if (boxes.writeFlash) p.writeFlash = 1;
-  if (boxes.readFlash) p.readFlash = 1;
-  if (boxes.verifyFlash) p.verifyFlash = 1;
-  if (boxes.writeEeprom) p.writeEeprom = 1;
-  if (boxes.readEeprom) p.readEeprom = 1;
-  if (boxes.verifyEeprom) p.verifyEeprom = 1;
-  if (boxes.writeFuses) p.writeFuses = 1;
-  if (boxes.writeLock) p.writeLock = 1;
-  p.readFuseLock = 1;  // every Auto run ends by showing the fuse and lock bytes
-  RunNextOperation();
-}
-
-void ProgrammerController::RunBurn() {
-  log_.ClearLog();
-  PendingOperations& p = pending_;
-  p.readSignature = p.readCalibration = p.writeFuses = p.eraseChip = 1;
-  p.writeFlash = p.readFlash = p.verifyFlash = p.writeLock = p.readFuseLock = 1;
-  RunNextOperation();
-}
-
-// Starts the first pending operation in priority order. `busy` and the flag are written
-// before the operation starts: a window-thread operation dispatches its completion inside
-// its own call, and that dispatch clears `busy` and re-enters here for the next one.
-void ProgrammerController::RunNextOperation() {
-  PendingOperations& p = pending_;
-  auto take = [this](int& flag) {
-    if (flag == 0) return false;
-    engine_.busy = 1;
-    flag = 0;
-    return true;
+void OperationQueue::QueueAuto(const AutoSelection& boxes) {
+  const std::pair<bool, Operation> checked[] = {
+      {boxes.eraseChip, Operation::EraseChip},       {boxes.writeFlash, Operation::WriteFlash},
+      {boxes.readFlash, Operation::ReadFlash},       {boxes.verifyFlash, Operation::VerifyFlash},
+      {boxes.writeEeprom, Operation::WriteEeprom},   {boxes.readEeprom, Operation::ReadEeprom},
+      {boxes.verifyEeprom, Operation::VerifyEeprom}, {boxes.writeFuses, Operation::WriteFuses},
+      {boxes.writeLock, Operation::WriteLock},
   };
-  if (take(p.saveFlashFile)) return image::SaveFlashImage(imageContext_);
-  if (take(p.saveEepromFile)) return image::SaveEepromImage(imageContext_);
-  if (take(p.openFlashFile)) return image::OpenFlashImage(imageContext_);
-  if (take(p.openEepromFile)) return image::OpenEepromImage(imageContext_);
-  if (take(p.readSignature)) return engine_.ReadSignature();
-  if (take(p.readCalibration)) return engine_.ReadCalibration();
-  if (take(p.unlock)) return engine_.Unlock();
-  if (take(p.eraseChip)) return engine_.EraseChip();
-  if (take(p.writeFlash)) return StartTransfer(device::BlockTransfer::WriteFlash, texts::kFlashWriteStartLine);
-  if (take(p.readFlash)) return StartTransfer(device::BlockTransfer::ReadFlash, texts::kFlashReadStartLine);
-  if (take(p.verifyFlash)) return image::VerifyFlash(imageContext_);
-  if (take(p.writeEeprom)) return StartTransfer(device::BlockTransfer::WriteEeprom, texts::kEepromWriteStartLine);
-  if (take(p.readEeprom)) return StartTransfer(device::BlockTransfer::ReadEeprom, texts::kEepromReadStartLine);
-  if (take(p.verifyEeprom)) return image::VerifyEeprom(imageContext_);
-  if (take(p.writeFuses)) return engine_.WriteFuses(frontEnd_.FuseText());
-  if (take(p.writeLock)) return engine_.WriteLock(frontEnd_.LockText());
-  if (take(p.readFuseLock)) return engine_.ReadFuseLock();
-  engine_.StartSuccessBeep();
+  for (const auto& [on, operation] : checked) {
+    if (on) Queue(operation);
+  }
+  Queue(Operation::ReadFuseLock);
 }
 
-void ProgrammerController::StartTransfer(device::BlockTransfer transfer, const char* startLine) {
-  // A refused transfer has already logged why and dispatched its code.
-  if (engine_.StartTransfer(transfer)) log_.AppendLog(FormatTimeStamped(startLine, LocalTimeNow()));
+void OperationQueue::QueueBurn() {
+  for (Operation operation : {Operation::ReadSignature, Operation::ReadCalibration, Operation::WriteFuses,
+                              Operation::EraseChip, Operation::WriteFlash, Operation::ReadFlash,
+                              Operation::VerifyFlash, Operation::WriteLock, Operation::ReadFuseLock}) {
+    Queue(operation);
+  }
+}
+
+std::optional<Operation> OperationQueue::TakeNext() {
+  for (std::size_t i = 0; i < waiting_.size(); ++i) {
+    if (!waiting_.test(i)) continue;
+    waiting_.reset(i);
+    return static_cast<Operation>(i);
+  }
+  return std::nullopt;
 }
 
 }  // namespace kestrel::control

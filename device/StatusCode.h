@@ -31,12 +31,13 @@ inline constexpr std::uint32_t EepromFileOpened = 116;
 inline constexpr std::uint32_t EepromFileSaved = 117;
 inline constexpr std::uint32_t FlashFileSaved = 118;
 // An operation that refused its input (bad fuse text, a geometry it cannot serve) after
-// logging why. Not in the dispatcher's table, so it reads as "其它原因" with the error beep.
+// logging why; it reads as "其它原因" with the error beep.
 inline constexpr std::uint32_t Refused = 120;
 }  // namespace status
 
-// An operation's outcome as reported, for the parts that must tell success from failure.
-bool IsFailureStatus(std::uint32_t code);
-bool IsProgressStatus(std::uint32_t code);
+// The codes a block transfer sends after each page; every other code ends an operation.
+constexpr bool IsProgressStatus(std::uint32_t code) {
+  return code == status::PageWritten || code == status::PageRead;
+}
 
 }  // namespace kestrel::device

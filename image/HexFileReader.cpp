@@ -4,7 +4,6 @@
 #include <array>
 #include <cstring>
 
-#include "control/Texts.h"
 
 namespace kestrel::image {
 namespace {
@@ -111,28 +110,15 @@ std::string HexResultText(std::int32_t code) {
     case HexEofError: return "Hex file eof error.";
     case HexChecksumError: return "Hex file checksum error.";
     case HexWrongLabel: return "Hex file wrong label.";
-    case HexWriteDestError: return "Write Dest file error.";
-    case HexDestOverflow: return "Dest buffer overflow.";
-    case HexNullLength: return "Length parameter can not be NULL";
-    case HexBinLengthSuccess: return "Get bin length Success.";
     case HexBadDigit: return "Hex file bad digit.";
     case HexTruncatedRecord: return "Hex file record truncated.";
     default: return "Unknow error.";
   }
 }
 
-bool HexFileReader::ParseHexPair(char high, char low, std::uint8_t& out) {
-  const int lowValue = Digit(low);
-  if (lowValue < 0) return false;
-  const int highValue = Digit(high);
-  if (highValue < 0) return false;
-  out = static_cast<std::uint8_t>(highValue * 16 + lowValue);
-  return true;
-}
-
-std::int32_t HexFileReader::ReadHexImage(std::string_view text, HexDestination destinationKind,
+std::int32_t HexFileReader::ReadHexImage(std::string_view text,
                                          std::span<std::uint8_t> destination,
-                                         std::int64_t chipSize, MessageSink& messages) {
+                                         std::int64_t chipSize) {
   const auto finish = [this](std::int32_t code) {
     if (code != HexSuccess) dataLength = 0;
     resultCode = code;
@@ -173,8 +159,6 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text, HexDestination d
   const std::int64_t room =
       std::clamp<std::int64_t>(chipSize, 0, static_cast<std::int64_t>(destination.size()));
   if (extent > static_cast<std::uint64_t>(room)) {
-    messages.ShowMessage(destinationKind == HexDestination::Flash ? texts::kFlashHexTooLarge
-                                                                  : texts::kEepromHexTooLarge);
     dataLength = 0;
     return HexOpenError;
   }

@@ -5,11 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "image/ImagePorts.h"
 
 namespace kestrel::image {
-
-enum class HexDestination { Flash, Eeprom };
 
 // Result codes of ReadHexImage.
 enum HexResult : std::int32_t {
@@ -18,10 +15,6 @@ enum HexResult : std::int32_t {
   HexEofError = 2,
   HexChecksumError = 3,
   HexWrongLabel = 4,
-  HexWriteDestError = 5,
-  HexDestOverflow = 6,
-  HexNullLength = 7,
-  HexBinLengthSuccess = 8,
   HexBadDigit = 9,        // a character inside a record is not a hex digit
   HexTruncatedRecord = 10,  // a record runs past the end of the text or into the end record
 };
@@ -30,18 +23,13 @@ std::string HexResultText(std::int32_t code);
 // Turns Intel HEX text into a flat image.
 class HexFileReader {
  public:
-  // Two hex digits to a byte, the first the high nibble. False, and `out` untouched, when
-  // either is not a hex digit (the second is examined first).
-  static bool ParseHexPair(char high, char low, std::uint8_t& out);
-
   // Reads `text` (up to its first zero byte) into `destination`, which the caller has set to
   // 0xFF over the chip's size `chipSize`. Returns a HexResult; on any result but success the
   // destination is untouched. An image whose extent (the highest base + address + count of
-  // any data record) exceeds `chipSize` is refused with a message box and returns 1, leaving
+  // any data record) exceeds `chipSize` is refused with HexOpenError, leaving
   // resultCode and resultText as they were. Sets dataLength to the extent, 0 on failure.
-  std::int32_t ReadHexImage(std::string_view text, HexDestination destinationKind,
-                            std::span<std::uint8_t> destination, std::int64_t chipSize,
-                            MessageSink& messages);
+  std::int32_t ReadHexImage(std::string_view text,
+                            std::span<std::uint8_t> destination, std::int64_t chipSize);
 
   std::uint8_t fillByte = 0xFF;   // image bytes no record covers
   std::int32_t dataLength = 0;    // byte count of the last opened image

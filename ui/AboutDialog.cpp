@@ -5,7 +5,8 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "control/Texts.h"
+#include "base/Texts.h"
+#include "ui/Captions.h"
 #include "ui/DialogColours.h"
 #include "ui/DialogTemplate.h"
 #include "ui/Resources.h"
@@ -23,7 +24,7 @@ constexpr int kIconPixels = 32;
 }  // namespace
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QString::fromUtf8(texts::kAboutCaption));
+  setWindowTitle(QString::fromUtf8(captions::kAboutCaption));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
   setFont(DialogFont());
@@ -49,7 +50,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     label->setGeometry(pixels);
     textRight = std::max(textRight, pixels.right());
   };
-  addLabel(texts::kAboutProduct, kProductRect, "aboutProduct");
+  addLabel(captions::kAboutProduct, kProductRect, "aboutProduct");
   addLabel(texts::kMakerLine, kMakerRect, "aboutMaker");
 
   QSize size = DialogUnitsToPixels(kAboutSize, base);
@@ -60,7 +61,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     ok.moveLeft(textRight + gap);
     size.setWidth(ok.right() + okMargin);
   }
-  auto* button = new QPushButton(QString::fromUtf8(texts::kAboutOk), this);
+  auto* button = new QPushButton(QString::fromUtf8(captions::kAboutOk), this);
   button->setObjectName(QStringLiteral("aboutOk"));
   button->setDefault(true);
   button->setGeometry(ok);

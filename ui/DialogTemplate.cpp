@@ -4,13 +4,13 @@
 #include <QStringList>
 #include <array>
 
-#include "control/Texts.h"
+#include "ui/Captions.h"
 
 namespace kestrel::ui {
 namespace {
 
 using K = ControlKind;
-namespace t = texts;
+namespace t = captions;
 
 const auto kMainDialog = std::to_array<ControlTemplate>({
     {1055, K::RadioButton, t::kModePP20, {262, 30, 36, 10}},

@@ -5,14 +5,14 @@
 #include <cstdint>
 #include <vector>
 
-#include "image/ImagePorts.h"
+#include "control/FrontEndPorts.h"
 
 namespace kestrel::ui {
 
 // A hex editor for one memory: 16 bytes a row addressed from 0, hex pairs and a text column.
 // It holds its own copy of the bytes; the keyboard overwrites them nibble by nibble (never
 // inserts or deletes). Only the visible rows are painted, so large memories stay cheap.
-class HexView : public QAbstractScrollArea, public image::HexViewPort {
+class HexView : public QAbstractScrollArea, public control::HexViewPort {
   Q_OBJECT
 
  public:

@@ -19,7 +19,9 @@
 #include <algorithm>
 
 #include "chips/ChipCatalogue.h"
-#include "control/Texts.h"
+#include "control/Wording.h"
+#include "base/Texts.h"
+#include "ui/Captions.h"
 #include "ui/AboutDialog.h"
 #include "ui/DeviceArrivalMonitor.h"
 #include "ui/DialogColours.h"
@@ -54,11 +56,11 @@ void FitText(QWidget* widget, QRect& pixels) {
 
 }  // namespace
 
-ProgrammerDialog::ProgrammerDialog(device::UsbBus& bus, device::TonePlayer& tones, QWidget* parent)
+ProgrammerDialog::ProgrammerDialog(device::UsbBus& bus, TonePlayer& tones, QWidget* parent)
     : QDialog(parent), tones_(tones), channel_(this) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-  setWindowTitle(Utf8(texts::kDialogCaption) + QString(8, u' ') + Utf8(texts::kMakerLine));
+  setWindowTitle(Utf8(captions::kDialogCaption) + QString(8, u' ') + Utf8(texts::kMakerLine));
   setFont(DialogFont());
   ApplyDialogBackground(this);
   CreateControls();
@@ -234,13 +236,11 @@ bool ProgrammerDialog::OnInitDialog(const std::vector<std::string>& catalogueSea
   setWindowIcon(AppIcon());
   arrival_ = new DeviceArrivalMonitor([this] { OnDeviceArrival(); }, this);
   AddPages();
-  ShowPage(image::LogPage);
+  ShowPage(control::LogPage);
 
   const chips::CatalogueLoad load = controller_->LoadCatalogue(catalogueSearchPaths);
   if (!load.loaded) {
-    std::string searched;
-    for (const std::string& path : load.searched) searched += (searched.empty() ? "" : "、") + path;
-    ShowMessage(texts::Printf(texts::kCatalogueMissingPattern, searched.c_str()));
+    ShowMessage(control::CatalogueMissingLine(load));
     return false;
   }
   FillChipList();
@@ -254,7 +254,7 @@ bool ProgrammerDialog::OnInitDialog(const std::vector<std::string>& catalogueSea
 
 void ProgrammerDialog::AddAboutEntry() {
   // Window managers own the window menu: the entry lives in the dialog's context menu and on F1.
-  auto* about = new QAction(Utf8(texts::kAboutMenuEntry), this);
+  auto* about = new QAction(Utf8(captions::kAboutMenuEntry), this);
   about->setObjectName(QStringLiteral("aboutAction"));
   about->setShortcut(QKeySequence(Qt::Key_F1));
   about->setShortcutContext(Qt::WindowShortcut);
@@ -265,10 +265,10 @@ void ProgrammerDialog::AddAboutEntry() {
 
 void ProgrammerDialog::AddPages() {
   const QSignalBlocker quiet(pageTabs_);
-  pageTabs_->addTab(flashHexView_, PageImage(0), Utf8(texts::kFlashPageTab));
-  pageTabs_->addTab(eepromHexView_, PageImage(1), Utf8(texts::kEepromPageTab));
-  pageTabs_->addTab(logList_, PageImage(2), Utf8(texts::kLogPageTab));
-  pageTabs_->addTab(introEdit_, PageImage(3), Utf8(texts::kIntroPageTab));
+  pageTabs_->addTab(flashHexView_, PageImage(0), Utf8(captions::kFlashPageTab));
+  pageTabs_->addTab(eepromHexView_, PageImage(1), Utf8(captions::kEepromPageTab));
+  pageTabs_->addTab(logList_, PageImage(2), Utf8(captions::kLogPageTab));
+  pageTabs_->addTab(introEdit_, PageImage(3), Utf8(captions::kIntroPageTab));
 }
 
 void ProgrammerDialog::FillChipList() {

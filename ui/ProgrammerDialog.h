@@ -11,7 +11,7 @@
 
 #include "control/FrontEnd.h"
 #include "control/ProgrammerController.h"
-#include "device/TonePlayer.h"
+#include "base/TonePlayer.h"
 #include "device/UsbBus.h"
 #include "ui/LogListModel.h"
 #include "ui/QtStatusChannel.h"
@@ -41,9 +41,9 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
 
  public:
   using MessageHandler = std::function<void(const std::string& text)>;
-  using FileChooserHandler = std::function<std::optional<std::string>(image::FileDialogKind kind)>;
+  using FileChooserHandler = std::function<std::optional<std::string>(control::FileDialogKind kind)>;
 
-  ProgrammerDialog(device::UsbBus& bus, device::TonePlayer& tones, QWidget* parent = nullptr);
+  ProgrammerDialog(device::UsbBus& bus, TonePlayer& tones, QWidget* parent = nullptr);
   ~ProgrammerDialog() override;
 
   // The start-up after the controls exist: About entry, icon, arrival watch, pages, chip list,
@@ -77,10 +77,10 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   std::string LockText() override;
   control::AutoSelection AutoBoxes() override;
   void SetProgress(int position) override;
-  image::HexViewPort& FlashView() override;
-  image::HexViewPort& EepromView() override;
-  device::TonePlayer& Tones() override { return tones_; }
-  std::optional<std::string> ChooseFile(image::FileDialogKind kind) override;
+  control::HexViewPort& FlashView() override;
+  control::HexViewPort& EepromView() override;
+  TonePlayer& Tones() override { return tones_; }
+  std::optional<std::string> ChooseFile(control::FileDialogKind kind) override;
   void ShowMessage(const std::string& text) override;
   void ShowPage(int page) override;
 
@@ -102,7 +102,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   bool IsChecked(int id) const;
   void RefreshModeIndex();
 
-  device::TonePlayer& tones_;
+  TonePlayer& tones_;
   QtStatusChannel channel_;
   LogListModel logModel_;
   MessageHandler messageHandler_;

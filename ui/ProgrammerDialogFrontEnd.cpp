@@ -8,7 +8,7 @@
 #include <QProgressBar>
 #include <QTabWidget>
 
-#include "control/Texts.h"
+#include "base/Texts.h"
 #include "ui/HexView.h"
 #include "ui/ProgrammerDialog.h"
 
@@ -16,9 +16,9 @@ namespace kestrel::ui {
 namespace {
 
 // Qt reads the patterns from the parentheses at the end of a filter's name.
-QStringList NameFilters(const image::FileDialogSpec& spec) {
+QStringList NameFilters(const control::FileDialogSpec& spec) {
   QStringList filters;
-  for (const image::FileFilter& filter : spec.filters) {
+  for (const control::FileFilter& filter : spec.filters) {
     const QString description = QString::fromStdString(filter.description);
     const QString pattern = QString::fromStdString(filter.pattern);
     filters << (description.endsWith(QLatin1Char('(') + pattern + QLatin1Char(')'))
@@ -57,15 +57,15 @@ control::AutoSelection ProgrammerDialog::AutoBoxes() {
 
 void ProgrammerDialog::SetProgress(int position) { progressBar_->setValue(position); }
 
-image::HexViewPort& ProgrammerDialog::FlashView() { return *flashHexView_; }
+control::HexViewPort& ProgrammerDialog::FlashView() { return *flashHexView_; }
 
-image::HexViewPort& ProgrammerDialog::EepromView() { return *eepromHexView_; }
+control::HexViewPort& ProgrammerDialog::EepromView() { return *eepromHexView_; }
 
-std::optional<std::string> ProgrammerDialog::ChooseFile(image::FileDialogKind kind) {
+std::optional<std::string> ProgrammerDialog::ChooseFile(control::FileDialogKind kind) {
   if (fileChooser_) return fileChooser_(kind);
   QFileDialog*& dialog = fileDialogs_[static_cast<std::size_t>(kind)];
   if (dialog == nullptr) {
-    const image::FileDialogSpec& spec = image::DialogSpec(kind);
+    const control::FileDialogSpec& spec = control::DialogSpec(kind);
     dialog = new QFileDialog(this);
     dialog->setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::AnyFile);  // a typed name need not exist yet

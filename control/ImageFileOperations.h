@@ -1,16 +1,18 @@
 #pragma once
 
+#include <functional>
+
 #include "chips/ChipGeometry.h"
+#include "control/FrontEndPorts.h"
 #include "device/ProgrammerEngine.h"
 #include "image/HexFileReader.h"
-#include "image/ImagePorts.h"
 
-namespace kestrel::image {
+namespace kestrel::control {
 
 // Everything the image-file operations and the verifies touch.
 struct ImageContext {
   device::ProgrammerEngine& engine;
-  HexFileReader& reader;
+  image::HexFileReader& reader;
   const chips::ChipGeometry& geometry;
   FileChooser& chooser;
   HexViewPort& flashView;
@@ -18,6 +20,7 @@ struct ImageContext {
   LogSink& log;
   MessageSink& messages;
   PageSwitch& pages;
+  std::function<void()> operationFailed;  // the error beep, counted as a failed operation
 };
 
 // Each reports exactly one status on every path, cancel and failure included:
@@ -27,4 +30,4 @@ void OpenEepromImage(ImageContext& context);
 void SaveFlashImage(ImageContext& context);
 void SaveEepromImage(ImageContext& context);
 
-}  // namespace kestrel::image
+}  // namespace kestrel::control

@@ -1,6 +1,6 @@
-#include "image/ImagePorts.h"
+#include "control/FrontEndPorts.h"
 
-namespace kestrel::image {
+namespace kestrel::control {
 
 const FileDialogSpec& DialogSpec(FileDialogKind kind) {
   static const FileFilter kHex{"Intel Hex文件(*.hex)", "*.hex"};
@@ -18,4 +18,4 @@ const FileDialogSpec& DialogSpec(FileDialogKind kind) {
   return kSave;
 }
 
-}  // namespace kestrel::image
+}  // namespace kestrel::control

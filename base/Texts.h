@@ -1,17 +1,20 @@
 #pragma once
 
-#include <cstdarg>
 #include <string>
 
-// Every text the program shows: log lines, field patterns, message boxes, captions.
+#include "base/Format.h"
+
+// The core's texts: log lines, field patterns and message boxes that both front ends show.
 // Patterns that begin with the time stamp are formatted by FormatTimeStamped.
 namespace kestrel::texts {
 
-// printf into a std::string.
-std::string Printf(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
 
 inline constexpr char kProgramName[] = "Kestrel";
 inline constexpr char kMakerLine[] = "作者：Quintavel 工作室  联系：support@quintavel.example";
+
+// Start values of the fuse and lock texts.
+inline constexpr char kStartFuseText[] = "E199FF";
+inline constexpr char kStartLockText[] = "FF";
 
 // Status dispatcher lines.
 inline constexpr char kReadyLine[] = "〖%y/%m/%d %X〗 编程器:就绪.";
@@ -113,91 +116,7 @@ inline constexpr char kCatalogueNumberCutPattern[] = "器件列表中%u个数字
 inline constexpr char kCatalogueOverflowPattern[] = "器件列表超过%u个器件，其后%u个已忽略";
 inline constexpr char kCataloguePartialPattern[] = "器件列表末尾%zu字节不成完整记录，已忽略";
 
-// Windows.
-inline constexpr char kDialogCaption[] = "AVR串并行编程器VUSB正式版";
-inline constexpr char kAboutCaption[] = "关于 Kestrel";
-inline constexpr char kAboutMenuEntry[] = "关于 Kestrel(&A)...";
-inline constexpr char kAboutProduct[] = "AVR并行编程器解锁器USB版";
-inline constexpr char kAboutOk[] = "确定";
-
 // The text of the no-programmer message box: the request and the maker line.
 std::string InsertProgrammerMessage();
-
-// Command line.
-inline constexpr char kCliHelp[] = R"(kestrel-cli [OPTIONS] COMMAND [COMMAND...]
-  --simulate            the built-in simulated programmer instead of the USB bus
-  --chip NAME           pick this catalogue entry as if chosen in the chip list (name compared
-                        case-blind, without surrounding white space); without it the start-up geometry holds
-  --mode MODE           PP_20 (default), PP_2313, ISP or HVSP
-  --catalogue FILE      read this chip.txt instead of the search order
-  --fuses TEXT          fuse text for write-fuses (default E199FF)
-  --lock TEXT           lock text for write-lock (default FF)
-  --keep-going          go on after a command that failed
-  --sim-absent          (with --simulate) no programmer on the bus
-  --sim-signature HEX6, --sim-calibration HEX8, --sim-latency-ms N (default 0),
-  --sim-fail-at N       (with --simulate) the N-th vendor request fails at once with -ETIMEDOUT
-  --sim-unplug-at N     (with --simulate) the programmer is gone (-ENODEV) from the N-th vendor request on
-  -h, --help; --version
-Commands, each run as one button press and waited for until the queue is idle:
-  signature  calibration  read-fuses  write-fuses  write-lock  erase  unlock
-  open-flash FILE  open-eeprom FILE  save-flash FILE  save-eeprom FILE
-  write-flash  read-flash  verify-flash  write-eeprom  read-eeprom  verify-eeprom
-  auto LIST     LIST: comma-separated Auto check boxes, from erase, write-flash, read-flash,
-                verify-flash, write-eeprom, read-eeprom, verify-eeprom, fuses, lock; or "none"
-  burn
-)";
-inline constexpr char kCliVersionPattern[] = "kestrel-cli %s\n";
-inline constexpr char kCliUsageErrorPattern[] = "kestrel-cli: %s\nTry 'kestrel-cli --help'.\n";
-inline constexpr char kCliUnknownOption[] = "unknown option %s";
-inline constexpr char kCliUnknownCommand[] = "unknown command %s";
-inline constexpr char kCliMissingArgument[] = "%s needs an argument";
-inline constexpr char kCliNoCommand[] = "no command given";
-inline constexpr char kCliBadNumber[] = "%s: \"%s\" is not a whole number from %u to %u";
-inline constexpr char kCliBadHexBytes[] = "%s: \"%s\" is not %d hex digits";
-inline constexpr char kCliUnknownMode[] = "unknown mode %s (PP_20, PP_2313, ISP or HVSP)";
-inline constexpr char kCliUnknownAutoBox[] =
-    "unknown Auto box \"%s\" (erase, write-flash, read-flash, verify-flash, write-eeprom, "
-    "read-eeprom, verify-eeprom, fuses, lock, or none alone)";
-inline constexpr char kCliNeedsSimulate[] = "%s needs --simulate";
-inline constexpr char kCliUnknownChip[] = "no chip named \"%s\" in %s";
-
-// Main window controls, in the order of the window's template.
-inline constexpr char kModePP20[] = "PP_20";
-inline constexpr char kModeIsp[] = "ISP";
-inline constexpr char kModeHvsp[] = "HVSP";
-inline constexpr char kModePP2313[] = "PP_2313";
-inline constexpr char kModeFrame[] = "Mode";
-inline constexpr char kOperateFrame[] = "Operate";
-inline constexpr char kReadButton[] = "read读";
-inline constexpr char kWriteButton[] = "write写";
-inline constexpr char kVerifyButton[] = "verify校";
-inline constexpr char kFlashFileButton[] = "FLASH";
-inline constexpr char kEepromFileButton[] = "EEPROM";
-inline constexpr char kFuseBytesLabel[] = "低高扩 low high ex";
-inline constexpr char kWriteFlashBox[] = "写FLASH";
-inline constexpr char kReadFlashBox[] = "读FLASH";
-inline constexpr char kAutoButton[] = "自动Auto";
-inline constexpr char kEraseBox[] = "擦除器件 erase chip";
-inline constexpr char kVerifyFlashBox[] = "校验FLASH";
-inline constexpr char kEraseButton[] = "擦除Erase";
-inline constexpr char kWriteEepromBox[] = "写EEPROM";
-inline constexpr char kReadEepromBox[] = "读EEPROM";
-inline constexpr char kVerifyEepromBox[] = "校验EEPROM";
-inline constexpr char kOptionFrame[] = "Option";
-inline constexpr char kSignatureLabel[] = "芯片ID：";
-inline constexpr char kFuseLockLabel[] = "熔丝与锁定:fuse && lock";  // "&&" shows as one
-inline constexpr char kFuseBox[] = "熔丝位fuse";
-inline constexpr char kLockBox[] = "锁定位lock";
-inline constexpr char kChipSelectLabel[] = "芯片选择chip select";
-inline constexpr char kCalibrationLabel[] = "晶振校准Osccal Calibration";
-inline constexpr char kBurnButton[] = "烧片";
-// Start values of the fuse and lock fields.
-inline constexpr char kStartFuseText[] = "E199FF";
-inline constexpr char kStartLockText[] = "FF";
-// Page tabs.
-inline constexpr char kFlashPageTab[] = "FLASH";
-inline constexpr char kEepromPageTab[] = "EEPROM";
-inline constexpr char kLogPageTab[] = "编程状态";
-inline constexpr char kIntroPageTab[] = "功能介绍";
 
 }  // namespace kestrel::texts

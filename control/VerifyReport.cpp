@@ -1,13 +1,14 @@
-#include "image/VerifyReport.h"
+#include "control/VerifyReport.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
-#include "control/Texts.h"
+#include "base/Texts.h"
+#include "base/Bytes.h"
 #include "device/StatusCode.h"
 
-namespace kestrel::image {
+namespace kestrel::control {
 namespace {
 
 struct VerifySide {
@@ -53,9 +54,9 @@ void Verify(ImageContext& context, const VerifySide& side) {
   log.AppendLog(side.beginLine);
   const auto buffer = static_cast<std::int64_t>(std::min(side.image.size(), side.readback.size()));
   const auto size = static_cast<std::int32_t>(std::clamp<std::int64_t>(side.chipSize, 0, buffer));
-  const std::int32_t imageLength = device::ProgrammerEngine::TrimmedLength(side.image.data(), size);
+  const std::int32_t imageLength = TrimmedLength(side.image.data(), size);
   const std::int32_t readbackLength =
-      device::ProgrammerEngine::TrimmedLength(side.readback.data(), size);
+      TrimmedLength(side.readback.data(), size);
   if (imageLength != readbackLength) {
     log.AppendLog(texts::kVerifyLengthMismatch);
     log.AppendLog(side.endLine);
@@ -64,7 +65,7 @@ void Verify(ImageContext& context, const VerifySide& side) {
   }
   const std::int32_t count =
       ReportDifferences(log, side.image.data(), side.readback.data(), imageLength);
-  log.AppendLog(texts::Printf(texts::kVerifyCountPattern, count));
+  log.AppendLog(Printf(texts::kVerifyCountPattern, count));
   log.AppendLog(side.endLine);
   context.engine.PostStatus(count == 0 ? side.passed : side.failed);
 }
@@ -72,17 +73,17 @@ void Verify(ImageContext& context, const VerifySide& side) {
 }  // namespace
 
 void VerifyFlash(ImageContext& context) {
-  const device::ProgrammerEngine& engine = context.engine;
-  Verify(context, {engine.flashImage, engine.flashReadback, context.geometry.FlashSize(),
+  const device::ChipMemories& memories = context.engine.memories();
+  Verify(context, {memories.flashImage, memories.flashReadback, context.geometry.FlashSize(),
                    texts::kFlashVerifyBegin, texts::kFlashVerifyEnd,
                    device::status::FlashVerified, device::status::FlashVerifyFailed});
 }
 
 void VerifyEeprom(ImageContext& context) {
-  const device::ProgrammerEngine& engine = context.engine;
-  Verify(context, {engine.eepromImage, engine.eepromReadback, context.geometry.EepromSize(),
+  const device::ChipMemories& memories = context.engine.memories();
+  Verify(context, {memories.eepromImage, memories.eepromReadback, context.geometry.EepromSize(),
                    texts::kEepromVerifyBegin, texts::kEepromVerifyEnd,
                    device::status::EepromVerified, device::status::EepromVerifyFailed});
 }
 
-}  // namespace kestrel::image
+}  // namespace kestrel::control

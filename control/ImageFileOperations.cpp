@@ -1,4 +1,4 @@
-#include "image/ImageFiles.h"
+#include "control/ImageFileOperations.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,11 +6,12 @@
 #include <span>
 #include <string>
 
-#include "control/Texts.h"
+#include "base/Texts.h"
+#include "base/Bytes.h"
 #include "device/StatusCode.h"
 #include "image/FileAccess.h"
 
-namespace kestrel::image {
+namespace kestrel::control {
 namespace {
 
 // Far beyond the HEX text of the largest image (about 0.8 MB for 256 KiB); a larger file is
@@ -25,7 +26,7 @@ struct Side {
   std::vector<std::uint8_t>& readback;
   HexViewPort& view;
   std::int64_t chipSize;
-  HexDestination destination;
+  bool eeprom;
   FileDialogKind openDialog;
   FileDialogKind saveDialog;
   std::uint32_t openStatus;
@@ -40,8 +41,8 @@ struct Side {
 };
 
 Side FlashSide(ImageContext& context) {
-  return {context.engine.flashImage, context.engine.flashReadback, context.flashView,
-          context.geometry.FlashSize(), HexDestination::Flash, FileDialogKind::OpenFlash,
+  return {context.engine.memories().flashImage, context.engine.memories().flashReadback, context.flashView,
+          context.geometry.FlashSize(), false, FileDialogKind::OpenFlash,
           FileDialogKind::SaveFlash, device::status::FlashFileOpened,
           device::status::FlashFileSaved, FlashPage, "FLASH", "hex、bin",
           texts::kFlashBinTruncatedLine, texts::kOpenedToFlashPage, texts::kFlashSavedLine,
@@ -49,8 +50,8 @@ Side FlashSide(ImageContext& context) {
 }
 
 Side EepromSide(ImageContext& context) {
-  return {context.engine.eepromImage, context.engine.eepromReadback, context.eepromView,
-          context.geometry.EepromSize(), HexDestination::Eeprom, FileDialogKind::OpenEeprom,
+  return {context.engine.memories().eepromImage, context.engine.memories().eepromReadback, context.eepromView,
+          context.geometry.EepromSize(), true, FileDialogKind::OpenEeprom,
           FileDialogKind::SaveEeprom, device::status::EepromFileOpened,
           device::status::EepromFileSaved, EepromPage, "EEPROM", "hex、eep、bin",
           texts::kEepromBinTruncatedLine, texts::kOpenedToEepromPage, texts::kEepromSavedLine,
@@ -77,14 +78,14 @@ FileKind KindOf(const std::string& name, const Side& side) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   if (extension == "HEX") return FileKind::Hex;
-  if (extension == "EEP" && side.destination == HexDestination::Eeprom) return FileKind::Hex;
+  if (extension == "EEP" && side.eeprom) return FileKind::Hex;
   if (extension == "BIN") return FileKind::Binary;
   return FileKind::Unknown;
 }
 
 void Refuse(ImageContext& context, const std::string& line) {
   context.log.AppendLog(line);
-  context.engine.StartErrorBeep();
+  context.operationFailed();
 }
 
 // Reads the chosen file into the side's image and shows it. A file that cannot be read, or is
@@ -95,30 +96,31 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
   const std::string name = FileName(path);
   const FileKind kind = KindOf(name, side);
   if (kind == FileKind::Unknown) {
-    Refuse(context, texts::Printf(texts::kUnknownExtensionPattern, name.c_str(), side.memoryName,
+    Refuse(context, Printf(texts::kUnknownExtensionPattern, name.c_str(), side.memoryName,
                                   side.readableKinds));
     return;
   }
   const std::size_t size = UsableSize(side);
-  FileStart file = ReadFileStart(path, kind == FileKind::Hex ? kHexTextLimit : size);
+  image::FileStart file = image::ReadFileStart(path, kind == FileKind::Hex ? kHexTextLimit : size);
   if (file.ok && kind == FileKind::Hex && file.bytes.size() > kHexTextLimit) {
     file = {false, {}, std::strerror(EFBIG)};
   }
   if (!file.ok) {
-    Refuse(context, texts::Printf(texts::kFileUnreadablePattern, path.c_str(), file.error.c_str()));
+    Refuse(context, Printf(texts::kFileUnreadablePattern, path.c_str(), file.error.c_str()));
     return;
   }
 
   if (kind == FileKind::Hex) {
     // Read into a scratch image so that a refused file leaves the loaded image as it was.
     std::vector<std::uint8_t> scratch(size, 0xFF);
-    const std::int32_t code = context.reader.ReadHexImage(file.bytes, side.destination, scratch,
-                                                          static_cast<std::int64_t>(size), context.messages);
-    if (code == HexSuccess) {
+    const std::int32_t code =
+        context.reader.ReadHexImage(file.bytes, scratch, static_cast<std::int64_t>(size));
+    if (code == image::HexOpenError) context.messages.ShowMessage(side.hexTooLarge);
+    if (code == image::HexSuccess) {
       std::copy(scratch.begin(), scratch.end(), side.image.begin());
     } else {
-      const std::string reason = code == HexOpenError ? side.hexTooLarge : HexResultText(code);
-      Refuse(context, texts::Printf(texts::kHexRefusedPattern, name.c_str(), reason.c_str()));
+      const std::string reason = code == image::HexOpenError ? side.hexTooLarge : image::HexResultText(code);
+      Refuse(context, Printf(texts::kHexRefusedPattern, name.c_str(), reason.c_str()));
     }
   } else {
     std::size_t length = file.bytes.size();
@@ -133,7 +135,7 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
 
   side.view.SetData(side.image.data(), size);
   context.log.AppendLog(texts::kOpenedFilePrefix + name + side.openedToPage +
-                        texts::Printf(texts::kOpenedCountPattern, context.reader.dataLength));
+                        Printf(texts::kOpenedCountPattern, context.reader.dataLength));
   context.pages.ShowPage(side.page);
 }
 
@@ -149,15 +151,15 @@ void StoreImage(ImageContext& context, const Side& side, const std::string& path
   const std::size_t size = UsableSize(side);
   side.view.GetData(side.readback.data(), size);
   const std::int32_t used =
-      device::ProgrammerEngine::TrimmedLength(side.readback.data(), static_cast<std::int32_t>(size));
+      TrimmedLength(side.readback.data(), static_cast<std::int32_t>(size));
   const std::string failure =
-      ReplaceFileContents(path, side.readback.data(), static_cast<std::size_t>(used));
+      image::ReplaceFileContents(path, side.readback.data(), static_cast<std::size_t>(used));
   if (!failure.empty()) {
-    Refuse(context, texts::Printf(texts::kSaveFailedPattern, path.c_str(), failure.c_str()));
+    Refuse(context, Printf(texts::kSaveFailedPattern, path.c_str(), failure.c_str()));
     return;
   }
   context.log.AppendLog(side.savedLine);
-  context.log.AppendLog(path + "【" + texts::Printf(texts::kSavedCountPattern, used) + "】");
+  context.log.AppendLog(path + "【" + Printf(texts::kSavedCountPattern, used) + "】");
 }
 
 void SaveImage(ImageContext& context, const Side& side) {
@@ -174,4 +176,4 @@ void OpenEepromImage(ImageContext& context) { OpenImage(context, EepromSide(cont
 void SaveFlashImage(ImageContext& context) { SaveImage(context, FlashSide(context)); }
 void SaveEepromImage(ImageContext& context) { SaveImage(context, EepromSide(context)); }
 
-}  // namespace kestrel::image
+}  // namespace kestrel::control

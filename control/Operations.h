@@ -2,29 +2,28 @@
 
 namespace kestrel::control {
 
-// One flag per queueable operation, 0 or 1, in declaration order. The scheduler picks by its
-// own priority order, not this one.
-struct PendingOperations {
-  int openFlashFile = 0;
-  int openEepromFile = 0;
-  int saveFlashFile = 0;
-  int saveEepromFile = 0;
-  int readSignature = 0;
-  int readCalibration = 0;
-  int eraseChip = 0;
-  int writeFlash = 0;
-  int readFlash = 0;
-  int verifyFlash = 0;
-  int writeEeprom = 0;
-  int readEeprom = 0;
-  int verifyEeprom = 0;
-  int writeFuses = 0;
-  int readFuseLock = 0;
-  int writeLock = 0;
-  int unlock = 0;
-
-  bool operator==(const PendingOperations&) const = default;
+// Every operation the queue can hold, in the order it runs them: a button or an Auto run
+// queues several, and they always run in this order, whatever the order of queueing.
+enum class Operation {
+  SaveFlashFile,
+  SaveEepromFile,
+  OpenFlashFile,
+  OpenEepromFile,
+  ReadSignature,
+  ReadCalibration,
+  Unlock,
+  EraseChip,
+  WriteFlash,
+  ReadFlash,
+  VerifyFlash,
+  WriteEeprom,
+  ReadEeprom,
+  VerifyEeprom,
+  WriteFuses,
+  WriteLock,
+  ReadFuseLock,
 };
+inline constexpr int kOperationCount = static_cast<int>(Operation::ReadFuseLock) + 1;
 
 // The nine Auto check boxes.
 struct AutoSelection {
@@ -37,6 +36,8 @@ struct AutoSelection {
   bool verifyEeprom = false;  // 1036 "校验EEPROM"
   bool writeFuses = false;    // 1038 "熔丝位fuse"
   bool writeLock = false;     // 1040 "锁定位lock"
+
+  bool operator==(const AutoSelection&) const = default;
 };
 
 // Operation buttons by control ID.

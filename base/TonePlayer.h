@@ -1,8 +1,6 @@
 #pragma once
 
-#include <memory>
-
-namespace kestrel::device {
+namespace kestrel {
 
 // Plays a tone without making the caller wait for it.
 class TonePlayer {
@@ -16,7 +14,4 @@ inline constexpr int kErrorToneMs = 100;
 inline constexpr int kSuccessToneHz = 4000;
 inline constexpr int kSuccessToneMs = 30;
 
-// A sine wave on the ALSA "default" device; silent, and quiet on stderr, where there is none.
-std::unique_ptr<TonePlayer> MakeAlsaTonePlayer();
-
-}  // namespace kestrel::device
+}  // namespace kestrel

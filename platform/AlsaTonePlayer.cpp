@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "device/TonePlayer.h"
+#include "platform/AlsaTonePlayer.h"
 
-namespace kestrel::device {
+namespace kestrel::platform {
 
 namespace {
 
@@ -116,4 +116,4 @@ std::unique_ptr<TonePlayer> MakeAlsaTonePlayer() {
   return std::make_unique<AlsaTonePlayer>();
 }
 
-}  // namespace kestrel::device
+}  // namespace kestrel::platform

@@ -8,7 +8,7 @@
 
 // The small pieces of a front end that the image operations reach: file dialogs, the two hex
 // views, message boxes, the activity log and the page switch.
-namespace kestrel::image {
+namespace kestrel::control {
 
 enum class FileDialogKind { OpenFlash, OpenEeprom, SaveFlash, SaveEeprom };
 
@@ -63,4 +63,4 @@ class PageSwitch {
   virtual void ShowPage(int page) = 0;
 };
 
-}  // namespace kestrel::image
+}  // namespace kestrel::control

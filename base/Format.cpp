@@ -1,8 +1,9 @@
-#include "control/Texts.h"
+#include "base/Format.h"
 
+#include <cstdarg>
 #include <cstdio>
 
-namespace kestrel::texts {
+namespace kestrel {
 
 std::string Printf(const char* pattern, ...) {
   va_list arguments;
@@ -21,12 +22,4 @@ std::string Printf(const char* pattern, ...) {
   return text;
 }
 
-std::string UdevRuleCommand() {
-  return std::string("sudo install -m 0644 ") + KESTREL_DATA_DIR +
-         "/60-kestrel-vorne-pgr.rules /etc/udev/rules.d/ && sudo udevadm control --reload-rules && "
-         "sudo udevadm trigger --subsystem-match=usb";
-}
-
-std::string InsertProgrammerMessage() { return std::string(kInsertProgrammer) + "\r\n" + kMakerLine; }
-
-}  // namespace kestrel::texts
+}  // namespace kestrel

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "chips/ChipGeometry.h"
+#include "control/ActivityLog.h"
+#include "control/FrontEnd.h"
+#include "device/ProgrammerEngine.h"
+
+namespace kestrel::control {
+
+// Turns status codes into what the user sees, as the status table says. Lives on the front
+// end's thread.
+class StatusDispatcher {
+ public:
+  StatusDispatcher(FrontEnd& frontEnd, ActivityLog& log, const device::ProgrammerEngine& engine,
+                   const chips::ChipGeometry& geometry, std::function<void()> operationFailed)
+      : frontEnd_(frontEnd), log_(log), engine_(engine), geometry_(geometry),
+        operationFailed_(std::move(operationFailed)) {}
+
+  // Shows one code. Returns false for a progress code, true for a code that ends an operation.
+  // Every line of one dispatch carries the same time stamp.
+  bool Dispatch(std::uint32_t code, std::uint32_t argument);
+
+  // The chip's size, kept inside the buffers whatever the geometry says.
+  std::size_t FlashViewLength() const;
+  std::size_t EepromViewLength() const;
+
+ private:
+  FrontEnd& frontEnd_;
+  ActivityLog& log_;
+  const device::ProgrammerEngine& engine_;
+  const chips::ChipGeometry& geometry_;
+  std::function<void()> operationFailed_;
+};
+
+// Index i of `total` pages as a bar position: the first page 0, the last 100. Unsigned
+// arithmetic as the bar always had: a total of 0 divides by 2^32-1 and gives 0.
+int ProgressPosition(std::uint32_t index, std::uint32_t total);
+
+}  // namespace kestrel::control

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+
+namespace kestrel::control {
+
+// What the dispatcher does with one status code, in this order: the reply bytes into a
+// field, the time-stamped line, the read-back into its view and page, the link-failure lines
+// ("通讯出错", beep, "其它原因", which request failed); a failure sounds the error beep, and one
+// marked otherReason adds "其它原因".
+struct StatusEntry {
+  enum class Kind { Progress, Success, Failure };
+  enum class Readback { None, Flash, Eeprom };
+  enum class Reply { None, Signature, Calibration, FuseLock };
+
+  std::uint32_t code;
+  Kind kind;
+  const char* line = nullptr;  // time-stamped pattern
+  Reply reply = Reply::None;
+  Readback readback = Readback::None;
+  bool linkFailure = false;
+  bool otherReason = false;
+};
+
+// The entry of `code`; a code of no entry is a failure that reads as "其它原因".
+const StatusEntry& FindStatus(std::uint32_t code);
+
+}  // namespace kestrel::control

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "chips/ChipCatalogue.h"
+#include "device/LinkFailure.h"
+#include "device/PageTransfer.h"
+
+// Turns the facts that the lower layers report into the plain lines the log shows.
+namespace kestrel::control {
+
+// "通讯失败：…" and its kin: which request failed and how.
+std::string LinkFailureLine(const device::LinkFailure& failure);
+// Why a block transfer was not started.
+std::string TransferRefusalLine(device::BlockTransfer transfer, const device::TransferRefusal& refusal,
+                                const chips::ChipGeometry& geometry);
+// One line per kind of input the catalogue parser cut or dropped.
+std::vector<std::string> CatalogueCutLines(const chips::CatalogueCuts& cuts);
+// The report when no catalogue could be read, naming every path searched.
+std::string CatalogueMissingLine(const chips::CatalogueLoad& load);
+// The request that the access-denied line asks of the user.
+std::string AccessDeniedLine();
+
+}  // namespace kestrel::control

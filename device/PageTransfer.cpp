@@ -1,0 +1,114 @@
+#include "device/PageTransfer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "base/Bytes.h"
+#include "device/StatusCode.h"
+
+namespace kestrel::device {
+
+namespace {
+
+// The largest page the 8-bit geometry can describe: 255 words of FLASH.
+constexpr std::size_t kPageAreaBytes = 510;
+
+VendorRequest PageRequest(const PageTransferPlan& plan, std::uint8_t mode, const std::uint8_t* page) {
+  switch (plan.command) {
+    case VendorCommand::WriteFlashPage:
+      return WriteFlashPageRequest(mode, plan.requestSize);
+    case VendorCommand::WriteEepromPage:
+      return WriteEepromPageRequest(mode, page, plan.requestSize);
+    case VendorCommand::ReadFlashPage:
+      return ReadFlashPageRequest(mode, plan.requestSize);
+    default:
+      return ReadEepromPageRequest(mode, plan.requestSize);
+  }
+}
+
+}  // namespace
+
+bool IsFlashTransfer(BlockTransfer transfer) {
+  return transfer == BlockTransfer::WriteFlash || transfer == BlockTransfer::ReadFlash;
+}
+
+TransferRefusal CheckTransfer(BlockTransfer transfer, const chips::ChipGeometry& geometry) {
+  TransferRefusal refusal;
+  refusal.geometry = IsFlashTransfer(transfer) ? chips::FlashGeometryProblem(geometry)
+                                               : chips::EepromGeometryProblem(geometry);
+  refusal.eepromPageTooLong = refusal.geometry == chips::GeometryProblem::None &&
+                              transfer == BlockTransfer::WriteEeprom &&
+                              geometry.eepromPageBytes > kEepromBytesInSetupPacket;
+  return refusal;
+}
+
+PageTransferPlan PlanTransfer(BlockTransfer transfer, const chips::ChipGeometry& geometry,
+                              ChipMemories& memories) {
+  const bool flash = IsFlashTransfer(transfer);
+  const bool writes = transfer == BlockTransfer::WriteFlash || transfer == BlockTransfer::WriteEeprom;
+  std::vector<std::uint8_t>& buffer = flash ? (writes ? memories.flashImage : memories.flashReadback)
+                                            : (writes ? memories.eepromImage : memories.eepromReadback);
+  const std::int64_t pageBytes = flash ? geometry.FlashPageBytes() : geometry.eepromPageBytes;
+  const std::int32_t chipPages = flash ? geometry.flashPageCount : geometry.eepromPageCount;
+  std::uint32_t pages = static_cast<std::uint32_t>(chipPages);
+  if (writes) {
+    const std::int32_t used = TrimmedLength(buffer.data(), static_cast<std::int32_t>(buffer.size()));
+    pages = static_cast<std::uint32_t>(std::min<std::int64_t>(used / pageBytes + 1, chipPages));
+  }
+  static constexpr VendorCommand kCommands[] = {VendorCommand::WriteFlashPage, VendorCommand::ReadFlashPage,
+                                                VendorCommand::WriteEepromPage, VendorCommand::ReadEepromPage};
+  static constexpr std::uint32_t kSuccess[] = {status::FlashWritten, status::FlashRead, status::EepromWritten,
+                                               status::EepromRead};
+  const auto index = static_cast<std::size_t>(transfer);
+  return {transfer,
+          kCommands[index],
+          writes,
+          static_cast<std::size_t>(pageBytes),
+          pages,
+          flash ? geometry.flashPageWords : geometry.eepromPageBytes,
+          kSuccess[index],
+          std::span<std::uint8_t>(buffer)};
+}
+
+std::uint32_t IssueRequest(UsbBus& bus, UsbHandle* handle, const VendorRequest& request,
+                           std::uint8_t* buffer, std::uint32_t page, LinkFailure& failure) {
+  const auto command = static_cast<VendorCommand>(request.request & 0x0F);
+  if (handle == nullptr) {
+    failure = {command, page, true, 0, request.length};
+    return status::CommunicationError;
+  }
+  const int result = bus.ControlMsg(handle, request.requestType, request.request, request.value,
+                                    request.index, buffer, request.length, kVendorTimeoutMs);
+  if (result == request.length) return 0;
+  failure = {command, page, false, result, request.length};
+  return result == -ETIMEDOUT ? status::ReceiveTimeout : status::CommunicationError;
+}
+
+std::uint32_t RunPageTransfer(PageTransferRun& run) {
+  const PageTransferPlan& plan = run.plan;
+  std::uint8_t page[kPageAreaBytes];
+  std::uint32_t failure = 0;
+  for (std::uint32_t index = 0; index < plan.pageCount && failure == 0; ++index) {
+    std::uint8_t* const at = plan.memory.data() + index * plan.pageBytes;
+    if (plan.writes) std::memcpy(page, at, plan.pageBytes);
+    failure = IssueRequest(run.bus, run.handle, PageRequest(plan, run.mode, page), page, index, run.failure);
+    if (failure != 0) break;
+    if (!plan.writes) std::memcpy(at, page, plan.pageBytes);
+    run.status.Send(plan.writes ? status::PageWritten : status::PageRead, index);
+  }
+  // Ready returns the programmer to page 0 even after a failure; the failure of a page, not
+  // Ready's, is what the user needs to see.
+  std::uint8_t reply[kReplyLength];
+  LinkFailure readyFailure;
+  const std::uint32_t ready = IssueRequest(run.bus, run.handle, SingleShotRequest(run.mode, VendorCommand::Ready),
+                                           reply, 0, readyFailure);
+  if (failure != 0) return failure;
+  if (ready != 0) {
+    run.failure = readyFailure;
+    return ready;
+  }
+  return plan.successCode;
+}
+
+}  // namespace kestrel::device

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <span>
+
+#include "chips/ChipGeometry.h"
+#include "device/ChipMemories.h"
+#include "device/LinkFailure.h"
+#include "device/StatusChannel.h"
+#include "device/UsbBus.h"
+
+namespace kestrel::device {
+
+enum class BlockTransfer { WriteFlash, ReadFlash, WriteEeprom, ReadEeprom };
+
+// Why a block transfer cannot serve the selected chip; nothing is sent then.
+struct TransferRefusal {
+  chips::GeometryProblem geometry = chips::GeometryProblem::None;
+  bool eepromPageTooLong = false;  // more EEPROM page bytes than the setup packet carries
+
+  bool Refused() const { return geometry != chips::GeometryProblem::None || eepromPageTooLong; }
+};
+
+// The one thing that differs between the four block transfers, fixed at their start.
+struct PageTransferPlan {
+  BlockTransfer transfer;
+  VendorCommand command;          // the page request
+  bool writes;                    // pages go from `memory` to the chip, else from the chip to it
+  std::size_t pageBytes;
+  std::uint32_t pageCount;        // pages this run moves
+  std::uint8_t requestSize;       // page words (FLASH) or page bytes (EEPROM) in the request
+  std::uint32_t successCode;
+  std::span<std::uint8_t> memory; // the image written or the read-back filled
+};
+
+TransferRefusal CheckTransfer(BlockTransfer transfer, const chips::ChipGeometry& geometry);
+bool IsFlashTransfer(BlockTransfer transfer);
+
+// A write covers the pages up to the last byte that is not 0xFF, always at least one; a read
+// covers the whole chip.
+PageTransferPlan PlanTransfer(BlockTransfer transfer, const chips::ChipGeometry& geometry,
+                              ChipMemories& memories);
+
+// Everything a running block transfer uses, taken at its start.
+struct PageTransferRun {
+  UsbBus& bus;
+  UsbHandle* handle;
+  std::uint8_t mode;
+  PageTransferPlan plan;
+  StatusChannel& status;
+  LinkFailure& failure;  // written only by this run while it runs
+};
+
+// Moves the pages in order with a progress code after each, stops at the first failed page,
+// always ends with Ready (which returns the programmer to page 0), and returns the final
+// status: the plan's success code, or 102/103 for the first failed request (a failed page
+// outranks a failed Ready).
+std::uint32_t RunPageTransfer(PageTransferRun& run);
+
+// One vendor request on `handle`: 0, or the failure status (102/103) after filling `failure`.
+std::uint32_t IssueRequest(UsbBus& bus, UsbHandle* handle, const VendorRequest& request,
+                           std::uint8_t* buffer, std::uint32_t page, LinkFailure& failure);
+
+}  // namespace kestrel::device
