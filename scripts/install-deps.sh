@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6
   libusb-dev libudev-dev libasound2-dev libelf-dev umockdev libumockdev-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   fonts-wqy-microhei xvfb xauth
   desktop-file-utils appstream librsvg2-bin groff-base
   binutils-avr hyperfine

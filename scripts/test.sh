@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Builds Kestrel with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test; then
+# Checks the sources' layers and format, builds Kestrel with AddressSanitizer and
+# UndefinedBehaviorSanitizer (warnings as errors) and runs every test; then
 # runs the threaded tests under ThreadSanitizer and each fuzz harness for 30 s.
 # Fails on any failed test and on any sanitizer report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+scripts/check-source.sh
 
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:exitcode=86
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:exitcode=87
 export QT_QPA_PLATFORM=offscreen
 
 build=build/asan
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=ON >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=ON -DKESTREL_WERROR=ON >/dev/null
 cmake --build "$build"
 log="$build/ctest.log"
 ctest --test-dir "$build" --output-on-failure -j2 2>&1 | tee "$log"
@@ -25,7 +27,7 @@ fi
 # ThreadSanitizer over the tests that run block transfers on workers, hand status codes over
 # the blocking channel and dispatch them.
 tsan=build/tsan
-cmake -S . -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTREL_TSAN=ON \
+cmake -S . -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTREL_TSAN=ON -DKESTREL_WERROR=ON \
   -DKESTREL_BUILD_GUI=OFF -DKESTREL_BUILD_BENCH=OFF >/dev/null
 cmake --build "$tsan" --target kestrel_device_tests kestrel_control_tests
 for suite in kestrel_device_tests kestrel_control_tests; do
