@@ -19,13 +19,19 @@ constexpr std::array<Layout, kRegionCount> kLayout = {{
     {0x840000, 0x10000},   // signature
 }};
 
-const Layout& LayoutOf(Region region) { return kLayout[static_cast<std::size_t>(region)]; }
+const Layout& LayoutOf(Region region) {
+  return kLayout[static_cast<std::size_t>(region)];
+}
 
 }  // namespace
 
-std::uint32_t RegionStart(Region region) { return LayoutOf(region).start; }
+std::uint32_t RegionStart(Region region) {
+  return LayoutOf(region).start;
+}
 
-std::uint32_t RegionWindow(Region region) { return LayoutOf(region).window; }
+std::uint32_t RegionWindow(Region region) {
+  return LayoutOf(region).window;
+}
 
 std::optional<RegionAddress> Locate(std::uint64_t address) {
   for (Region region : kRegions) {
@@ -41,7 +47,7 @@ std::optional<std::uint64_t> Place(WholeChipImage& image, std::uint64_t address,
                                    std::span<const std::uint8_t> bytes) {
   std::optional<std::uint64_t> firstOutside;
   std::size_t done = 0;
-  // Whole runs at a time: a section is placed in one or two copies, not byte by byte.
+  // A run at a time: up to the end of a region's window, or past a gap to the next region.
   while (done < bytes.size()) {
     const std::uint64_t at = address + done;
     const std::optional<RegionAddress> where = Locate(at);
