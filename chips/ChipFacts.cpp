@@ -1,0 +1,252 @@
+#include "chips/ChipFacts.h"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+#include <optional>
+
+namespace kestrel::chips {
+namespace {
+
+using Columns = std::vector<std::string_view>;
+
+constexpr std::array<std::string_view, kFuseByteCount> kByteNames{"low", "high", "ext", "lock"};
+constexpr std::array<std::string_view, 6> kDangerNames{"-",     "ISP_LOST_IF_0",   "ISP_LOST_IF_1",
+                                                       "CLOCK", "SLOW_CLOCK_IF_0", "BOD"};
+constexpr std::string_view kFlagLetters = "ESBWR";  // in ValueFlag bit order
+constexpr std::array<std::string_view, 3> kModeNames{"ISP", "HVPP", "HVSP"};
+
+Columns SplitTabs(std::string_view line) {
+  Columns columns;
+  std::size_t start = 0;
+  for (std::size_t tab; (tab = line.find('\t', start)) != std::string_view::npos; start = tab + 1) {
+    columns.push_back(line.substr(start, tab - start));
+  }
+  columns.push_back(line.substr(start));
+  return columns;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+FuseField* FindField(std::vector<FuseField>& fields, std::string_view name) {
+  const auto found =
+      std::find_if(fields.begin(), fields.end(), [&](const FuseField& f) { return f.name == name; });
+  return found == fields.end() ? nullptr : &*found;
+}
+
+// Reads one line at a time. The first problem of a line is kept and the line's record is
+// dropped; the converters return a harmless value after a problem so that parsing can go on.
+class Parser {
+ public:
+  void Line(int number, std::string_view line) {
+    problem_.reset();
+    const Columns c = SplitTabs(line);
+    if (c[0] == "about" && Expect(c, 3)) {
+      About(c);
+    } else if (c[0] == "field" && Expect(c, 6)) {
+      Field(c);
+    } else if (c[0] == "value" && Expect(c, 6)) {
+      Value(c);
+    } else if (c[0] == "chip" && Expect(c, 18)) {
+      Chip(c);
+    } else if (!problem_) {
+      Fail(FactsProblemKind::kUnknownRecord);
+    }
+    if (problem_) table.problems.push_back({number, *problem_});
+  }
+
+  ChipFactsTable table;
+
+ private:
+  void Fail(FactsProblemKind kind) {
+    if (!problem_) problem_ = kind;
+  }
+
+  bool Expect(const Columns& columns, std::size_t count) {
+    if (columns.size() != count) Fail(FactsProblemKind::kColumnCount);
+    return !problem_;
+  }
+
+  std::uint32_t Number(std::string_view text, int base, std::size_t digits = 0) {
+    std::uint32_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, base);
+    if (text.empty() || text[0] == '+' || text[0] == '-' || stop != end || error != std::errc{} ||
+        (digits != 0 && text.size() != digits)) {
+      Fail(FactsProblemKind::kBadNumber);
+    }
+    return value;
+  }
+
+  std::uint8_t HexByte(std::string_view text) { return static_cast<std::uint8_t>(Number(text, 16, 2)); }
+
+  template <std::size_t N>
+  std::size_t NameIndex(std::string_view text, const std::array<std::string_view, N>& names) {
+    const auto found = std::find(names.begin(), names.end(), text);
+    if (found != names.end()) return static_cast<std::size_t>(found - names.begin());
+    Fail(FactsProblemKind::kBadName);
+    return 0;
+  }
+
+  std::string Text(std::string_view text) {
+    if (text.empty()) Fail(FactsProblemKind::kBadName);
+    return std::string(text);
+  }
+
+  std::uint8_t Flags(std::string_view text) {
+    std::uint8_t flags = 0;
+    for (const char letter : text == "-" ? std::string_view() : text) {
+      const std::size_t bit = kFlagLetters.find(letter);
+      if (bit == std::string_view::npos) Fail(FactsProblemKind::kBadName);
+      flags |= static_cast<std::uint8_t>(bit < 8 ? 1u << bit : 0u);
+    }
+    return flags;
+  }
+
+  std::uint8_t Modes(std::string_view text) {
+    std::uint8_t modes = 0;
+    for (std::string_view rest = text;;) {
+      const std::size_t comma = rest.find(',');
+      modes |= static_cast<std::uint8_t>(1u << NameIndex(rest.substr(0, comma), kModeNames));
+      if (comma == std::string_view::npos) return modes;
+      rest.remove_prefix(comma + 1);
+    }
+  }
+
+  void About(const Columns& c) {
+    std::string text = Text(c[2]);
+    if (problem_) return;
+    if (!about_.emplace(std::string(c[1]), std::move(text)).second) Fail(FactsProblemKind::kDuplicate);
+  }
+
+  void Field(const Columns& c) {
+    FuseField field;
+    const std::string layoutName = Text(c[1]);
+    field.byte = static_cast<FuseByte>(NameIndex(c[2], kByteNames));
+    field.name = Text(c[3]);
+    field.mask = HexByte(c[4]);
+    field.danger = static_cast<FieldDanger>(NameIndex(c[5], kDangerNames));
+    if (field.mask == 0) Fail(FactsProblemKind::kBadNumber);
+    if (problem_) return;
+    if (const auto about = about_.find(field.name); about != about_.end()) field.about = about->second;
+    std::vector<FuseField>& layout = layouts_[layoutName];
+    if (FindField(layout, field.name) != nullptr) return Fail(FactsProblemKind::kDuplicate);
+    layout.push_back(std::move(field));
+  }
+
+  void Value(const Columns& c) {
+    const auto layout = layouts_.find(std::string(c[1]));
+    FuseField* field = layout == layouts_.end() ? nullptr : FindField(layout->second, c[2]);
+    FieldValue value{HexByte(c[3]), Flags(c[4]), Text(c[5])};
+    if (field == nullptr) Fail(FactsProblemKind::kUnknownReference);
+    if (problem_) return;
+    if (((unsigned{value.value} << field->Shift()) & ~unsigned{field->mask}) != 0) {
+      return Fail(FactsProblemKind::kOutsideMask);
+    }
+    const auto place = std::lower_bound(field->values.begin(), field->values.end(), value.value,
+                                        [](const FieldValue& v, std::uint8_t x) { return v.value < x; });
+    if (place != field->values.end() && place->value == value.value)
+      return Fail(FactsProblemKind::kDuplicate);
+    field->values.insert(place, std::move(value));
+  }
+
+  void Chip(const Columns& c) {
+    ChipFacts chip;
+    chip.name = Text(c[1]);
+    const std::uint32_t signature = Number(c[2], 16, 6);
+    chip.signature = {static_cast<std::uint8_t>(signature >> 16), static_cast<std::uint8_t>(signature >> 8),
+                      static_cast<std::uint8_t>(signature)};
+    chip.flashBytes = Number(c[3], 10);
+    chip.flashPageBytes = Number(c[4], 10);
+    chip.eepromBytes = Number(c[5], 10);
+    chip.eepromPageBytes = Number(c[6], 10);
+    chip.fuseBytes = static_cast<int>(Number(c[7], 10));
+    if (chip.fuseBytes != 2 && chip.fuseBytes != 3) Fail(FactsProblemKind::kBadNumber);
+    // The extended byte's columns hold "-" exactly on chips with two fuse bytes.
+    const auto extendedColumn = [&](std::string_view column, std::uint8_t absent) {
+      if (chip.fuseBytes == 3) return HexByte(column);
+      if (column != "-") Fail(FactsProblemKind::kBadNumber);
+      return absent;
+    };
+    chip.factory.bytes = {HexByte(c[8]), HexByte(c[9]), extendedColumn(c[10], 0xFF), HexByte(c[11])};
+    chip.usedBits.bytes = {HexByte(c[14]), HexByte(c[15]), extendedColumn(c[16], 0), HexByte(c[12])};
+    chip.modes = Modes(c[13]);
+    const auto layout = layouts_.find(std::string(c[17]));
+    if (layout == layouts_.end()) Fail(FactsProblemKind::kUnknownReference);
+    if (problem_) return;
+    for (const FuseField& field : layout->second) {
+      if ((field.mask & ~chip.usedBits[field.byte]) != 0) return Fail(FactsProblemKind::kOutsideMask);
+    }
+    if (table.Find(chip.name) != nullptr) return Fail(FactsProblemKind::kDuplicate);
+    chip.fields = layout->second;
+    table.chips.push_back(std::move(chip));
+  }
+
+  std::optional<FactsProblemKind> problem_;
+  std::map<std::string, std::string> about_;
+  std::map<std::string, std::vector<FuseField>> layouts_;
+};
+
+}  // namespace
+
+int FuseField::Shift() const {
+  int shift = 0;
+  while (shift < 7 && ((mask >> shift) & 1) == 0) ++shift;
+  return shift;
+}
+
+std::uint8_t FuseField::ValueIn(std::uint8_t byteValue) const {
+  return static_cast<std::uint8_t>((byteValue & mask) >> Shift());
+}
+
+const FieldValue* FuseField::Find(std::uint8_t value) const {
+  const auto found =
+      std::find_if(values.begin(), values.end(), [&](const FieldValue& v) { return v.value == value; });
+  return found == values.end() ? nullptr : &*found;
+}
+
+const FuseField* ChipFacts::Field(std::string_view fieldName) const {
+  const auto found =
+      std::find_if(fields.begin(), fields.end(), [&](const FuseField& f) { return f.name == fieldName; });
+  return found == fields.end() ? nullptr : &*found;
+}
+
+const ChipFacts* ChipFactsTable::Find(std::string_view chipName) const {
+  const auto found = std::find_if(chips.begin(), chips.end(),
+                                  [&](const ChipFacts& c) { return SameName(c.name, chipName); });
+  return found == chips.end() ? nullptr : &*found;
+}
+
+std::vector<const ChipFacts*> ChipFactsTable::WithSignature(const Signature& signature) const {
+  std::vector<const ChipFacts*> group;
+  for (const ChipFacts& chip : chips) {
+    if (chip.signature == signature) group.push_back(&chip);
+  }
+  return group;
+}
+
+ChipFactsTable ParseChipFacts(std::string_view text) {
+  Parser parser;
+  int number = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty() || line[0] == '#') continue;
+    parser.Line(number, line);
+  }
+  for (ChipFacts& chip : parser.table.chips) {
+    for (const ChipFacts* other : parser.table.WithSignature(chip.signature)) {
+      chip.sameSignature.push_back(other->name);
+    }
+  }
+  return std::move(parser.table);
+}
+
+}  // namespace kestrel::chips
