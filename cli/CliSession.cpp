@@ -14,53 +14,12 @@
 namespace kestrel::cli {
 namespace {
 
-using control::OperationButton;
-using control::FileDialogKind;
-
 std::string_view Trimmed(std::string_view text) {
   auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
 }
-
-struct ButtonCommand {
-  CommandKind kind;
-  OperationButton button;
-};
-
-constexpr ButtonCommand kButtons[] = {
-    {CommandKind::Signature, OperationButton::ReadSignature},
-    {CommandKind::Calibration, OperationButton::ReadCalibration},
-    {CommandKind::ReadFuses, OperationButton::ReadFuseLock},
-    {CommandKind::WriteFuses, OperationButton::WriteFuses},
-    {CommandKind::WriteLock, OperationButton::WriteLock},
-    {CommandKind::Erase, OperationButton::Erase},
-    {CommandKind::OpenFlash, OperationButton::OpenFlashFile},
-    {CommandKind::OpenEeprom, OperationButton::OpenEepromFile},
-    {CommandKind::SaveFlash, OperationButton::SaveFlashFile},
-    {CommandKind::SaveEeprom, OperationButton::SaveEepromFile},
-    {CommandKind::WriteFlash, OperationButton::WriteFlash},
-    {CommandKind::ReadFlash, OperationButton::ReadFlash},
-    {CommandKind::VerifyFlash, OperationButton::VerifyFlash},
-    {CommandKind::WriteEeprom, OperationButton::WriteEeprom},
-    {CommandKind::ReadEeprom, OperationButton::ReadEeprom},
-    {CommandKind::VerifyEeprom, OperationButton::VerifyEeprom},
-    {CommandKind::Auto, OperationButton::Auto},
-    {CommandKind::Burn, OperationButton::Burn},
-};
-
-struct FileCommand {
-  CommandKind kind;
-  FileDialogKind dialog;
-};
-
-constexpr FileCommand kFileCommands[] = {
-    {CommandKind::OpenFlash, FileDialogKind::OpenFlash},
-    {CommandKind::OpenEeprom, FileDialogKind::OpenEeprom},
-    {CommandKind::SaveFlash, FileDialogKind::SaveFlash},
-    {CommandKind::SaveEeprom, FileDialogKind::SaveEeprom},
-};
 
 class Session {
  public:
@@ -117,28 +76,16 @@ class Session {
 
   // One button press and everything it chains; true when none of its operations failed.
   bool RunCommand(const Command& command) {
+    const CommandDescription& what = *command.description;
     const std::uint32_t failuresBefore = controller_.FailureCount();
-    for (const FileCommand& f : kFileCommands) {
-      if (f.kind == command.kind) frontEnd_.SetFileAnswer(f.dialog, command.path);
-    }
-    if (command.kind == CommandKind::Auto) frontEnd_.SetAutoBoxes(command.boxes);
-    Press(command.kind);
+    if (what.dialog) frontEnd_.SetFileAnswer(*what.dialog, command.path);
+    if (what.argument == ArgumentKind::AutoList) frontEnd_.SetAutoBoxes(command.boxes);
+    if (const auto* button = std::get_if<control::OperationButton>(&what.press))
+      controller_.OnOperationButton(*button);
+    else
+      controller_.OnOperation(std::get<control::Operation>(what.press));
     WaitUntilIdle();
     return controller_.FailureCount() == failuresBefore;
-  }
-
-  void Press(CommandKind kind) {
-    if (kind == CommandKind::Unlock) {
-      // No button of the window queues the unlock; it goes through the same guard and queue.
-      controller_.OnOperation(control::Operation::Unlock);
-      return;
-    }
-    for (const ButtonCommand& b : kButtons) {
-      if (b.kind == kind) {
-        controller_.OnOperationButton(b.button);
-        return;
-      }
-    }
   }
 
   void WaitUntilIdle() {

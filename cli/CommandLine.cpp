@@ -2,75 +2,55 @@
 
 #include <cctype>
 #include <cstddef>
-#include <string_view>
 
-#include "base/Texts.h"
-#include "base/Bytes.h"
+#include "base/Format.h"
 #include "cli/CliTexts.h"
-#include "device/VendorProtocol.h"
 
 namespace kestrel::cli {
 namespace {
 
-struct CommandName {
-  const char* name;
-  CommandKind kind;
-  bool takesArgument;
-};
+constexpr std::size_t kOptionHelpColumn = 24;
+constexpr std::size_t kCommandHelpColumn = 16;
+constexpr std::size_t kCommandHelpWidth = 100;  // command help is wrapped at word breaks
+constexpr std::string_view kBoxesMark = "{boxes}";
 
-constexpr CommandName kCommands[] = {
-    {"signature", CommandKind::Signature, false},
-    {"calibration", CommandKind::Calibration, false},
-    {"read-fuses", CommandKind::ReadFuses, false},
-    {"write-fuses", CommandKind::WriteFuses, false},
-    {"write-lock", CommandKind::WriteLock, false},
-    {"erase", CommandKind::Erase, false},
-    {"unlock", CommandKind::Unlock, false},
-    {"open-flash", CommandKind::OpenFlash, true},
-    {"open-eeprom", CommandKind::OpenEeprom, true},
-    {"save-flash", CommandKind::SaveFlash, true},
-    {"save-eeprom", CommandKind::SaveEeprom, true},
-    {"write-flash", CommandKind::WriteFlash, false},
-    {"read-flash", CommandKind::ReadFlash, false},
-    {"verify-flash", CommandKind::VerifyFlash, false},
-    {"write-eeprom", CommandKind::WriteEeprom, false},
-    {"read-eeprom", CommandKind::ReadEeprom, false},
-    {"verify-eeprom", CommandKind::VerifyEeprom, false},
-    {"auto", CommandKind::Auto, true},
-    {"burn", CommandKind::Burn, false},
-};
-
-struct ModeName {
-  const char* name;
-  device::ProgrammingMode mode;
-};
-
-constexpr ModeName kModes[] = {
-    {"PP_20", device::ProgrammingMode::PP_20},
-    {"PP_2313", device::ProgrammingMode::PP_2313},
-    {"ISP", device::ProgrammingMode::ISP},
-    {"HVSP", device::ProgrammingMode::HVSP},
-};
-
-// Decimal digits only, within [low, high].
-std::optional<std::uint32_t> ParseWholeNumber(const std::string& text, std::uint32_t low,
-                                              std::uint32_t high) {
-  if (text.empty() || text.size() > 10) return std::nullopt;
-  std::uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  if (value < low || value > high) return std::nullopt;
-  return static_cast<std::uint32_t>(value);
+// The Auto box names joined by ", ".
+std::string AutoBoxNames() {
+  std::string names;
+  for (const AutoBoxDescription& b : AutoBoxTable())
+    names += (names.empty() ? "" : ", ") + std::string(b.name);
+  return names;
 }
 
-template <std::size_t N>
-std::optional<std::array<std::uint8_t, N>> ParseHexBytes(const std::string& text) {
-  std::array<std::uint8_t, N> bytes{};
-  if (text.size() != N * 2 || !ParseHexText(text, static_cast<int>(N), bytes.data()))
-    return std::nullopt;
-  return bytes;
+// `usage` and its help beside it from `column` on; the help's own line breaks are kept.
+std::string HelpEntry(const std::string& usage, const std::string& help, std::size_t column) {
+  std::string entry = usage + std::string(usage.size() < column ? column - usage.size() : 1, ' ');
+  for (char c : help) entry += c == '\n' ? "\n" + std::string(column, ' ') : std::string(1, c);
+  return entry + "\n";
+}
+
+// Breaks `text` between words so that no line passes `width` columns once it is indented to
+// `column`.
+std::string Wrapped(const std::string& text, std::size_t column, std::size_t width) {
+  std::string lines;
+  std::size_t lineLength = column;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(' ', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(start, end - start);
+    if (lineLength > column && lineLength + 1 + word.size() > width) {
+      lines += '\n';
+      lineLength = column;
+    } else if (lineLength > column) {
+      lines += ' ';
+      ++lineLength;
+    }
+    lines += word;
+    lineLength += word.size();
+    start = end + 1;
+  }
+  return lines;
 }
 
 class Parser {
@@ -99,109 +79,46 @@ class Parser {
       name = word.substr(0, equals);
       inlineValue = word.substr(equals + 1);
     }
-    auto value = [&]() -> std::optional<std::string> {
-      if (inlineValue) return inlineValue;
-      if (next_ < arguments_.size()) return arguments_[next_++];
-      error_ = Printf(messages::kCliMissingArgument, name.c_str());
-      return std::nullopt;
-    };
-    auto flag = [&](bool& target) {
-      if (inlineValue) {
-        error_ = Printf(messages::kCliUnknownOption, word.c_str());
-        return;
-      }
-      target = true;
-    };
-    Options& o = result_;
-    SimulatorChoice& sim = o.simulator;
-
-    if (name == "-h" || name == "--help") {
-      o.help = true;
+    const OptionDescription* option = nullptr;
+    for (const OptionDescription& o : OptionTable())
+      if (name == o.name || (o.alias && name == o.alias)) option = &o;
+    if (option && option->endsParse) {
+      option->take(result_, {option->name, "", error_});
       return false;
     }
-    if (name == "--version") {
-      o.version = true;
-      return false;
-    }
-    if (name == "--simulate") {
-      flag(o.simulate);
-    } else if (name == "--keep-going") {
-      flag(o.keepGoing);
-    } else if (name == "--sim-absent") {
-      flag(sim.absent);
-    } else if (name == "--chip") {
-      if (auto v = value()) o.chip = *v;
-    } else if (name == "--mode") {
-      if (auto v = value()) TakeMode(*v);
-    } else if (name == "--catalogue") {
-      if (auto v = value()) o.catalogue = *v;
-    } else if (name == "--fuses") {
-      if (auto v = value()) o.fuses = *v;
-    } else if (name == "--lock") {
-      if (auto v = value()) o.lock = *v;
-    } else if (name == "--sim-signature") {
-      if (auto v = value()) sim.signature = HexOrError<3>(name, *v);
-    } else if (name == "--sim-calibration") {
-      if (auto v = value()) sim.calibration = HexOrError<4>(name, *v);
-    } else if (name == "--sim-latency-ms") {
-      if (auto v = value()) sim.latencyMs = NumberOrError(name, *v, 0, 60000).value_or(0);
-    } else if (name == "--sim-fail-at") {
-      if (auto v = value()) sim.failAt = NumberOrError(name, *v, 1, UINT32_MAX);
-    } else if (name == "--sim-unplug-at") {
-      if (auto v = value()) sim.unplugAt = NumberOrError(name, *v, 1, UINT32_MAX);
-    } else {
+    if (!option || (!option->argument && inlineValue)) {
       error_ = Printf(messages::kCliUnknownOption, word.c_str());
+    } else if (!option->argument) {
+      option->take(result_, {option->name, "", error_});
+    } else if (inlineValue || next_ < arguments_.size()) {
+      option->take(result_, {option->name, inlineValue ? *inlineValue : arguments_[next_++], error_});
+    } else {
+      error_ = Printf(messages::kCliMissingArgument, name.c_str());
     }
-    if (name.rfind("--sim-", 0) == 0 && simOptionSeen_.empty()) simOptionSeen_ = name;
+    if (option && option->needsSimulate && !simOptionSeen_) simOptionSeen_ = option;
     return true;
   }
 
-  void TakeMode(const std::string& text) {
-    for (const ModeName& m : kModes) {
-      if (SameIgnoringCase(text, m.name)) {
-        result_.mode = static_cast<std::uint8_t>(m.mode);
-        return;
-      }
-    }
-    error_ = Printf(messages::kCliUnknownMode, text.c_str());
-  }
-
-  std::optional<std::uint32_t> NumberOrError(const std::string& name, const std::string& text,
-                                             std::uint32_t low, std::uint32_t high) {
-    auto number = ParseWholeNumber(text, low, high);
-    if (!number) error_ = Printf(messages::kCliBadNumber, name.c_str(), text.c_str(), low, high);
-    return number;
-  }
-
-  template <std::size_t N>
-  std::optional<std::array<std::uint8_t, N>> HexOrError(const std::string& name, const std::string& text) {
-    auto bytes = ParseHexBytes<N>(text);
-    if (!bytes)
-      error_ = Printf(messages::kCliBadHexBytes, name.c_str(), text.c_str(), static_cast<int>(N * 2));
-    return bytes;
-  }
-
   void TakeCommand(const std::string& word) {
-    for (const CommandName& c : kCommands) {
+    for (const CommandDescription& c : CommandTable()) {
       if (word != c.name) continue;
-      Command command;
-      command.kind = c.kind;
-      if (c.takesArgument) {
+      Command command{&c, {}, {}};
+      if (c.argument != ArgumentKind::None) {
         if (next_ >= arguments_.size()) {
           error_ = Printf(messages::kCliMissingArgument, word.c_str());
           return;
         }
         command.path = arguments_[next_++];
-        if (c.kind == CommandKind::Auto) {
-          std::string badItem;
-          auto boxes = ParseAutoList(command.path, &badItem);
-          if (!boxes) {
-            error_ = Printf(messages::kCliUnknownAutoBox, badItem.c_str());
-            return;
-          }
-          command.boxes = *boxes;
-          command.path.clear();
+      }
+      if (c.argument == ArgumentKind::AutoList) {
+        std::string badItem;
+        const auto boxes = ParseAutoList(command.path, &badItem);
+        if (!boxes) {
+          error_ = Printf(messages::kCliUnknownAutoBox, badItem.c_str(), AutoBoxNames().c_str());
+          return;
         }
+        command.boxes = *boxes;
+        command.path.clear();
       }
       result_.commands.push_back(std::move(command));
       return;
@@ -210,8 +127,8 @@ class Parser {
   }
 
   void CheckWhole() {
-    if (!simOptionSeen_.empty() && !result_.simulate)
-      error_ = Printf(messages::kCliNeedsSimulate, simOptionSeen_.c_str());
+    if (simOptionSeen_ && !result_.simulate)
+      error_ = Printf(messages::kCliNeedsSimulate, simOptionSeen_->name);
     else if (result_.commands.empty())
       error_ = messages::kCliNoCommand;
   }
@@ -220,7 +137,7 @@ class Parser {
   std::size_t next_ = 0;
   Options result_;
   std::string error_;
-  std::string simOptionSeen_;  // the first --sim-* option, for the error without --simulate
+  const OptionDescription* simOptionSeen_ = nullptr;  // the first, for the error without --simulate
 };
 
 }  // namespace
@@ -228,27 +145,13 @@ class Parser {
 std::optional<control::AutoSelection> ParseAutoList(const std::string& list, std::string* badItem) {
   control::AutoSelection boxes;
   if (list == "none") return boxes;
-  struct BoxName {
-    const char* name;
-    bool control::AutoSelection::*box;
-  };
-  static constexpr BoxName kBoxes[] = {
-      {"erase", &control::AutoSelection::eraseChip},
-      {"write-flash", &control::AutoSelection::writeFlash},
-      {"read-flash", &control::AutoSelection::readFlash},
-      {"verify-flash", &control::AutoSelection::verifyFlash},
-      {"write-eeprom", &control::AutoSelection::writeEeprom},
-      {"read-eeprom", &control::AutoSelection::readEeprom},
-      {"verify-eeprom", &control::AutoSelection::verifyEeprom},
-      {"fuses", &control::AutoSelection::writeFuses},
-      {"lock", &control::AutoSelection::writeLock},
-  };
   std::size_t start = 0;
   while (true) {
     const std::size_t comma = list.find(',', start);
-    const std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    const std::string item =
+        list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     bool known = false;
-    for (const BoxName& b : kBoxes) {
+    for (const AutoBoxDescription& b : AutoBoxTable()) {
       if (item == b.name) {
         boxes.*(b.box) = true;
         known = true;
@@ -263,7 +166,60 @@ std::optional<control::AutoSelection> ParseAutoList(const std::string& list, std
   }
 }
 
-ParseResult ParseCommandLine(const std::vector<std::string>& arguments) { return Parser(arguments).Run(); }
+const char* ArgumentName(ArgumentKind kind) {
+  switch (kind) {
+    case ArgumentKind::File:
+      return " FILE";
+    case ArgumentKind::AutoList:
+      return " LIST";
+    case ArgumentKind::None:
+      break;
+  }
+  return "";
+}
+
+ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
+  return Parser(arguments).Run();
+}
+
+std::string HelpText() {
+  std::string text = messages::kCliHelpUsage;
+  std::string line = "  ";
+  for (const OptionDescription& o : OptionTable()) {
+    if (o.alias) line += std::string(o.alias) + ", ";
+    line += o.name;
+    if (o.argument) line += std::string(" ") + o.argument;
+    if (o.joinNext) {
+      line += o.joinNext;
+      continue;
+    }
+    std::string help = o.help ? o.help : "";
+    if (o.fallback) help += Printf(messages::kCliHelpDefault, o.fallback);
+    text += help.empty() ? line + "\n" : HelpEntry(line, help, kOptionHelpColumn);
+    line = "  ";
+  }
+  text += messages::kCliHelpCommands;
+  const std::span<const CommandDescription> commands = CommandTable();
+  for (const CommandDescription& c : commands) {
+    const std::string usage = c.name + std::string(ArgumentName(c.argument));
+    if (c.help) {
+      std::string help = c.help;
+      if (const std::size_t at = help.find(kBoxesMark); at != std::string::npos)
+        help.replace(at, kBoxesMark.size(), AutoBoxNames());
+      if (line.size() > 2) text += line + "\n";
+      text +=
+          HelpEntry("  " + usage, Wrapped(help, kCommandHelpColumn, kCommandHelpWidth), kCommandHelpColumn);
+      line = "  ";
+      continue;
+    }
+    line += (line.size() > 2 ? "  " : "") + usage;
+    if (c.endsHelpLine || &c == &commands.back()) {
+      text += line + "\n";
+      line = "  ";
+    }
+  }
+  return text;
+}
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

@@ -3,45 +3,81 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "base/Texts.h"
+#include "control/FrontEndPorts.h"
 #include "control/Operations.h"
 
+// The command line is described by three tables (cli/CommandTables.cpp): its commands, its
+// options and the Auto box names. The parser, the session and --help all read them, so a new
+// command or option is one entry there (and a paragraph of the man page, which a test holds
+// to the tables).
 namespace kestrel::cli {
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
-enum class CommandKind {
-  Signature,
-  Calibration,
-  ReadFuses,
-  WriteFuses,
-  WriteLock,
-  Erase,
-  Unlock,
-  OpenFlash,
-  OpenEeprom,
-  SaveFlash,
-  SaveEeprom,
-  WriteFlash,
-  ReadFlash,
-  VerifyFlash,
-  WriteEeprom,
-  ReadEeprom,
-  VerifyEeprom,
-  Auto,
-  Burn,
+enum class ArgumentKind { None, File, AutoList };
+
+// How --help and the man page show the argument: " FILE", " LIST" or nothing.
+const char* ArgumentName(ArgumentKind kind);
+
+struct CommandDescription {
+  const char* name;
+  ArgumentKind argument = ArgumentKind::None;
+  // A button of the window, or an operation that no button queues on its own.
+  std::variant<control::OperationButton, control::Operation> press;
+  // The file chooser the press opens, answered with the command's FILE.
+  std::optional<control::FileDialogKind> dialog = std::nullopt;
+  // Shown on a --help line of its own; {boxes} stands for the Auto box names. Commands
+  // without it share a line, which the one with endsHelpLine closes.
+  const char* help = nullptr;
+  bool endsHelpLine = false;
 };
 
+struct Options;
+// An option's value as its action gets it: the text, the option's name for an error text, and
+// where the error text goes when the value is unusable.
+struct OptionValue {
+  const char* option;
+  const std::string& text;
+  std::string& error;
+};
+using OptionAction = void (*)(Options& options, const OptionValue& value);
+
+struct OptionDescription {
+  const char* name;                // "--chip"
+  const char* alias = nullptr;     // "-h"
+  const char* argument = nullptr;  // shown in --help; without it the option is a flag
+  // Lines after the first are indented to the help column. Without help the option shares
+  // its --help line with the next one, after `joinNext`.
+  const char* help = nullptr;
+  const char* joinNext = nullptr;
+  const char* fallback = nullptr;  // the value when the option is not given, shown in --help
+  bool needsSimulate = false;
+  bool endsParse = false;  // help and version: nothing after them is read, not even "=value"
+  OptionAction take = nullptr;
+};
+
+struct AutoBoxDescription {
+  const char* name;
+  bool control::AutoSelection::*box;
+};
+
+std::span<const CommandDescription> CommandTable();
+std::span<const OptionDescription> OptionTable();
+std::span<const AutoBoxDescription> AutoBoxTable();
+
 struct Command {
-  CommandKind kind = CommandKind::Signature;
-  std::string path;                // the FILE of the open and save commands
-  control::AutoSelection boxes;    // the LIST of auto
+  const CommandDescription* description = nullptr;
+  std::string path;              // the FILE of the open and save commands
+  control::AutoSelection boxes;  // the LIST of auto
 };
 
 // The simulated programmer as the --sim-* options describe it; unset values keep the
@@ -51,7 +87,7 @@ struct SimulatorChoice {
   std::optional<std::array<std::uint8_t, 3>> signature;
   std::optional<std::array<std::uint8_t, 4>> calibration;
   std::uint32_t latencyMs = 0;
-  std::optional<std::uint32_t> failAt;    // vendor requests counted from 1
+  std::optional<std::uint32_t> failAt;  // vendor requests counted from 1
   std::optional<std::uint32_t> unplugAt;
 };
 
@@ -81,8 +117,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The Auto boxes named by a comma-separated LIST, or "none"; nothing on an unknown or empty
 // name, which is then stored in `badItem` when given.
-std::optional<control::AutoSelection> ParseAutoList(const std::string& list,
-                                                    std::string* badItem = nullptr);
+std::optional<control::AutoSelection> ParseAutoList(const std::string& list, std::string* badItem = nullptr);
+
+// The --help text, laid out from the tables.
+std::string HelpText();
 
 // ASCII letters compared without regard to case; other bytes as they are.
 bool SameIgnoringCase(std::string_view a, std::string_view b);

@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
   using namespace kestrel;
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   const cli::ParseResult parsed = cli::ParseCommandLine(arguments);
-  if (parsed.options.help) return Print(stdout, cli::messages::kCliHelp, cli::kExitSuccess);
+  if (parsed.options.help) return Print(stdout, cli::HelpText(), cli::kExitSuccess);
   if (parsed.options.version)
     return Print(stdout, Printf(cli::messages::kCliVersionPattern, KESTREL_VERSION), cli::kExitSuccess);
   if (!parsed.error.empty())

@@ -1,95 +1,103 @@
-#include "cli/CommandLine.h"
-
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
-#include <vector>
+#include <fstream>
+#include <iomanip>
+#include <iterator>
+#include <sstream>
+
+#include "cli/CommandLine.h"
 
 namespace kestrel::cli {
 namespace {
 
-ParseResult Parse(std::vector<std::string> arguments) { return ParseCommandLine(arguments); }
-
-// The end-to-end tests run every other command name.
-TEST(CommandLine, ACommandsFileIsTakenVerbatimEvenWhenItLooksLikeAnOption) {
-  const ParseResult r = Parse({"open-flash", "--simulate", "write-lock", "save-eeprom", "-", "burn"});
-  ASSERT_EQ(r.error, "");
-  ASSERT_EQ(r.options.commands.size(), 4u);
-  EXPECT_EQ(r.options.commands[0].path, "--simulate");
-  EXPECT_EQ(r.options.commands[1].kind, CommandKind::WriteLock);
-  EXPECT_EQ(r.options.commands[2].kind, CommandKind::SaveEeprom);
-  EXPECT_EQ(r.options.commands[2].path, "-");
-  EXPECT_EQ(r.options.commands[3].kind, CommandKind::Burn);
-  EXPECT_FALSE(r.options.simulate);
-}
-
-TEST(CommandLine, OptionsStandAnywhereInBothForms) {
-  const ParseResult r = Parse({"signature", "--simulate", "--chip=  atmega328p ", "erase", "--fuses", "62D9FF",
-                               "--lock=3C", "--keep-going", "--sim-signature", "1e950f",
-                               "--sim-calibration=A0B19FC2", "--sim-unplug-at=4294967295"});
-  ASSERT_EQ(r.error, "");
+// Every field of the parse of `line` (split at blanks) in one text, defaults as "-".
+std::string Parsed(const std::string& line) {
+  std::istringstream words(line);
+  const ParseResult r = ParseCommandLine({std::istream_iterator<std::string>(words), {}});
   const Options& o = r.options;
-  EXPECT_TRUE(o.simulate && o.keepGoing);
-  EXPECT_EQ(o.chip, "  atmega328p ");
-  EXPECT_EQ(o.fuses, "62D9FF");
-  EXPECT_EQ(o.lock, "3C");
-  EXPECT_EQ(o.simulator.signature, (std::array<std::uint8_t, 3>{0x1E, 0x95, 0x0F}));
-  EXPECT_EQ(o.simulator.calibration, (std::array<std::uint8_t, 4>{0xA0, 0xB1, 0x9F, 0xC2}));
-  EXPECT_EQ(o.simulator.unplugAt, 4294967295u);
-  EXPECT_EQ(o.commands.size(), 2u);
-}
-
-TEST(CommandLine, ModesGiveTheirWireValuesCaseBlind) {
-  const std::pair<const char*, int> modes[] = {{"PP_20", 0}, {"isp", 1}, {"Hvsp", 2}, {"PP_2313", 3}};
-  for (const auto& [name, value] : modes) {
-    const ParseResult r = Parse({"--mode", name, "signature"});
-    ASSERT_EQ(r.error, "") << name;
-    EXPECT_EQ(r.options.mode, value) << name;
+  const SimulatorChoice& s = o.simulator;
+  std::ostringstream text;
+  text << r.error << '|' << o.simulate << o.keepGoing << s.absent << o.help << o.version << ' '
+       << o.chip.value_or("-") << ' ' << int{o.mode} << ' ' << o.catalogue.value_or("-") << ' '
+       << (o.fuses == texts::kStartFuseText ? "-" : o.fuses) << ' '
+       << (o.lock == texts::kStartLockText ? "-" : o.lock) << ' ' << s.latencyMs << ' '
+       << s.failAt.value_or(0) << ' ' << s.unplugAt.value_or(0) << std::hex;
+  for (int b : s.signature.value_or(std::array<std::uint8_t, 3>{})) text << ' ' << b;
+  for (int b : s.calibration.value_or(std::array<std::uint8_t, 4>{})) text << ' ' << b;
+  for (const Command& c : o.commands) {
+    const control::AutoSelection& b = c.boxes;
+    text << ' ' << c.description->name << '(' << c.path;
+    if (c.description->argument == ArgumentKind::AutoList)
+      text << b.eraseChip << b.writeFlash << b.readFlash << b.verifyFlash << b.writeEeprom << b.readEeprom
+           << b.verifyEeprom << b.writeFuses << b.writeLock;
+    text << ')';
   }
+  return text.str();
 }
 
-TEST(CommandLine, AutoListSetsExactlyTheNamedBoxes) {
-  const auto some = ParseAutoList("read-flash,fuses");
-  ASSERT_TRUE(some);
-  control::AutoSelection expected;
-  expected.readFlash = true;
-  expected.writeFuses = true;
-  EXPECT_EQ(std::memcmp(&*some, &expected, sizeof expected), 0);
-  const auto none = ParseAutoList("none");
-  ASSERT_TRUE(none);
-  const control::AutoSelection empty;
-  EXPECT_EQ(std::memcmp(&*none, &empty, sizeof empty), 0);
-
-  std::string bad;
-  EXPECT_FALSE(ParseAutoList("erase,,lock", &bad));
-  EXPECT_EQ(bad, "");
-  EXPECT_FALSE(ParseAutoList("erase,none", &bad));
-  EXPECT_EQ(bad, "none");
-  for (const char* list : {"Erase", "", "erase,"}) EXPECT_FALSE(ParseAutoList(list, &bad)) << list;
-}
-
-TEST(CommandLine, UsageErrorsNameWhatIsWrong) {
-  const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{}, "no command given"},
-      {{"sign"}, "unknown command sign"},
-      {{"--frobnicate", "signature"}, "unknown option --frobnicate"},
-      {{"--simulate=yes", "signature"}, "unknown option --simulate=yes"},
-      {{"signature", "--chip"}, "--chip needs an argument"},
-      {{"open-flash"}, "open-flash needs an argument"},
-      {{"--mode", "PP20", "signature"}, "unknown mode PP20"},
-      {{"auto", "erase,frob"}, "unknown Auto box \"frob\""},
-      {{"--simulate", "--sim-fail-at", "0", "signature"}, "--sim-fail-at: \"0\""},
-      {{"--simulate", "--sim-unplug-at", "4294967296", "signature"}, "--sim-unplug-at: \"4294967296\""},
-      {{"--simulate", "--sim-signature", "1E950", "signature"}, "--sim-signature: \"1E950\" is not 6"},
-      {{"--simulate", "--sim-calibration", "A0B19FCG", "signature"}, "--sim-calibration: \"A0B19FCG\" is not 8"},
-      {{"--sim-fail-at", "3", "signature"}, "--sim-fail-at needs --simulate"},
+// Each line gives these fields, or an error text that begins so.
+TEST(CommandLine, EachLineGivesItsFieldsOrNamesWhatIsWrong) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"--simulate --keep-going --sim-absent --chip=atmega328p --mode Hvsp --catalogue c --fuses 62D9FF "
+       "--lock=3C --sim-latency-ms 60000 --sim-fail-at 1 --sim-unplug-at 4294967295 --sim-signature 1e950f "
+       "--sim-calibration=A0B19FC2 erase",
+       "|11100 atmega328p 2 c 62D9FF 3C 60000 1 4294967295 1e 95 f a0 b1 9f c2 erase()"},
+      {"open-flash --simulate save-eeprom - auto read-flash,fuses auto none burn",
+       "|00000 - 0 - - - 0 0 0 0 0 0 0 0 0 0 open-flash(--simulate) save-eeprom(-) auto(001000010) "
+       "auto(000000000) burn()"},
+      {"--mode PP_2313 unlock --help --bogus", "|00010 - 3 - - - 0 0 0 0 0 0 0 0 0 0 unlock()"},
+      {"--version=1 frob", "|00001 - 0 - - - 0 0 0 0 0 0 0 0 0 0"},
+      {"", "no command given|"},
+      {"sign", "unknown command sign|"},
+      {"--frobnicate signature", "unknown option --frobnicate|"},
+      {"--simulate=yes signature", "unknown option --simulate=yes|"},
+      {"signature --chip", "--chip needs an argument|"},
+      {"open-flash", "open-flash needs an argument|"},
+      {"--mode PP20 signature", "unknown mode PP20 (PP_20, PP_2313, ISP or HVSP)|"},
+      {"auto erase,frob",
+       "unknown Auto box \"frob\" (erase, write-flash, read-flash, verify-flash, write-eeprom, read-eeprom, "
+       "verify-eeprom, fuses, lock, or none alone)|"},
+      {"auto none,erase", "unknown Auto box \"none\" ("},
+      {"--simulate --sim-fail-at 0 signature", "--sim-fail-at: \"0\" is not a whole number from 1 to 42"},
+      {"--simulate --sim-unplug-at=4294967296 signature", "--sim-unplug-at: \"4294967296\" is not a whole"},
+      {"--simulate --sim-signature 1E950 signature", "--sim-signature: \"1E950\" is not 6 hex digits|"},
+      {"--simulate --sim-calibration A0B19FCG signature", "--sim-calibration: \"A0B19FCG\" is not 8 hex"},
+      {"--sim-fail-at=3 --sim-absent signature", "--sim-fail-at needs --simulate|"},
   };
-  for (const auto& [arguments, message] : cases) {
-    const ParseResult r = Parse(arguments);
-    EXPECT_NE(r.error.find(message), std::string::npos)
-        << "arguments starting " << (arguments.empty() ? "" : arguments.front()) << ": got \"" << r.error << "\"";
+  for (const auto& [line, expected] : cases) EXPECT_EQ(Parsed(line).substr(0, expected.size()), expected);
+}
+
+// Name and argument of each ".B name", ".BI name \" ARG\"" or ".BR name \", \" name" heading.
+std::vector<std::string> ManPageEntries(const std::string& section) {
+  std::ifstream page(KESTREL_SOURCE_DIR "/packaging/kestrel-cli.1.in");
+  std::vector<std::string> entries;
+  bool inside = false, heading = false;
+  for (std::string line; std::getline(page, line); heading = inside && line == ".TP") {
+    for (std::size_t at; (at = line.find("\\-")) != std::string::npos;) line.erase(at, 1);
+    if (line.starts_with(".SH ")) inside = line == ".SH " + section;
+    std::istringstream words(heading ? line : "");
+    std::string macro, part;
+    std::vector<std::string> parts;
+    for (words >> macro; words >> std::quoted(part);) parts.push_back(part);
+    for (std::size_t i = 0; i < parts.size(); i += 2)
+      entries.push_back(parts[i] + (macro == ".BI" && i + 1 < parts.size() ? parts[i + 1] : ""));
   }
+  return entries;
+}
+
+TEST(CommandLine, HelpAndManPageDescribeExactlyTheOptionsAndCommandsOfTheTables) {
+  std::vector<std::string> options, commands;
+  for (const OptionDescription& o : OptionTable()) {
+    if (o.alias) options.push_back(o.alias);
+    options.push_back(o.name + (o.argument ? " " + std::string(o.argument) : ""));
+  }
+  for (const CommandDescription& c : CommandTable())
+    commands.push_back(c.name + std::string(ArgumentName(c.argument)));
+  EXPECT_EQ(ManPageEntries("OPTIONS"), options);
+  EXPECT_EQ(ManPageEntries("COMMANDS"), commands);
+  const std::string lines =
+      "(default " + std::string(texts::kStartFuseText) + ")\n  --lock TEXT           lock";
+  EXPECT_NE(HelpText().find(lines), std::string::npos) << "help texts line up";
 }
 
 }  // namespace

@@ -1,0 +1,180 @@
+// The commands, options and Auto box names of kestrel-cli, in the order --help lists them.
+#include <cstddef>
+#include <cstdint>
+
+#include "base/Bytes.h"
+#include "base/Format.h"
+#include "cli/CliTexts.h"
+#include "cli/CommandLine.h"
+#include "device/VendorProtocol.h"
+
+namespace kestrel::cli {
+namespace {
+
+using enum ArgumentKind;
+using enum control::FileDialogKind;
+using enum control::OperationButton;
+using V = OptionValue;
+
+constexpr CommandDescription kCommands[] = {
+    {.name = "signature", .press = ReadSignature},
+    {.name = "calibration", .press = ReadCalibration},
+    {.name = "read-fuses", .press = ReadFuseLock},
+    {.name = "write-fuses", .press = WriteFuses},
+    {.name = "write-lock", .press = WriteLock},
+    {.name = "erase", .press = Erase},
+    // No button of the window queues the unlock; it goes through the same guard and queue.
+    {.name = "unlock", .press = control::Operation::Unlock, .endsHelpLine = true},
+    {.name = "open-flash", .argument = File, .press = OpenFlashFile, .dialog = OpenFlash},
+    {.name = "open-eeprom", .argument = File, .press = OpenEepromFile, .dialog = OpenEeprom},
+    {.name = "save-flash", .argument = File, .press = SaveFlashFile, .dialog = SaveFlash},
+    {.name = "save-eeprom",
+     .argument = File,
+     .press = SaveEepromFile,
+     .dialog = SaveEeprom,
+     .endsHelpLine = true},
+    {.name = "write-flash", .press = WriteFlash},
+    {.name = "read-flash", .press = ReadFlash},
+    {.name = "verify-flash", .press = VerifyFlash},
+    {.name = "write-eeprom", .press = WriteEeprom},
+    {.name = "read-eeprom", .press = ReadEeprom},
+    {.name = "verify-eeprom", .press = VerifyEeprom, .endsHelpLine = true},
+    {.name = "auto",
+     .argument = AutoList,
+     .press = Auto,
+     .help = "LIST: comma-separated Auto check boxes, from {boxes}; or \"none\""},
+    {.name = "burn", .press = Burn},
+};
+
+constexpr AutoBoxDescription kAutoBoxes[] = {
+    {"erase", &control::AutoSelection::eraseChip},
+    {"write-flash", &control::AutoSelection::writeFlash},
+    {"read-flash", &control::AutoSelection::readFlash},
+    {"verify-flash", &control::AutoSelection::verifyFlash},
+    {"write-eeprom", &control::AutoSelection::writeEeprom},
+    {"read-eeprom", &control::AutoSelection::readEeprom},
+    {"verify-eeprom", &control::AutoSelection::verifyEeprom},
+    {"fuses", &control::AutoSelection::writeFuses},
+    {"lock", &control::AutoSelection::writeLock},
+};
+
+struct ModeName {
+  const char* name;
+  device::ProgrammingMode mode;
+};
+
+constexpr ModeName kModes[] = {
+    {"PP_20", device::ProgrammingMode::PP_20},
+    {"PP_2313", device::ProgrammingMode::PP_2313},
+    {"ISP", device::ProgrammingMode::ISP},
+    {"HVSP", device::ProgrammingMode::HVSP},
+};
+
+void TakeMode(Options& o, const V& v) {
+  for (const ModeName& m : kModes) {
+    if (SameIgnoringCase(v.text, m.name)) {
+      o.mode = static_cast<std::uint8_t>(m.mode);
+      return;
+    }
+  }
+  v.error = Printf(messages::kCliUnknownMode, v.text.c_str());
+}
+
+// Decimal digits only, within [low, high].
+std::optional<std::uint32_t> Number(const V& v, std::uint32_t low, std::uint32_t high) {
+  std::uint64_t value = 0;
+  bool digits = !v.text.empty() && v.text.size() <= 10;
+  for (char c : v.text) {
+    digits = digits && c >= '0' && c <= '9';
+    if (digits) value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (digits && value >= low && value <= high) return static_cast<std::uint32_t>(value);
+  v.error = Printf(messages::kCliBadNumber, v.option, v.text.c_str(), low, high);
+  return std::nullopt;
+}
+
+template <std::size_t N>
+std::optional<std::array<std::uint8_t, N>> HexBytes(const V& v) {
+  std::array<std::uint8_t, N> bytes{};
+  if (v.text.size() == N * 2 && ParseHexText(v.text, static_cast<int>(N), bytes.data())) return bytes;
+  v.error = Printf(messages::kCliBadHexBytes, v.option, v.text.c_str(), static_cast<int>(N * 2));
+  return std::nullopt;
+}
+
+constexpr OptionDescription kOptions[] = {
+    {.name = "--simulate",
+     .help = "the built-in simulated programmer instead of the USB bus",
+     .take = [](Options& o, const V&) { o.simulate = true; }},
+    {.name = "--chip",
+     .argument = "NAME",
+     .help = "pick this catalogue entry as if chosen in the chip list (name compared\n"
+             "case-blind, without surrounding white space); without it the start-up geometry holds",
+     .take = [](Options& o, const V& v) { o.chip = v.text; }},
+    {.name = "--mode", .argument = "MODE", .help = "PP_20 (default), PP_2313, ISP or HVSP", .take = TakeMode},
+    {.name = "--catalogue",
+     .argument = "FILE",
+     .help = "read this chip.txt instead of the search order",
+     .take = [](Options& o, const V& v) { o.catalogue = v.text; }},
+    {.name = "--fuses",
+     .argument = "TEXT",
+     .help = "fuse text for write-fuses",
+     .fallback = texts::kStartFuseText,
+     .take = [](Options& o, const V& v) { o.fuses = v.text; }},
+    {.name = "--lock",
+     .argument = "TEXT",
+     .help = "lock text for write-lock",
+     .fallback = texts::kStartLockText,
+     .take = [](Options& o, const V& v) { o.lock = v.text; }},
+    {.name = "--keep-going",
+     .help = "go on after a command that failed",
+     .take = [](Options& o, const V&) { o.keepGoing = true; }},
+    {.name = "--sim-absent",
+     .help = "(with --simulate) no programmer on the bus",
+     .needsSimulate = true,
+     .take = [](Options& o, const V&) { o.simulator.absent = true; }},
+    {.name = "--sim-signature",
+     .argument = "HEX6",
+     .joinNext = ", ",
+     .needsSimulate = true,
+     .take = [](Options& o, const V& v) { o.simulator.signature = HexBytes<3>(v); }},
+    {.name = "--sim-calibration",
+     .argument = "HEX8",
+     .joinNext = ", ",
+     .needsSimulate = true,
+     .take = [](Options& o, const V& v) { o.simulator.calibration = HexBytes<4>(v); }},
+    {.name = "--sim-latency-ms",
+     .argument = "N",
+     .help = "(default 0),",
+     .needsSimulate = true,
+     .take = [](Options& o, const V& v) { o.simulator.latencyMs = Number(v, 0, 60000).value_or(0); }},
+    {.name = "--sim-fail-at",
+     .argument = "N",
+     .help = "(with --simulate) the N-th vendor request fails at once with -ETIMEDOUT",
+     .needsSimulate = true,
+     .take = [](Options& o, const V& v) { o.simulator.failAt = Number(v, 1, UINT32_MAX); }},
+    {.name = "--sim-unplug-at",
+     .argument = "N",
+     .help = "(with --simulate) the programmer is gone (-ENODEV) from the N-th vendor request on",
+     .needsSimulate = true,
+     .take = [](Options& o, const V& v) { o.simulator.unplugAt = Number(v, 1, UINT32_MAX); }},
+    {.name = "--help",
+     .alias = "-h",
+     .joinNext = "; ",
+     .endsParse = true,
+     .take = [](Options& o, const V&) { o.help = true; }},
+    {.name = "--version", .endsParse = true, .take = [](Options& o, const V&) { o.version = true; }},
+};
+
+}  // namespace
+
+std::span<const CommandDescription> CommandTable() {
+  return kCommands;
+}
+std::span<const OptionDescription> OptionTable() {
+  return kOptions;
+}
+std::span<const AutoBoxDescription> AutoBoxTable() {
+  return kAutoBoxes;
+}
+
+}  // namespace kestrel::cli
