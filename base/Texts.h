@@ -107,6 +107,35 @@ inline constexpr char kFlashReadOperation[] = "FLASH读取";
 inline constexpr char kEepromWriteOperation[] = "EEPROM编程";
 inline constexpr char kEepromReadOperation[] = "EEPROM读取";
 
+// Chip identity and fuse safety; plain lines.
+inline constexpr char kLowFuseByte[] = "低位";
+inline constexpr char kHighFuseByte[] = "高位";
+inline constexpr char kExtendedFuseByte[] = "扩展位";
+inline constexpr char kLockByte[] = "锁定位";
+inline constexpr char kChipIdentifiedPattern[] = "识别芯片：%s（签名 %s）";            // names, signature
+inline constexpr char kUnknownSignaturePattern[] = "签名 %s 不属于器件资料中的任何芯片";  // signature
+inline constexpr char kNoChipAnsweredPattern[] = "没有芯片应答（签名 %s）";              // signature
+inline constexpr char kIspNoAnswerHintPattern[] =
+    "ISP模式下可能原因：RSTDISBL或DWEN已编程、SPIEN未编程，或芯片缺少时钟；可用高压模式 %s 读取";
+inline constexpr char kSignatureMismatchPattern[] =
+    "签名不符：所选器件 %s 的签名为 %s，读到的是 %s；未向芯片写入任何内容";
+inline constexpr char kNoFactsPattern[] = "器件 %s 没有熔丝资料：不做签名检查和熔丝检查";
+inline constexpr char kIspLockoutPattern[] = "熔丝%s %s：%s";  // byte, field, consequence
+inline constexpr char kRstdisblOnConsequence[] = "复位引脚将变为普通I/O，ISP将无法访问芯片";
+inline constexpr char kDwenOnConsequence[] = "debugWIRE将占用复位引脚，ISP将无法访问芯片";
+inline constexpr char kSpienOffConsequence[] = "串行编程将被关闭，ISP将无法访问芯片";
+inline constexpr char kLockoutRefusedLine[] = "ISP模式下拒绝写入会锁死ISP的熔丝位，熔丝位未写入";
+inline constexpr char kLockoutHighVoltageLine[] = "注意：写入后只能用高压模式访问芯片";
+inline constexpr char kExternalClockWarning[] = "注意：%s 选择外部时钟或晶振，芯片（和ISP）需要该时钟才能工作";
+inline constexpr char kClockDividedWarning[] = "注意：%s 已编程，系统时钟8分频";
+inline constexpr char kSlowClockWarning[] = "注意：%s 选择很慢的时钟，ISP需要相应降低编程时钟";
+inline constexpr char kBrownOutWarning[] = "注意：%s 启用掉电检测，电压低于门限时芯片保持复位";
+inline constexpr char kProgrammingLockedWarning[] = "注意：%s 禁止再编程，擦除芯片后才能写入";
+inline constexpr char kReadBackLockedWarning[] = "注意：%s 禁止读出和校验，擦除芯片后才能读出";
+inline constexpr char kFactoryValuesPattern[] = "出厂值：熔丝位 %s，锁定位 %s";
+inline constexpr char kFactoryResetDoneLine[] = "〖%y/%m/%d %X〗 恢复出厂OK";
+inline constexpr char kFactoryResetMismatchPattern[] = "恢复出厂后读回熔丝位 %s 锁定位 %s，与出厂值 %s %s 不符";
+
 // Start-up and discovery.
 inline constexpr char kInsertProgrammer[] = "\t请插入编程器!";
 inline constexpr char kCatalogueMissingPattern[] = "找不到器件列表 chip.txt，已查找：%s";

@@ -33,6 +33,8 @@ const char* FieldName(control::Field field) {
       return "calibration";
     case control::Field::FuseLock:
       return "fuse-lock";
+    case control::Field::Chip:
+      return "chip";
   }
   return "field";
 }

@@ -2,14 +2,15 @@
 
 #include <string>
 
-#include "control/ActivityLog.h"
-#include "control/Operations.h"
 #include "base/TonePlayer.h"
+#include "control/ActivityLog.h"
 #include "control/FrontEndPorts.h"
+#include "control/Operations.h"
 
 namespace kestrel::control {
 
-enum class Field { Signature, Calibration, FuseLock };  // read-only fields 1045, 1046, 1047
+// The read-only fields 1045, 1046, 1047, and the chip named by its signature.
+enum class Field { Signature, Calibration, FuseLock, Chip };
 
 // Everything the core asks of a front end (the desktop window, the command line, a test).
 // Called only on the front end's thread.
@@ -24,6 +25,15 @@ class FrontEnd : public FileChooser, public MessageSink, public PageSwitch {
   virtual HexViewPort& FlashView() = 0;
   virtual HexViewPort& EepromView() = 0;
   virtual TonePlayer& Tones() = 0;
+
+  // A factory reset or a whole-chip file sets the fuse and lock texts.
+  virtual void SetFuseText(const std::string&) {}
+  virtual void SetLockText(const std::string&) {}
+  // A fuse text that would lock ISP out goes through only when the user confirms it, told
+  // the consequence; a front end that cannot ask refuses.
+  virtual bool ConfirmLockout(const std::string& /*consequence*/) { return false; }
+  // An identified chip was picked in the chip list: show it there.
+  virtual void ShowSelectedChip(int /*index*/) {}
 };
 
 }  // namespace kestrel::control

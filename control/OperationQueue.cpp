@@ -13,6 +13,8 @@ struct ButtonOperations {
 // A change to the fuses or lock, and the erase that resets the lock, show the result at once.
 const ButtonOperations kButtons[] = {
     {OperationButton::ReadSignature, {Operation::ReadSignature}},
+    {OperationButton::Identify, {Operation::Identify}},
+    {OperationButton::FactoryReset, {Operation::EraseChip, Operation::WriteFuses, Operation::ReadFuseLock}},
     {OperationButton::ReadCalibration, {Operation::ReadCalibration}},
     {OperationButton::ReadFuseLock, {Operation::ReadFuseLock}},
     {OperationButton::Erase, {Operation::EraseChip, Operation::ReadFuseLock}},

@@ -10,6 +10,7 @@ enum class Operation {
   OpenFlashFile,
   OpenEepromFile,
   ReadSignature,
+  Identify,
   ReadCalibration,
   Unlock,
   EraseChip,
@@ -60,6 +61,9 @@ enum class OperationButton : int {
   SaveFlashFile = 1028,
   SaveEepromFile = 1037,
   Burn = 1066,
+  // The fuse page's buttons, which the window's template does not have.
+  Identify = 2000,
+  FactoryReset = 2001,
 };
 
 }  // namespace kestrel::control

@@ -2,8 +2,12 @@
 
 #include <cerrno>
 
+#include <algorithm>
+#include <utility>
+
 #include "base/Bytes.h"
 #include "base/Texts.h"
+#include "control/ChipSafety.h"
 #include "control/VerifyReport.h"
 #include "control/Wording.h"
 #include "device/StatusCode.h"
@@ -26,6 +30,7 @@ chips::CatalogueLoad ProgrammerController::LoadCatalogue(const std::vector<std::
   chips::CatalogueLoad load = chips::LoadChipCatalogue(searchPaths, catalogue_);
   if (load.loaded) {
     for (const std::string& line : CatalogueCutLines(catalogue_.cuts)) log_.AppendLog(line);
+    chips::LoadChipFacts(chips::ChipFactsSearchPaths({load.path}), facts_);
   }
   return load;
 }
@@ -44,9 +49,23 @@ bool ProgrammerController::ProbeProgrammer() {
   return true;
 }
 
-void ProgrammerController::OnChipSelChange(int index) { chips::SelectChip(catalogue_, index, geometry_); }
+void ProgrammerController::OnChipSelChange(int index) {
+  if (!chips::SelectChip(catalogue_, index, geometry_)) return;
+  selectedIndex_ = index;
+  signatureChecked_ = false;
+  const std::string name = chips::DisplayChipName(catalogue_.records[static_cast<std::size_t>(index)]);
+  selectedFacts_ = facts_.Find(name);
+  if (selectedFacts_ != nullptr || facts_.chips.empty()) return;
+  // Said once per chip: the chip works as before, only without the checks.
+  if (std::find(noFactsNoted_.begin(), noFactsNoted_.end(), name) != noFactsNoted_.end()) return;
+  noFactsNoted_.push_back(name);
+  log_.AppendLog(Printf(texts::kNoFactsPattern, name.c_str()));
+}
 
-void ProgrammerController::SetMode(std::uint8_t mode) { link_.currentMode = mode; }
+void ProgrammerController::SetMode(std::uint8_t mode) {
+  link_.currentMode = mode;
+  signatureChecked_ = false;
+}
 
 void ProgrammerController::OnDeviceArrival() {
   // libusb-0.1 is not thread-safe and a rescan frees devices that have gone: never rescan
@@ -60,6 +79,7 @@ void ProgrammerController::OnDeviceArrival() {
 
 void ProgrammerController::HandleArrivalNow() {
   arrivalPending_ = false;
+  signatureChecked_ = false;
   if (link_.Open() != device::OpenOk) frontEnd_.ShowMessage(ProgrammerMissingMessage());
 }
 
@@ -83,6 +103,17 @@ void ProgrammerController::OnOperationButton(OperationButton button) {
   } else if (button == OperationButton::Burn) {
     log_.ClearLog();
     queue_.QueueBurn();
+  } else if (button == OperationButton::FactoryReset) {
+    if (selectedFacts_ == nullptr) {
+      log_.AppendLog(Printf(texts::kNoFactsPattern, chips::DisplayChipName(SelectedRecord()).c_str()));
+      return OperationFailed();
+    }
+    factoryExpected_ = selectedFacts_->factory;
+    factoryResetRunning_ = true;
+    frontEnd_.SetFuseText(FuseTextOf(factoryExpected_));
+    log_.AppendLog(Printf(texts::kFactoryValuesPattern, FuseTextOf(factoryExpected_).c_str(),
+                          LockTextOf(factoryExpected_).c_str()));
+    queue_.QueueButton(button);
   } else {
     queue_.QueueButton(button);
   }
@@ -101,11 +132,35 @@ void ProgrammerController::OnOperation(Operation operation) {
 void ProgrammerController::RunNextOperation() {
   const std::optional<Operation> next = queue_.TakeNext();
   if (!next) {
+    // The run is over: the next one checks the chip again.
+    signatureChecked_ = false;
+    factoryResetRunning_ = false;
     frontEnd_.Tones().Play(kSuccessToneHz, kSuccessToneMs);
     return;
   }
   busy_ = true;
+  if (NeedsSignatureCheck(*next)) {
+    // Nothing that changes the chip is sent before its signature has been read and compared.
+    queue_.Queue(*next);
+    followUp_ = FollowUp::SignatureCheck;
+    return engine_.ReadSignature();
+  }
   Run(*next);
+}
+
+bool ProgrammerController::NeedsSignatureCheck(Operation operation) const {
+  if (!signatureCheck_ || signatureChecked_ || selectedFacts_ == nullptr) return false;
+  switch (operation) {
+    case Operation::Unlock:
+    case Operation::EraseChip:
+    case Operation::WriteFlash:
+    case Operation::WriteEeprom:
+    case Operation::WriteFuses:
+    case Operation::WriteLock:
+      return true;
+    default:
+      return false;
+  }
 }
 
 void ProgrammerController::Run(Operation operation) {
@@ -116,6 +171,9 @@ void ProgrammerController::Run(Operation operation) {
     case Operation::OpenFlashFile: return OpenFlashImage(imageContext_);
     case Operation::OpenEepromFile: return OpenEepromImage(imageContext_);
     case Operation::ReadSignature: return engine_.ReadSignature();
+    case Operation::Identify:
+      followUp_ = FollowUp::Identify;
+      return engine_.ReadSignature();
     case Operation::ReadCalibration: return engine_.ReadCalibration();
     case Operation::Unlock: return engine_.Unlock();
     case Operation::EraseChip: return engine_.EraseChip();
@@ -127,7 +185,9 @@ void ProgrammerController::Run(Operation operation) {
     case Operation::VerifyEeprom: return VerifyEeprom(imageContext_);
     case Operation::WriteFuses: return WriteFuses();
     case Operation::WriteLock: return WriteLock();
-    case Operation::ReadFuseLock: return engine_.ReadFuseLock();
+    case Operation::ReadFuseLock:
+      if (factoryResetRunning_) followUp_ = FollowUp::FactoryCheck;
+      return engine_.ReadFuseLock();
   }
 }
 
@@ -145,6 +205,24 @@ void ProgrammerController::WriteFuses() {
   if (!ParseHexText(std::string_view(text).substr(0, 6), 3, fuses.data())) {
     return Refuse(Printf(texts::kFuseTextInvalidPattern, text.c_str()));
   }
+  if (selectedFacts_ != nullptr) {
+    chips::FuseSet set;
+    set[chips::FuseByte::kLow] = fuses[0];
+    set[chips::FuseByte::kHigh] = fuses[1];
+    set[chips::FuseByte::kExtended] = fuses[2];
+    const FuseWriteReview review = ReviewFuseWrite(*selectedFacts_, set);
+    for (const std::string& line : review.lockouts) log_.AppendLog(line);
+    if (!review.lockouts.empty()) {
+      if (link_.currentMode == static_cast<std::uint8_t>(device::ProgrammingMode::ISP)) {
+        std::string consequence;
+        for (const std::string& line : review.lockouts) consequence += line + "\n";
+        if (!frontEnd_.ConfirmLockout(consequence)) return Refuse(texts::kLockoutRefusedLine);
+      } else {
+        log_.AppendLog(texts::kLockoutHighVoltageLine);
+      }
+    }
+    for (const std::string& line : review.warnings) log_.AppendLog(line);
+  }
   engine_.WriteFuses(fuses);
 }
 
@@ -154,11 +232,14 @@ void ProgrammerController::WriteLock() {
   if (!ParseHexText(std::string_view(text).substr(0, 2), 1, &lock)) {
     return Refuse(Printf(texts::kLockTextInvalidPattern, text.c_str()));
   }
+  if (selectedFacts_ != nullptr) {
+    for (const std::string& line : ReviewLockWrite(*selectedFacts_, lock)) log_.AppendLog(line);
+  }
   engine_.WriteLock(lock);
 }
 
 void ProgrammerController::Refuse(const std::string& line) {
-  log_.AppendLog(line);
+  if (!line.empty()) log_.AppendLog(line);
   engine_.PostStatus(device::status::Refused);
 }
 
@@ -172,7 +253,113 @@ void ProgrammerController::OnProgrammerStatus(std::uint32_t code, std::uint32_t 
   busy_ = false;
   // The operation that just ended has finished with the bus: a deferred rescan is safe now.
   if (arrivalPending_) HandleArrivalNow();
+  if (!FinishFollowUp(code)) return;
   RunNextOperation();
+}
+
+bool ProgrammerController::FinishFollowUp(std::uint32_t code) {
+  const FollowUp followUp = std::exchange(followUp_, FollowUp::None);
+  switch (followUp) {
+    case FollowUp::SignatureCheck:
+      if (code == device::status::SignatureRead) return CheckSignature();
+      // Without a signature nothing may change the chip.
+      queue_.Clear();
+      return true;
+    case FollowUp::Identify:
+      return code == device::status::SignatureRead ? FinishIdentify() : true;
+    case FollowUp::FactoryCheck:
+      return code == device::status::FuseLockRead ? CheckFactoryReset() : true;
+    case FollowUp::None:
+      break;
+  }
+  return true;
+}
+
+chips::Signature ProgrammerController::ReplySignature() const {
+  const auto& reply = engine_.LastReply();
+  return {reply[0], reply[1], reply[2]};
+}
+
+namespace {
+std::string SignatureText(const chips::Signature& signature) {
+  return Printf("%02X %02X %02X", signature[0], signature[1], signature[2]);
+}
+}  // namespace
+
+void ProgrammerController::LogNoAnswer(const chips::Signature& signature) {
+  log_.AppendLog(Printf(texts::kNoChipAnsweredPattern, SignatureText(signature).c_str()));
+  if (link_.currentMode != static_cast<std::uint8_t>(device::ProgrammingMode::ISP)) return;
+  const char* mode = selectedFacts_ != nullptr ? HighVoltageModeName(*selectedFacts_) : "HVSP / PP_20";
+  log_.AppendLog(Printf(texts::kIspNoAnswerHintPattern, mode));
+}
+
+bool ProgrammerController::CheckSignature() {
+  const chips::Signature read = ReplySignature();
+  if (read == selectedFacts_->signature) {
+    signatureChecked_ = true;
+    return true;
+  }
+  queue_.Clear();
+  if (NoChipAnswered(read)) LogNoAnswer(read);
+  log_.AppendLog(Printf(texts::kSignatureMismatchPattern, selectedFacts_->name.c_str(),
+                        SignatureText(selectedFacts_->signature).c_str(), SignatureText(read).c_str()));
+  Refuse(std::string());
+  return false;
+}
+
+bool ProgrammerController::FinishIdentify() {
+  const chips::Signature read = ReplySignature();
+  const std::vector<std::string> names = ChipsWithSignature(facts_, read);
+  if (NoChipAnswered(read) || names.empty()) {
+    if (NoChipAnswered(read)) {
+      LogNoAnswer(read);
+    } else {
+      log_.AppendLog(Printf(texts::kUnknownSignaturePattern, SignatureText(read).c_str()));
+    }
+    Refuse(std::string());
+    return false;
+  }
+  std::string list, shown;
+  for (const std::string& name : names) {
+    list += (list.empty() ? "" : ",") + name;
+    shown += (shown.empty() ? "" : "/") + name;
+  }
+  frontEnd_.SetFieldText(Field::Chip, list);
+  log_.AppendLog(Printf(texts::kChipIdentifiedPattern, shown.c_str(), SignatureText(read).c_str()));
+  if (identifySelectsChip_ && (selectedFacts_ == nullptr || selectedFacts_->signature != read)) {
+    const int index = FindCatalogueChip(names.front());
+    if (index >= 0) {
+      OnChipSelChange(index);
+      frontEnd_.ShowSelectedChip(index);
+    }
+  }
+  return true;
+}
+
+bool ProgrammerController::CheckFactoryReset() {
+  factoryResetRunning_ = false;
+  const auto& reply = engine_.LastReply();
+  chips::FuseSet read;
+  read.bytes = {reply[0], reply[1], reply[2], reply[3]};
+  if (selectedFacts_ != nullptr && chips::DifferingBytes(*selectedFacts_, read, factoryExpected_).empty()) {
+    log_.AppendLog(FormatTimeStamped(texts::kFactoryResetDoneLine, LocalTimeNow()));
+    return true;
+  }
+  log_.AppendLog(Printf(texts::kFactoryResetMismatchPattern, FuseTextOf(read).c_str(), LockTextOf(read).c_str(),
+                        FuseTextOf(factoryExpected_).c_str(), LockTextOf(factoryExpected_).c_str()));
+  Refuse(std::string());
+  return false;
+}
+
+int ProgrammerController::FindCatalogueChip(const std::string& name) const {
+  for (std::uint32_t i = 0; i < catalogue_.recordCount; ++i) {
+    if (chips::DisplayChipName(catalogue_.records[i]) == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+const chips::ChipRecord& ProgrammerController::SelectedRecord() const {
+  return catalogue_.records[static_cast<std::size_t>(std::max(selectedIndex_, 0))];
 }
 
 }  // namespace kestrel::control

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "chips/ChipCatalogue.h"
+#include "chips/ChipFacts.h"
 #include "control/ActivityLog.h"
 #include "control/FrontEnd.h"
 #include "control/ImageFileOperations.h"
@@ -25,7 +26,8 @@ class ProgrammerController {
   ProgrammerController(device::UsbBus& bus, FrontEnd& frontEnd, device::StatusChannel& channel);
   ~ProgrammerController();
 
-  // Start-up pieces, called by the front end in its own order.
+  // Start-up pieces, called by the front end in its own order. The chip facts are read from
+  // beside the catalogue; without them every chip works as before, without the checks.
   chips::CatalogueLoad LoadCatalogue(const std::vector<std::string>& searchPaths);
   void BindImageViews();  // FLASH and EEPROM views <- images, with the current geometry
   // Opens the programmer; status 0 on success, the no-programmer message box otherwise.
@@ -37,6 +39,11 @@ class ProgrammerController {
   void OnOperation(Operation operation);
   void OnChipSelChange(int index);
   void SetMode(std::uint8_t mode);  // a ProgrammingMode value
+  // Whether the signature is compared with the selected chip before the first operation of a
+  // run that changes the chip (on by default).
+  void SetSignatureCheck(bool on) { signatureCheck_ = on; }
+  // Whether identifying a chip also picks it in the chip list (on by default).
+  void SetIdentifySelectsChip(bool on) { identifySelectsChip_ = on; }
   // A USB device arrived: discovery now, or once the running operation has ended.
   void OnDeviceArrival();
 
@@ -54,6 +61,9 @@ class ProgrammerController {
 
   device::ProgrammerEngine& engine() { return engine_; }
   chips::ChipCatalogue& catalogue() { return catalogue_; }
+  const chips::ChipFactsTable& facts() const { return facts_; }
+  // The facts of the selected chip, or nullptr when it has none.
+  const chips::ChipFacts* SelectedFacts() const { return selectedFacts_; }
   const chips::ChipGeometry& geometry() const { return geometry_; }
   ActivityLog& log() { return log_; }
 
@@ -61,6 +71,17 @@ class ProgrammerController {
   void RunNextOperation();
   void Run(Operation operation);
   void StartTransfer(device::BlockTransfer transfer, const char* startLine);
+  bool NeedsSignatureCheck(Operation operation) const;
+  // What to do once the code that ends the current operation has been shown: false when it
+  // posted a code of its own (whose handling has gone on with the queue).
+  bool FinishFollowUp(std::uint32_t code);
+  bool CheckSignature();
+  bool FinishIdentify();
+  bool CheckFactoryReset();
+  chips::Signature ReplySignature() const;
+  void LogNoAnswer(const chips::Signature& signature);
+  int FindCatalogueChip(const std::string& name) const;
+  const chips::ChipRecord& SelectedRecord() const;
   void WriteFuses();
   void WriteLock();
   // A refusal of the operation's own: the line, then status 120.
@@ -79,6 +100,18 @@ class ProgrammerController {
   ActivityLog log_;
   StatusDispatcher dispatcher_;
   ImageContext imageContext_;
+  enum class FollowUp { None, SignatureCheck, Identify, FactoryCheck };
+
+  chips::ChipFactsTable facts_;
+  int selectedIndex_ = -1;
+  const chips::ChipFacts* selectedFacts_ = nullptr;
+  std::vector<std::string> noFactsNoted_;  // chips whose missing facts were logged
+  bool signatureCheck_ = true;
+  bool signatureChecked_ = false;  // in this run, since the last change of chip, mode or programmer
+  bool identifySelectsChip_ = true;
+  FollowUp followUp_ = FollowUp::None;
+  bool factoryResetRunning_ = false;
+  chips::FuseSet factoryExpected_;
   bool busy_ = false;  // from the start of an operation until its final code is dispatched
   std::uint32_t failures_ = 0;
   bool arrivalPending_ = false;

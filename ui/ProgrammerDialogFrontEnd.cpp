@@ -31,6 +31,7 @@ QStringList NameFilters(const control::FileDialogSpec& spec) {
 }  // namespace
 
 void ProgrammerDialog::SetFieldText(control::Field field, const std::string& text) {
+  if (field == control::Field::Chip) return;
   const int id = field == control::Field::Signature ? 1045 : field == control::Field::Calibration ? 1046 : 1047;
   static_cast<QLineEdit*>(Control(id))->setText(QString::fromStdString(text));
 }
