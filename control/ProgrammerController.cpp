@@ -1,7 +1,5 @@
 #include "control/ProgrammerController.h"
 
-#include <cerrno>
-
 #include <algorithm>
 #include <utility>
 
@@ -46,6 +44,7 @@ bool ProgrammerController::ProbeProgrammer() {
     return false;
   }
   engine_.PostStatus(device::status::Ready);
+  if (const std::string line = ProgrammersFoundLine(link_); !line.empty()) log_.AppendLog(line);
   return true;
 }
 
@@ -80,12 +79,15 @@ void ProgrammerController::OnDeviceArrival() {
 void ProgrammerController::HandleArrivalNow() {
   arrivalPending_ = false;
   signatureChecked_ = false;
-  if (link_.Open() != device::OpenOk) frontEnd_.ShowMessage(ProgrammerMissingMessage());
+  if (link_.Open() != device::OpenOk) {
+    frontEnd_.ShowMessage(ProgrammerMissingMessage());
+  } else if (const std::string line = ProgrammersFoundLine(link_); !line.empty()) {
+    log_.AppendLog(line);
+  }
 }
 
 std::string ProgrammerController::ProgrammerMissingMessage() const {
-  if (link_.lastOpenError == -EACCES || link_.lastOpenError == -EPERM) return AccessDeniedLine();
-  return texts::InsertProgrammerMessage();
+  return control::ProgrammerMissingMessage(link_);
 }
 
 bool ProgrammerController::RefuseWhileBusy() {

@@ -39,6 +39,8 @@ class ProgrammerController {
   void OnOperation(Operation operation);
   void OnChipSelChange(int index);
   void SetMode(std::uint8_t mode);  // a ProgrammingMode value
+  // Uses only the programmer at this address ("BBB:DDD"); empty: the first one found.
+  void SelectProgrammer(std::string address) { link_.wantedAddress = std::move(address); }
   // Whether the signature is compared with the selected chip before the first operation of a
   // run that changes the chip (on by default).
   void SetSignatureCheck(bool on) { signatureCheck_ = on; }

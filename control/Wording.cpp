@@ -8,6 +8,10 @@
 namespace kestrel::control {
 namespace {
 
+// Discovery with several programmers on the machine, which only an address tells apart.
+constexpr char kProgrammerNotFoundPattern[] = "找不到编程器 %s";
+constexpr char kProgrammersFoundPattern[] = "找到%zu个编程器，已打开 %s；用 --usb 总线:设备 选择";
+
 const char* OperationName(device::VendorCommand command) {
   using device::VendorCommand;
   switch (command) {
@@ -51,6 +55,17 @@ const char* TransferName(device::BlockTransfer transfer) {
 
 std::string AccessDeniedLine() { return Printf(texts::kAccessDeniedPattern, texts::UdevRuleCommand().c_str()); }
 
+std::string ProgrammerMissingMessage(const device::ProgrammerLink& link) {
+  if (device::IsAccessError(link.lastOpenError)) return AccessDeniedLine();
+  if (!link.wantedAddress.empty()) return Printf(kProgrammerNotFoundPattern, link.wantedAddress.c_str());
+  return texts::InsertProgrammerMessage();
+}
+
+std::string ProgrammersFoundLine(const device::ProgrammerLink& link) {
+  if (link.programmersFound < 2) return {};
+  return Printf(kProgrammersFoundPattern, link.programmersFound, link.openedAddress.c_str());
+}
+
 std::string LinkFailureLine(const device::LinkFailure& failure) {
   if (failure.noHandle) return texts::kNoProgrammerOpen;
   const std::string operation = failure.IsPageRequest()
@@ -59,7 +74,7 @@ std::string LinkFailureLine(const device::LinkFailure& failure) {
   if (failure.result >= 0) {
     return Printf(texts::kShortTransferPattern, operation.c_str(), failure.result, failure.expectedLength);
   }
-  if (failure.result == -EPERM || failure.result == -EACCES) return AccessDeniedLine();
+  if (device::IsAccessError(failure.result)) return AccessDeniedLine();
   const char* description = strerrordesc_np(-failure.result);
   return Printf(texts::kLinkFailurePattern, operation.c_str(), failure.result,
                 description != nullptr ? description : "?");

@@ -6,6 +6,7 @@
 #include "chips/ChipCatalogue.h"
 #include "device/LinkFailure.h"
 #include "device/PageTransfer.h"
+#include "device/ProgrammerLink.h"
 
 // Turns the facts that the lower layers report into the plain lines the log shows.
 namespace kestrel::control {
@@ -21,5 +22,11 @@ std::vector<std::string> CatalogueCutLines(const chips::CatalogueCuts& cuts);
 std::string CatalogueMissingLine(const chips::CatalogueLoad& load);
 // The request that the access-denied line asks of the user.
 std::string AccessDeniedLine();
+// Why the last Open or List of `link` found no programmer to use: it may not be accessed, the
+// one asked for by address is not there, or none is plugged in.
+std::string ProgrammerMissingMessage(const device::ProgrammerLink& link);
+// After an Open that found several programmers, which one was opened and how to choose;
+// empty otherwise.
+std::string ProgrammersFoundLine(const device::ProgrammerLink& link);
 
 }  // namespace kestrel::control

@@ -26,49 +26,52 @@ int CheckString(UsbBus& bus, UsbHandle* handle, int index, const char* expected,
 
 }  // namespace
 
-int OpenProgrammer(UsbBus& bus, bool& usbInitDone, UsbHandle** handle, std::uint16_t vendorId,
-                   const char* manufacturer, std::uint16_t productId, const char* product, int* lastError) {
+Discovery DiscoverDevices(UsbBus& bus, bool& usbInitDone, std::uint16_t vendorId, const char* manufacturer,
+                          std::uint16_t productId, const char* product, const std::string& address,
+                          bool keepFirst) {
   if (!usbInitDone) {
     usbInitDone = true;
     bus.Init();
   }
   bus.FindBusses();
   bus.FindDevices();
-  if (lastError != nullptr) *lastError = 0;
 
-  int result = OpenNotFound;
+  Discovery discovery;
   for (const auto& devices : bus.GetBusses()) {
     for (const auto& device : devices) {
       if (device.idVendor != vendorId || device.idProduct != productId) continue;
+      if (!address.empty() && DeviceAddress(device) != address) continue;
       UsbHandle* candidate = bus.Open(device);
       if (candidate == nullptr) {
-        result = OpenAccessFailed;
+        if (discovery.result != OpenOk) discovery.result = OpenAccessFailed;
         continue;
       }
-      if (manufacturer == nullptr && product == nullptr) {
-        *handle = candidate;
-        return OpenOk;
+      int result = OpenOk;
+      if (manufacturer != nullptr || product != nullptr) {
+        result = CheckString(bus, candidate, device.iManufacturer, manufacturer ? manufacturer : "",
+                             &discovery.lastError);
+        if (result == OpenOk) {
+          result = CheckString(bus, candidate, device.iProduct, product ? product : "", &discovery.lastError);
+        }
       }
-      result = CheckString(bus, candidate, device.iManufacturer, manufacturer ? manufacturer : "", lastError);
-      if (result == OpenOk) {
-        result = CheckString(bus, candidate, device.iProduct, product ? product : "", lastError);
+      if (result == OpenOk) discovery.found.push_back(DeviceAddress(device));
+      if (result == OpenOk && keepFirst && discovery.handle == nullptr) {
+        discovery.handle = candidate;
+      } else {
+        bus.Close(candidate);
       }
-      if (result == OpenOk) {
-        *handle = candidate;
-        return OpenOk;
-      }
-      bus.Close(candidate);
+      if (discovery.result != OpenOk) discovery.result = result;
     }
   }
-  return result;
+  return discovery;
 }
 
 int ReadAsciiStringDescriptor(UsbBus& bus, UsbHandle* handle, int index, int languageId, char* text,
                               int capacity) {
   std::uint8_t buffer[kDescriptorBufferBytes];
   const int received =
-      bus.ControlMsg(handle, kStandardDeviceIn, kGetDescriptor, (kStringDescriptorType << 8) + index, languageId,
-                     buffer, sizeof buffer, kDescriptorTimeoutMs);
+      bus.ControlMsg(handle, kStandardDeviceIn, kGetDescriptor, (kStringDescriptorType << 8) + index,
+                     languageId, buffer, sizeof buffer, kDescriptorTimeoutMs);
   if (received < 0) return received;
   text[0] = '\0';
   if (received < 2 || buffer[1] != kStringDescriptorType) return 0;
@@ -90,18 +93,32 @@ ProgrammerLink::~ProgrammerLink() {
 }
 
 int ProgrammerLink::Open() {
-  UsbHandle* opened = nullptr;
-  int stringError = 0;
-  const int result = OpenProgrammer(bus, usbInitDone, &opened, kProgrammerVendorId, kProgrammerManufacturer,
-                                    kProgrammerProductId, kProgrammerProduct, &stringError);
-  if (result == OpenOk) {
+  const Discovery discovery = Discover(true);
+  if (discovery.handle != nullptr) {
     if (deviceHandle != nullptr) bus.Close(deviceHandle);
-    deviceHandle = opened;
-    lastOpenError = 0;
-  } else {
-    lastOpenError = result == OpenAccessFailed ? -EACCES : stringError;
+    deviceHandle = discovery.handle;
+    openedAddress = discovery.found.front();
   }
-  return result;
+  return discovery.result;
+}
+
+std::vector<std::string> ProgrammerLink::List() {
+  return Discover(false).found;
+}
+
+Discovery ProgrammerLink::Discover(bool keepFirst) {
+  Discovery discovery = DiscoverDevices(bus, usbInitDone, kProgrammerVendorId, kProgrammerManufacturer,
+                                        kProgrammerProductId, kProgrammerProduct, wantedAddress, keepFirst);
+  programmersFound = discovery.found.size();
+  lastOpenError = discovery.result == OpenAccessFailed ? -EACCES : discovery.lastError;
+  if (discovery.result == OpenOk) {
+    lastOpenError = 0;
+  } else if (!IsAccessError(lastOpenError) &&
+             bus.HasInaccessibleDevice(kProgrammerVendorId, kProgrammerProductId, wantedAddress)) {
+    discovery.result = OpenAccessFailed;
+    lastOpenError = -EACCES;
+  }
+  return discovery;
 }
 
 }  // namespace kestrel::device

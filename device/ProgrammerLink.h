@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "device/UsbBus.h"
 
@@ -14,15 +16,23 @@ enum OpenResult : int {
   OpenStringFailed = 3,
 };
 
-// Finds the device with the given IDs and strings on every bus and opens it. Walks buses and
-// devices in list order; the first match is stored in *handle and OpenOk returned at once.
-// Otherwise the code of the last candidate examined is returned and no handle stays open.
-// With both strings null the first device with matching IDs that opens is taken.
-// `lastError`, when given, receives the libusb error of the last failed string read (or 0),
-// so that a caller can tell a device it may not access from one that is absent.
-int OpenProgrammer(UsbBus& bus, bool& usbInitDone, UsbHandle** handle, std::uint16_t vendorId,
-                   const char* manufacturer, std::uint16_t productId, const char* product,
-                   int* lastError = nullptr);
+// What one discovery walk found.
+struct Discovery {
+  int result = OpenNotFound;       // OpenOk once a device matched; else the last candidate's code
+  UsbHandle* handle = nullptr;     // the first match, open when it was to be kept; the caller closes it
+  std::vector<std::string> found;  // the address of every match, in walk order
+  int lastError = 0;               // the libusb error of the last failed string read, or 0
+};
+
+// Looks for the devices with the given IDs and strings on every bus, walking buses and devices
+// in list order and passing over every device but the one at `address` when that is not empty.
+// Opens each candidate and compares its strings; with both strings null any device with the
+// IDs that opens matches. Every match is listed; with `keepFirst` the first one's handle is
+// kept, every other handle is closed. `lastError` lets a caller tell a device it may not access
+// from one that is absent.
+Discovery DiscoverDevices(UsbBus& bus, bool& usbInitDone, std::uint16_t vendorId, const char* manufacturer,
+                          std::uint16_t productId, const char* product, const std::string& address,
+                          bool keepFirst);
 
 // Reads string descriptor `index` as ASCII text (other units become '?') into
 // `text`, NUL-terminated, at most `capacity` characters. Returns the characters stored, or the
@@ -39,14 +49,27 @@ class ProgrammerLink {
   ProgrammerLink(const ProgrammerLink&) = delete;
   ProgrammerLink& operator=(const ProgrammerLink&) = delete;
 
-  // Looks for the programmer; on success the new handle replaces (and closes) the old one.
+  // Looks for the programmers (the wanted one only, when set) and opens the first found; on
+  // success its handle replaces (and closes) the old one. An OpenResult.
   int Open();
+  // The address of every programmer found (the wanted one only, when set), in walk order;
+  // nothing stays open. Sets the facts below as Open does.
+  std::vector<std::string> List();
 
   UsbBus& bus;
   UsbHandle* deviceHandle = nullptr;  // the open programmer, or none
   std::uint8_t currentMode = 0;       // a ProgrammingMode value
   bool usbInitDone = false;
-  int lastOpenError = 0;  // libusb error behind the last failed Open, 0 if none was seen
+  std::string wantedAddress;  // "BBB:DDD": only the programmer there is used; empty: any
+  // What the last Open or List saw: the programmers found; the libusb error behind finding
+  // none, 0 if none was seen (-EACCES too when the system knows a programmer whose node this
+  // process may not open, which libusb-0.1 never lists).
+  std::size_t programmersFound = 0;
+  int lastOpenError = 0;
+  std::string openedAddress;  // where the open programmer sits
+
+ private:
+  Discovery Discover(bool keepFirst);
 };
 
 }  // namespace kestrel::device

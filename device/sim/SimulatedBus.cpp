@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace kestrel::device {
@@ -25,11 +26,20 @@ std::vector<std::uint8_t> StringDescriptor(const std::u16string& text) {
   return descriptor;
 }
 
+// A bus or device number as libusb-0.1 names it: three decimal digits.
+std::string Number(std::size_t number) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%03zu", number);
+  return digits;
+}
+
 }  // namespace
 
 struct SimulatedBus::Entry {
   SimulatedDevice device;
-  bool listed = true;  // still in the bus list, as of the last FindDevices
+  std::string busName, deviceName;
+  SimulatedProgrammer* programmer;  // its own chip, when it answers vendor requests
+  bool listed = true;               // still in the bus list, as of the last FindDevices
 };
 
 struct SimulatedBus::Handle : UsbHandle {
@@ -37,16 +47,22 @@ struct SimulatedBus::Handle : UsbHandle {
   const Entry& entry;
 };
 
-SimulatedBus::SimulatedBus(SimulatorOptions options)
-    : options_(std::move(options)), programmer_(options_.chip) {
+SimulatedBus::SimulatedBus(SimulatorOptions options) : options_(std::move(options)) {
   if (options_.busses.empty()) {
     options_.busses.emplace_back();
-    if (options_.programmerPresent) options_.busses.back().emplace_back();
+    if (options_.programmerPresent) options_.busses.back().resize(std::max(options_.programmers, 0));
   }
-  for (const auto& bus : options_.busses) {
+  for (std::size_t b = 0; b < options_.busses.size(); ++b) {
     auto& entries = busses_.emplace_back();
-    for (const auto& device : bus) entries.push_back(std::make_unique<Entry>(Entry{device}));
+    for (std::size_t d = 0; d < options_.busses[b].size(); ++d) {
+      const SimulatedDevice& device = options_.busses[b][d];
+      SimulatedProgrammer* programmer = nullptr;
+      if (device.answersVendorRequests)
+        programmer = programmers_.emplace_back(std::make_unique<SimulatedProgrammer>(options_.chip)).get();
+      entries.push_back(std::make_unique<Entry>(Entry{device, Number(b + 1), Number(d + 2), programmer}));
+    }
   }
+  if (programmers_.empty()) programmers_.push_back(std::make_unique<SimulatedProgrammer>(options_.chip));
 }
 
 SimulatedBus::~SimulatedBus() = default;
@@ -68,7 +84,7 @@ int SimulatedBus::FindDevices() {
   int count = 0;
   for (auto& bus : busses_) {
     for (auto& entry : bus) {
-      entry->listed = !(unplugged_ && entry->device.answersVendorRequests);
+      entry->listed = !(unplugged_ && entry->device.answersVendorRequests) && !entry->device.nodeInaccessible;
       count += entry->listed ? 1 : 0;
     }
   }
@@ -83,7 +99,7 @@ std::vector<std::vector<UsbDeviceInfo>> SimulatedBus::GetBusses() {
     for (const auto& entry : bus) {
       if (!entry->listed) continue;
       infos.push_back(UsbDeviceInfo{entry->device.idVendor, entry->device.idProduct, kManufacturerIndex,
-                                    kProductIndex, entry.get()});
+                                    kProductIndex, entry.get(), entry->busName, entry->deviceName});
     }
   }
   return busses;
@@ -96,6 +112,20 @@ UsbHandle* SimulatedBus::Open(const UsbDeviceInfo& device) {
   if (unplugged_ && entry->device.answersVendorRequests) return nullptr;
   ++openHandles_;
   return new Handle(*entry);
+}
+
+bool SimulatedBus::HasInaccessibleDevice(std::uint16_t vendorId, std::uint16_t productId,
+                                         const std::string& address) {
+  std::lock_guard lock(mutex_);
+  for (const auto& bus : busses_) {
+    for (const auto& entry : bus) {
+      const SimulatedDevice& device = entry->device;
+      if (device.nodeInaccessible && device.idVendor == vendorId && device.idProduct == productId &&
+          (address.empty() || address == entry->busName + ":" + entry->deviceName))
+        return true;
+    }
+  }
+  return false;
 }
 
 void SimulatedBus::Close(UsbHandle* handle) {
@@ -140,7 +170,7 @@ int SimulatedBus::ControlMsg(UsbHandle* handle, int requestType, int request, in
   } else if (!device.answersVendorRequests) {
     record.result = -EPIPE;
   } else {
-    record.result = programmer_.Answer(record.request, bytes, size);
+    record.result = simHandle->entry.programmer->Answer(record.request, bytes, size);
   }
   requests_.push_back(std::move(record));
   return requests_.back().result;

@@ -23,17 +23,21 @@ struct SimulatedDevice {
   bool openFails = false;             // usb_open yields no handle
   bool stringReadFails = false;       // every string descriptor read fails with -EPIPE
   bool accessDenied = false;          // opens, then every control transfer fails with -EPERM
+  // Its node may not be opened at all: libusb-0.1's scan leaves it out, udev still knows it.
+  bool nodeInaccessible = false;
 };
 
 struct SimulatorOptions {
   bool programmerPresent = true;  // false: the default bus is empty
-  SimulatedChip chip;
-  int latencyMs = 0;           // added to every vendor request
-  std::uint32_t failAt = 0;    // this vendor request (counted from 1) fails with -ETIMEDOUT; 0: none
-  std::uint32_t unplugAt = 0;  // from this vendor request on the programmer is gone (-ENODEV); 0: never
-  // The buses and their devices in list order. Empty: one bus holding just the programmer
-  // (or nothing when it is absent).
+  SimulatedChip chip;             // the chip of every programmer, each its own copy
+  int latencyMs = 0;              // added to every vendor request
+  std::uint32_t failAt = 0;       // this vendor request (counted from 1) fails with -ETIMEDOUT; 0: none
+  std::uint32_t unplugAt = 0;     // from this vendor request on the programmer is gone (-ENODEV); 0: never
+  // The buses and their devices in list order, named as libusb-0.1 names them: bus 001 on,
+  // and on each bus device 002 on. Empty: one bus holding `programmers` programmers (or
+  // nothing when the programmer is absent).
   std::vector<std::vector<SimulatedDevice>> busses;
+  int programmers = 1;
 };
 
 // A vendor request as the bus received it.
@@ -55,12 +59,15 @@ class SimulatedBus : public UsbBus {
   int FindDevices() override;
   std::vector<std::vector<UsbDeviceInfo>> GetBusses() override;
   UsbHandle* Open(const UsbDeviceInfo& device) override;
+  bool HasInaccessibleDevice(std::uint16_t vendorId, std::uint16_t productId,
+                             const std::string& address) override;
   void Close(UsbHandle* handle) override;
   int ControlMsg(UsbHandle* handle, int requestType, int request, int value, int index, std::uint8_t* bytes,
                  int size, int timeoutMs) override;
 
-  // The chip's state; touch it only while no request is under way.
-  SimulatedProgrammer& programmer() { return programmer_; }
+  // The chip of the `index`-th programmer (of the devices that answer vendor requests, in list
+  // order); touch it only while no request is under way.
+  SimulatedProgrammer& programmer(std::size_t index = 0) { return *programmers_.at(index); }
   std::vector<RecordedRequest> requests() const;
   void ClearRequests();
   std::uint32_t vendorRequestCount() const;
@@ -78,7 +85,7 @@ class SimulatedBus : public UsbBus {
 
   mutable std::mutex mutex_;
   SimulatorOptions options_;
-  SimulatedProgrammer programmer_;
+  std::vector<std::unique_ptr<SimulatedProgrammer>> programmers_;  // at least one, if unused
   std::vector<std::vector<std::unique_ptr<Entry>>> busses_;
   std::vector<RecordedRequest> requests_;
   std::uint32_t vendorRequests_ = 0;
