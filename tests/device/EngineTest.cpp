@@ -1,140 +1,82 @@
 #include <gtest/gtest.h>
 
-#include <cerrno>
+#include <random>
 
-#include "DeviceTestSupport.h"
-#include "control/Texts.h"
+#include "support/DeviceSupport.h"
 
 namespace kestrel::device {
 namespace {
 
-using testing::EngineRig;
-using testing::Report;
+using support::EngineRig;
+using support::Requests;
+using enum BlockTransfer;
 
-TEST(EngineTest, StartsIdleWithErasedBuffers) {
+// One request in the current mode, then its command number as the code, or 102/103.
+TEST(EngineTest, SingleRequestsPostTheirCommandOrTheirFailure) {
   EngineRig rig;
-  EXPECT_EQ(rig.engine.busy, 0);
-  for (const auto* buffer : {&rig.engine.flashImage, &rig.engine.flashReadback, &rig.engine.eepromImage,
-                             &rig.engine.eepromReadback}) {
-    EXPECT_EQ(std::count(buffer->begin(), buffer->end(), 0xFF), static_cast<std::ptrdiff_t>(buffer->size()));
+  rig.bus.InjectFaults(8, 0);
+  rig.link.currentMode = 1;
+  rig.engine.ReadSignature();
+  EXPECT_EQ(rig.engine.LastReply()[1], 0x95);
+  for (auto command : {&ProgrammerEngine::ReadCalibration, &ProgrammerEngine::ReadFuseLock,
+                       &ProgrammerEngine::EraseChip, &ProgrammerEngine::Unlock}) {
+    (rig.engine.*command)();
+  }
+  rig.engine.WriteFuses({0xE1, 0x99, 0xFE});  // low, high, extended
+  rig.engine.WriteLock(0x3C);
+  rig.engine.ReadSignature();  // times out
+  ASSERT_EQ(rig.channel.trace(), "3 3/0 4 4/0 5 5/0 2 2/0 1 1/0 6 6/0 7 7/0 3 103/0");
+  const auto requests = Requests(rig.bus);
+  EXPECT_EQ(requests[0], (VendorRequest{0xC0, 0x13, 0, 0, 8}));
+  EXPECT_EQ(requests[5], (VendorRequest{0xC0, 0x16, 0x99E1, 0x00FE, 8}));
+  EXPECT_EQ(requests[6], (VendorRequest{0xC0, 0x17, 0x3C, 0, 8}));
+}
+
+TEST(EngineTest, ARefusedTransferDoesNotStart) {
+  EngineRig rig;
+  rig.geometry.flashPageWords = 0;
+  EXPECT_TRUE(rig.engine.StartTransfer(ReadFlash).Refused());
+  EXPECT_FALSE(rig.engine.TransferRunning());
+}
+
+// Writes both images, reads them back, and compares what the geometry covers.
+TEST(EngineTest, WhatIsWrittenReadsBack) {
+  for (const chips::ChipGeometry geometry : {chips::ChipGeometry{}, {128, 4, 1024, 1024}, {255, 4, 2, 1}}) {
+    EngineRig rig;
+    rig.geometry = geometry;
+    ChipMemories& m = rig.engine.memories();
+    const auto flash = geometry.FlashSize(), eeprom = geometry.EepromSize();
+    std::mt19937 random(geometry.flashPageWords);
+    std::generate_n(m.flashImage.begin(), flash, [&] { return std::uint8_t(random()); });
+    std::generate_n(m.eepromImage.begin(), eeprom, [&] { return std::uint8_t(random()); });
+    for (auto transfer : {WriteFlash, WriteEeprom, ReadFlash, ReadEeprom}) ASSERT_TRUE(rig.Run(transfer));
+    EXPECT_TRUE(std::equal(m.flashImage.begin(), m.flashImage.begin() + flash, m.flashReadback.begin()));
+    EXPECT_TRUE(std::equal(m.eepromImage.begin(), m.eepromImage.begin() + eeprom, m.eepromReadback.begin()));
   }
 }
 
-TEST(EngineTest, SingleShotsSendTheirCommandInTheCurrentModeAndPostIt) {
+// Codes are handled on this thread while the worker waits in Send, as a front end handles them.
+// TransferRunning is false by the final code, whose handling may start the next transfer with
+// the chip and mode picked meanwhile; the running transfer keeps those of its start.
+TEST(EngineTest, TheFinalCodeMayStartTheNextTransfer) {
+  std::vector<bool> running;
   EngineRig rig;
-  rig.link.currentMode = static_cast<std::uint8_t>(ProgrammingMode::ISP);
-  rig.engine.ReadSignature();
-  EXPECT_EQ(std::vector<std::uint8_t>(rig.engine.response.begin(), rig.engine.response.begin() + 3),
-            (std::vector<std::uint8_t>{0x1E, 0x95, 0x0F}));
-  rig.engine.ReadCalibration();
-  rig.engine.ReadFuseLock();
-  EXPECT_EQ(rig.engine.response[3], 0xFF);
-  rig.engine.EraseChip();
-  rig.engine.Unlock();
-  EXPECT_EQ(rig.channel.reports(), (std::vector<Report>{{3, 0}, {4, 0}, {5, 0}, {2, 0}, {1, 0}}));
-  std::vector<std::uint8_t> requestBytes;
-  for (const auto& recorded : rig.bus.requests()) requestBytes.push_back(recorded.request.request);
-  EXPECT_EQ(requestBytes, (std::vector<std::uint8_t>{0x13, 0x14, 0x15, 0x12, 0x11}));
-}
-
-TEST(EngineTest, FuseAndLockTextsBecomeValueAndIndex) {
-  EngineRig rig;
-  rig.engine.WriteFuses("E199FF");
-  rig.engine.WriteFuses("e199ff");
-  rig.engine.WriteFuses("E199FF42");  // cut to six characters
-  rig.engine.WriteLock("FF");
-  rig.engine.WriteLock("3Cz");  // cut to two characters
-  const auto requests = rig.bus.requests();
-  ASSERT_EQ(requests.size(), 5u);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(requests[i].request, (VendorRequest{0xC0, 6, 0x99E1, 0x00FF, 8}));
-  EXPECT_EQ(requests[3].request, (VendorRequest{0xC0, 7, 0x00FF, 0, 8}));
-  EXPECT_EQ(requests[4].request, (VendorRequest{0xC0, 7, 0x003C, 0, 8}));
-  EXPECT_EQ(rig.channel.codes(), (std::vector<std::uint32_t>{6, 6, 6, 7, 7}));
-  EXPECT_EQ(rig.bus.programmer().lock, 0x3C);
-}
-
-TEST(EngineTest, InvalidFuseOrLockTextIsRefusedWithoutARequest) {
-  EngineRig rig;
-  for (const char* text : {"", "E199F", "E199FG", "E1 9FF", "0x99FF"}) rig.engine.WriteFuses(text);
-  for (const char* text : {"", "F", "G0", "-1"}) rig.engine.WriteLock(text);
-  EXPECT_TRUE(rig.bus.requests().empty());
-  EXPECT_EQ(rig.channel.codes(), std::vector<std::uint32_t>(9, status::Refused));
-  ASSERT_EQ(rig.notes.lines.size(), 9u);
-  EXPECT_EQ(rig.notes.lines[2], texts::Printf(texts::kFuseTextInvalidPattern, "E199FG"));
-  EXPECT_EQ(rig.notes.lines[6], texts::Printf(texts::kLockTextInvalidPattern, "F"));
-  EXPECT_TRUE(IsFailureStatus(status::Refused));
-}
-
-TEST(EngineTest, WithoutAProgrammerEveryCommandFailsAtOnce) {
-  EngineRig rig({}, /*open=*/false);
-  rig.engine.ReadSignature();
-  rig.engine.WriteFuses("E199FF");
-  EXPECT_TRUE(rig.bus.requests().empty());
-  EXPECT_EQ(rig.channel.codes(), (std::vector<std::uint32_t>{102, 102}));
-  EXPECT_EQ(rig.engine.lastFailure.text, texts::kNoProgrammerOpen);
-  EXPECT_EQ(rig.engine.lastFailure.operation, texts::kWriteFusesOperation);
-}
-
-TEST(EngineTest, TimeOutAndOtherFailuresAreReportedWithTheRequest) {
-  SimulatorOptions options;
-  options.failAt = 2;
-  options.unplugAt = 3;
-  EngineRig rig(options);
-  rig.engine.ReadSignature();
-  rig.engine.ReadCalibration();  // times out: its reply area still holds the signature
-  EXPECT_EQ(rig.engine.lastFailure.operation, texts::kReadCalibrationOperation);
-  EXPECT_EQ(rig.engine.lastFailure.error, -ETIMEDOUT);
-  EXPECT_NE(rig.engine.lastFailure.text.find(texts::kReadCalibrationOperation), std::string::npos);
-  EXPECT_NE(rig.engine.lastFailure.text.find("-110"), std::string::npos);
-  rig.engine.ReadFuseLock();  // the programmer is gone
-  EXPECT_EQ(rig.engine.lastFailure.error, -ENODEV);
-  EXPECT_EQ(rig.channel.codes(), (std::vector<std::uint32_t>{3, 103, 102}))
-      << "no success code that would show the stale reply";
-}
-
-TEST(EngineTest, AccessDeniedExplainsHowToInstallTheRule) {
-  SimulatorOptions options;
-  options.busses = {{SimulatedDevice{.accessDenied = true}}};
-  EngineRig rig(options, /*open=*/false);
-  rig.link.deviceHandle = rig.bus.Open(rig.bus.GetBusses()[0][0]);  // opens, but may not talk
-  rig.engine.ReadSignature();
-  EXPECT_EQ(rig.channel.codes(), std::vector<std::uint32_t>{102});
-  EXPECT_EQ(rig.engine.lastFailure.error, -EPERM);
-  EXPECT_EQ(rig.engine.lastFailure.text,
-            texts::Printf(texts::kAccessDeniedPattern, texts::UdevRuleCommand().c_str()));
-}
-
-TEST(EngineTest, AShortTransferIsAFailure) {
-  EngineRig rig;
-  rig.bus.adjustResult = [](int, int, int result) { return result > 0 ? result - 1 : result; };
-  rig.engine.ReadSignature();
-  EXPECT_EQ(rig.channel.codes(), std::vector<std::uint32_t>{102});
-  EXPECT_EQ(rig.engine.lastFailure.error, 7);
-  EXPECT_EQ(rig.engine.lastFailure.text,
-            texts::Printf(texts::kShortTransferPattern, texts::kReadSignatureOperation, 7, 8));
-}
-
-TEST(EngineTest, EveryErrorBeepIsCounted) {
-  EngineRig rig;
-  rig.engine.StartErrorBeep();
-  rig.engine.StartSuccessBeep();
-  rig.engine.StartErrorBeep();
-  const std::vector<std::pair<int, int>> expected{{410, 100}, {4000, 30}, {410, 100}};
-  EXPECT_EQ(rig.tones.tones, expected);
-  EXPECT_EQ(rig.engine.errorBeepCount, 2u);
-}
-
-TEST(TrimmedLengthTest, CountsUpToTheLastByteThatIsNotErased) {
-  std::uint8_t bytes[64];
-  std::fill(std::begin(bytes), std::end(bytes), 0xFF);
-  EXPECT_EQ(ProgrammerEngine::TrimmedLength(bytes, 64), 0);
-  EXPECT_EQ(ProgrammerEngine::TrimmedLength(bytes, -5), -5);
-  bytes[0] = 0x00;
-  bytes[40] = 0xFE;
-  EXPECT_EQ(ProgrammerEngine::TrimmedLength(bytes, 64), 41);
-  EXPECT_EQ(ProgrammerEngine::TrimmedLength(bytes, 30), 1);
-  bytes[63] = 0x7F;
-  EXPECT_EQ(ProgrammerEngine::TrimmedLength(bytes, 64), 64);
+  rig.engine.memories().flashImage[33] = 0x00;  // two pages
+  rig.channel.onReport = [&](std::uint32_t code, std::uint32_t argument) {
+    running.push_back(rig.engine.TransferRunning());
+    if (code == status::PageWritten && argument == 0) {
+      rig.geometry = {128, 2, 1, 1};
+      rig.link.currentMode = 3;
+    }
+    if (code == status::FlashWritten) rig.engine.StartTransfer(ReadEeprom);
+  };
+  ASSERT_FALSE(rig.engine.StartTransfer(WriteFlash).Refused());
+  ASSERT_TRUE(rig.channel.WaitForFinals(2));
+  ASSERT_EQ(rig.channel.trace(), "8 11/0 8 11/1 0 100/0 11 15/0 0 109/0");
+  EXPECT_EQ(running, (std::vector<bool>{true, true, false, true, false}));
+  const auto requests = Requests(rig.bus);
+  EXPECT_EQ(requests[1], (VendorRequest{0x40, 0x08, 16, 0, 32}));
+  EXPECT_EQ(requests[3], (VendorRequest{0xC0, 0x3B, 2, 0, 2}));
 }
 
 }  // namespace
