@@ -24,11 +24,6 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kFixture = std::string(KESTREL_SOURCE_DIR) + "/tests/data/hex/rand256k-segment-r16.hex";
 
-class SilentMessages : public kestrel::image::MessageSink {
- public:
-  void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-};
-
 const std::string& HexText() {
   static const std::string text = [] {
     std::ifstream in(kFixture, std::ios::binary);
@@ -38,13 +33,14 @@ const std::string& HexText() {
 }
 
 bool ReadOnce(kestrel::image::HexFileReader& reader, std::vector<std::uint8_t>& image) {
-  SilentMessages messages;
   std::fill(image.begin(), image.end(), std::uint8_t{0xFF});
-  return reader.ReadHexImage(HexText(), kestrel::image::HexDestination::Flash, image,
-                             static_cast<std::int64_t>(image.size()), messages) == 0;
+  return reader.ReadHexImage(HexText(), image, static_cast<std::int64_t>(image.size())) ==
+         kestrel::image::HexSuccess;
 }
 
-double MegabytesPerSecond(double bytes, double seconds) { return bytes / seconds / 1e6; }
+double MegabytesPerSecond(double bytes, double seconds) {
+  return bytes / seconds / 1e6;
+}
 
 // Seconds of processor time, so that other work on the machine does not count; `children`
 // for the processes this one waited for.
@@ -100,8 +96,7 @@ void PrintTiming(const char* what, const Timing& timing, double size) {
     return;
   }
   std::printf("%s: %.3f ms CPU (%.0f MB/s), %.3f ms wall (%.0f MB/s)\n", what, timing.cpu * 1e3,
-              MegabytesPerSecond(size, timing.cpu), timing.wall * 1e3,
-              MegabytesPerSecond(size, timing.wall));
+              MegabytesPerSecond(size, timing.cpu), timing.wall * 1e3, MegabytesPerSecond(size, timing.wall));
 }
 
 #ifdef KESTREL_HAVE_BENCHMARK

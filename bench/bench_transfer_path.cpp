@@ -11,16 +11,81 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
-#include "tests/control/ControlHarness.h"
+#include "base/TonePlayer.h"
+#include "chips/ChipCatalogue.h"
+#include "control/BlockingStatusChannel.h"
+#include "control/FrontEnd.h"
+#include "control/ProgrammerController.h"
+#include "device/sim/SimulatedBus.h"
 
 namespace {
 
 using kestrel::control::OperationButton;
-using kestrel::control::testing::Harness;
 using Clock = std::chrono::steady_clock;
+
+// A front end that keeps what a real one keeps of the path (the bytes shown) and what the
+// soundness check needs: the progress positions and the error beeps.
+class BenchFrontEnd : public kestrel::control::FrontEnd,
+                      kestrel::control::LogListPort,
+                      kestrel::control::HexViewPort,
+                      kestrel::TonePlayer {
+ public:
+  std::optional<std::string> ChooseFile(kestrel::control::FileDialogKind) override { return std::nullopt; }
+  void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+  void ShowPage(int) override {}
+  kestrel::control::LogListPort& LogList() override { return *this; }
+  void SetFieldText(kestrel::control::Field, const std::string&) override {}
+  std::string FuseText() override { return "E199FF"; }
+  std::string LockText() override { return "FF"; }
+  kestrel::control::AutoSelection AutoBoxes() override { return {}; }
+  void SetProgress(int position) override { progress.push_back(position); }
+  kestrel::control::HexViewPort& FlashView() override { return *this; }
+  kestrel::control::HexViewPort& EepromView() override { return *this; }
+  kestrel::TonePlayer& Tones() override { return *this; }
+
+  std::vector<int> progress;
+  int errorBeeps = 0;
+
+ private:
+  void InsertLine(int, const std::string&) override {}
+  void SelectLine(int) override {}
+  void ResetLines() override {}
+  // One view for both memories: a copy of the bytes shown, as a real view keeps.
+  void SetData(const std::uint8_t* bytes, std::size_t length) override {
+    shown_.assign(bytes, bytes + length);
+  }
+  void GetData(std::uint8_t* bytes, std::size_t length) const override {
+    std::fill_n(std::copy_n(shown_.begin(), std::min(length, shown_.size()), bytes),
+                length - std::min(length, shown_.size()), 0xFF);
+  }
+  void Play(int frequencyHz, int) override { errorBeeps += frequencyHz == kestrel::kErrorToneHz; }
+
+  std::vector<std::uint8_t> shown_;
+};
+
+// The controller over the simulated programmer with the channel a front end without an event
+// framework uses; a button press runs until the operations have ended.
+struct Harness {
+  Harness() {
+    channel.SetHandler([this](std::uint32_t code, std::uint32_t argument) {
+      controller.OnProgrammerStatus(code, argument);
+    });
+  }
+  void Press(OperationButton button) {
+    controller.OnOperationButton(button);
+    channel.PumpUntil([this] { return controller.Idle(); });
+  }
+
+  kestrel::device::SimulatedBus bus;
+  BenchFrontEnd frontEnd;
+  kestrel::control::BlockingStatusChannel channel;
+  kestrel::control::ProgrammerController controller{bus, frontEnd, channel};
+};
 
 constexpr int kPages = 1024;
 constexpr double kTargetMicroseconds = 10.0;
@@ -39,8 +104,6 @@ struct Sample {
 Sample RunRound(Harness& h) {
   // What the earlier rounds left behind is not part of the path being measured.
   h.bus.ClearRequests();
-  h.frontEnd.lines.clear();
-  h.frontEnd.trace.clear();
   h.frontEnd.progress.clear();
   h.controller.log().ClearLog();
 
@@ -58,10 +121,9 @@ Sample RunRound(Harness& h) {
 }
 
 bool RoundWasSound(Harness& h) {
-  const auto& engine = h.controller.engine();
-  return engine.flashReadback == engine.flashImage &&
-         h.frontEnd.progress.size() == 2 * kPages && h.frontEnd.progress.back() == 100 &&
-         h.frontEnd.ErrorBeeps() == 0;
+  const auto& memories = h.controller.engine().memories();
+  return memories.flashReadback == memories.flashImage && h.frontEnd.progress.size() == 2 * kPages &&
+         h.frontEnd.progress.back() == 100 && h.frontEnd.errorBeeps == 0;
 }
 
 double Median(std::vector<double> values) {
@@ -88,15 +150,17 @@ bool RunSeries(Harness& h, int rounds, const char* label) {
   }
   const double wall = Median(perPageWall) * 1e6;
   std::printf("%s:\n", label);
-  std::printf("  write %.2f ms, read %.2f ms, verify %.2f ms (wall, medians)\n",
-              Median(phases[0]) * 1e3, Median(phases[1]) * 1e3, Median(phases[2]) * 1e3);
-  std::printf("  host time per page: %.2f us wall (best %.2f), %.2f us CPU of all threads "
-              "(target <= %.0f us)\n",
-              wall, *std::min_element(perPageWall.begin(), perPageWall.end()) * 1e6,
-              Median(perPageCpu) * 1e6, kTargetMicroseconds);
-  std::printf("  against the link: %.3f %% of a 4.5 ms FLASH page write, %.3f %% of a 2 ms page "
-              "transfer\n",
-              wall / 4500.0 * 100.0, wall / 2000.0 * 100.0);
+  std::printf("  write %.2f ms, read %.2f ms, verify %.2f ms (wall, medians)\n", Median(phases[0]) * 1e3,
+              Median(phases[1]) * 1e3, Median(phases[2]) * 1e3);
+  std::printf(
+      "  host time per page: %.2f us wall (best %.2f), %.2f us CPU of all threads "
+      "(target <= %.0f us)\n",
+      wall, *std::min_element(perPageWall.begin(), perPageWall.end()) * 1e6, Median(perPageCpu) * 1e6,
+      kTargetMicroseconds);
+  std::printf(
+      "  against the link: %.3f %% of a 4.5 ms FLASH page write, %.3f %% of a 2 ms page "
+      "transfer\n",
+      wall / 4500.0 * 100.0, wall / 2000.0 * 100.0);
   return true;
 }
 
@@ -106,17 +170,28 @@ int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
 
   Harness h;
-  h.controller.geometry() = {128, 8, kPages, 512};
-  if (!h.Start()) {
+  if (!h.controller.LoadCatalogue({KESTREL_SOURCE_DIR "/data/chip.txt"}).loaded) {
+    std::fprintf(stderr, "cannot read the catalogue\n");
+    return 1;
+  }
+  const auto& catalogue = h.controller.catalogue();
+  for (std::uint32_t i = 0; i < catalogue.recordCount; ++i) {
+    if (kestrel::chips::RawChipName(catalogue.records[i]) == "ATmega2560")
+      h.controller.OnChipSelChange(int(i));
+  }
+  if (h.controller.geometry().flashPageCount != kPages) {
+    std::fprintf(stderr, "the catalogue has no ATmega2560 of %d pages\n", kPages);
+    return 1;
+  }
+  h.controller.BindImageViews();
+  if (!h.controller.ProbeProgrammer()) {
     std::fprintf(stderr, "the simulated programmer did not open\n");
     return 1;
   }
   std::mt19937 random(2560);
-  for (auto& byte : h.controller.engine().flashImage) byte = static_cast<std::uint8_t>(random());
-  h.frontEnd.tones.clear();
+  for (auto& byte : h.controller.engine().memories().flashImage) byte = static_cast<std::uint8_t>(random());
 
-  std::printf("256 KiB FLASH (1024 pages of 128 words), write + read + verify, %d rounds\n",
-              rounds);
+  std::printf("256 KiB FLASH (1024 pages of 128 words), write + read + verify, %d rounds\n", rounds);
   // Every page is one progress code that the worker hands to the front end's thread and waits
   // for: two thread wake-ups. Where the threads run decides what a wake-up costs (on a virtual
   // machine, one across processors is far dearer), so both placements are measured.
@@ -125,8 +200,7 @@ int main(int argc, char** argv) {
   CPU_ZERO(&one);
   CPU_SET(sched_getcpu(), &one);
   // Workers are started from this thread and inherit its placement.
-  if (sched_setaffinity(0, sizeof one, &one) == 0 &&
-      !RunSeries(h, rounds, "all threads on one core")) {
+  if (sched_setaffinity(0, sizeof one, &one) == 0 && !RunSeries(h, rounds, "all threads on one core")) {
     return 1;
   }
   return 0;

@@ -82,20 +82,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ChipGeometry second{1, 1, 1, 1};
     Expect(SelectChip(catalogue, static_cast<int>(i), second) && second == first,
            "picking the same entry twice gives another geometry");
-    Expect(first.flashPageCount >= -999 && first.flashPageCount <= 9999 &&
-               first.eepromPageCount >= -999 && first.eepromPageCount <= 9999,
+    Expect(first.flashPageCount >= -999 && first.flashPageCount <= 9999 && first.eepromPageCount >= -999 &&
+               first.eepromPageCount <= 9999,
            "a page count longer than its four characters");
 
     // A geometry the transfers accept must fit the image buffers.
-    if (FlashGeometryProblem(first).empty()) {
-      Expect(first.FlashPageBytes() > 0 && first.flashPageCount >= 0 &&
-                 first.FlashSize() <= kFlashBufferBytes,
-             "an accepted FLASH geometry outside the buffer");
+    if (FlashGeometryProblem(first) == GeometryProblem::None) {
+      Expect(
+          first.FlashPageBytes() > 0 && first.flashPageCount >= 0 && first.FlashSize() <= kFlashBufferBytes,
+          "an accepted FLASH geometry outside the buffer");
     }
-    if (EepromGeometryProblem(first).empty()) {
-      Expect(first.eepromPageBytes > 0 && first.eepromPageCount >= 0 &&
-                 first.EepromSize() <= kEepromBufferBytes,
-             "an accepted EEPROM geometry outside the buffer");
+    if (EepromGeometryProblem(first) == GeometryProblem::None) {
+      Expect(
+          first.eepromPageBytes > 0 && first.eepromPageCount >= 0 && first.EepromSize() <= kEepromBufferBytes,
+          "an accepted EEPROM geometry outside the buffer");
     }
   }
 
@@ -103,7 +103,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ChipGeometry geometry = before;
   Expect(!SelectChip(catalogue, static_cast<int>(catalogue.recordCount), geometry) && geometry == before,
          "an index past the table changed the geometry");
-  Expect(!SelectChip(catalogue, -1, geometry) && geometry == before,
-         "a negative index changed the geometry");
+  Expect(!SelectChip(catalogue, -1, geometry) && geometry == before, "a negative index changed the geometry");
   return 0;
 }

@@ -22,11 +22,11 @@
 #include <vector>
 
 #include "chips/ChipGeometry.h"
+#include "control/ImageFileOperations.h"
 #include "device/ProgrammerEngine.h"
 #include "device/StatusCode.h"
 #include "device/sim/SimulatedBus.h"
 #include "image/HexFileReader.h"
-#include "image/ImageFiles.h"
 
 namespace {
 
@@ -58,17 +58,12 @@ void Expect(bool holds, const char* what) {
   if (!holds) Fail(what);
 }
 
-struct Quiet : device::TonePlayer, device::NoteSink {
-  void Play(int, int) override {}
-  void Note(const std::string&) override {}
-};
-
 struct RecordingChannel : device::StatusChannel {
   void Send(std::uint32_t code, std::uint32_t) override { codes.push_back(code); }
   std::vector<std::uint32_t> codes;
 };
 
-struct View : image::HexViewPort {
+struct View : control::HexViewPort {
   void SetData(const std::uint8_t* data, std::size_t length) override {
     bytes.assign(data, data + length);
     ++sets;
@@ -80,23 +75,16 @@ struct View : image::HexViewPort {
   int sets = 0;
 };
 
-struct Chooser : image::FileChooser {
-  std::optional<std::string> ChooseFile(image::FileDialogKind) override { return path; }
-  std::string path;
-};
-
-struct Messages : image::MessageSink {
-  void ShowMessage(const std::string&) override { ++count; }
-  int count = 0;
-};
-
-struct Log : image::LogSink {
+// The rest of the front end: the dialog answers with the input file, message boxes are
+// counted, the log and the pages are ignored.
+struct Ports : control::FileChooser, control::MessageSink, control::LogSink, control::PageSwitch {
+  std::optional<std::string> ChooseFile(control::FileDialogKind) override { return path; }
+  void ShowMessage(const std::string&) override { ++messages; }
   void AppendLog(const std::string&) override {}
   void InsertLogLine(const std::string&) override {}
-};
-
-struct Pages : image::PageSwitch {
   void ShowPage(int) override {}
+  std::string path;
+  int messages = 0;
 };
 
 // Where the input files go: in memory where possible, one name per process and extension,
@@ -126,14 +114,11 @@ void WriteWholeFile(const std::string& path, std::string_view bytes) {
 
 // The engine and its buffers are made once: 640 KiB of buffers per input would dominate.
 struct Fixture {
-  Fixture() : link(bus), engine(link, geometry, channel, quiet, quiet) {}
-
   device::SimulatedBus bus{device::SimulatorOptions{.programmerPresent = false}};
-  device::ProgrammerLink link;
+  device::ProgrammerLink link{bus};
   ChipGeometry geometry;
   RecordingChannel channel;
-  Quiet quiet;
-  device::ProgrammerEngine engine;
+  device::ProgrammerEngine engine{link, geometry, channel};
 };
 
 // The harness's own scans go through memcmp: as instrumented loops they took most of the time
@@ -173,31 +158,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   fixture.geometry = geometry;
   fixture.channel.codes.clear();
-  device::ProgrammerEngine& engine = fixture.engine;
-  std::vector<std::uint8_t>& image = eeprom ? engine.eepromImage : engine.flashImage;
+  device::ChipMemories& memories = fixture.engine.memories();
+  std::vector<std::uint8_t>& image = eeprom ? memories.eepromImage : memories.flashImage;
   std::fill(image.begin(), image.end(), kSentinel);
   const std::size_t chipBytes =
       ChipBytes(eeprom ? geometry.EepromSize() : geometry.FlashSize(), image.size());
 
-  Chooser chooser;
-  chooser.path = InputPath(extension);
-  WriteWholeFile(chooser.path, file);
+  Ports ports;
+  ports.path = InputPath(extension);
+  WriteWholeFile(ports.path, file);
   image::HexFileReader reader;
   // Kept between inputs, like the engine, so that no input pays for fresh 256 KiB pages.
   static View flashView;
   static View eepromView;
   flashView.sets = eepromView.sets = 0;
-  Log log;
-  Messages messages;
-  Pages pages;
-  image::ImageContext context{engine, reader,     fixture.geometry, chooser, flashView,
-                              eepromView, log, messages,         pages};
-  if (eeprom) {
-    image::OpenEepromImage(context);
-  } else {
-    image::OpenFlashImage(context);
-  }
-  ::unlink(chooser.path.c_str());
+  int failures = 0;
+  control::ImageContext context{
+      fixture.engine, reader, fixture.geometry,   ports, flashView, eepromView, ports,
+      ports,          ports,  [&] { ++failures; }};
+  (eeprom ? control::OpenEepromImage : control::OpenFlashImage)(context);
+  ::unlink(ports.path.c_str());
 
   const std::uint32_t expectedStatus =
       eeprom ? device::status::EepromFileOpened : device::status::FlashFileOpened;
@@ -216,9 +196,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
            "a file of a kind this side does not read changed the image");
     return 0;
   }
-  Expect(view.sets == 1 && view.bytes.size() == chipBytes &&
-             SameBytes(view.bytes.data(), imageStart, chipBytes),
-         "the view must show the image over the chip's size");
+  Expect(
+      view.sets == 1 && view.bytes.size() == chipBytes && SameBytes(view.bytes.data(), imageStart, chipBytes),
+      "the view must show the image over the chip's size");
   Expect(reader.dataLength >= 0 && static_cast<std::size_t>(reader.dataLength) <= chipBytes,
          "dataLength beyond the chip's size");
 
@@ -233,16 +213,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // An accepted text gives the same image through the open operation as through the reader
   // on the plain text: the file route loses and adds nothing (zero bytes included). A refused
-  // one leaves the image that was loaded before.
+  // one leaves the image that was loaded before and counts as a failure; one too large for
+  // the chip also brings up its message box.
   static std::vector<std::uint8_t> direct;
   direct.assign(chipBytes, 0xFF);
   image::HexFileReader directReader;
-  Messages directMessages;
-  const std::int32_t code = directReader.ReadHexImage(
-      file, eeprom ? image::HexDestination::Eeprom : image::HexDestination::Flash, direct,
-      static_cast<std::int64_t>(chipBytes), directMessages);
+  const std::int32_t code = directReader.ReadHexImage(file, direct, static_cast<std::int64_t>(chipBytes));
   Expect(directReader.dataLength == reader.dataLength, "dataLength differs from the reader's");
-  Expect(directMessages.count == messages.count, "message boxes differ from the reader's");
+  Expect(ports.messages == (code == image::HexOpenError ? 1 : 0),
+         "the too-large message box and the reader disagree");
+  Expect(failures == (code == image::HexSuccess ? 0 : 1), "a refused text must count as one failure");
   if (code != image::HexSuccess) {
     Expect(reader.dataLength == 0, "a refused text must leave dataLength 0");
     Expect(AllBytesAre(imageStart, imageEnd, kSentinel), "a refused text changed the image");

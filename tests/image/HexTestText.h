@@ -11,31 +11,24 @@ namespace kestrel::image::testing {
 
 inline std::string HexRecord(int type, unsigned address, const std::vector<std::uint8_t>& data,
                              int checksumError = 0) {
-  unsigned sum = static_cast<unsigned>(data.size()) + (address >> 8) + (address & 0xFF) +
-                 static_cast<unsigned>(type);
-  char field[16];
-  std::snprintf(field, sizeof field, ":%02X%04X%02X", static_cast<unsigned>(data.size()),
-                address & 0xFFFF, static_cast<unsigned>(type));
-  std::string record = field;
+  std::string record(9 + 2 * data.size() + 3, '\0');
+  unsigned sum = static_cast<unsigned>(data.size() + (address >> 8) + (address & 0xFF) + type);
+  int at = std::snprintf(record.data(), record.size(), ":%02zX%04X%02X", data.size(), address & 0xFFFF, type);
   for (std::uint8_t byte : data) {
-    std::snprintf(field, sizeof field, "%02X", byte);
-    record += field;
+    at += std::snprintf(record.data() + at, 3, "%02X", byte);
     sum += byte;
   }
-  std::snprintf(field, sizeof field, "%02X", (0x100 - (sum & 0xFF) + checksumError) & 0xFF);
-  return record + field;
+  std::snprintf(record.data() + at, 3, "%02X", (0x100 - (sum & 0xFF) + checksumError) & 0xFF);
+  record.resize(record.size() - 1);
+  return record;
 }
 
 inline std::string DataRecord(unsigned address, const std::vector<std::uint8_t>& data) {
   return HexRecord(0, address, data) + "\n";
 }
-inline std::string SegmentRecord(unsigned value) {
-  return HexRecord(2, 0, {static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)}) +
-         "\n";
-}
-inline std::string LinearRecord(unsigned value) {
-  return HexRecord(4, 0, {static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)}) +
-         "\n";
+// An extended segment (02) or linear (04) address record.
+inline std::string BaseRecord(int type, unsigned value) {
+  return HexRecord(type, 0, {static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)}) + "\n";
 }
 inline constexpr char kEnd[] = ":00000001FF\n";
 

@@ -1,0 +1,142 @@
+// The operations on image files and the verify report, both over an ImageContext.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "CoreRig.h"
+#include "base/Texts.h"
+#include "control/ImageFileOperations.h"
+#include "control/VerifyReport.h"
+#include "image/HexTestText.h"
+
+namespace kestrel::control {
+namespace {
+
+namespace fs = std::filesystem;
+using image::testing::DataRecord;
+using image::testing::kEnd;
+using ::testing::ElementsAre;
+using Codes = std::vector<std::uint32_t>;
+
+class ImageFileOperationsTest : public ::testing::Test {
+ protected:
+  ~ImageFileOperationsTest() override { fs::remove_all(folder); }
+
+  // The path of `name` in the test's own folder, holding `bytes` unless none are given.
+  std::string File(const std::string& name, std::optional<std::string> bytes = std::nullopt) {
+    fs::create_directories(folder);
+    if (bytes) std::ofstream(folder / name, std::ios::binary) << *bytes;
+    return folder / name;
+  }
+  std::string Contents(const std::string& name) const {
+    std::ifstream in(folder / name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+  // Runs `operation` on `rig` with `path` chosen in its dialog.
+  static void Run(CoreRig& rig, void (*operation)(ImageContext&), const std::string& path) {
+    rig.frontEnd.answers.push_back(path);
+    operation(rig.context);
+  }
+
+  const fs::path folder = fs::temp_directory_path() / ("kestrel-files-" + std::to_string(::getpid()));
+  CoreRig rig;
+};
+
+TEST_F(ImageFileOperationsTest, OpensAndSavesEachSideOverTheChipSize) {
+  auto& flash = rig.memories.flashImage;
+  flash.assign(flash.size(), 0x00);
+  Run(rig, OpenFlashImage, File("long.BIN", std::string(1025, '\x33')));
+  Run(rig, OpenFlashImage, File("short.bin", std::string(100, '\x11')));
+  EXPECT_EQ(
+      std::count(flash.begin(), flash.begin() + 100, 0x11) + std::count(flash.begin(), flash.end(), 0xFF),
+      1024);
+  Run(rig, OpenFlashImage, File("prog.Hex", DataRecord(0x100, {0x0C, 0x94}) + kEnd));
+  Run(rig, OpenEepromImage, File("data.eEp", DataRecord(2, {0xAA}) + kEnd));
+  EXPECT_EQ(rig.frontEnd.pages.back(), EepromPage);
+  EXPECT_EQ(rig.frontEnd.flashView.content, std::vector(flash.begin(), flash.begin() + 1024));
+  EXPECT_EQ(flash[0x400], 0x00);  // beyond the chip
+  Run(rig, SaveFlashImage, File("flash.bin", "old contents"));
+  Run(rig, SaveEepromImage, File("eeprom.bin"));
+  for (auto operation : {OpenFlashImage, OpenEepromImage, SaveEepromImage, SaveFlashImage})
+    operation(rig.context);
+  EXPECT_THAT(rig.lines(),
+              ElementsAre(texts::kFlashBinTruncatedLine, "读入文件 long.BIN 到FLASH窗口页【  1024字节】.",
+                          "读入文件 short.bin 到FLASH窗口页【   100字节】.",
+                          "读入文件 prog.Hex 到FLASH窗口页【   258字节】.",
+                          "读入文件 data.eEp 到EEPROM窗口页【     3字节】.", texts::kFlashSavedLine,
+                          File("flash.bin") + "【   258字节】", texts::kEepromSavedLine,
+                          File("eeprom.bin") + "【     3字节】"));
+  EXPECT_EQ(Contents("flash.bin"), std::string(0x100, '\xFF') + "\x0C\x94");
+  EXPECT_EQ(Contents("eeprom.bin"), "\xFF\xFF\xAA");
+  EXPECT_EQ(rig.status.codes, Codes({115, 115, 115, 116, 118, 117, 115, 116, 117, 118}));  // cancels too
+  EXPECT_EQ(rig.failures, 0);
+}
+
+TEST_F(ImageFileOperationsTest, RefusesWhatItCannotReadAndKeepsTheImageLoadedBefore) {
+  const std::string badSum = DataRecord(0, {1, 2}) + image::testing::HexRecord(0, 2, {3}, 1) + "\n" + kEnd;
+  const std::string tooLarge = texts::kEepromHexTooLarge;
+  struct Case {
+    void (*operation)(ImageContext&);
+    std::string path;
+    std::vector<std::string> lines;
+  } const cases[] = {
+      {OpenFlashImage, File("a.eep", ""), {"文件 a.eep 的类型不能读入FLASH窗口页（可用：hex、bin）"}},
+      {OpenEepromImage, File("hex", ""), {"文件 hex 的类型不能读入EEPROM窗口页（可用：hex、eep、bin）"}},
+      {OpenFlashImage,
+       File("gone.bin"),
+       {"无法读取文件 " + File("gone.bin") + "：No such file or directory"}},
+      {OpenFlashImage,
+       File("b.hex", badSum),
+       {"文件 b.hex 未读入：Hex file checksum error.", "读入文件 b.hex 到FLASH窗口页【     0字节】."}},
+      {OpenEepromImage,
+       File("c.eep", DataRecord(63, {1, 2}) + kEnd),
+       {"文件 c.eep 未读入：" + tooLarge, "读入文件 c.eep 到EEPROM窗口页【     0字节】."}},
+      {SaveFlashImage,
+       File("no/x.bin"),
+       {"保存文件 " + File("no/x.bin") + " 失败：No such file or directory；原有文件未改动"}},
+  };
+  for (const Case& c : cases) {
+    auto rig = std::make_unique<CoreRig>();
+    rig->memories.flashImage[5] = rig->memories.eepromImage[5] = 0x12;
+    Run(*rig, c.operation, c.path);
+    EXPECT_EQ(rig->lines(), c.lines);
+    EXPECT_EQ(rig->frontEnd.messages, std::vector<std::string>(c.lines[0].ends_with(tooLarge), tooLarge));
+    EXPECT_EQ(rig->failures, 1) << c.path;
+    EXPECT_EQ(rig->status.codes.size(), 1u) << c.path;
+    for (const auto* image : {&rig->memories.flashImage, &rig->memories.eepromImage})
+      EXPECT_EQ(std::count(image->begin(), image->end(), 0xFF) + 1, std::ssize(*image)) << c.path;
+  }
+}
+
+TEST(VerifyReport, ListsEveryDifferenceInAddressOrderInCapitalsQuietlyOnlyWhenTheUsedLengthsAgree) {
+  CoreRig rig;
+  rig.memories.eepromImage[63] = 0x00;  // the read-back ends earlier
+  VerifyEeprom(rig.context);
+  rig.geometry.flashPageCount = 10000;  // beyond the buffer: compared up to its end
+  auto& image = rig.memories.flashImage;
+  auto& readback = rig.memories.flashReadback;
+  image[0x0A] = readback[0x00] = 0xAB;
+  image[0x00] = readback[0x0A] = 0x00;
+  image[0x3FFFF] = 0x3C;
+  readback[0x3FFFF] = 0x01;
+  VerifyFlash(rig.context);
+  EXPECT_THAT(
+      rig.lines(),
+      ElementsAre(texts::kEepromVerifyBegin, "数据总数不同！！！", texts::kEepromVerifyEnd,
+                  texts::kFlashVerifyBegin, "〖000001〗地址：【00000】写：00  读：AB",
+                  "〖000002〗地址：【0000A】写：AB  读：00", "〖000003〗地址：【3FFFF】写：3C  读：01",
+                  "共发现     3个单元不对!", texts::kFlashVerifyEnd));
+  EXPECT_EQ(std::count(rig.frontEnd.pages.begin(), rig.frontEnd.pages.end(), LogPage),
+            6);  // the appended only
+  EXPECT_EQ(rig.status.codes, Codes({device::status::EepromVerifyFailed, device::status::FlashVerifyFailed}));
+  readback = image;
+  VerifyFlash(rig.context);
+  EXPECT_EQ(rig.lines().end()[-2], "共发现     0个单元不对!");
+  EXPECT_EQ(rig.status.codes.back(), device::status::FlashVerified);
+}
+
+}  // namespace
+}  // namespace kestrel::control

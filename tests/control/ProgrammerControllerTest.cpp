@@ -1,0 +1,123 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "base/Texts.h"
+#include "control/ProgrammerController.h"
+#include "control/Wording.h"
+#include "device/StatusCode.h"
+#include "device/sim/SimulatedBus.h"
+#include "support/FrontEndFakes.h"
+
+namespace kestrel::control {
+namespace {
+
+using ::testing::ElementsAre;
+
+// The controller over the simulated programmer, driven as a front end drives it.
+struct Harness {
+  explicit Harness(device::SimulatorOptions options = {}) : bus(std::move(options)) {
+    channel.blocking.SetHandler([this](std::uint32_t code, std::uint32_t argument) {
+      channel.Handled();
+      if (onStatus) onStatus(code, argument);
+      controller.OnProgrammerStatus(code, argument);
+    });
+  }
+  ~Harness() {
+    onStatus = nullptr;
+    channel.Close();
+  }
+  bool Start() {
+    controller.BindImageViews();
+    return controller.ProbeProgrammer();
+  }
+  // A button press, then the event loop until the operations have ended.
+  void Press(OperationButton button) {
+    controller.OnOperationButton(button);
+    channel.blocking.PumpUntil([this] { return controller.Idle(); });
+  }
+  std::vector<std::string> Lines() const { return support::Unstamped(frontEnd.log.lines); }
+
+  device::SimulatedBus bus;
+  support::FakeFrontEnd frontEnd;
+  support::GatedChannel channel;
+  ProgrammerController controller{bus, frontEnd, channel};
+  // Runs on the front end's thread before each dispatch: where a test clicks mid-chain.
+  std::function<void(std::uint32_t, std::uint32_t)> onStatus;
+};
+
+TEST(ProgrammerController, AutoWithEveryBoxProgramsTheChipRefusingAClickAndDeferringAnArrival) {
+  Harness h;
+  ASSERT_TRUE(h.Start());
+  auto& memories = h.controller.engine().memories();
+  for (int i = 0; i < 1024; ++i) memories.flashImage[i] = static_cast<std::uint8_t>(i * 7);
+  h.frontEnd.fuseText = "62D9FF";
+  h.frontEnd.lockText = "3C";
+  h.frontEnd.autoBoxes = {true, true, true, true, true, true, true, true, true};
+  h.frontEnd.tones.tones.clear();
+  const int scans = h.bus.findDevicesCount();
+  int clicks = 0, scansDuringRead = -1;  // a click during the FLASH write, an arrival during the read
+  h.onStatus = [&](std::uint32_t code, std::uint32_t) {
+    if (code == device::status::PageWritten && clicks++ == 0)
+      h.controller.OnOperationButton(OperationButton::Erase);
+    if (code != device::status::PageRead || scansDuringRead >= 0) return;
+    h.controller.OnDeviceArrival();
+    scansDuringRead = h.bus.findDevicesCount() - scans;
+  };
+  h.Press(OperationButton::Auto);
+
+  const std::string passed = "共发现     0个单元不对!";
+  EXPECT_EQ(h.Lines(), std::vector<std::string>(
+                           {"擦除OK", "FLASH编程开始", "编程器忙，稍后再操作", "FLASH编程OK", "FLASH读取开始",
+                            "FLASH读取OK，显示在FLASH窗口页", texts::kFlashVerifyBegin, passed,
+                            texts::kFlashVerifyEnd, "EEPROM编程开始", "EEPROM编程OK", "EEPROM读取开始",
+                            "EEPROM读取OK，显示在EEPROM窗口页", texts::kEepromVerifyBegin, passed,
+                            texts::kEepromVerifyEnd, "熔丝位编程OK", "锁定位编程OK", "熔丝与锁定位读取OK"}));
+  const auto& chip = h.bus.programmer();
+  EXPECT_TRUE(std::equal(chip.flash.begin(), chip.flash.begin() + 1024, memories.flashImage.begin()));
+  EXPECT_EQ(h.frontEnd.fields[Field::FuseLock], "62：D9：FF：3C");
+  EXPECT_EQ(h.frontEnd.progress.front(), 0);
+  EXPECT_EQ(h.frontEnd.progress.back(), 100);
+  EXPECT_EQ(h.frontEnd.tones.ErrorBeeps(), 1);  // the refused click
+  EXPECT_EQ(h.frontEnd.tones.SuccessBeeps(), 1);
+  EXPECT_EQ(h.controller.FailureCount(), 1u);
+  EXPECT_EQ(scansDuringRead, 0);  // the rescan waits until the transfer has ended
+  EXPECT_EQ(h.bus.findDevicesCount() - scans, 1);
+}
+
+TEST(ProgrammerController, ARefusedOperationSendsNothingLogsWhyAndTheChainGoesOn) {
+  const std::string catalogue = ::testing::TempDir() + "kestrel-chip-" + std::to_string(::getpid()) + ".txt";
+  std::ofstream(catalogue) << "Wide|16:16|16:8<";  // EEPROM pages of 8 bytes
+  const std::pair<AutoSelection, std::vector<std::string>> cases[] = {
+      {{.writeFuses = true},
+       {"熔丝位文本“E1Z9FF”无效：需要6个十六进制数字（低 高 扩），未写入", "其它原因", "熔丝与锁定位读取OK"}},
+      {{.writeEeprom = true, .readEeprom = true},
+       {"所选器件的EEPROM页为8字节，编程器每页只能传送4字节，EEPROM编程未进行", "其它原因", "EEPROM读取开始",
+        "EEPROM读取OK，显示在EEPROM窗口页", "熔丝与锁定位读取OK"}},
+  };
+  for (const auto& [boxes, lines] : cases) {
+    Harness h;
+    ASSERT_TRUE(h.controller.LoadCatalogue({catalogue}).loaded);
+    h.controller.OnChipSelChange(0);
+    h.Start();
+    h.frontEnd.fuseText = "E1Z9FF";
+    h.frontEnd.autoBoxes = boxes;
+    h.Press(OperationButton::Auto);
+    EXPECT_EQ(h.Lines(), lines);
+    EXPECT_EQ(h.frontEnd.tones.ErrorBeeps(), 1) << lines[0];
+    EXPECT_EQ(h.controller.FailureCount(), 1u) << lines[0];
+  }
+  std::remove(catalogue.c_str());
+}
+
+TEST(ProgrammerController, AProgrammerItMayNotOpenIsReportedWithTheRuleToInstall) {
+  device::SimulatorOptions denied;
+  denied.busses = {{device::SimulatedDevice{.accessDenied = true}}};
+  Harness h(denied);
+  EXPECT_FALSE(h.Start());
+  EXPECT_THAT(h.frontEnd.messages, ElementsAre(AccessDeniedLine()));
+}
+
+}  // namespace
+}  // namespace kestrel::control

@@ -1,0 +1,128 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "base/TonePlayer.h"
+#include "control/BlockingStatusChannel.h"
+#include "control/FrontEnd.h"
+
+// Recording stand-ins for the pieces of a front end, written once for every test that needs
+// one. None of them is locked: a test touches them on the front end's thread only.
+namespace kestrel::support {
+
+// Holds exactly the bytes it was given; asked for more, it answers 0xFF for the rest.
+class FakeHexView : public control::HexViewPort {
+ public:
+  void SetData(const std::uint8_t* bytes, std::size_t length) override {
+    content.assign(bytes, bytes + length);
+  }
+  void GetData(std::uint8_t* bytes, std::size_t length) const override {
+    for (std::size_t i = 0; i < length; ++i) bytes[i] = i < content.size() ? content[i] : 0xFF;
+  }
+  std::vector<std::uint8_t> content;
+};
+
+class ToneRecorder : public TonePlayer {
+ public:
+  void Play(int frequencyHz, int durationMs) override { tones.push_back({frequencyHz, durationMs}); }
+  int ErrorBeeps() const { return Count(kErrorToneHz, kErrorToneMs); }
+  int SuccessBeeps() const { return Count(kSuccessToneHz, kSuccessToneMs); }
+  int Count(int hz, int ms) const {
+    return static_cast<int>(std::count(tones.begin(), tones.end(), Tone{hz, ms}));
+  }
+
+  using Tone = std::pair<int, int>;  // Hz, ms
+  std::vector<Tone> tones;
+};
+
+class FakeLogList : public control::LogListPort {
+ public:
+  void InsertLine(int index, const std::string& text) override { lines.insert(lines.begin() + index, text); }
+  void SelectLine(int) override {}
+  void ResetLines() override { lines.clear(); }
+  std::vector<std::string> lines;
+};
+
+// Answers from its fields and records what it is shown. The n-th file dialog takes the n-th
+// answer; one past the answers reads as cancel.
+class FakeFrontEnd : public control::FrontEnd {
+ public:
+  std::optional<std::string> ChooseFile(control::FileDialogKind kind) override {
+    dialogs.push_back(kind);
+    return dialogs.size() <= answers.size() ? answers[dialogs.size() - 1] : std::nullopt;
+  }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowPage(int page) override { pages.push_back(page); }
+  control::LogListPort& LogList() override { return log; }
+  void SetFieldText(control::Field field, const std::string& text) override { fields[field] = text; }
+  std::string FuseText() override { return fuseText; }
+  std::string LockText() override { return lockText; }
+  control::AutoSelection AutoBoxes() override { return autoBoxes; }
+  void SetProgress(int position) override { progress.push_back(position); }
+  control::HexViewPort& FlashView() override { return flashView; }
+  control::HexViewPort& EepromView() override { return eepromView; }
+  TonePlayer& Tones() override { return tones; }
+
+  std::vector<std::optional<std::string>> answers;
+  std::vector<control::FileDialogKind> dialogs;
+  std::vector<std::string> messages;
+  std::vector<int> pages;
+  FakeLogList log;
+  std::map<control::Field, std::string> fields;
+  std::string fuseText = "E199FF";
+  std::string lockText = "FF";
+  control::AutoSelection autoBoxes;
+  std::vector<int> progress;
+  FakeHexView flashView;
+  FakeHexView eepromView;
+  ToneRecorder tones;
+};
+
+// The front end's status channel for a test that pumps it: the blocking channel behind a gate
+// that Close shuts. Codes a worker sends after that are dropped, so that a fault which leaves a
+// worker waiting for a pump cannot hang the test. The handler calls Handled for each code.
+class GatedChannel : public device::StatusChannel {
+ public:
+  void Send(std::uint32_t code, std::uint32_t argument) override {
+    {
+      std::lock_guard lock(mutex_);
+      if (closed_) return;
+      ++underWay_;
+    }
+    blocking.Send(code, argument);
+  }
+  void Handled() {
+    std::lock_guard lock(mutex_);
+    --underWay_;
+  }
+  void Close() {
+    blocking.PumpUntil([this] {
+      std::lock_guard lock(mutex_);
+      closed_ = true;
+      return underWay_ == 0;
+    });
+  }
+  control::BlockingStatusChannel blocking;
+
+ private:
+  std::mutex mutex_;
+  bool closed_ = false;
+  int underWay_ = 0;
+};
+
+// The log lines without their time stamps.
+inline std::vector<std::string> Unstamped(const std::vector<std::string>& lines) {
+  static const std::regex stamp("^〖\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d〗 ");
+  std::vector<std::string> result;
+  for (const std::string& line : lines) result.push_back(std::regex_replace(line, stamp, ""));
+  return result;
+}
+
+}  // namespace kestrel::support
