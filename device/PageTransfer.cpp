@@ -75,13 +75,14 @@ std::uint32_t IssueRequest(UsbBus& bus, UsbHandle* handle, const VendorRequest& 
                            std::uint8_t* buffer, std::uint32_t page, LinkFailure& failure) {
   const auto command = static_cast<VendorCommand>(request.request & 0x0F);
   if (handle == nullptr) {
-    failure = {command, page, true, 0, request.length};
+    failure = {command, page, true, 0, UsedBytes(request)};
     return status::CommunicationError;
   }
   const int result = bus.ControlMsg(handle, request.requestType, request.request, request.value,
                                     request.index, buffer, request.length, kVendorTimeoutMs);
-  if (result == request.length) return 0;
-  failure = {command, page, false, result, request.length};
+  const int used = UsedBytes(request);
+  if (result >= used) return 0;
+  failure = {command, page, false, result, used};
   return result == -ETIMEDOUT ? status::ReceiveTimeout : status::CommunicationError;
 }
 

@@ -59,6 +59,8 @@ struct PageTransferRun {
 std::uint32_t RunPageTransfer(PageTransferRun& run);
 
 // One vendor request on `handle`: 0, or the failure status (102/103) after filling `failure`.
+// It has failed when the bus returned an error or moved fewer than the bytes the host uses
+// (UsedBytes); a reply of any length serves a request whose reply is not used.
 std::uint32_t IssueRequest(UsbBus& bus, UsbHandle* handle, const VendorRequest& request,
                            std::uint8_t* buffer, std::uint32_t page, LinkFailure& failure);
 

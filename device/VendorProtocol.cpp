@@ -50,4 +50,20 @@ VendorRequest ReadEepromPageRequest(std::uint8_t mode, std::uint8_t eepromPageBy
   return MakeRequest(kVendorIn, mode, VendorCommand::ReadEepromPage, eepromPageBytes, 0, eepromPageBytes);
 }
 
+int UsedBytes(const VendorRequest& request) {
+  switch (static_cast<VendorCommand>(request.request & 0x0F)) {
+    case VendorCommand::ReadSignature:
+      return 3;
+    case VendorCommand::ReadCalibration:
+    case VendorCommand::ReadFuseLock:
+      return 4;
+    case VendorCommand::WriteFlashPage:
+    case VendorCommand::ReadFlashPage:
+    case VendorCommand::ReadEepromPage:
+      return request.length;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace kestrel::device

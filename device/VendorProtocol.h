@@ -56,9 +56,17 @@ VendorRequest SingleShotRequest(std::uint8_t mode, VendorCommand command, std::u
 VendorRequest WriteFlashPageRequest(std::uint8_t mode, std::uint8_t flashPageWords);
 // The first four page bytes travel in wValue and wIndex (byte 0 and byte 2 low); the data
 // stage runs device-to-host with the page length and its contents are dropped.
-VendorRequest WriteEepromPageRequest(std::uint8_t mode, const std::uint8_t* page, std::uint8_t eepromPageBytes);
+VendorRequest WriteEepromPageRequest(std::uint8_t mode, const std::uint8_t* page,
+                                     std::uint8_t eepromPageBytes);
 VendorRequest ReadFlashPageRequest(std::uint8_t mode, std::uint8_t flashPageWords);
 VendorRequest ReadEepromPageRequest(std::uint8_t mode, std::uint8_t eepromPageBytes);
+
+// The bytes of a request's data stage that the host uses: the reply bytes it reads (3 of the
+// signature, 4 of the calibration and of the fuses and lock, the whole page of a page read),
+// or the page it sends with a FLASH page write. A transfer that moved fewer has failed; Ready,
+// Unlock, EraseChip, WriteFuses, WriteLock and WriteEepromPage use none, so a firmware may
+// answer them with any length, none included.
+int UsedBytes(const VendorRequest& request);
 
 // The largest EEPROM page whose bytes all fit the setup packet.
 inline constexpr int kEepromBytesInSetupPacket = 4;

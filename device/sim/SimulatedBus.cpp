@@ -57,8 +57,10 @@ SimulatedBus::SimulatedBus(SimulatorOptions options) : options_(std::move(option
     for (std::size_t d = 0; d < options_.busses[b].size(); ++d) {
       const SimulatedDevice& device = options_.busses[b][d];
       SimulatedProgrammer* programmer = nullptr;
-      if (device.answersVendorRequests)
+      if (device.answersVendorRequests) {
         programmer = programmers_.emplace_back(std::make_unique<SimulatedProgrammer>(options_.chip)).get();
+        programmer->emptyReplies = options_.emptyReplies;
+      }
       entries.push_back(std::make_unique<Entry>(Entry{device, Number(b + 1), Number(d + 2), programmer}));
     }
   }

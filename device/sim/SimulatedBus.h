@@ -38,6 +38,7 @@ struct SimulatorOptions {
   // nothing when the programmer is absent).
   std::vector<std::vector<SimulatedDevice>> busses;
   int programmers = 1;
+  bool emptyReplies = false;  // see SimulatedProgrammer::emptyReplies
 };
 
 // A vendor request as the bus received it.

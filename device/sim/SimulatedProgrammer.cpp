@@ -61,7 +61,7 @@ int SimulatedProgrammer::Answer(const VendorRequest& request, std::uint8_t* byte
     default:
       return -EPIPE;
   }
-  return ReplyWith(reply, kReplyLength, bytes, size);
+  return ReplyWith(reply, emptyReplies && UsedBytes(request) == 0 ? 0 : kReplyLength, bytes, size);
 }
 
 void SimulatedProgrammer::Erase() {
@@ -98,7 +98,7 @@ int SimulatedProgrammer::WriteEepromPage(const VendorRequest& request, std::uint
     eeprom[start + i] = carried[i];
   }
   ++pageNumber;
-  const int count = std::clamp(size, 0, static_cast<int>(pageBytes));
+  const int count = emptyReplies ? 0 : std::clamp(size, 0, static_cast<int>(pageBytes));
   if (count > 0) std::memset(bytes, 0, static_cast<std::size_t>(count));
   return count;
 }

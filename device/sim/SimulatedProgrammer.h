@@ -40,6 +40,7 @@ class SimulatedProgrammer {
   std::array<std::uint8_t, 3> fuses;
   std::uint8_t lock;
   std::uint32_t pageNumber = 0;  // pages of the running block transfer so far; 0 after Ready
+  bool emptyReplies = false;     // requests whose reply the host does not use get no data
 
  private:
   void Erase();
