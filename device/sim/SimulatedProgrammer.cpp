@@ -44,11 +44,12 @@ int SimulatedProgrammer::Answer(const VendorRequest& request, std::uint8_t* byte
       reply[3] = lock;
       break;
     case VendorCommand::WriteFuses:
+      if (ReadsLocked()) break;
       fuses = {static_cast<std::uint8_t>(request.value & 0xFF), static_cast<std::uint8_t>(request.value >> 8),
                static_cast<std::uint8_t>(request.index & 0xFF)};
       break;
     case VendorCommand::WriteLock:
-      lock = static_cast<std::uint8_t>(request.value & 0xFF);
+      lock &= static_cast<std::uint8_t>(request.value & 0xFF);
       break;
     case VendorCommand::WriteFlashPage:
       return WriteFlashPage(request, bytes, size);
@@ -77,11 +78,13 @@ int SimulatedProgrammer::ReplyWith(const std::uint8_t* reply, int replyLength, s
   return count;
 }
 
-// FLASH cells can only be programmed from 1 to 0; bytes past the memory are lost.
+// FLASH cells can only be programmed from 1 to 0; bytes past the memory are lost, and all of
+// them under a lock (the request itself succeeds: the programmer does not know).
 int SimulatedProgrammer::WriteFlashPage(const VendorRequest& request, const std::uint8_t* bytes, int size) {
   const std::size_t pageBytes = std::size_t{request.value} * 2;
   const std::size_t start = pageNumber * pageBytes;
-  const std::size_t count = std::min(pageBytes, static_cast<std::size_t>(std::max(size, 0)));
+  const std::size_t count =
+      WritesLocked() ? 0 : std::min(pageBytes, static_cast<std::size_t>(std::max(size, 0)));
   for (std::size_t i = 0; i < count && start + i < flash.size(); ++i) flash[start + i] &= bytes[i];
   ++pageNumber;
   return std::max(size, 0);
@@ -94,9 +97,9 @@ int SimulatedProgrammer::WriteEepromPage(const VendorRequest& request, std::uint
       static_cast<std::uint8_t>(request.value & 0xFF), static_cast<std::uint8_t>(request.value >> 8),
       static_cast<std::uint8_t>(request.index & 0xFF), static_cast<std::uint8_t>(request.index >> 8)};
   const std::size_t start = pageNumber * pageBytes;
-  for (std::size_t i = 0; i < pageBytes && i < kEepromBytesInSetupPacket && start + i < eeprom.size(); ++i) {
-    eeprom[start + i] = carried[i];
-  }
+  const std::size_t written =
+      WritesLocked() ? 0 : std::min<std::size_t>(pageBytes, kEepromBytesInSetupPacket);
+  for (std::size_t i = 0; i < written && start + i < eeprom.size(); ++i) eeprom[start + i] = carried[i];
   ++pageNumber;
   const int count = emptyReplies ? 0 : std::clamp(size, 0, static_cast<int>(pageBytes));
   if (count > 0) std::memset(bytes, 0, static_cast<std::size_t>(count));
@@ -109,7 +112,7 @@ int SimulatedProgrammer::ReadPage(const std::vector<std::uint8_t>& memory, int p
   const int count = std::clamp(size, 0, pageBytes);
   for (int i = 0; i < count; ++i) {
     const std::size_t address = start + static_cast<std::size_t>(i);
-    bytes[i] = (Locked() || address >= memory.size()) ? 0xFF : memory[address];
+    bytes[i] = (ReadsLocked() || address >= memory.size()) ? 0xFF : memory[address];
   }
   ++pageNumber;
   return count;

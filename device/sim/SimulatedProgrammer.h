@@ -30,8 +30,11 @@ class SimulatedProgrammer {
   // request the firmware does not know.
   int Answer(const VendorRequest& request, std::uint8_t* bytes, int size);
 
-  // Lock bits 1 and 0 programmed: the memories read back as 0xFF.
-  bool Locked() const { return (lock & 0x03) != 0x03; }
+  // The lock bits LB2 and LB1 (bits 1 and 0) as an AVR obeys them: 11 locks nothing; 10
+  // (mode 2) ignores FLASH and EEPROM writes; 00 (mode 3) also reads both memories back as 0xFF
+  // and ignores fuse writes. Lock writes can only program more bits; only an erase clears them.
+  bool WritesLocked() const { return (lock & 0x03) != 0x03; }
+  bool ReadsLocked() const { return (lock & 0x03) == 0x00; }
 
   std::vector<std::uint8_t> flash;   // 256 KiB, erased
   std::vector<std::uint8_t> eeprom;  // 64 KiB, erased

@@ -57,5 +57,38 @@ TEST(ReplyTest, ARequestFailsOnlyWhenItMovedFewerBytesThanTheHostUses) {
   }
 }
 
+// The lock bits as an AVR obeys them: mode 2 (LB = 10) keeps FLASH and EEPROM from being
+// written, mode 3 (LB = 00) also reads them back erased and keeps the fuses. A lock write only
+// programs bits; only an erase clears them.
+TEST(SimulatedLockTest, ModeTwoStopsWritesModeThreeAlsoReadsAndFusesAndOnlyEraseUnlocks) {
+  const auto send = [](SimulatedProgrammer& chip, const VendorRequest& request, std::uint8_t fill = 0) {
+    std::vector<std::uint8_t> bytes(request.length, fill);
+    chip.Answer(request, bytes.data(), request.length);
+    return bytes;
+  };
+  const std::uint8_t page[4] = {0x11, 0x22, 0x33, 0x44};
+  const std::tuple<std::uint8_t, bool, bool> cases[] = {
+      {0xFF, true, true}, {0xFE, false, true}, {0xFC, false, false}};
+  for (const auto& [lock, writes, reads] : cases) {
+    SimulatedProgrammer chip;
+    send(chip, SingleShotRequest(0, WriteLock, lock));
+    send(chip, SingleShotRequest(0, WriteLock, 0xFF));
+    EXPECT_EQ(chip.lock, lock);
+    send(chip, WriteFlashPageRequest(0, 2), 0x00);
+    send(chip, SingleShotRequest(0, Ready));
+    send(chip, WriteEepromPageRequest(0, page, 4));
+    send(chip, SingleShotRequest(0, WriteFuses, 0x99E1, 0xFE));
+    EXPECT_EQ(Pair(chip.flash[3], chip.eeprom[3]), writes ? Pair(0x00, 0x44) : Pair(0xFF, 0xFF));
+    EXPECT_EQ(chip.fuses[0], reads ? 0xE1 : 0x62) << int{lock};
+    send(chip, SingleShotRequest(0, Ready));
+    chip.flash[0] = 0x5A;
+    EXPECT_EQ(send(chip, ReadFlashPageRequest(0, 2))[0], reads ? 0x5A : 0xFF) << int{lock};
+    send(chip, SingleShotRequest(0, EraseChip));
+    send(chip, SingleShotRequest(0, Ready));
+    send(chip, WriteFlashPageRequest(0, 2), 0x00);
+    EXPECT_EQ(Pair(chip.lock, chip.flash[3]), Pair(0xFF, 0x00));
+  }
+}
+
 }  // namespace
 }  // namespace kestrel::device
