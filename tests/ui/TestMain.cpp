@@ -9,24 +9,21 @@
 // Runs every registered test class, or only the one named by --class=Name; the remaining
 // arguments go to Qt Test. --screenshots=FOLDER saves the main window's pages instead.
 int main(int argc, char** argv) {
-  std::string only;
-  std::string screenshots;
+  std::string only, screenshots;
   int kept = 0;
   for (int i = 0; i < argc; ++i) {
-    if (i > 0 && std::strncmp(argv[i], "--class=", 8) == 0) only = argv[i] + 8;
-    else if (i > 0 && std::strncmp(argv[i], "--screenshots=", 14) == 0) screenshots = argv[i] + 14;
-    else argv[kept++] = argv[i];
+    if (i > 0 && std::strncmp(argv[i], "--class=", 8) == 0)
+      only = argv[i] + 8;
+    else if (i > 0 && std::strncmp(argv[i], "--screenshots=", 14) == 0)
+      screenshots = argv[i] + 14;
+    else
+      argv[kept++] = argv[i];
   }
-  argc = kept;
-  QApplication application(argc, argv);
+  QApplication application(kept, argv);
   if (!screenshots.empty()) return kestrel::uitest::SaveScreenshots(QString::fromStdString(screenshots));
   int failures = 0;
-  bool ran = false;
-  for (const auto& entry : kestrel::uitest::Registry()) {
-    if (!only.empty() && only != entry.name) continue;
-    ran = true;
-    auto test = entry.make();
-    failures += QTest::qExec(test.get(), argc, argv);
+  for (const auto& [name, make] : kestrel::uitest::testClasses) {
+    if (only.empty() || only == name) failures += QTest::qExec(make().get(), kept, argv);
   }
-  return ran ? failures : 2;
+  return only.empty() || kestrel::uitest::testClasses.count(only) ? failures : 2;
 }

@@ -2,31 +2,17 @@
 
 #include <QObject>
 #include <functional>
+#include <map>
 #include <memory>
-#include <vector>
+#include <string>
 
 namespace kestrel::uitest {
 
-struct Entry {
-  const char* name;
-  std::function<std::unique_ptr<QObject>()> make;
-};
-
-inline std::vector<Entry>& Registry() {
-  static std::vector<Entry> entries;
-  return entries;
-}
-
-struct Registration {
-  template <typename Test>
-  static bool Add(const char* name) {
-    Registry().push_back({name, [] { return std::unique_ptr<QObject>(new Test); }});
-    return true;
-  }
-};
+// The program's test classes by name; each registers itself with KESTREL_UI_TEST.
+inline std::map<std::string, std::function<std::unique_ptr<QObject>()>> testClasses;
 
 }  // namespace kestrel::uitest
 
-// Registers a Qt Test class with the test program under its own name.
-#define KESTREL_UI_TEST(Class) \
-  [[maybe_unused]] static const bool registered##Class = kestrel::uitest::Registration::Add<Class>(#Class)
+#define KESTREL_UI_TEST(Class)                           \
+  [[maybe_unused]] static const bool registered##Class = \
+      kestrel::uitest::testClasses.emplace(#Class, [] { return std::make_unique<Class>(); }).second

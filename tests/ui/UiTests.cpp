@@ -1,0 +1,205 @@
+#include <QListView>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "DialogFixture.h"
+#include "app/StartOptions.h"
+#include "base/Texts.h"
+#include "ui/DialogTemplate.h"
+#include "ui/HexView.h"
+#include "ui/UiTestRegistry.h"
+
+using kestrel::uitest::DialogFixture;
+using kestrel::uitest::ReadFile;
+namespace texts = kestrel::texts;
+
+// The program's options, and OnInitDialog's order (pages, catalogue, chip list, start values,
+// images, views, introduction, probe) with and without a catalogue and a programmer.
+class StartupTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // Qt's own options (and their values) are left for QApplication; a mistake is named.
+  void ParsesTheOptions() {
+    using kestrel::app::ParseStartOptions;
+    const auto options = ParseStartOptions({"-platform", "xcb", "-reverse", "-h", "--sim-latency-ms", "250"});
+    QVERIFY(options.error.empty() && options.help && options.simulate && options.latencyMs == 250);
+    QVERIFY(ParseStartOptions({"-style=fusion", "--sim-absent"}).simulateAbsent);
+    QVERIFY(ParseStartOptions({"--simulat"}).error.find("--simulat") != std::string::npos);
+    for (const char* bad : {"--sim-latency-ms", "--sim-latency-ms=1001", "--sim-latency-ms=5ms"})
+      QVERIFY2(ParseStartOptions({bad}).error.find("latency") != std::string::npos, bad);
+  }
+
+  // The list keeps the catalogue's order and shows entry 0, but only a pick by the user sets
+  // the geometry. A device arriving later runs discovery again, quietly.
+  void WithCatalogueAndProgrammer() {
+    QTemporaryDir dir;
+    const std::string catalogue = dir.filePath("chip.txt").toStdString();
+    std::ofstream(catalogue) << "ATmega2560|1024:128|1024:4<ATmega128|512:128|1024:4<ATtiny13|32:16|16:4<";
+    DialogFixture f;
+    QVERIFY(f.Start({catalogue}) && f.dialogs.empty() && f.dialog.flashHexView().Length() == 1024);
+    QVERIFY(f.Lines().size() == 1 && f.Lines()[0].endsWith("编程器:就绪.") && f.tones.size() == 1);
+    QCOMPARE(f.Field(1009).text() + f.Field(1014).text(), "E199FFFF");
+    QVERIFY(f.ChipList().currentIndex() == 0 && f.ChipList().itemText(1) == "ATmega128");
+    QCOMPARE(f.dialog.controller().geometry(), kestrel::chips::ChipGeometry{});
+    emit f.ChipList().activated(0);
+    QCOMPARE(f.dialog.controller().geometry().EepromSize(), 4096);
+    const int finds = f.bus.findDevicesCount();
+    f.dialog.OnDeviceArrival();
+    QVERIFY(f.bus.findDevicesCount() == finds + 1 && f.dialogs.empty());
+  }
+
+  // No catalogue: the pages, then a message naming where it looked, and nothing after.
+  void WithoutCatalogueStopsAfterThePages() {
+    DialogFixture f;
+    QVERIFY(!f.Start({"/nonexistent/a/chip.txt", "/nonexistent/b/chip.txt"}));
+    QVERIFY(f.dialog.pageTabs()->count() == 4 && f.dialogs.size() == 1);
+    QVERIFY(f.dialogs[0].find("/nonexistent/b/chip.txt") != std::string::npos);
+    QVERIFY(f.ChipList().count() == 0 && f.Field(1009).text().isEmpty());
+    QVERIFY(f.dialog.flashHexView().Length() == 0 && f.bus.findDevicesCount() == 0);
+  }
+
+  // No programmer: the message and no status line; the window still works, and a device
+  // arriving brings the message again.
+  void WithoutProgrammerStaysUsable() {
+    DialogFixture f({.programmerPresent = false});
+    QVERIFY(!f.Start() && f.Lines().empty() && f.dialog.flashHexView().Length() == 1024);
+    QCOMPARE(f.dialogs, std::vector<std::string>{texts::InsertProgrammerMessage()});
+    QVERIFY(f.Press({1000}) && !f.Lines().empty());
+    f.dialog.OnDeviceArrival();
+    QCOMPARE(f.dialogs.size(), 2u);
+  }
+};
+
+// What the window adds to the controller (its controls and their bindings, its pages), and
+// one session end to end.
+class OperationsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // Every control of the template exists, and each push button reaches its own operation:
+  // the vendor requests it sends (runs shown once), the file dialog it opens, or its report.
+  void ButtonsReachTheirOperations() {
+    // clang-format off
+    const std::pair<int, const char*> rows[] = {
+        {1000, "3"}, {1005, "4"}, {1002, "5"}, {1008, "2 5"}, {1010, "6 5"}, {1015, "7 5"}, {1022, "8 0"},
+        {1021, "10 0"}, {1020, "9 0"}, {1018, "11 0"}, {1066, "3 4 2 8 0 10 0 6 7 5"}, {1001, "file 0"},
+        {1023, "file 1"}, {1028, "file 2"}, {1037, "file 3"}, {1024, texts::kFlashVerifyEnd},
+        {1025, texts::kEepromVerifyEnd}};
+    // clang-format on
+    for (const auto& [button, effect] : rows) {
+      DialogFixture f;
+      for (const auto& control : kestrel::ui::MainDialogTemplate()) QVERIFY(f.dialog.Control(control.id));
+      QVERIFY(f.Start());
+      f.bus.ClearRequests();
+      QVERIFY(f.Press({button}));
+      QStringList seen;
+      for (const auto& sent : f.bus.requests()) seen << QString::number(sent.request.request);
+      for (const auto& opened : f.dialogs) seen << QString::fromStdString(opened);
+      seen.erase(std::unique(seen.begin(), seen.end()), seen.end());
+      QCOMPARE(seen.isEmpty() ? f.Lines().back() : seen.join(' '), QString::fromUtf8(effect));
+    }
+  }
+
+  // The radio buttons set the mode of the next request; a page switch updates the group index.
+  void RadioButtonsSetTheMode() {
+    DialogFixture f;
+    QVERIFY(f.Start());
+    for (const auto& [radio, mode] : {std::pair{1056, 1}, {1062, 2}, {1065, 3}, {1055, 0}}) {
+      QVERIFY(f.Press({radio, 1000}));
+      QVERIFY(f.bus.requests().back().request.request == mode * 16 + 3 && f.dialog.modeIndex() == mode);
+    }
+  }
+
+  // Each box sets its own part of Auto (the boxes in the order of the selection's members);
+  // the fuse and lock fields are what the writes send.
+  void BoxesAndFieldsFeedTheOperations() {
+    DialogFixture f;
+    const int boxes[] = {1035, 1029, 1030, 1031, 1032, 1033, 1036, 1038, 1040};
+    for (int i = 0; i < 9; ++i) {
+      const kestrel::control::AutoSelection expected{i == 0, i == 1, i == 2, i == 3, i == 4,
+                                                     i == 5, i == 6, i == 7, i == 8};
+      QVERIFY(f.Press({boxes[i]}) && f.dialog.AutoBoxes() == expected && f.Press({boxes[i]}));
+    }
+    QVERIFY(f.Start());
+    f.Field(1009).setText("E4D9FE");
+    f.Field(1014).setText("FC");
+    QVERIFY(f.Press({1010, 1015}) && f.bus.programmer().lock == 0xFC);
+    QCOMPARE(f.bus.programmer().fuses, (std::array<std::uint8_t, 3>{0xE4, 0xD9, 0xFE}));
+  }
+
+  // While a transfer runs, neither the close box nor Escape closes the window: each gives the
+  // busy line and the error beep. Once it has ended, the window closes.
+  void CloseIsRefusedWhileBusy() {
+    DialogFixture f({.latencyMs = 5});
+    QVERIFY(f.Start());
+    f.dialog.show();
+    static_cast<QAbstractButton*>(f.dialog.Control(1022))->click();
+    f.dialog.close();
+    QTest::keyClick(&f.dialog, Qt::Key_Escape);
+    QVERIFY(f.dialog.isVisible() && f.Press({}) && f.Log().count(texts::kBusyLine) == 2);
+    QCOMPARE(std::count(f.tones.begin(), f.tones.end(), kestrel::kErrorToneHz), 2L);
+    f.dialog.close();
+    QVERIFY(!f.dialog.isVisible());
+  }
+
+  // A finished read brings its page forward, a log line the log page, a tab click its page:
+  // its tab selected, its window the only one shown.
+  void ResultsAndTabsBringTheirPageForward() {
+    DialogFixture f;
+    QVERIFY(f.Start());
+    f.dialog.show();
+    QTabWidget& pages = *f.dialog.pageTabs();
+    for (const auto& [button, page] : {std::pair{1021, 0}, {1018, 1}, {1000, 2}, {0, 3}}) {
+      if (!button) QTest::mouseClick(pages.tabBar(), Qt::LeftButton, {}, pages.tabBar()->tabRect(3).center());
+      QVERIFY(!button || f.Press({button}));
+      QCOMPARE(pages.currentIndex(), page);
+      for (int i = 0; i < 4; ++i) QCOMPARE(pages.widget(i)->isVisible(), i == page);
+    }
+  }
+
+  // Keys typed into the views are what a save writes: hex digits overwrite the nibble at the
+  // cursor and move on, other characters change nothing, the cursor stops at the end.
+  void ViewEditsReachTheSave() {
+    QTemporaryDir dir;
+    DialogFixture f;
+    f.chosenFiles = {dir.filePath("f.bin").toStdString(), dir.filePath("e.bin").toStdString()};
+    QVERIFY(f.Start());
+    QTest::keyClicks(&f.dialog.flashHexView(), "a5Bcx-");
+    QTest::keyClick(&f.dialog.flashHexView(), Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(&f.dialog.flashHexView(), "e1");
+    QTest::keyClicks(&f.dialog.eepromHexView(), "12");
+    QVERIFY(f.Press({1028, 1037}));
+    QCOMPARE(ReadFile(f.chosenFiles[0]), "\xA5\xBC" + std::string(1021, '\xFF') + "\xF1");
+    QCOMPARE(ReadFile(f.chosenFiles[1]), "\x12");
+  }
+
+  // The one session end to end, as a user runs it on the simulated programmer: open a HEX
+  // file, tick erase, write, read and verify FLASH, press Auto.
+  void OpenAFileAndRunAuto() {
+    DialogFixture f;
+    f.chosenFiles = {KESTREL_TEST_DATA "/hex/program.hex"};
+    QVERIFY(f.Start());
+    f.dialog.show();
+    QVERIFY(f.Press({1001, 1035, 1029, 1030, 1031, 1027}));
+    const QString log = f.Log();
+    QVERIFY(log.count("FLASH编程OK") == 1 && log.count("FLASH读取OK") == 1 &&
+            log.count(texts::kFlashVerifyEnd) == 1);
+    QVERIFY(!log.contains("地址：") && log.endsWith("熔丝与锁定位读取OK"));
+    QCOMPARE(f.tones, std::vector<int>(3, kestrel::kSuccessToneHz));      // start-up, file, Auto
+    const auto& view = *static_cast<QListView*>(f.dialog.Control(1034));  // all lines, the last selected
+    QCOMPARE(view.model()->rowCount(), int(f.Lines().size()));
+    QCOMPARE(view.currentIndex().row() + 1, view.model()->rowCount());
+    std::string shown(1024, '\0');
+    f.dialog.flashHexView().GetData(reinterpret_cast<std::uint8_t*>(shown.data()), shown.size());
+    QCOMPARE(shown, ReadFile(KESTREL_TEST_DATA "/hex/program.bin") + std::string(1024 - 334, '\xFF'));
+    QCOMPARE(std::string(f.bus.programmer().flash.begin(), f.bus.programmer().flash.begin() + 1024), shown);
+  }
+};
+
+KESTREL_UI_TEST(StartupTest);
+KESTREL_UI_TEST(OperationsTest);
+
+#include "UiTests.moc"
