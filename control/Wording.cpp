@@ -56,7 +56,7 @@ const char* TransferName(device::BlockTransfer transfer) {
 std::string AccessDeniedLine() { return Printf(texts::kAccessDeniedPattern, texts::UdevRuleCommand().c_str()); }
 
 std::string ProgrammerMissingMessage(const device::ProgrammerLink& link) {
-  if (device::IsAccessError(link.lastOpenError)) return AccessDeniedLine();
+  if (link.AccessDenied()) return AccessDeniedLine();
   if (!link.wantedAddress.empty()) return Printf(kProgrammerNotFoundPattern, link.wantedAddress.c_str());
   return texts::InsertProgrammerMessage();
 }

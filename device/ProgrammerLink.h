@@ -55,6 +55,8 @@ class ProgrammerLink {
   // The address of every programmer found (the wanted one only, when set), in walk order;
   // nothing stays open. Sets the facts below as Open does.
   std::vector<std::string> List();
+  // Whether the last Open or List found no programmer for want of permission.
+  bool AccessDenied() const { return IsAccessError(lastOpenError); }
 
   UsbBus& bus;
   UsbHandle* deviceHandle = nullptr;  // the open programmer, or none

@@ -149,6 +149,7 @@ int SimulatedBus::ControlMsg(UsbHandle* handle, int requestType, int request, in
   const SimulatedDevice& device = simHandle->entry.device;
 
   if (!vendor) {
+    if (device.handleWithoutNode) return -EBADF;
     if (device.accessDenied) return -EPERM;
     if (unplugged_ && device.answersVendorRequests) return -ENODEV;
     if (requestType != kStandardDeviceIn || request != kGetDescriptor) return -EPIPE;
@@ -163,7 +164,9 @@ int SimulatedBus::ControlMsg(UsbHandle* handle, int requestType, int request, in
 
   const std::uint32_t number = ++vendorRequests_ - faultBase_;
   if (options_.unplugAt != 0 && number >= options_.unplugAt) unplugged_ = true;
-  if (device.accessDenied) {
+  if (device.handleWithoutNode) {
+    record.result = -EBADF;
+  } else if (device.accessDenied) {
     record.result = -EPERM;
   } else if (unplugged_ && device.answersVendorRequests) {
     record.result = -ENODEV;

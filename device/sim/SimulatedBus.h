@@ -23,6 +23,9 @@ struct SimulatedDevice {
   bool openFails = false;             // usb_open yields no handle
   bool stringReadFails = false;       // every string descriptor read fails with -EPIPE
   bool accessDenied = false;          // opens, then every control transfer fails with -EPERM
+  // Opens without a node behind the handle, as libusb-0.1.12's usb_open does when its open
+  // failed: every control transfer fails with -EBADF.
+  bool handleWithoutNode = false;
   // Its node may not be opened at all: libusb-0.1's scan leaves it out, udev still knows it.
   bool nodeInaccessible = false;
 };

@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "device/PageTransfer.h"
+#include "device/ProgrammerLink.h"
+#include "device/sim/SimulatedBus.h"
+
+namespace kestrel::device {
+namespace {
+
+using Addresses = std::vector<std::string>;
+
+// Programmers at 001:003, 003:002 and 003:003, each with its own chip, among devices with
+// other strings or IDs. Open takes the first in walk order, or only the one asked for, and
+// counts what it found; List names them and leaves nothing open.
+TEST(ProgrammersTest, DiscoveryFindsEveryProgrammerAndOpensTheFirstOrTheOneAskedFor) {
+  SimulatorOptions options;
+  options.busses = {{SimulatedDevice{.product = u"Other", .answersVendorRequests = false}, SimulatedDevice{}},
+                    {SimulatedDevice{.idProduct = 0x05DD, .answersVendorRequests = false}},
+                    {SimulatedDevice{}, SimulatedDevice{}}};
+  const Addresses all{"001:003", "003:002", "003:003"};
+  const std::tuple<std::string, int, Addresses, int> cases[] = {// asked, result, found, chip opened
+                                                                {"", OpenOk, all, 0},
+                                                                {"003:003", OpenOk, {"003:003"}, 2},
+                                                                {"001:002", OpenNotFound, {}, -1},
+                                                                {"004:002", OpenNotFound, {}, -1}};
+  for (const auto& [asked, result, found, chip] : cases) {
+    SimulatedBus bus(options);
+    ProgrammerLink link(bus);
+    link.wantedAddress = asked;
+    EXPECT_EQ(link.List(), found) << asked;
+    EXPECT_EQ(bus.openHandleCount(), 0);
+    EXPECT_EQ(link.Open(), result) << asked;
+    EXPECT_EQ(link.programmersFound, found.size());
+    EXPECT_EQ(link.openedAddress, found.empty() ? "" : found.front());
+    EXPECT_EQ(bus.openHandleCount(), result == OpenOk ? 1 : 0);
+    std::uint8_t reply[8];
+    LinkFailure failure;
+    IssueRequest(bus, link.deviceHandle, SingleShotRequest(0, VendorCommand::WriteLock, 0xFC), reply, 0,
+                 failure);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(bus.programmer(i).lock, i == chip ? 0xFC : 0xFF) << asked << i;
+  }
+}
+
+// Each way the bus shows that the user may not use the programmer reads as access denied:
+// usb_open failing, every request refused (-EPERM, a node opened read-only), a handle without
+// a node (-EBADF), and a node libusb's scan left out while the system knows it.
+TEST(ProgrammersTest, EveryWayOfBeingRefusedReadsAsAccessDenied) {
+  const std::tuple<SimulatedDevice, std::string, int, int, bool> cases[] = {
+      {{.openFails = true}, "", OpenAccessFailed, -EACCES, true},
+      {{.accessDenied = true}, "", OpenStringFailed, -EPERM, true},
+      {{.handleWithoutNode = true}, "", OpenStringFailed, -EBADF, true},
+      {{.nodeInaccessible = true}, "", OpenAccessFailed, -EACCES, true},
+      {{.nodeInaccessible = true}, "001:002", OpenAccessFailed, -EACCES, true},
+      {{.nodeInaccessible = true}, "001:003", OpenNotFound, 0, false},
+      {{.stringReadFails = true}, "", OpenStringFailed, -EPIPE, false}};
+  for (const auto& [device, asked, result, error, denied] : cases) {
+    SimulatorOptions options;
+    options.busses = {{device}};
+    SimulatedBus bus(options);
+    ProgrammerLink link(bus);
+    link.wantedAddress = asked;
+    EXPECT_EQ(link.Open(), result) << error;
+    EXPECT_EQ(std::pair(link.lastOpenError, link.AccessDenied()), std::pair(error, denied));
+  }
+}
+
+}  // namespace
+}  // namespace kestrel::device
