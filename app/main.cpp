@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -26,6 +27,9 @@ std::unique_ptr<kestrel::device::UsbBus> MakeBus(const kestrel::app::StartOption
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A save past the file-size limit then fails with EFBIG and is reported, instead of killing
+  // the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   // Before QApplication, so that help and mistakes are reported without a display.
   const kestrel::app::StartOptions options =
       kestrel::app::ParseStartOptions(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));

@@ -1,17 +1,18 @@
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "cli/CliSession.h"
-#include "cli/CommandLine.h"
 #include "base/Format.h"
+#include "cli/CliSession.h"
 #include "cli/CliTexts.h"
-#include "platform/AlsaTonePlayer.h"
+#include "cli/CommandLine.h"
 #include "device/sim/SimulatedBus.h"
 #include "device/usb/RealUsbBus.h"
+#include "platform/AlsaTonePlayer.h"
 
 namespace {
 
@@ -31,6 +32,9 @@ int Print(std::FILE* stream, const std::string& text, int status) {
 
 int main(int argc, char** argv) {
   using namespace kestrel;
+  // A write past the file-size limit then fails with EFBIG, which the save reports (and cleans
+  // up after), instead of killing the program with its temporary file left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   const cli::ParseResult parsed = cli::ParseCommandLine(arguments);
   if (parsed.options.help) return Print(stdout, cli::HelpText(), cli::kExitSuccess);

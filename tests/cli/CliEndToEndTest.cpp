@@ -1,5 +1,6 @@
 // The built kestrel-cli as a script runs it, against its simulated programmer.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,11 +27,11 @@ std::string ReadAll(const std::string& path) {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-// `arguments` as a shell reads them.
-CliRun RunCli(const std::string& arguments) {
+// `arguments` as a shell reads them, the program run by `runner` when given.
+CliRun RunCli(const std::string& arguments, const std::string& runner = "") {
   const std::string stem = ::testing::TempDir() + "kestrel-cli-" + std::to_string(getpid());
   const std::string redirections = " </dev/null >'" + stem + ".out' 2>'" + stem + ".err'";
-  const int status = std::system(("'" KESTREL_CLI_PROGRAM "' " + arguments + redirections).c_str());
+  const int status = std::system((runner + "'" KESTREL_CLI_PROGRAM "' " + arguments + redirections).c_str());
   const std::regex stamp("〖[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}〗");
   CliRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1,
              std::regex_replace(ReadAll(stem + ".out"), stamp, "〖〗"), ReadAll(stem + ".err")};
@@ -131,6 +132,18 @@ TEST(CliRun, RunsThatEndBeforeTheFirstCommandExitAtOnce) {
     EXPECT_EQ(run.out, out);
     EXPECT_EQ(run.err, err);
   }
+}
+
+// A save past the file-size limit fails as any failed save does, and leaves no file behind.
+TEST(CliRun, ASaveBeyondTheFileSizeLimitFailsAndLeavesNothingBehind) {
+  const std::string dir = ::testing::TempDir() + "kestrel-fsize-" + std::to_string(getpid());
+  ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+  const std::string flash = "open-flash '" KESTREL_TEST_DATA "/hex/rand32k.bin' write-flash read-flash ";
+  const CliRun run = RunCli(kSimulated + "--chip ATmega328P " + flash + "save-flash '" + dir + "/keep.bin'",
+                            "prlimit --fsize=4096 ");
+  EXPECT_EQ(run.status, kExitFailure);
+  EXPECT_TRUE(run.Says("保存文件 " + dir + "/keep.bin 失败：")) << run.out;
+  EXPECT_EQ(rmdir(dir.c_str()), 0) << "a file is left in " << dir;
 }
 
 }  // namespace
