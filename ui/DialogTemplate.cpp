@@ -75,7 +75,9 @@ int MulDiv(int value, int numerator, int denominator) {
 
 }  // namespace
 
-std::span<const ControlTemplate> MainDialogTemplate() { return kMainDialog; }
+std::span<const ControlTemplate> MainDialogTemplate() {
+  return kMainDialog;
+}
 
 QFont DialogFont() {
   QFont font;
@@ -86,7 +88,8 @@ QFont DialogFont() {
 
 BaseUnits BaseUnitsOf(const QFont& font) {
   const QFontMetrics metrics(font);
-  const int width = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  const int width =
+      metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   return {std::max(1, (width / 26 + 1) / 2), std::max(1, metrics.height())};
 }
 

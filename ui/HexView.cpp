@@ -27,7 +27,9 @@ int HexDigitValue(const QString& text) {
   return -1;
 }
 
-QChar Printable(std::uint8_t byte) { return (byte >= 0x20 && byte < 0x7F) ? QChar(byte) : QChar(u'.'); }
+QChar Printable(std::uint8_t byte) {
+  return (byte >= 0x20 && byte < 0x7F) ? QChar(byte) : QChar(u'.');
+}
 
 }  // namespace
 
@@ -70,18 +72,26 @@ int HexView::RowCount() const {
   return static_cast<int>((bytes_.size() + kBytesPerRow - 1) / kBytesPerRow);
 }
 
-int HexView::CharWidth() const { return std::max(1, fontMetrics().horizontalAdvance(u'0')); }
+int HexView::CharWidth() const {
+  return std::max(1, fontMetrics().horizontalAdvance(u'0'));
+}
 
-int HexView::LineHeight() const { return std::max(1, fontMetrics().height()); }
+int HexView::LineHeight() const {
+  return std::max(1, fontMetrics().height());
+}
 
-int HexView::VisibleRows() const { return std::max(1, viewport()->height() / LineHeight()); }
+int HexView::VisibleRows() const {
+  return std::max(1, viewport()->height() / LineHeight());
+}
 
 int HexView::HexColumnX(int byteInRow) const {
   const int chars = kAddressChars + byteInRow * 3 + (byteInRow >= kBytesPerRow / 2 ? 1 : 0);
   return kMargin + chars * CharWidth();
 }
 
-int HexView::TextColumnX() const { return kMargin + (kAddressChars + kHexChars + 1) * CharWidth(); }
+int HexView::TextColumnX() const {
+  return kMargin + (kAddressChars + kHexChars + 1) * CharWidth();
+}
 
 void HexView::UpdateScrollBars() {
   QScrollBar* vertical = verticalScrollBar();
@@ -156,8 +166,10 @@ void HexView::OverwriteNibble(int value) {
 void HexView::EnsureCursorVisible() {
   const int row = static_cast<int>(CursorByte() / kBytesPerRow);
   QScrollBar* vertical = verticalScrollBar();
-  if (row < vertical->value()) vertical->setValue(row);
-  else if (row >= vertical->value() + VisibleRows()) vertical->setValue(row - VisibleRows() + 1);
+  if (row < vertical->value())
+    vertical->setValue(row);
+  else if (row >= vertical->value() + VisibleRows())
+    vertical->setValue(row - VisibleRows() + 1);
 }
 
 void HexView::keyPressEvent(QKeyEvent* event) {
@@ -166,19 +178,36 @@ void HexView::keyPressEvent(QKeyEvent* event) {
   const long long pageNibbles = rowNibbles * VisibleRows();
   const bool control = event->modifiers() & Qt::ControlModifier;
   switch (event->key()) {
-    case Qt::Key_Left: MoveCursorTo(here - 1); return;
-    case Qt::Key_Right: MoveCursorTo(here + 1); return;
-    case Qt::Key_Up: MoveCursorTo(here - rowNibbles); return;
-    case Qt::Key_Down: MoveCursorTo(here + rowNibbles); return;
-    case Qt::Key_PageUp: MoveCursorTo(here - pageNibbles); return;
-    case Qt::Key_PageDown: MoveCursorTo(here + pageNibbles); return;
-    case Qt::Key_Home: MoveCursorTo(control ? 0 : here - here % rowNibbles); return;
-    case Qt::Key_End:
-      MoveCursorTo(control ? static_cast<long long>(bytes_.size()) * 2 - 1 : here - here % rowNibbles + rowNibbles - 1);
+    case Qt::Key_Left:
+      MoveCursorTo(here - 1);
       return;
-    default: break;
+    case Qt::Key_Right:
+      MoveCursorTo(here + 1);
+      return;
+    case Qt::Key_Up:
+      MoveCursorTo(here - rowNibbles);
+      return;
+    case Qt::Key_Down:
+      MoveCursorTo(here + rowNibbles);
+      return;
+    case Qt::Key_PageUp:
+      MoveCursorTo(here - pageNibbles);
+      return;
+    case Qt::Key_PageDown:
+      MoveCursorTo(here + pageNibbles);
+      return;
+    case Qt::Key_Home:
+      MoveCursorTo(control ? 0 : here - here % rowNibbles);
+      return;
+    case Qt::Key_End:
+      MoveCursorTo(control ? static_cast<long long>(bytes_.size()) * 2 - 1
+                           : here - here % rowNibbles + rowNibbles - 1);
+      return;
+    default:
+      break;
   }
-  const int digit = (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) ? -1 : HexDigitValue(event->text());
+  const int digit =
+      (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) ? -1 : HexDigitValue(event->text());
   if (digit >= 0) {
     OverwriteNibble(digit);
     return;

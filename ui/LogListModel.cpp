@@ -42,7 +42,9 @@ void LogListModel::ResetLines() {
   endResetModel();
 }
 
-int LogListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : announced_; }
+int LogListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : announced_;
+}
 
 QVariant LogListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= announced_ || role != Qt::DisplayRole) return {};

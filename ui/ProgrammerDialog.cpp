@@ -18,11 +18,11 @@
 #include <QTabWidget>
 #include <algorithm>
 
+#include "base/Texts.h"
 #include "chips/ChipCatalogue.h"
 #include "control/Wording.h"
-#include "base/Texts.h"
-#include "ui/Captions.h"
 #include "ui/AboutDialog.h"
+#include "ui/Captions.h"
 #include "ui/DeviceArrivalMonitor.h"
 #include "ui/DialogColours.h"
 #include "ui/DialogTemplate.h"
@@ -47,7 +47,9 @@ QString ControlName(int id) {
   return id == kNoId ? QStringLiteral("ctlChipSelectLabel") : QStringLiteral("ctl%1").arg(id);
 }
 
-QString Utf8(const char* text) { return QString::fromUtf8(text); }
+QString Utf8(const char* text) {
+  return QString::fromUtf8(text);
+}
 
 // Widens a control whose text does not fit its template slot in the font at hand.
 void FitText(QWidget* widget, QRect& pixels) {
@@ -206,7 +208,8 @@ QWidget* ProgrammerDialog::CreateControl(const ControlTemplate& control, const B
       chipCombo_->setFocusPolicy(Qt::StrongFocus);
       // The template height is that of the open list.
       const int itemHeight = std::max(1, chipCombo_->fontMetrics().height() + 2);
-      chipCombo_->setMaxVisibleItems(std::max(1, (pixels.height() - chipCombo_->sizeHint().height()) / itemHeight));
+      chipCombo_->setMaxVisibleItems(
+          std::max(1, (pixels.height() - chipCombo_->sizeHint().height()) / itemHeight));
       pixels.setHeight(chipCombo_->sizeHint().height());
       widget = chipCombo_;
       break;
@@ -221,13 +224,15 @@ void ProgrammerDialog::ConnectHandlers() {
     if (control.kind != ControlKind::PushButton) continue;
     auto* button = static_cast<QPushButton*>(controls_.at(control.id));
     const auto operation = static_cast<control::OperationButton>(control.id);
-    connect(button, &QPushButton::clicked, this, [this, operation] { controller_->OnOperationButton(operation); });
+    connect(button, &QPushButton::clicked, this,
+            [this, operation] { controller_->OnOperationButton(operation); });
   }
   // Group position n is mode n: PP_20, ISP, HVSP, PP_2313 in template order.
   connect(modeGroup_, &QButtonGroup::idClicked, this,
           [this](int mode) { controller_->SetMode(static_cast<std::uint8_t>(mode)); });
   // Only a pick by the user: selecting entry 0 at start-up leaves the geometry alone.
-  connect(chipCombo_, &QComboBox::activated, this, [this](int index) { controller_->OnChipSelChange(index); });
+  connect(chipCombo_, &QComboBox::activated, this,
+          [this](int index) { controller_->OnChipSelChange(index); });
   connect(pageTabs_, &QTabWidget::currentChanged, this, [this] { OnTabSelected(); });
 }
 
@@ -274,7 +279,8 @@ void ProgrammerDialog::AddPages() {
 void ProgrammerDialog::FillChipList() {
   const chips::ChipCatalogue& catalogue = controller_->catalogue();
   for (std::uint32_t i = 0; i < catalogue.recordCount; ++i) {
-    chipCombo_->insertItem(static_cast<int>(i), QString::fromStdString(chips::DisplayChipName(catalogue.records[i])));
+    chipCombo_->insertItem(static_cast<int>(i),
+                           QString::fromStdString(chips::DisplayChipName(catalogue.records[i])));
   }
   chipCombo_->setCurrentIndex(catalogue.recordCount > 0 ? 0 : -1);
 }
@@ -296,18 +302,26 @@ void ProgrammerDialog::ShowAbout() {
   about.exec();
 }
 
-void ProgrammerDialog::OnTabSelected() { ShowPage(pageTabs_->currentIndex()); }
+void ProgrammerDialog::OnTabSelected() {
+  ShowPage(pageTabs_->currentIndex());
+}
 
-void ProgrammerDialog::OnDeviceArrival() { controller_->OnDeviceArrival(); }
+void ProgrammerDialog::OnDeviceArrival() {
+  controller_->OnDeviceArrival();
+}
 
-bool ProgrammerDialog::ArrivalDetectionActive() const { return arrival_ != nullptr && arrival_->Active(); }
+bool ProgrammerDialog::ArrivalDetectionActive() const {
+  return arrival_ != nullptr && arrival_->Active();
+}
 
 QWidget* ProgrammerDialog::Control(int id) const {
   const auto found = controls_.find(id);
   return found == controls_.end() ? nullptr : found->second;
 }
 
-void ProgrammerDialog::RefreshModeIndex() { modeIndex_ = modeGroup_->checkedId(); }
+void ProgrammerDialog::RefreshModeIndex() {
+  modeIndex_ = modeGroup_->checkedId();
+}
 
 void ProgrammerDialog::done(int result) {
   if (controller_ && controller_->RefuseWhileBusy()) return;

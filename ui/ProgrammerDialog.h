@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "base/TonePlayer.h"
 #include "control/FrontEnd.h"
 #include "control/ProgrammerController.h"
-#include "base/TonePlayer.h"
 #include "device/UsbBus.h"
 #include "ui/LogListModel.h"
 #include "ui/QtStatusChannel.h"

@@ -32,15 +32,23 @@ QStringList NameFilters(const control::FileDialogSpec& spec) {
 
 void ProgrammerDialog::SetFieldText(control::Field field, const std::string& text) {
   if (field == control::Field::Chip) return;
-  const int id = field == control::Field::Signature ? 1045 : field == control::Field::Calibration ? 1046 : 1047;
+  const int id = field == control::Field::Signature     ? 1045
+                 : field == control::Field::Calibration ? 1046
+                                                        : 1047;
   static_cast<QLineEdit*>(Control(id))->setText(QString::fromStdString(text));
 }
 
-std::string ProgrammerDialog::FuseText() { return static_cast<QLineEdit*>(Control(1009))->text().toStdString(); }
+std::string ProgrammerDialog::FuseText() {
+  return static_cast<QLineEdit*>(Control(1009))->text().toStdString();
+}
 
-std::string ProgrammerDialog::LockText() { return static_cast<QLineEdit*>(Control(1014))->text().toStdString(); }
+std::string ProgrammerDialog::LockText() {
+  return static_cast<QLineEdit*>(Control(1014))->text().toStdString();
+}
 
-bool ProgrammerDialog::IsChecked(int id) const { return static_cast<QCheckBox*>(Control(id))->isChecked(); }
+bool ProgrammerDialog::IsChecked(int id) const {
+  return static_cast<QCheckBox*>(Control(id))->isChecked();
+}
 
 control::AutoSelection ProgrammerDialog::AutoBoxes() {
   control::AutoSelection boxes;
@@ -56,11 +64,17 @@ control::AutoSelection ProgrammerDialog::AutoBoxes() {
   return boxes;
 }
 
-void ProgrammerDialog::SetProgress(int position) { progressBar_->setValue(position); }
+void ProgrammerDialog::SetProgress(int position) {
+  progressBar_->setValue(position);
+}
 
-control::HexViewPort& ProgrammerDialog::FlashView() { return *flashHexView_; }
+control::HexViewPort& ProgrammerDialog::FlashView() {
+  return *flashHexView_;
+}
 
-control::HexViewPort& ProgrammerDialog::EepromView() { return *eepromHexView_; }
+control::HexViewPort& ProgrammerDialog::EepromView() {
+  return *eepromHexView_;
+}
 
 std::optional<std::string> ProgrammerDialog::ChooseFile(control::FileDialogKind kind) {
   if (fileChooser_) return fileChooser_(kind);

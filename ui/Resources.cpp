@@ -2,7 +2,9 @@
 
 #include <QString>
 
-static void RegisterKestrelResources() { Q_INIT_RESOURCE(kestrel); }
+static void RegisterKestrelResources() {
+  Q_INIT_RESOURCE(kestrel);
+}
 
 namespace kestrel::ui {
 namespace {
@@ -15,17 +17,26 @@ QIcon FromResource(const char* name) {
 
 }  // namespace
 
-QIcon AppIcon() { return FromResource("kestrel.svg"); }
+QIcon AppIcon() {
+  return FromResource("kestrel.svg");
+}
 
 QIcon ButtonImage(int controlId) {
   switch (controlId) {
-    case 1001: return FromResource("open_flash.svg");   // bitmap 141
-    case 1023: return FromResource("open_eeprom.svg");  // bitmap 142
-    case 1028: return FromResource("save_flash.svg");   // bitmap 138
-    case 1037: return FromResource("save_eeprom.svg");  // bitmap 140
-    case 1027: return FromResource("auto.svg");         // bitmap 144
-    case 1008: return FromResource("erase.svg");        // bitmap 145
-    default: return {};
+    case 1001:
+      return FromResource("open_flash.svg");  // bitmap 141
+    case 1023:
+      return FromResource("open_eeprom.svg");  // bitmap 142
+    case 1028:
+      return FromResource("save_flash.svg");  // bitmap 138
+    case 1037:
+      return FromResource("save_eeprom.svg");  // bitmap 140
+    case 1027:
+      return FromResource("auto.svg");  // bitmap 144
+    case 1008:
+      return FromResource("erase.svg");  // bitmap 145
+    default:
+      return {};
   }
 }
 
