@@ -7,11 +7,13 @@ namespace kestrel::app {
 
 // What the command line asks of the desktop program.
 struct StartOptions {
-  bool simulate = false;     // run on the built-in simulated programmer
+  bool simulate = false;        // run on the built-in simulated programmer
   bool simulateAbsent = false;  // ... with no programmer attached
-  int latencyMs = 3;         // simulated time per request, so that progress can be seen
+  int latencyMs = 3;            // simulated time per request, so that progress can be seen
+  int programmers = 1;          // simulated programmers on the bus, each with its own chip
+  std::string usb;              // the programmer's address, "BBB:DDD"; empty: the first found
   bool help = false;
-  std::string error;         // a plain report of the first argument not understood
+  std::string error;  // a plain report of the first argument not understood
 };
 
 // Reads the arguments after the program name, passing over those that Qt itself takes.

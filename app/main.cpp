@@ -9,9 +9,9 @@
 
 #include "app/StartOptions.h"
 #include "chips/ChipCatalogue.h"
-#include "platform/AlsaTonePlayer.h"
 #include "device/sim/SimulatedBus.h"
 #include "device/usb/RealUsbBus.h"
+#include "platform/AlsaTonePlayer.h"
 #include "ui/ProgrammerDialog.h"
 
 namespace {
@@ -21,6 +21,7 @@ std::unique_ptr<kestrel::device::UsbBus> MakeBus(const kestrel::app::StartOption
   kestrel::device::SimulatorOptions simulator;
   simulator.programmerPresent = !options.simulateAbsent;
   simulator.latencyMs = options.latencyMs;
+  simulator.programmers = options.programmers;
   return kestrel::device::MakeSimulatedBus(simulator);
 }
 
@@ -49,7 +50,9 @@ int main(int argc, char** argv) {
   const std::unique_ptr<kestrel::device::UsbBus> bus = MakeBus(options);
   const std::unique_ptr<kestrel::TonePlayer> tones = kestrel::platform::MakeAlsaTonePlayer();
   kestrel::ui::ProgrammerDialog dialog(*bus, *tones);
-  dialog.OnInitDialog(kestrel::chips::CatalogueSearchPaths(QCoreApplication::applicationDirPath().toStdString()));
+  dialog.controller().SelectProgrammer(options.usb);
+  dialog.OnInitDialog(
+      kestrel::chips::CatalogueSearchPaths(QCoreApplication::applicationDirPath().toStdString()));
   dialog.exec();
   return 0;
 }

@@ -1,15 +1,19 @@
 #include "cli/CliSession.h"
 
 #include <cctype>
+#include <cstdio>
 #include <string_view>
+#include <variant>
 
+#include "base/Texts.h"
 #include "chips/ChipCatalogue.h"
+#include "cli/CliTexts.h"
 #include "cli/CommandLine.h"
 #include "control/BlockingStatusChannel.h"
 #include "control/ProgrammerController.h"
-#include "base/Texts.h"
-#include "cli/CliTexts.h"
 #include "control/Wording.h"
+#include "device/ProgrammerLink.h"
+#include "device/VendorProtocol.h"
 
 namespace kestrel::cli {
 namespace {
@@ -23,9 +27,10 @@ std::string_view Trimmed(std::string_view text) {
 
 class Session {
  public:
-  Session(const Options& options, device::UsbBus& bus, Terminal terminal,
-          std::unique_ptr<TonePlayer> sound)
-      : options_(options), terminal_(terminal), frontEnd_(terminal, std::move(sound)),
+  Session(const Options& options, device::UsbBus& bus, Terminal terminal, std::unique_ptr<TonePlayer> sound)
+      : options_(options),
+        terminal_(terminal),
+        frontEnd_(terminal, std::move(sound)),
         controller_(bus, frontEnd_, channel_) {
     channel_.SetHandler([this](std::uint32_t code, std::uint32_t argument) {
       controller_.OnProgrammerStatus(code, argument);
@@ -49,9 +54,8 @@ class Session {
  private:
   // The main window's initialisation, in its order, so that the first line is the ready line.
   int StartUp(const std::string& executableDir) {
-    const std::vector<std::string> paths = options_.catalogue
-                                               ? std::vector<std::string>{*options_.catalogue}
-                                               : chips::CatalogueSearchPaths(executableDir);
+    const std::vector<std::string> paths = options_.catalogue ? std::vector<std::string>{*options_.catalogue}
+                                                              : chips::CatalogueSearchPaths(executableDir);
     const chips::CatalogueLoad load = controller_.LoadCatalogue(paths);
     if (!load.loaded) {
       Report(control::CatalogueMissingLine(load) + "\n");
@@ -61,13 +65,13 @@ class Session {
       const int index = FindChip(controller_.catalogue(), *options_.chip);
       if (index < 0) {
         Report(Printf(messages::kCliUsageErrorPattern,
-                             Printf(messages::kCliUnknownChip, options_.chip->c_str(), load.path.c_str())
-                                 .c_str()));
+                      Printf(messages::kCliUnknownChip, options_.chip->c_str(), load.path.c_str()).c_str()));
         return kExitUsage;
       }
       controller_.OnChipSelChange(index);
     }
     controller_.SetMode(options_.mode);
+    if (options_.usb) controller_.SelectProgrammer(*options_.usb);
     controller_.BindImageViews();
     if (!controller_.ProbeProgrammer()) return kExitFailure;
     WaitUntilIdle();
@@ -105,6 +109,22 @@ class Session {
   control::ProgrammerController controller_;
 };
 
+// The list command: no catalogue, no chip and no vendor request, only discovery.
+int ListProgrammers(const Options& options, device::UsbBus& bus, Terminal terminal) {
+  device::ProgrammerLink link(bus);
+  link.wantedAddress = options.usb.value_or("");
+  const std::vector<std::string> found = link.List();
+  for (const std::string& address : found) {
+    const std::string line = Printf(messages::kCliProgrammerLinePattern, address.c_str(),
+                                    device::kProgrammerManufacturer, device::kProgrammerProduct);
+    std::fwrite(line.data(), 1, line.size(), terminal.out);
+  }
+  std::fflush(terminal.out);
+  if (!found.empty()) return kExitSuccess;
+  CliFrontEnd(terminal, nullptr).ShowMessage(control::ProgrammerMissingMessage(link));
+  return kExitFailure;
+}
+
 }  // namespace
 
 device::SimulatorOptions SimulatorOptionsFor(const SimulatorChoice& choice) {
@@ -115,6 +135,8 @@ device::SimulatorOptions SimulatorOptionsFor(const SimulatorChoice& choice) {
   options.latencyMs = static_cast<int>(choice.latencyMs);
   options.failAt = choice.failAt.value_or(0);
   options.unplugAt = choice.unplugAt.value_or(0);
+  options.programmers = static_cast<int>(choice.programmers);
+  options.emptyReplies = choice.emptyReplies;
   return options;
 }
 
@@ -131,6 +153,9 @@ int FindChip(const chips::ChipCatalogue& catalogue, const std::string& name) {
 
 int RunSession(const Options& options, device::UsbBus& bus, Terminal terminal,
                std::unique_ptr<TonePlayer> sound, const std::string& executableDir) {
+  const bool lists = options.commands.size() == 1 &&
+                     std::holds_alternative<SessionCommand>(options.commands.front().description->press);
+  if (lists) return ListProgrammers(options, bus, terminal);
   Session session(options, bus, terminal, std::move(sound));
   return session.Run(executableDir);
 }

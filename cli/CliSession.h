@@ -18,7 +18,8 @@ device::SimulatorOptions SimulatorOptionsFor(const SimulatorChoice& choice);
 // command as one button press, waiting until the queue is idle. Returns kExitSuccess when
 // every command succeeded, kExitFailure when one failed (an error beep, or the start-up could
 // not finish), kExitUsage when the chip is not in the catalogue. Without keepGoing it stops
-// after the first command that failed.
+// after the first command that failed. The list command instead prints a line per programmer
+// found and fails when there is none, with the message the probe would show.
 int RunSession(const Options& options, device::UsbBus& bus, Terminal terminal,
                std::unique_ptr<TonePlayer> sound, const std::string& executableDir);
 

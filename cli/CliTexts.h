@@ -21,5 +21,9 @@ inline constexpr char kCliUnknownMode[] = "unknown mode %s (PP_20, PP_2313, ISP 
 inline constexpr char kCliUnknownAutoBox[] = "unknown Auto box \"%s\" (%s, or none alone)";
 inline constexpr char kCliNeedsSimulate[] = "%s needs --simulate";
 inline constexpr char kCliUnknownChip[] = "no chip named \"%s\" in %s";
+inline constexpr char kCliBadUsbAddress[] = "%s: \"%s\" is not BUS:DEVICE as list shows it (001:004)";
+inline constexpr char kCliRunsAlone[] = "%s runs alone, without other commands";
+// One line of list: the address, then the manufacturer and product strings.
+inline constexpr char kCliProgrammerLinePattern[] = "programmer %s %s %s\n";
 
 }  // namespace kestrel::cli::messages

@@ -131,6 +131,11 @@ class Parser {
       error_ = Printf(messages::kCliNeedsSimulate, simOptionSeen_->name);
     else if (result_.commands.empty())
       error_ = messages::kCliNoCommand;
+    for (const Command& c : result_.commands) {
+      if (error_.empty() && result_.commands.size() > 1 &&
+          std::holds_alternative<SessionCommand>(c.description->press))
+        error_ = Printf(messages::kCliRunsAlone, c.description->name);
+    }
   }
 
   const std::vector<std::string>& arguments_;

@@ -25,6 +25,9 @@ inline constexpr int kExitUsage = 2;
 
 enum class ArgumentKind { None, File, AutoList };
 
+// A command that presses no button: it runs alone, in place of the start-up and the probe.
+enum class SessionCommand { ListProgrammers };
+
 // How --help and the man page show the argument: " FILE", " LIST" or nothing.
 const char* ArgumentName(ArgumentKind kind);
 
@@ -32,7 +35,7 @@ struct CommandDescription {
   const char* name;
   ArgumentKind argument = ArgumentKind::None;
   // A button of the window, or an operation that no button queues on its own.
-  std::variant<control::OperationButton, control::Operation> press;
+  std::variant<control::OperationButton, control::Operation, SessionCommand> press;
   // The file chooser the press opens, answered with the command's FILE.
   std::optional<control::FileDialogKind> dialog = std::nullopt;
   // Shown on a --help line of its own; {boxes} stands for the Auto box names. Commands
@@ -89,12 +92,15 @@ struct SimulatorChoice {
   std::uint32_t latencyMs = 0;
   std::optional<std::uint32_t> failAt;  // vendor requests counted from 1
   std::optional<std::uint32_t> unplugAt;
+  std::uint32_t programmers = 1;
+  bool emptyReplies = false;
 };
 
 struct Options {
   bool simulate = false;
   std::optional<std::string> chip;
-  std::uint8_t mode = 0;  // a ProgrammingMode value; PP_20
+  std::uint8_t mode = 0;           // a ProgrammingMode value; PP_20
+  std::optional<std::string> usb;  // the programmer's address, "BBB:DDD"
   std::optional<std::string> catalogue;
   std::string fuses = texts::kStartFuseText;
   std::string lock = texts::kStartLockText;

@@ -6,6 +6,7 @@
 #include "base/Format.h"
 #include "cli/CliTexts.h"
 #include "cli/CommandLine.h"
+#include "device/UsbBus.h"
 #include "device/VendorProtocol.h"
 
 namespace kestrel::cli {
@@ -44,6 +45,10 @@ constexpr CommandDescription kCommands[] = {
      .press = Auto,
      .help = "LIST: comma-separated Auto check boxes, from {boxes}; or \"none\""},
     {.name = "burn", .press = Burn},
+    {.name = "list",
+     .press = SessionCommand::ListProgrammers,
+     .help = "one line per programmer found: \"programmer BBB:DDD\" and its name; runs alone, without chip "
+             "catalogue or probe"},
 };
 
 constexpr AutoBoxDescription kAutoBoxes[] = {
@@ -93,6 +98,13 @@ std::optional<std::uint32_t> Number(const V& v, std::uint32_t low, std::uint32_t
   return std::nullopt;
 }
 
+void TakeUsb(Options& o, const V& v) {
+  if (device::IsDeviceAddress(v.text))
+    o.usb = v.text;
+  else
+    v.error = Printf(messages::kCliBadUsbAddress, v.option, v.text.c_str());
+}
+
 template <std::size_t N>
 std::optional<std::array<std::uint8_t, N>> HexBytes(const V& v) {
   std::array<std::uint8_t, N> bytes{};
@@ -111,6 +123,10 @@ constexpr OptionDescription kOptions[] = {
              "case-blind, without surrounding white space); without it the start-up geometry holds",
      .take = [](Options& o, const V& v) { o.chip = v.text; }},
     {.name = "--mode", .argument = "MODE", .help = "PP_20 (default), PP_2313, ISP or HVSP", .take = TakeMode},
+    {.name = "--usb",
+     .argument = "BBB:DDD",
+     .help = "the programmer at this bus and device number, as list shows them;\nwithout it the first found",
+     .take = TakeUsb},
     {.name = "--catalogue",
      .argument = "FILE",
      .help = "read this chip.txt instead of the search order",
@@ -157,6 +173,16 @@ constexpr OptionDescription kOptions[] = {
      .help = "(with --simulate) the programmer is gone (-ENODEV) from the N-th vendor request on",
      .needsSimulate = true,
      .take = [](Options& o, const V& v) { o.simulator.unplugAt = Number(v, 1, UINT32_MAX); }},
+    {.name = "--sim-programmers",
+     .argument = "N",
+     .help = "(with --simulate) N programmers on the bus, each with its own chip",
+     .fallback = "1",
+     .needsSimulate = true,
+     .take = [](Options& o, const V& v) { o.simulator.programmers = Number(v, 1, 99).value_or(1); }},
+    {.name = "--sim-empty-replies",
+     .help = "(with --simulate) requests whose reply is not used are answered with no data",
+     .needsSimulate = true,
+     .take = [](Options& o, const V&) { o.simulator.emptyReplies = true; }},
     {.name = "--help",
      .alias = "-h",
      .joinNext = "; ",

@@ -41,7 +41,9 @@ CliRun RunCli(const std::string& arguments, const std::string& runner = "") {
 
 const std::string kSimulated = "--simulate --catalogue '" KESTREL_SOURCE_DIR "/data/chip.txt' ";
 const std::string kDemonstration =
-    kSimulated + "--chip ATmega328P open-flash '" KESTREL_SOURCE_DIR "/data/examples/blink/blink.hex' " +
+    kSimulated +
+    "--sim-empty-replies --chip ATmega328P open-flash '" KESTREL_SOURCE_DIR
+    "/data/examples/blink/blink.hex' " +
     "open-eeprom '" KESTREL_SOURCE_DIR "/data/examples/blink/blink.eep' " +
     "auto erase,write-flash,read-flash,verify-flash,write-eeprom,read-eeprom,verify-eeprom,fuses,lock";
 
@@ -125,6 +127,11 @@ TEST(CliRun, RunsThatEndBeforeTheFirstCommandExitAtOnce) {
        "kestrel-cli: no chip named \"ATmega999\" in " KESTREL_SOURCE_DIR "/data/chip.txt" + usage},
       {kSimulated + "--sim-absent signature", kExitFailure, "",
        "\t请插入编程器!\n作者：Quintavel 工作室  联系：support@quintavel.example\n"},
+      {kSimulated + "--usb 001:009 signature", kExitFailure, "", "找不到编程器 001:009\n"},
+      {"--simulate --sim-programmers 2 list", kExitSuccess,
+       "programmer 001:002 Quintavel Vorne PGR\nprogrammer 001:003 Quintavel Vorne PGR\n", ""},
+      {"--simulate --sim-programmers 3 --usb=001:004 list", kExitSuccess,
+       "programmer 001:004 Quintavel Vorne PGR\n", ""},
   };
   for (const auto& [arguments, status, out, err] : cases) {
     const CliRun run = RunCli(arguments);
@@ -132,6 +139,15 @@ TEST(CliRun, RunsThatEndBeforeTheFirstCommandExitAtOnce) {
     EXPECT_EQ(run.out, out);
     EXPECT_EQ(run.err, err);
   }
+}
+
+// Of several programmers a run opens the first and says how to choose, or the one --usb names.
+TEST(CliRun, ARunTakesTheFirstOfSeveralProgrammersOrTheOneNamed) {
+  const std::string two = kSimulated + "--sim-programmers 2 ";
+  EXPECT_TRUE(
+      RunCli(two + "signature")
+          .Says("〖〗 编程器:就绪.\n找到2个编程器，已打开 001:002；用 --usb 总线:设备 选择\nsignature"));
+  EXPECT_TRUE(RunCli(two + "--usb 001:003 signature").Says("〖〗 编程器:就绪.\nsignature"));
 }
 
 // A save past the file-size limit fails as any failed save does, and leaves no file behind.
