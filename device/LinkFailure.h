@@ -10,10 +10,10 @@ namespace kestrel::device {
 // The layer that shows it words it.
 struct LinkFailure {
   VendorCommand command = VendorCommand::Ready;
-  std::uint32_t page = 0;        // 0-based page of a block transfer; 0 otherwise
-  bool noHandle = false;         // no programmer was open: nothing was sent
-  int result = 0;                // the libusb result: a negative errno, or the bytes moved
-  int expectedLength = 0;        // the bytes the request had to move at least (UsedBytes)
+  std::uint32_t page = 0;  // 0-based page of a block transfer; 0 otherwise
+  bool noHandle = false;   // no programmer was open: nothing was sent
+  int result = 0;          // the libusb result: a negative errno, or the bytes moved
+  int expectedLength = 0;  // the bytes the request had to move at least (UsedBytes)
 
   bool IsPageRequest() const {
     return command == VendorCommand::WriteFlashPage || command == VendorCommand::ReadFlashPage ||

@@ -57,22 +57,19 @@ PageTransferPlan PlanTransfer(BlockTransfer transfer, const chips::ChipGeometry&
     pages = static_cast<std::uint32_t>(std::min<std::int64_t>(used / pageBytes + 1, chipPages));
   }
   static constexpr VendorCommand kCommands[] = {VendorCommand::WriteFlashPage, VendorCommand::ReadFlashPage,
-                                                VendorCommand::WriteEepromPage, VendorCommand::ReadEepromPage};
+                                                VendorCommand::WriteEepromPage,
+                                                VendorCommand::ReadEepromPage};
   static constexpr std::uint32_t kSuccess[] = {status::FlashWritten, status::FlashRead, status::EepromWritten,
                                                status::EepromRead};
   const auto index = static_cast<std::size_t>(transfer);
-  return {transfer,
-          kCommands[index],
-          writes,
-          static_cast<std::size_t>(pageBytes),
-          pages,
-          flash ? geometry.flashPageWords : geometry.eepromPageBytes,
-          kSuccess[index],
-          std::span<std::uint8_t>(buffer)};
+  return {transfer,        kCommands[index],
+          writes,          static_cast<std::size_t>(pageBytes),
+          pages,           flash ? geometry.flashPageWords : geometry.eepromPageBytes,
+          kSuccess[index], std::span<std::uint8_t>(buffer)};
 }
 
-std::uint32_t IssueRequest(UsbBus& bus, UsbHandle* handle, const VendorRequest& request,
-                           std::uint8_t* buffer, std::uint32_t page, LinkFailure& failure) {
+std::uint32_t IssueRequest(UsbBus& bus, UsbHandle* handle, const VendorRequest& request, std::uint8_t* buffer,
+                           std::uint32_t page, LinkFailure& failure) {
   const auto command = static_cast<VendorCommand>(request.request & 0x0F);
   if (handle == nullptr) {
     failure = {command, page, true, 0, UsedBytes(request)};
@@ -102,8 +99,8 @@ std::uint32_t RunPageTransfer(PageTransferRun& run) {
   // Ready's, is what the user needs to see.
   std::uint8_t reply[kReplyLength];
   LinkFailure readyFailure;
-  const std::uint32_t ready = IssueRequest(run.bus, run.handle, SingleShotRequest(run.mode, VendorCommand::Ready),
-                                           reply, 0, readyFailure);
+  const std::uint32_t ready = IssueRequest(
+      run.bus, run.handle, SingleShotRequest(run.mode, VendorCommand::Ready), reply, 0, readyFailure);
   if (failure != 0) return failure;
   if (ready != 0) {
     run.failure = readyFailure;

@@ -25,13 +25,13 @@ struct TransferRefusal {
 // The one thing that differs between the four block transfers, fixed at their start.
 struct PageTransferPlan {
   BlockTransfer transfer;
-  VendorCommand command;          // the page request
-  bool writes;                    // pages go from `memory` to the chip, else from the chip to it
+  VendorCommand command;  // the page request
+  bool writes;            // pages go from `memory` to the chip, else from the chip to it
   std::size_t pageBytes;
-  std::uint32_t pageCount;        // pages this run moves
-  std::uint8_t requestSize;       // page words (FLASH) or page bytes (EEPROM) in the request
+  std::uint32_t pageCount;   // pages this run moves
+  std::uint8_t requestSize;  // page words (FLASH) or page bytes (EEPROM) in the request
   std::uint32_t successCode;
-  std::span<std::uint8_t> memory; // the image written or the read-back filled
+  std::span<std::uint8_t> memory;  // the image written or the read-back filled
 };
 
 TransferRefusal CheckTransfer(BlockTransfer transfer, const chips::ChipGeometry& geometry);
@@ -61,7 +61,7 @@ std::uint32_t RunPageTransfer(PageTransferRun& run);
 // One vendor request on `handle`: 0, or the failure status (102/103) after filling `failure`.
 // It has failed when the bus returned an error or moved fewer than the bytes the host uses
 // (UsedBytes); a reply of any length serves a request whose reply is not used.
-std::uint32_t IssueRequest(UsbBus& bus, UsbHandle* handle, const VendorRequest& request,
-                           std::uint8_t* buffer, std::uint32_t page, LinkFailure& failure);
+std::uint32_t IssueRequest(UsbBus& bus, UsbHandle* handle, const VendorRequest& request, std::uint8_t* buffer,
+                           std::uint32_t page, LinkFailure& failure);
 
 }  // namespace kestrel::device

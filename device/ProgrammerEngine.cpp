@@ -11,17 +11,29 @@ ProgrammerEngine::~ProgrammerEngine() {
   if (retired_.joinable()) retired_.join();
 }
 
-void ProgrammerEngine::Unlock() { RunSingleShot(VendorCommand::Unlock); }
-void ProgrammerEngine::EraseChip() { RunSingleShot(VendorCommand::EraseChip); }
-void ProgrammerEngine::ReadSignature() { RunSingleShot(VendorCommand::ReadSignature); }
-void ProgrammerEngine::ReadCalibration() { RunSingleShot(VendorCommand::ReadCalibration); }
-void ProgrammerEngine::ReadFuseLock() { RunSingleShot(VendorCommand::ReadFuseLock); }
+void ProgrammerEngine::Unlock() {
+  RunSingleShot(VendorCommand::Unlock);
+}
+void ProgrammerEngine::EraseChip() {
+  RunSingleShot(VendorCommand::EraseChip);
+}
+void ProgrammerEngine::ReadSignature() {
+  RunSingleShot(VendorCommand::ReadSignature);
+}
+void ProgrammerEngine::ReadCalibration() {
+  RunSingleShot(VendorCommand::ReadCalibration);
+}
+void ProgrammerEngine::ReadFuseLock() {
+  RunSingleShot(VendorCommand::ReadFuseLock);
+}
 
 void ProgrammerEngine::WriteFuses(const std::array<std::uint8_t, 3>& fuses) {
   RunSingleShot(VendorCommand::WriteFuses, static_cast<std::uint16_t>(fuses[0] | (fuses[1] << 8)), fuses[2]);
 }
 
-void ProgrammerEngine::WriteLock(std::uint8_t lock) { RunSingleShot(VendorCommand::WriteLock, lock); }
+void ProgrammerEngine::WriteLock(std::uint8_t lock) {
+  RunSingleShot(VendorCommand::WriteLock, lock);
+}
 
 void ProgrammerEngine::RunSingleShot(VendorCommand command, std::uint16_t value, std::uint16_t index) {
   const VendorRequest request = SingleShotRequest(link_.currentMode, command, value, index);
@@ -54,6 +66,8 @@ void ProgrammerEngine::RetireWorker() {
   retired_ = std::move(worker_);
 }
 
-void ProgrammerEngine::PostStatus(std::uint32_t code, std::uint32_t argument) { status_.Send(code, argument); }
+void ProgrammerEngine::PostStatus(std::uint32_t code, std::uint32_t argument) {
+  status_.Send(code, argument);
+}
 
 }  // namespace kestrel::device
