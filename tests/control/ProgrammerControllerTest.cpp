@@ -77,16 +77,16 @@ TEST(ProgrammerController, AutoWithEveryBoxProgramsTheChipRefusingAClickAndDefer
   const auto& chip = h.bus.programmer();
   EXPECT_TRUE(std::equal(chip.flash.begin(), chip.flash.begin() + 1024, memories.flashImage.begin()));
   EXPECT_EQ(h.frontEnd.fields[Field::FuseLock], "62：D9：FF：3C");
-  EXPECT_EQ(h.frontEnd.progress.front(), 0);
-  EXPECT_EQ(h.frontEnd.progress.back(), 100);
-  EXPECT_EQ(h.frontEnd.tones.ErrorBeeps(), 1);  // the refused click
+  const auto& bar = h.frontEnd.progress;
+  EXPECT_EQ(std::count(bar.begin(), bar.end(), 100), 4);  // the last page of each transfer
+  EXPECT_EQ(h.frontEnd.tones.ErrorBeeps(), 1);            // the refused click
   EXPECT_EQ(h.frontEnd.tones.SuccessBeeps(), 1);
   EXPECT_EQ(h.controller.FailureCount(), 1u);
   EXPECT_EQ(scansDuringRead, 0);  // the rescan waits until the transfer has ended
   EXPECT_EQ(h.bus.findDevicesCount() - scans, 1);
 }
 
-TEST(ProgrammerController, ARefusedOperationSendsNothingLogsWhyAndTheChainGoesOn) {
+TEST(ProgrammerController, ARefusedOperationLogsWhyInsteadOfItsStartLineAndTheChainGoesOn) {
   const std::string catalogue = ::testing::TempDir() + "kestrel-chip-" + std::to_string(::getpid()) + ".txt";
   std::ofstream(catalogue) << "Wide|16:16|16:8<";  // EEPROM pages of 8 bytes
   const std::pair<AutoSelection, std::vector<std::string>> cases[] = {
