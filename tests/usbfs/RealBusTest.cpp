@@ -4,12 +4,12 @@
 #include <libudev.h>
 #include <linux/capability.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,8 +19,6 @@
 #include "device/ProgrammerLink.h"
 #include "device/VendorProtocol.h"
 #include "device/usb/RealUsbBus.h"
-
-extern char** environ;
 
 namespace kestrel::device {
 namespace {
@@ -128,10 +126,9 @@ TEST(RealBusFaults, AFlashPageWriteThatMovedHalfThePageFails) {
   real.fake.Arm(UsbfsFault::ShortReply);
   std::uint8_t page[32] = {};
   LinkFailure failure;
-  EXPECT_EQ(
-      IssueRequest(*real.bus, real.link.deviceHandle, WriteFlashPageRequest(kMode, 16), page, 0, failure),
-      102u);
-  EXPECT_EQ(std::pair(failure.result, failure.expectedLength), std::pair(16, 32));
+  const std::uint32_t code =
+      IssueRequest(*real.bus, real.link.deviceHandle, WriteFlashPageRequest(kMode, 16), page, 0, failure);
+  EXPECT_EQ(std::tuple(code, failure.result, failure.expectedLength), std::tuple(102u, 16, 32));
 }
 
 // usbfs refuses every ioctl on a node opened read-only; usb_open falls back to such an open.
@@ -193,60 +190,38 @@ TEST(UsbfsArrival, AnAddUeventReachesAUdevMonitor) {
   udev_unref(context);
 }
 
-struct CliRun {
-  int status = -1;
-  std::string out, err;
-};
-
-// Runs the built kestrel-cli; the child inherits the preload library and the testbed from this
-// process's environment. As a user: without the capabilities that let root open any file,
-// dropped from the bounding set so that exec does not give them back.
-CliRun RunCli(std::vector<const char*> arguments, bool asUser = false) {
-  arguments.insert(arguments.begin(), KESTREL_CLI);
-  arguments.push_back(nullptr);
-  int out[2], err[2];
-  if (pipe(out) != 0 || pipe(err) != 0) return {};
-  const pid_t child = fork();
-  if (child == 0) {
-    for (const int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) {
-      if (asUser) prctl(PR_CAPBSET_DROP, capability);
-    }
-    dup2(out[1], STDOUT_FILENO);
-    dup2(err[1], STDERR_FILENO);
-    execve(KESTREL_CLI, const_cast<char**>(arguments.data()), environ);
-    _exit(127);
-  }
-  close(out[1]);
-  close(err[1]);
-  CliRun run;
-  for (auto [fd, text] : {std::pair(out[0], &run.out), std::pair(err[0], &run.err)}) {
-    char chunk[512];
-    for (ssize_t n; (n = read(fd, chunk, sizeof chunk)) > 0;)
-      text->append(chunk, static_cast<std::size_t>(n));
-    close(fd);
-  }
-  int status = 0;
-  if (waitpid(child, &status, 0) == child && WIFEXITED(status)) run.status = WEXITSTATUS(status);
-  return run;
+// Runs the built kestrel-cli: its exit status and what it wrote to stdout and stderr. The child
+// inherits the preload library and the testbed from this process's environment. As a user:
+// without the capabilities that let root open any file, out of the bounding set so that exec
+// does not give them back.
+std::pair<int, std::string> RunCli(const std::string& arguments, bool asUser = false) {
+  const std::string user = asUser ? "setpriv --bounding-set -dac_override,-dac_read_search " : "";
+  std::FILE* output = popen((user + "'" KESTREL_CLI "' " + arguments + " 2>&1").c_str(), "r");
+  std::string text;
+  char chunk[512];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, output)) > 0;) text.append(chunk, n);
+  const int status = pclose(output);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
 }
 
-const std::vector<const char*> kSignature = {"--catalogue", KESTREL_SOURCE_DIR "/data/chip.txt", "--chip",
-                                             "ATmega328P", "signature"};
+const std::string kSignature =
+    "--catalogue '" KESTREL_SOURCE_DIR "/data/chip.txt' --chip ATmega328P signature";
 
 TEST(UsbfsCli, ReadsTheSignatureOverTheRealBus) {
   UsbfsProgrammer fake;
-  const CliRun run = RunCli(kSignature);
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.substr(0, run.out.find('\n')).find("编程器:就绪."), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("\nsignature 1E：95：0F\n"), std::string::npos) << run.out;
+  const auto [status, text] = RunCli(kSignature);
+  EXPECT_EQ(status, 0) << text;
+  EXPECT_NE(text.substr(0, text.find('\n')).find("编程器:就绪."), std::string::npos) << text;
+  EXPECT_NE(text.find("\nsignature 1E：95：0F\n"), std::string::npos) << text;
 }
 
 // libusb-0.1 names the devices after their nodes; a device with other strings is not listed.
 TEST(UsbfsCli, ListsEachProgrammerByItsBusAndDeviceNumber) {
   UsbfsProgrammer fake({UsbfsStrings{}, kStranger, UsbfsStrings{}});
-  const CliRun run = RunCli({"list"});
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "programmer 001:002 Quintavel Vorne PGR\nprogrammer 001:004 Quintavel Vorne PGR\n");
+  EXPECT_EQ(
+      RunCli("list"),
+      std::pair(0, std::string(
+                       "programmer 001:002 Quintavel Vorne PGR\nprogrammer 001:004 Quintavel Vorne PGR\n")));
 }
 
 // A user without the udev rule meets a node opened read-only, or one that cannot be opened at
@@ -255,9 +230,9 @@ TEST(UsbfsCli, ANodeTheUserMayNotOpenBringsTheUdevRuleMessage) {
   for (const bool readOnly : {true, false}) {
     UsbfsProgrammer fake;
     readOnly ? fake.MakeNodeReadOnly() : fake.MakeNodeUnopenable();
-    const CliRun run = RunCli(kSignature, true);
-    EXPECT_EQ(run.status, 1) << readOnly;
-    EXPECT_EQ(run.err.find("无法访问编程器（权限不足）。请安装 udev 规则"), 0u) << readOnly << run.err;
+    const auto [status, text] = RunCli(kSignature, true);
+    EXPECT_EQ(status, 1) << readOnly;
+    EXPECT_EQ(text.find("无法访问编程器（权限不足）。请安装 udev 规则"), 0u) << readOnly << text;
   }
 }
 
