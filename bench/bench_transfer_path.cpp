@@ -81,7 +81,8 @@ struct Harness {
     channel.PumpUntil([this] { return controller.Idle(); });
   }
 
-  kestrel::device::SimulatedBus bus;
+  // An ATmega2560 in the socket, so that the signature check lets the writes through.
+  kestrel::device::SimulatedBus bus{{.chip = {.signature = {0x1E, 0x98, 0x01}}}};
   BenchFrontEnd frontEnd;
   kestrel::control::BlockingStatusChannel channel;
   kestrel::control::ProgrammerController controller{bus, frontEnd, channel};
