@@ -60,6 +60,10 @@ inline constexpr char kEepromHexTooLarge[] = "打开的EEPROM大于所选器件�
 inline constexpr char kHexRefusedPattern[] = "文件 %s 未读入：%s";          // name, reader text
 inline constexpr char kFileUnreadablePattern[] = "无法读取文件 %s：%s";      // path, reason
 inline constexpr char kUnknownExtensionPattern[] = "文件 %s 的类型不能读入%s窗口页（可用：%s）";
+inline constexpr char kHexRefusedAtLinePattern[] = "文件 %s 未读入：第 %d 行：%s";  // name, line, reader text
+inline constexpr char kImageClearedPattern[] = "%s窗口页已清空：没有载入的文件";          // memory
+inline constexpr char kNoImagePattern[] = "%s窗口页没有载入文件，%s编程未进行";         // memory, memory
+inline constexpr char kVerifyNoReadbackPattern[] = "芯片的%s数据未（完整）读出，不能校验";  // memory
 inline constexpr char kSaveFailedPattern[] = "保存文件 %s 失败：%s；原有文件未改动";
 
 // Verify report.

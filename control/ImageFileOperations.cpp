@@ -24,6 +24,8 @@ enum class FileKind { Hex, Binary, Unknown };
 struct Side {
   std::vector<std::uint8_t>& image;
   std::vector<std::uint8_t>& readback;
+  bool& loaded;
+  bool& readbackValid;
   HexViewPort& view;
   std::int64_t chipSize;
   bool eeprom;
@@ -41,7 +43,9 @@ struct Side {
 };
 
 Side FlashSide(ImageContext& context) {
-  return {context.engine.memories().flashImage, context.engine.memories().flashReadback, context.flashView,
+  device::ChipMemories& memories = context.engine.memories();
+  return {memories.flashImage, memories.flashReadback, memories.flashImageLoaded, memories.flashReadbackValid,
+          context.flashView,
           context.geometry.FlashSize(), false, FileDialogKind::OpenFlash,
           FileDialogKind::SaveFlash, device::status::FlashFileOpened,
           device::status::FlashFileSaved, FlashPage, "FLASH", "hex、bin",
@@ -50,7 +54,9 @@ Side FlashSide(ImageContext& context) {
 }
 
 Side EepromSide(ImageContext& context) {
-  return {context.engine.memories().eepromImage, context.engine.memories().eepromReadback, context.eepromView,
+  device::ChipMemories& memories = context.engine.memories();
+  return {memories.eepromImage, memories.eepromReadback, memories.eepromImageLoaded,
+          memories.eepromReadbackValid, context.eepromView,
           context.geometry.EepromSize(), true, FileDialogKind::OpenEeprom,
           FileDialogKind::SaveEeprom, device::status::EepromFileOpened,
           device::status::EepromFileSaved, EepromPage, "EEPROM", "hex、eep、bin",
@@ -88,26 +94,34 @@ void Refuse(ImageContext& context, const std::string& line) {
   context.operationFailed();
 }
 
-// Reads the chosen file into the side's image and shows it. A file that cannot be read, or is
-// of a kind this side does not read, leaves the image, the view and dataLength as they were
-// and writes no open line. A HEX file the reader refuses is reported and leaves the image as
-// it was; its open line counts 0 bytes.
+// After a refused open the side holds no image, so that a following write cannot program the
+// file opened before: the view shows it empty, as at start-up.
+void ClearSide(ImageContext& context, const Side& side, std::size_t size) {
+  std::fill_n(side.image.begin(), size, std::uint8_t{0xFF});
+  side.loaded = false;
+  side.view.SetData(side.image.data(), size);
+  context.log.AppendLog(Printf(texts::kImageClearedPattern, side.memoryName));
+}
+
+// Reads the chosen file into the side's image and shows it. A file that cannot be read, is of
+// a kind this side does not read, or that the HEX reader refuses, is reported and leaves the
+// side without an image. A binary file longer than the chip is cut to it and counts as failed.
 void LoadImage(ImageContext& context, const Side& side, const std::string& path) {
   const std::string name = FileName(path);
   const FileKind kind = KindOf(name, side);
+  const std::size_t size = UsableSize(side);
   if (kind == FileKind::Unknown) {
     Refuse(context, Printf(texts::kUnknownExtensionPattern, name.c_str(), side.memoryName,
                                   side.readableKinds));
-    return;
+    return ClearSide(context, side, size);
   }
-  const std::size_t size = UsableSize(side);
   image::FileStart file = image::ReadFileStart(path, kind == FileKind::Hex ? kHexTextLimit : size);
   if (file.ok && kind == FileKind::Hex && file.bytes.size() > kHexTextLimit) {
     file = {false, {}, std::strerror(EFBIG)};
   }
   if (!file.ok) {
     Refuse(context, Printf(texts::kFileUnreadablePattern, path.c_str(), file.error.c_str()));
-    return;
+    return ClearSide(context, side, size);
   }
 
   if (kind == FileKind::Hex) {
@@ -116,16 +130,19 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
     const std::int32_t code =
         context.reader.ReadHexImage(file.bytes, scratch, static_cast<std::int64_t>(size));
     if (code == image::HexOpenError) context.messages.ShowMessage(side.hexTooLarge);
-    if (code == image::HexSuccess) {
-      std::copy(scratch.begin(), scratch.end(), side.image.begin());
-    } else {
+    if (code != image::HexSuccess) {
       const std::string reason = code == image::HexOpenError ? side.hexTooLarge : image::HexResultText(code);
-      Refuse(context, Printf(texts::kHexRefusedPattern, name.c_str(), reason.c_str()));
+      const int line = context.reader.errorLine;
+      Refuse(context, line > 0 ? Printf(texts::kHexRefusedAtLinePattern, name.c_str(), line, reason.c_str())
+                               : Printf(texts::kHexRefusedPattern, name.c_str(), reason.c_str()));
+      return ClearSide(context, side, size);
     }
+    std::copy(scratch.begin(), scratch.end(), side.image.begin());
   } else {
     std::size_t length = file.bytes.size();
     if (length > size) {
-      context.log.AppendLog(side.truncatedLine);
+      // Kept, cut to the chip, but a run that lets the exit status decide must not pass.
+      Refuse(context, side.truncatedLine);
       length = size;
     }
     context.reader.dataLength = static_cast<std::int32_t>(length);
@@ -133,6 +150,7 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
     std::copy_n(file.bytes.begin(), length, side.image.begin());
   }
 
+  side.loaded = true;
   side.view.SetData(side.image.data(), size);
   context.log.AppendLog(texts::kOpenedFilePrefix + name + side.openedToPage +
                         Printf(texts::kOpenedCountPattern, context.reader.dataLength));
@@ -150,6 +168,8 @@ void OpenImage(ImageContext& context, const Side& side) {
 void StoreImage(ImageContext& context, const Side& side, const std::string& path) {
   const std::size_t size = UsableSize(side);
   side.view.GetData(side.readback.data(), size);
+  // The view's bytes are not the chip's: a verify needs a new read now.
+  side.readbackValid = false;
   const std::int32_t used =
       TrimmedLength(side.readback.data(), static_cast<std::int32_t>(size));
   const std::string failure =

@@ -52,6 +52,7 @@ void ProgrammerController::OnChipSelChange(int index) {
   if (!chips::SelectChip(catalogue_, index, geometry_)) return;
   selectedIndex_ = index;
   signatureChecked_ = false;
+  ForgetReadbacks();
   const std::string name = chips::DisplayChipName(catalogue_.records[static_cast<std::size_t>(index)]);
   selectedFacts_ = facts_.Find(name);
   if (selectedFacts_ != nullptr || facts_.chips.empty()) return;
@@ -64,6 +65,12 @@ void ProgrammerController::OnChipSelChange(int index) {
 void ProgrammerController::SetMode(std::uint8_t mode) {
   link_.currentMode = mode;
   signatureChecked_ = false;
+  ForgetReadbacks();
+}
+
+void ProgrammerController::ForgetReadbacks() {
+  engine_.memories().flashReadbackValid = false;
+  engine_.memories().eepromReadbackValid = false;
 }
 
 void ProgrammerController::OnDeviceArrival() {
@@ -79,6 +86,8 @@ void ProgrammerController::OnDeviceArrival() {
 void ProgrammerController::HandleArrivalNow() {
   arrivalPending_ = false;
   signatureChecked_ = false;
+  // Another programmer may hold another chip.
+  ForgetReadbacks();
   if (link_.Open() != device::OpenOk) {
     frontEnd_.ShowMessage(ProgrammerMissingMessage());
   } else if (const std::string line = ProgrammersFoundLine(link_); !line.empty()) {
@@ -167,6 +176,7 @@ bool ProgrammerController::NeedsSignatureCheck(Operation operation) const {
 
 void ProgrammerController::Run(Operation operation) {
   using device::BlockTransfer;
+  device::ChipMemories& memories = engine_.memories();
   switch (operation) {
     case Operation::SaveFlashFile: return SaveFlashImage(imageContext_);
     case Operation::SaveEepromFile: return SaveEepromImage(imageContext_);
@@ -177,13 +187,25 @@ void ProgrammerController::Run(Operation operation) {
       followUp_ = FollowUp::Identify;
       return engine_.ReadSignature();
     case Operation::ReadCalibration: return engine_.ReadCalibration();
-    case Operation::Unlock: return engine_.Unlock();
-    case Operation::EraseChip: return engine_.EraseChip();
-    case Operation::WriteFlash: return StartTransfer(BlockTransfer::WriteFlash, texts::kFlashWriteStartLine);
-    case Operation::ReadFlash: return StartTransfer(BlockTransfer::ReadFlash, texts::kFlashReadStartLine);
+    case Operation::Unlock:
+    case Operation::EraseChip:
+      ForgetReadbacks();
+      return operation == Operation::Unlock ? engine_.Unlock() : engine_.EraseChip();
+    case Operation::WriteFlash:
+      if (!memories.flashImageLoaded) return Refuse(Printf(texts::kNoImagePattern, "FLASH", "FLASH"));
+      memories.flashReadbackValid = false;
+      return StartTransfer(BlockTransfer::WriteFlash, texts::kFlashWriteStartLine);
+    case Operation::ReadFlash:
+      memories.flashReadbackValid = false;
+      return StartTransfer(BlockTransfer::ReadFlash, texts::kFlashReadStartLine);
     case Operation::VerifyFlash: return VerifyFlash(imageContext_);
-    case Operation::WriteEeprom: return StartTransfer(BlockTransfer::WriteEeprom, texts::kEepromWriteStartLine);
-    case Operation::ReadEeprom: return StartTransfer(BlockTransfer::ReadEeprom, texts::kEepromReadStartLine);
+    case Operation::WriteEeprom:
+      if (!memories.eepromImageLoaded) return Refuse(Printf(texts::kNoImagePattern, "EEPROM", "EEPROM"));
+      memories.eepromReadbackValid = false;
+      return StartTransfer(BlockTransfer::WriteEeprom, texts::kEepromWriteStartLine);
+    case Operation::ReadEeprom:
+      memories.eepromReadbackValid = false;
+      return StartTransfer(BlockTransfer::ReadEeprom, texts::kEepromReadStartLine);
     case Operation::VerifyEeprom: return VerifyEeprom(imageContext_);
     case Operation::WriteFuses: return WriteFuses();
     case Operation::WriteLock: return WriteLock();
@@ -260,6 +282,9 @@ void ProgrammerController::OnProgrammerStatus(std::uint32_t code, std::uint32_t 
 }
 
 bool ProgrammerController::FinishFollowUp(std::uint32_t code) {
+  // Only a read that completed every page makes its read-back count.
+  if (code == device::status::FlashRead) engine_.memories().flashReadbackValid = true;
+  if (code == device::status::EepromRead) engine_.memories().eepromReadbackValid = true;
   const FollowUp followUp = std::exchange(followUp_, FollowUp::None);
   switch (followUp) {
     case FollowUp::SignatureCheck:

@@ -89,6 +89,7 @@ class ProgrammerController {
   // A refusal of the operation's own: the line, then status 120.
   void Refuse(const std::string& line);
   void OperationFailed();
+  void ForgetReadbacks();
   void HandleArrivalNow();
   std::string ProgrammerMissingMessage() const;
 

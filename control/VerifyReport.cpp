@@ -14,6 +14,8 @@ namespace {
 struct VerifySide {
   const std::vector<std::uint8_t>& image;
   const std::vector<std::uint8_t>& readback;
+  bool readbackValid;
+  const char* memoryName;
   std::int64_t chipSize;
   const char* beginLine;
   const char* endLine;
@@ -52,6 +54,13 @@ std::int32_t ReportDifferences(LogSink& log, const std::uint8_t* image, const st
 void Verify(ImageContext& context, const VerifySide& side) {
   LogSink& log = context.log;
   log.AppendLog(side.beginLine);
+  if (!side.readbackValid) {
+    // Bytes that never came from the chip, or came from it only in part, prove nothing.
+    log.AppendLog(Printf(texts::kVerifyNoReadbackPattern, side.memoryName));
+    log.AppendLog(side.endLine);
+    context.engine.PostStatus(side.failed);
+    return;
+  }
   const auto buffer = static_cast<std::int64_t>(std::min(side.image.size(), side.readback.size()));
   const auto size = static_cast<std::int32_t>(std::clamp<std::int64_t>(side.chipSize, 0, buffer));
   const std::int32_t imageLength = TrimmedLength(side.image.data(), size);
@@ -74,14 +83,16 @@ void Verify(ImageContext& context, const VerifySide& side) {
 
 void VerifyFlash(ImageContext& context) {
   const device::ChipMemories& memories = context.engine.memories();
-  Verify(context, {memories.flashImage, memories.flashReadback, context.geometry.FlashSize(),
+  Verify(context, {memories.flashImage, memories.flashReadback, memories.flashReadbackValid, "FLASH",
+                   context.geometry.FlashSize(),
                    texts::kFlashVerifyBegin, texts::kFlashVerifyEnd,
                    device::status::FlashVerified, device::status::FlashVerifyFailed});
 }
 
 void VerifyEeprom(ImageContext& context) {
   const device::ChipMemories& memories = context.engine.memories();
-  Verify(context, {memories.eepromImage, memories.eepromReadback, context.geometry.EepromSize(),
+  Verify(context, {memories.eepromImage, memories.eepromReadback, memories.eepromReadbackValid, "EEPROM",
+                   context.geometry.EepromSize(),
                    texts::kEepromVerifyBegin, texts::kEepromVerifyEnd,
                    device::status::EepromVerified, device::status::EepromVerifyFailed});
 }

@@ -79,19 +79,40 @@ FileStart ReadFileStart(const std::string& path, std::size_t limit) {
   return file;
 }
 
+namespace {
+
+// A device, a FIFO or a socket: written in place, since a rename would replace the node
+// itself. O_NONBLOCK keeps a FIFO without a reader from hanging the program.
+std::string WriteInPlace(const std::string& target, const std::uint8_t* bytes, std::size_t count) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return ErrorText(errno);
+  const int flags = ::fcntl(fd, F_GETFL);
+  bool ok = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 && WriteAll(fd, bytes, count);
+  int error = ok ? 0 : errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  return ok ? std::string() : ErrorText(error);
+}
+
+}  // namespace
+
 std::string ReplaceFileContents(const std::string& path, const std::uint8_t* bytes,
                                 std::size_t count) {
   const std::string target = ResolveTarget(path);
+  struct stat existing{};
+  const bool exists = ::stat(target.c_str(), &existing) == 0;
+  if (exists && !S_ISREG(existing.st_mode)) return WriteInPlace(target, bytes, count);
+
   const std::string temporary = TemporaryName(target);
   // O_EXCL: never write through whatever might already stand under the temporary name.
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return ErrorText(errno);
 
-  struct stat existing{};
   bool ok = true;
   int error = 0;
-  if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
-      ::fchmod(fd, existing.st_mode & 07777) != 0) {
+  if (exists && ::fchmod(fd, existing.st_mode & 07777) != 0) {
     ok = false;
     error = errno;
   }

@@ -16,10 +16,11 @@ struct FileStart {
 // Reads the first `limit` + 1 bytes of the file at `path` (fewer when it is shorter).
 FileStart ReadFileStart(const std::string& path, std::size_t limit);
 
-// Replaces the file at `path` (through a symbolic link, the file it names) with `count` bytes:
-// they go to a new file beside it, which is flushed to disk and renamed over the target only
-// when all went well. Returns an empty string on success, otherwise the reason; then the
-// target is as it was and the new file is gone.
+// Replaces the file at `path` (through a symbolic link, the file it names; the link stays)
+// with `count` bytes. A regular file, or none, gets a new file beside it, which is flushed to
+// disk and renamed over the target only when all went well: on failure the target is as it
+// was and the new file is gone. Anything else (a device, a FIFO) is written in place.
+// Returns an empty string on success, otherwise the reason.
 std::string ReplaceFileContents(const std::string& path, const std::uint8_t* bytes,
                                 std::size_t count);
 

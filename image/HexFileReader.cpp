@@ -45,15 +45,17 @@ struct Record {
 // HexTruncatedRecord, a character that is not a hex digit HexBadDigit. Without it the
 // records must have passed a checked walk already.
 template <bool kCheck, typename Visit>
-std::int32_t WalkRecords(std::string_view body, Visit&& visit) {
+std::int32_t WalkRecords(std::string_view body, Visit&& visit, const char** failedAt = nullptr) {
   const char* const end = body.data() + body.size();
   const char* p = body.data();
+  if (failedAt != nullptr) *failedAt = p;
   // Characters between records are skipped; memchr finds the next colon far faster than a
   // character loop.
   while (p < end) {
     const void* colon = std::memchr(p, ':', static_cast<std::size_t>(end - p));
     if (colon == nullptr) break;
     p = static_cast<const char*>(colon);
+    if (failedAt != nullptr) *failedAt = p;
     Record record;
     if constexpr (kCheck) {
       if (end - p < 3) return HexTruncatedRecord;
@@ -119,6 +121,7 @@ std::string HexResultText(std::int32_t code) {
 std::int32_t HexFileReader::ReadHexImage(std::string_view text,
                                          std::span<std::uint8_t> destination,
                                          std::int64_t chipSize) {
+  errorLine = 0;
   const auto finish = [this](std::int32_t code) {
     if (code != HexSuccess) dataLength = 0;
     resultCode = code;
@@ -137,6 +140,7 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text,
   // First pass: every record checked, the extent taken over all data records.
   std::uint64_t extent = 0;
   Bases bases;
+  const char* failedAt = nullptr;
   const std::int32_t checked = WalkRecords<true>(body, [&](const Record& record) -> std::int32_t {
     if ((record.sum & 0xFF) != 0) return HexChecksumError;
     switch (record.kind) {
@@ -153,8 +157,11 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text,
       default:
         return HexWrongLabel;
     }
-  });
-  if (checked != HexSuccess) return finish(checked);
+  }, &failedAt);
+  if (checked != HexSuccess) {
+    errorLine = 1 + static_cast<std::int32_t>(std::count(text.data(), failedAt, '\n'));
+    return finish(checked);
+  }
 
   const std::int64_t room =
       std::clamp<std::int64_t>(chipSize, 0, static_cast<std::int64_t>(destination.size()));

@@ -33,6 +33,7 @@ class HexFileReader {
 
   std::uint8_t fillByte = 0xFF;   // image bytes no record covers
   std::int32_t dataLength = 0;    // byte count of the last opened image
+  std::int32_t errorLine = 0;     // 1-based line of the faulty record of the last read; 0: none
   std::int32_t resultCode = -1;   // code of the last completed read
   std::string resultText;         // text of resultCode
 };
