@@ -72,28 +72,27 @@ TEST_F(ImageFileOperationsTest, OpensAndSavesEachSideOverTheChipSize) {
   EXPECT_EQ(Contents("flash.bin"), std::string(0x100, '\xFF') + "\x0C\x94");
   EXPECT_EQ(Contents("eeprom.bin"), "\xFF\xFF\xAA");
   EXPECT_EQ(rig.status.codes, Codes({115, 115, 115, 116, 118, 117, 115, 116, 117, 118}));  // cancels too
-  EXPECT_EQ(rig.failures, 0);
+  EXPECT_EQ(rig.failures, 1) << "a binary cut to the chip counts as failed";
+  EXPECT_TRUE(rig.memories.flashImageLoaded && rig.memories.eepromImageLoaded);
 }
 
-TEST_F(ImageFileOperationsTest, RefusesWhatItCannotReadAndKeepsTheImageLoadedBefore) {
+TEST_F(ImageFileOperationsTest, RefusesWhatItCannotReadAndLeavesThatSideWithoutAnImage) {
   const std::string badSum = DataRecord(0, {1, 2}) + image::testing::HexRecord(0, 2, {3}, 1) + "\n" + kEnd;
   const std::string tooLarge = texts::kEepromHexTooLarge;
+  const std::string flashCleared = "FLASH窗口页已清空：没有载入的文件";
+  const std::string eepromCleared = "EEPROM窗口页已清空：没有载入的文件";
   struct Case {
     void (*operation)(ImageContext&);
     std::string path;
     std::vector<std::string> lines;
   } const cases[] = {
-      {OpenFlashImage, File("a.eep", ""), {"文件 a.eep 的类型不能读入FLASH窗口页（可用：hex、bin）"}},
-      {OpenEepromImage, File("hex", ""), {"文件 hex 的类型不能读入EEPROM窗口页（可用：hex、eep、bin）"}},
+      {OpenFlashImage, File("a.eep", ""), {"文件 a.eep 的类型不能读入FLASH窗口页（可用：hex、bin）", flashCleared}},
+      {OpenEepromImage, File("hex", ""), {"文件 hex 的类型不能读入EEPROM窗口页（可用：hex、eep、bin）", eepromCleared}},
       {OpenFlashImage,
        File("gone.bin"),
-       {"无法读取文件 " + File("gone.bin") + "：No such file or directory"}},
-      {OpenFlashImage,
-       File("b.hex", badSum),
-       {"文件 b.hex 未读入：Hex file checksum error.", "读入文件 b.hex 到FLASH窗口页【     0字节】."}},
-      {OpenEepromImage,
-       File("c.eep", DataRecord(63, {1, 2}) + kEnd),
-       {"文件 c.eep 未读入：" + tooLarge, "读入文件 c.eep 到EEPROM窗口页【     0字节】."}},
+       {"无法读取文件 " + File("gone.bin") + "：No such file or directory", flashCleared}},
+      {OpenFlashImage, File("b.hex", badSum), {"文件 b.hex 未读入：第 2 行：Hex file checksum error.", flashCleared}},
+      {OpenEepromImage, File("c.eep", DataRecord(63, {1, 2}) + kEnd), {"文件 c.eep 未读入：" + tooLarge, eepromCleared}},
       {SaveFlashImage,
        File("no/x.bin"),
        {"保存文件 " + File("no/x.bin") + " 失败：No such file or directory；原有文件未改动"}},
@@ -101,18 +100,23 @@ TEST_F(ImageFileOperationsTest, RefusesWhatItCannotReadAndKeepsTheImageLoadedBef
   for (const Case& c : cases) {
     auto rig = std::make_unique<CoreRig>();
     rig->memories.flashImage[5] = rig->memories.eepromImage[5] = 0x12;
+    rig->memories.flashImageLoaded = rig->memories.eepromImageLoaded = true;
     Run(*rig, c.operation, c.path);
     EXPECT_EQ(rig->lines(), c.lines);
     EXPECT_EQ(rig->frontEnd.messages, std::vector<std::string>(c.lines[0].ends_with(tooLarge), tooLarge));
     EXPECT_EQ(rig->failures, 1) << c.path;
     EXPECT_EQ(rig->status.codes.size(), 1u) << c.path;
-    for (const auto* image : {&rig->memories.flashImage, &rig->memories.eepromImage})
-      EXPECT_EQ(std::count(image->begin(), image->end(), 0xFF) + 1, std::ssize(*image)) << c.path;
+    const bool flash = c.operation == OpenFlashImage, eeprom = c.operation == OpenEepromImage;
+    EXPECT_EQ(rig->memories.flashImageLoaded, !flash);
+    EXPECT_EQ(rig->memories.eepromImageLoaded, !eeprom);
+    EXPECT_EQ(rig->memories.flashImage[5], flash ? 0xFF : 0x12) << c.path;
+    EXPECT_EQ(rig->memories.eepromImage[5], eeprom ? 0xFF : 0x12) << c.path;
   }
 }
 
 TEST(VerifyReport, ListsEveryDifferenceInAddressOrderInCapitalsQuietlyOnlyWhenTheUsedLengthsAgree) {
   CoreRig rig;
+  rig.memories.flashReadbackValid = rig.memories.eepromReadbackValid = true;
   rig.memories.eepromImage[63] = 0x00;  // the read-back ends earlier
   VerifyEeprom(rig.context);
   rig.geometry.flashPageCount = 10000;  // beyond the buffer: compared up to its end
@@ -136,6 +140,10 @@ TEST(VerifyReport, ListsEveryDifferenceInAddressOrderInCapitalsQuietlyOnlyWhenTh
   VerifyFlash(rig.context);
   EXPECT_EQ(rig.lines().end()[-2], "共发现     0个单元不对!");
   EXPECT_EQ(rig.status.codes.back(), device::status::FlashVerified);
+  rig.memories.flashReadbackValid = false;  // equal bytes, but not (all) read from the chip
+  VerifyFlash(rig.context);
+  EXPECT_EQ(rig.lines().end()[-2], "芯片的FLASH数据未（完整）读出，不能校验");
+  EXPECT_EQ(rig.status.codes.back(), device::status::FlashVerifyFailed);
 }
 
 }  // namespace

@@ -52,6 +52,7 @@ TEST(ProgrammerController, AutoWithEveryBoxProgramsTheChipRefusingAClickAndDefer
   ASSERT_TRUE(h.Start());
   auto& memories = h.controller.engine().memories();
   for (int i = 0; i < 1024; ++i) memories.flashImage[i] = static_cast<std::uint8_t>(i * 7);
+  memories.flashImageLoaded = memories.eepromImageLoaded = true;
   h.frontEnd.fuseText = "62D9FF";
   h.frontEnd.lockText = "3C";
   h.frontEnd.autoBoxes = {true, true, true, true, true, true, true, true, true};
@@ -95,6 +96,7 @@ TEST(ProgrammerController, ARefusedOperationLogsWhyInsteadOfItsStartLineAndTheCh
       {{.writeEeprom = true, .readEeprom = true},
        {"所选器件的EEPROM页为8字节，编程器每页只能传送4字节，EEPROM编程未进行", "其它原因", "EEPROM读取开始",
         "EEPROM读取OK，显示在EEPROM窗口页", "熔丝与锁定位读取OK"}},
+      {{.writeFlash = true}, {"FLASH窗口页没有载入文件，FLASH编程未进行", "其它原因", "熔丝与锁定位读取OK"}},
   };
   for (const auto& [boxes, lines] : cases) {
     Harness h;
@@ -102,6 +104,7 @@ TEST(ProgrammerController, ARefusedOperationLogsWhyInsteadOfItsStartLineAndTheCh
     h.controller.OnChipSelChange(0);
     h.Start();
     h.frontEnd.fuseText = "E1Z9FF";
+    h.controller.engine().memories().eepromImageLoaded = true;
     h.frontEnd.autoBoxes = boxes;
     h.Press(OperationButton::Auto);
     EXPECT_EQ(h.Lines(), lines);
@@ -109,6 +112,19 @@ TEST(ProgrammerController, ARefusedOperationLogsWhyInsteadOfItsStartLineAndTheCh
     EXPECT_EQ(h.controller.FailureCount(), 1u) << lines[0];
   }
   std::remove(catalogue.c_str());
+}
+
+TEST(ProgrammerController, OnlyAReadThatCompletedEveryPageCanBeVerified) {
+  Harness h;
+  ASSERT_TRUE(h.Start());
+  h.Press(OperationButton::ReadFlash);
+  h.Press(OperationButton::VerifyFlash);
+  EXPECT_EQ(h.Lines().end()[-2], "共发现     0个单元不对!");
+  h.bus.InjectFaults(3, 0);  // the next read fails part-way, its first pages already copied
+  h.Press(OperationButton::ReadFlash);
+  h.Press(OperationButton::VerifyFlash);
+  EXPECT_EQ(h.Lines().end()[-2], "芯片的FLASH数据未（完整）读出，不能校验");
+  EXPECT_EQ(h.controller.FailureCount(), 2u);
 }
 
 TEST(ProgrammerController, AProgrammerItMayNotOpenIsReportedWithTheRuleToInstall) {
