@@ -8,12 +8,14 @@
 #include <fstream>
 
 #include "device/sim/SimulatedBus.h"
+#include "ui/FusePage.h"
 #include "ui/ProgrammerDialog.h"
 
 namespace kestrel::uitest {
 
 // The main window on a simulated programmer; tones and modal dialogs are recorded: a message
-// box as its text, a file dialog as "file N" (its kind), answering the next of chosenFiles.
+// box as its text, a file dialog as "file N" (its kind), answering the next of chosenFiles, a
+// question as "question " and its text, answered with answerYes.
 struct DialogFixture : TonePlayer {
   explicit DialogFixture(device::SimulatorOptions sim = {}) : bus(std::move(sim)), dialog(bus, *this) {
     dialog.SetMessageHandler([this](const std::string& text) { dialogs.push_back(text); });
@@ -21,12 +23,21 @@ struct DialogFixture : TonePlayer {
       dialogs.push_back("file " + std::to_string(static_cast<int>(kind)));
       return filesChosen < chosenFiles.size() ? std::optional(chosenFiles[filesChosen++]) : std::nullopt;
     });
+    dialog.SetQuestionHandler([this](const std::string& question) {
+      dialogs.push_back("question " + question);
+      return answerYes;
+    });
   }
   ~DialogFixture() override { Press({}); }
   void Play(int frequencyHz, int) override { tones.push_back(frequencyHz); }
 
   bool Start(const std::vector<std::string>& paths = {KESTREL_SOURCE_DIR "/data/chip.txt"}) {
     return dialog.OnInitDialog(paths);
+  }
+  // As if a file had been opened into each memory: a write needs one.
+  void LoadImages() {
+    auto& memories = dialog.controller().engine().memories();
+    memories.flashImageLoaded = memories.eepromImageLoaded = true;
   }
   // Presses the buttons as the user does (the hidden 1066 too), then lets the worker's reports
   // through until no operation runs; false on time-out.
@@ -36,6 +47,15 @@ struct DialogFixture : TonePlayer {
     while (!dialog.controller().Idle() && !deadline.hasExpired()) QCoreApplication::processEvents();
     dialog.logModel().Flush();
     return dialog.controller().Idle();
+  }
+  // The same for the fuse page's buttons, by object name.
+  bool PressFuse(std::initializer_list<const char*> names) {
+    for (const char* name : names) dialog.fusePage().findChild<QAbstractButton*>(name)->click();
+    return Press({});
+  }
+  void Pick(const char* chip) {  // in the chip list, as the user does
+    ChipList().setCurrentIndex(ChipList().findText(chip));
+    emit ChipList().activated(ChipList().currentIndex());
   }
   const std::vector<QString>& Lines() { return dialog.logModel().Lines(); }
   QString Log() { return QStringList(Lines().begin(), Lines().end()).join(u'\n'); }
@@ -47,6 +67,7 @@ struct DialogFixture : TonePlayer {
   std::vector<std::string> dialogs;
   std::vector<std::string> chosenFiles;
   std::size_t filesChosen = 0;
+  bool answerYes = false;
   ui::ProgrammerDialog dialog;
 };
 

@@ -55,7 +55,7 @@ class StartupTest : public QObject {
   void WithoutCatalogueStopsAfterThePages() {
     DialogFixture f;
     QVERIFY(!f.Start({"/nonexistent/a/chip.txt", "/nonexistent/b/chip.txt"}));
-    QVERIFY(f.dialog.pageTabs()->count() == 4 && f.dialogs.size() == 1);
+    QVERIFY(f.dialog.pageTabs()->count() == 5 && f.dialogs.size() == 1);
     QVERIFY(f.dialogs[0].find("/nonexistent/b/chip.txt") != std::string::npos);
     QVERIFY(f.ChipList().count() == 0 && f.Field(1009).text().isEmpty());
     QVERIFY(f.dialog.flashHexView().Length() == 0 && f.bus.findDevicesCount() == 0);
@@ -93,6 +93,7 @@ class OperationsTest : public QObject {
       DialogFixture f;
       for (const auto& control : kestrel::ui::MainDialogTemplate()) QVERIFY(f.dialog.Control(control.id));
       QVERIFY(f.Start());
+      f.LoadImages();
       f.bus.ClearRequests();
       QVERIFY(f.Press({button}));
       QStringList seen;
@@ -135,6 +136,7 @@ class OperationsTest : public QObject {
   void CloseIsRefusedWhileBusy() {
     DialogFixture f({.latencyMs = 5});
     QVERIFY(f.Start());
+    f.LoadImages();
     f.dialog.show();
     static_cast<QAbstractButton*>(f.dialog.Control(1022))->click();
     f.dialog.close();
