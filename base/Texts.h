@@ -64,6 +64,24 @@ inline constexpr char kHexRefusedAtLinePattern[] = "文件 %s 未读入：第 %d
 inline constexpr char kImageClearedPattern[] = "%s窗口页已清空：没有载入的文件";          // memory
 inline constexpr char kNoImagePattern[] = "%s窗口页没有载入文件，%s编程未进行";         // memory, memory
 inline constexpr char kVerifyNoReadbackPattern[] = "芯片的%s数据未（完整）读出，不能校验";  // memory
+inline constexpr char kNotAvrProgramPattern[] = "文件 %s 未读入：不是AVR程序";               // name
+inline constexpr char kNotElfPattern[] = "文件 %s 未读入：不是可读的ELF文件";                // name
+inline constexpr char kOutsideRegionsPattern[] = "文件 %s 未读入：地址 0x%06llX 不属于任何存储区";  // name, address
+inline constexpr char kBeyondRegionPattern[] = "文件 %s 未读入：%s数据到第 %u 字节，超出所选器件的%s大小（%u字节）";
+inline constexpr char kRegionsLeftPattern[] = "文件 %s 中的%s未读入%s窗口页";  // name, regions, memory
+inline constexpr char kWholeChipOpenedPattern[] = "读入文件 %s：%s";          // name, what it filled
+inline constexpr char kWholeChipEmptyPattern[] = "文件 %s 未读入：没有可用的数据";
+inline constexpr char kFileSignatureMismatchPattern[] = "文件 %s 的签名 %s 与所选器件 %s（%s）不符，未读入";
+inline constexpr char kFuseRegionName[] = "熔丝位";
+inline constexpr char kLockRegionName[] = "锁定位";
+inline constexpr char kSignatureRegionName[] = "签名";
+inline constexpr char kRegionBytesPattern[] = "%s %u字节";  // memory, count
+inline constexpr char kRegionValuePattern[] = "%s %s";     // region, value
+inline constexpr char kListSeparator[] = "、";
+inline constexpr char kBackupLockedPattern[] = "锁定位 %02X 禁止读出芯片数据：备份未进行，没有写入文件";
+inline constexpr char kBackupSavedPattern[] = "备份保存到文件 %s：%s，用时 %.1f 秒";  // path, what, seconds
+inline constexpr char kRestoreMismatchPattern[] = "恢复后读回熔丝位 %s 锁定位 %s，与文件中的 %s %s 不符";
+inline constexpr char kRestoreDoneLine[] = "〖%y/%m/%d %X〗 恢复OK";
 inline constexpr char kSaveFailedPattern[] = "保存文件 %s 失败：%s；原有文件未改动";
 
 // Verify report.

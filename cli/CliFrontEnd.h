@@ -53,8 +53,8 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
   // What the next button press is answered with.
   void SetFileAnswer(control::FileDialogKind kind, std::string path);
   void SetAutoBoxes(const control::AutoSelection& boxes) { autoBoxes_ = boxes; }
-  void SetFuseText(std::string text) { fuseText_ = std::move(text); }
-  void SetLockText(std::string text) { lockText_ = std::move(text); }
+  void SetFuseText(const std::string& text) override { fuseText_ = text; }
+  void SetLockText(const std::string& text) override { lockText_ = text; }
 
   // Removes a progress bar still on the screen.
   void EndProgress();

@@ -6,12 +6,17 @@ const FileDialogSpec& DialogSpec(FileDialogKind kind) {
   static const FileFilter kHex{"Intel Hex文件(*.hex)", "*.hex"};
   static const FileFilter kBin{"二进制文件(*.bin)", "*.bin"};
   static const FileFilter kEep{"EEP文件(*.eep)", "*.eep"};
-  static const FileDialogSpec kOpenFlash{false, "bin", {kHex, kBin}};
-  static const FileDialogSpec kOpenEeprom{false, "bin", {kHex, kBin, kEep}};
-  static const FileDialogSpec kSave{true, "bin", {kBin}};
+  static const FileFilter kElf{"ELF程序(*.elf)", "*.elf"};
+  static const FileDialogSpec kOpenFlash{false, "bin", {kHex, kBin, kElf}};
+  static const FileDialogSpec kOpenEeprom{false, "bin", {kHex, kBin, kEep, kElf}};
+  static const FileDialogSpec kSave{true, "bin", {kBin, kHex}};
+  static const FileDialogSpec kOpenWholeChip{false, "hex", {kHex, kElf}};
+  static const FileDialogSpec kSaveBackup{true, "hex", {kHex}};
   switch (kind) {
     case FileDialogKind::OpenFlash: return kOpenFlash;
     case FileDialogKind::OpenEeprom: return kOpenEeprom;
+    case FileDialogKind::OpenWholeChip: return kOpenWholeChip;
+    case FileDialogKind::SaveBackup: return kSaveBackup;
     case FileDialogKind::SaveFlash:
     case FileDialogKind::SaveEeprom: break;
   }

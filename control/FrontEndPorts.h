@@ -10,7 +10,7 @@
 // views, message boxes, the activity log and the page switch.
 namespace kestrel::control {
 
-enum class FileDialogKind { OpenFlash, OpenEeprom, SaveFlash, SaveEeprom };
+enum class FileDialogKind { OpenFlash, OpenEeprom, SaveFlash, SaveEeprom, OpenWholeChip, SaveBackup };
 
 struct FileFilter {
   std::string description;  // e.g. "Intel Hex文件(*.hex)"

@@ -8,6 +8,8 @@
 
 #include "base/Texts.h"
 #include "base/Bytes.h"
+#include "control/WholeChipFiles.h"
+#include "image/HexWriter.h"
 #include "device/StatusCode.h"
 #include "image/FileAccess.h"
 
@@ -18,10 +20,9 @@ namespace {
 // not an image of this programmer and is not read into memory.
 constexpr std::size_t kHexTextLimit = 64u << 20;
 
-enum class FileKind { Hex, Binary, Unknown };
-
 // What differs between the FLASH and the EEPROM side of the file operations.
 struct Side {
+  image::Region region;
   std::vector<std::uint8_t>& image;
   std::vector<std::uint8_t>& readback;
   bool& loaded;
@@ -44,22 +45,22 @@ struct Side {
 
 Side FlashSide(ImageContext& context) {
   device::ChipMemories& memories = context.engine.memories();
-  return {memories.flashImage, memories.flashReadback, memories.flashImageLoaded, memories.flashReadbackValid,
+  return {image::Region::Flash, memories.flashImage, memories.flashReadback, memories.flashImageLoaded, memories.flashReadbackValid,
           context.flashView,
           context.geometry.FlashSize(), false, FileDialogKind::OpenFlash,
           FileDialogKind::SaveFlash, device::status::FlashFileOpened,
-          device::status::FlashFileSaved, FlashPage, "FLASH", "hex、bin",
+          device::status::FlashFileSaved, FlashPage, "FLASH", "hex、bin、elf",
           texts::kFlashBinTruncatedLine, texts::kOpenedToFlashPage, texts::kFlashSavedLine,
           texts::kFlashHexTooLarge};
 }
 
 Side EepromSide(ImageContext& context) {
   device::ChipMemories& memories = context.engine.memories();
-  return {memories.eepromImage, memories.eepromReadback, memories.eepromImageLoaded,
+  return {image::Region::Eeprom, memories.eepromImage, memories.eepromReadback, memories.eepromImageLoaded,
           memories.eepromReadbackValid, context.eepromView,
           context.geometry.EepromSize(), true, FileDialogKind::OpenEeprom,
           FileDialogKind::SaveEeprom, device::status::EepromFileOpened,
-          device::status::EepromFileSaved, EepromPage, "EEPROM", "hex、eep、bin",
+          device::status::EepromFileSaved, EepromPage, "EEPROM", "hex、eep、bin、elf",
           texts::kEepromBinTruncatedLine, texts::kOpenedToEepromPage, texts::kEepromSavedLine,
           texts::kEepromHexTooLarge};
 }
@@ -70,23 +71,10 @@ std::size_t UsableSize(const Side& side) {
   return static_cast<std::size_t>(std::clamp<std::int64_t>(side.chipSize, 0, buffer));
 }
 
-std::string FileName(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Case-blind: the text after the name's last dot.
+// A side reads HEX, binary and ELF files; ".eep" is EEPROM data only.
 FileKind KindOf(const std::string& name, const Side& side) {
-  const std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos) return FileKind::Unknown;
-  std::string extension = name.substr(dot + 1);
-  for (char& c : extension) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  if (extension == "HEX") return FileKind::Hex;
-  if (extension == "EEP" && side.eeprom) return FileKind::Hex;
-  if (extension == "BIN") return FileKind::Binary;
-  return FileKind::Unknown;
+  if (UpperExtension(name) == "EEP" && !side.eeprom) return FileKind::Unknown;
+  return KindOfFile(name);
 }
 
 void Refuse(ImageContext& context, const std::string& line) {
@@ -103,6 +91,58 @@ void ClearSide(ImageContext& context, const Side& side, std::size_t size) {
   context.log.AppendLog(Printf(texts::kImageClearedPattern, side.memoryName));
 }
 
+image::ChipSizes SizesOf(const chips::ChipGeometry& geometry) {
+  return {static_cast<std::uint32_t>(std::max<std::int64_t>(geometry.FlashSize(), 0)),
+          static_cast<std::uint32_t>(std::max<std::int64_t>(geometry.EepromSize(), 0))};
+}
+
+// The side's own memory of a whole-chip file, into `scratch`; one line names the memories it
+// left. Returns the refusal, or empty.
+std::string TakeRegion(ImageContext& context, const Side& side, const std::string& name,
+                       const image::WholeChipImage& whole, std::span<std::uint8_t> scratch, std::int32_t& count) {
+  const image::RegionImage& region = whole[side.region];
+  if (region.bytes.size() > scratch.size()) {
+    context.messages.ShowMessage(side.hexTooLarge);
+    return Printf(texts::kHexRefusedPattern, name.c_str(), side.hexTooLarge);
+  }
+  std::copy(region.bytes.begin(), region.bytes.end(), scratch.begin());
+  count = static_cast<std::int32_t>(region.bytes.size());
+  const std::string left = RegionsHeld(whole, side.region);
+  if (!left.empty()) context.log.AppendLog(Printf(texts::kRegionsLeftPattern, name.c_str(), left.c_str(), side.memoryName));
+  return {};
+}
+
+std::string ReadElfSide(ImageContext& context, const Side& side, const std::string& name, const std::string& bytes,
+                        std::span<std::uint8_t> scratch, std::int32_t& count) {
+  const WholeChipRead read = ReadElfFile(name, bytes, SizesOf(context.geometry));
+  return read.ok ? TakeRegion(context, side, name, read.image, scratch, count) : read.refusal;
+}
+
+// A HEX file of one memory, or a whole-chip HEX file whose data reach the other regions: then
+// the FLASH side takes the FLASH region, the EEPROM side the EEPROM region when there is one.
+std::string ReadHexSide(ImageContext& context, const Side& side, const std::string& name, const std::string& text,
+                        std::span<std::uint8_t> scratch, std::int32_t& count) {
+  const std::int32_t code = context.reader.ReadHexImage(text, scratch, static_cast<std::int64_t>(scratch.size()));
+  if (code == image::HexSuccess) {
+    count = context.reader.dataLength;
+    return {};
+  }
+  if (code == image::HexOpenError) {
+    const image::HexRegionRead regions = image::ReadHexRegions(text);
+    const bool held = !RegionsHeld(regions.image, image::Region::Flash).empty();
+    if (regions.code == image::HexSuccess && !regions.outsideAddress && held &&
+        (side.region == image::Region::Flash || !regions.image[side.region].Empty())) {
+      return TakeRegion(context, side, name, regions.image, scratch, count);
+    }
+    context.messages.ShowMessage(side.hexTooLarge);
+    return Printf(texts::kHexRefusedPattern, name.c_str(), side.hexTooLarge);
+  }
+  const std::string reason = image::HexResultText(code);
+  const int line = context.reader.errorLine;
+  return line > 0 ? Printf(texts::kHexRefusedAtLinePattern, name.c_str(), line, reason.c_str())
+                  : Printf(texts::kHexRefusedPattern, name.c_str(), reason.c_str());
+}
+
 // Reads the chosen file into the side's image and shows it. A file that cannot be read, is of
 // a kind this side does not read, or that the HEX reader refuses, is reported and leaves the
 // side without an image. A binary file longer than the chip is cut to it and counts as failed.
@@ -115,8 +155,8 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
                                   side.readableKinds));
     return ClearSide(context, side, size);
   }
-  image::FileStart file = image::ReadFileStart(path, kind == FileKind::Hex ? kHexTextLimit : size);
-  if (file.ok && kind == FileKind::Hex && file.bytes.size() > kHexTextLimit) {
+  image::FileStart file = image::ReadFileStart(path, kind == FileKind::Binary ? size : kHexTextLimit);
+  if (file.ok && kind != FileKind::Binary && file.bytes.size() > kHexTextLimit) {
     file = {false, {}, std::strerror(EFBIG)};
   }
   if (!file.ok) {
@@ -124,36 +164,32 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
     return ClearSide(context, side, size);
   }
 
-  if (kind == FileKind::Hex) {
-    // Read into a scratch image so that a refused file leaves the loaded image as it was.
-    std::vector<std::uint8_t> scratch(size, 0xFF);
-    const std::int32_t code =
-        context.reader.ReadHexImage(file.bytes, scratch, static_cast<std::int64_t>(size));
-    if (code == image::HexOpenError) context.messages.ShowMessage(side.hexTooLarge);
-    if (code != image::HexSuccess) {
-      const std::string reason = code == image::HexOpenError ? side.hexTooLarge : image::HexResultText(code);
-      const int line = context.reader.errorLine;
-      Refuse(context, line > 0 ? Printf(texts::kHexRefusedAtLinePattern, name.c_str(), line, reason.c_str())
-                               : Printf(texts::kHexRefusedPattern, name.c_str(), reason.c_str()));
-      return ClearSide(context, side, size);
-    }
-    std::copy(scratch.begin(), scratch.end(), side.image.begin());
-  } else {
+  std::int32_t count = 0;
+  if (kind == FileKind::Binary) {
     std::size_t length = file.bytes.size();
     if (length > size) {
       // Kept, cut to the chip, but a run that lets the exit status decide must not pass.
       Refuse(context, side.truncatedLine);
       length = size;
     }
-    context.reader.dataLength = static_cast<std::int32_t>(length);
     std::fill_n(side.image.begin(), size, std::uint8_t{0xFF});
     std::copy_n(file.bytes.begin(), length, side.image.begin());
+    count = static_cast<std::int32_t>(length);
+  } else {
+    // Read into a scratch image so that a refused file reaches nothing.
+    std::vector<std::uint8_t> scratch(size, 0xFF);
+    std::string refusal = kind == FileKind::Elf ? ReadElfSide(context, side, name, file.bytes, scratch, count)
+                                                : ReadHexSide(context, side, name, file.bytes, scratch, count);
+    if (!refusal.empty()) {
+      Refuse(context, refusal);
+      return ClearSide(context, side, size);
+    }
+    std::copy(scratch.begin(), scratch.end(), side.image.begin());
   }
-
   side.loaded = true;
   side.view.SetData(side.image.data(), size);
   context.log.AppendLog(texts::kOpenedFilePrefix + name + side.openedToPage +
-                        Printf(texts::kOpenedCountPattern, context.reader.dataLength));
+                        Printf(texts::kOpenedCountPattern, count));
   context.pages.ShowPage(side.page);
 }
 
@@ -172,8 +208,13 @@ void StoreImage(ImageContext& context, const Side& side, const std::string& path
   side.readbackValid = false;
   const std::int32_t used =
       TrimmedLength(side.readback.data(), static_cast<std::int32_t>(size));
-  const std::string failure =
-      image::ReplaceFileContents(path, side.readback.data(), static_cast<std::size_t>(used));
+  std::string failure;
+  if (UpperExtension(FileName(path)) == "HEX") {
+    const std::string text = image::WriteHexMemory(side.readback, static_cast<std::size_t>(used));
+    failure = image::ReplaceFileContents(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  } else {
+    failure = image::ReplaceFileContents(path, side.readback.data(), static_cast<std::size_t>(used));
+  }
   if (!failure.empty()) {
     Refuse(context, Printf(texts::kSaveFailedPattern, path.c_str(), failure.c_str()));
     return;

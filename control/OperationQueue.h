@@ -24,6 +24,7 @@ class OperationQueue {
   bool Empty() const { return waiting_.none(); }
   bool Holds(Operation operation) const { return waiting_.test(static_cast<std::size_t>(operation)); }
   void Clear() { waiting_.reset(); }
+  void Drop(Operation operation) { waiting_.reset(static_cast<std::size_t>(operation)); }
 
  private:
   std::bitset<kOperationCount> waiting_;

@@ -5,12 +5,14 @@ namespace kestrel::control {
 // Every operation the queue can hold, in the order it runs them: a button or an Auto run
 // queues several, and they always run in this order, whatever the order of queueing.
 enum class Operation {
+  OpenWholeChipFile,
   SaveFlashFile,
   SaveEepromFile,
   OpenFlashFile,
   OpenEepromFile,
   ReadSignature,
   Identify,
+  BackupFuseLock,  // a backup reads fuses and lock first: locked memory is not worth reading
   ReadCalibration,
   Unlock,
   EraseChip,
@@ -23,8 +25,9 @@ enum class Operation {
   WriteFuses,
   WriteLock,
   ReadFuseLock,
+  WriteBackupFile,
 };
-inline constexpr int kOperationCount = static_cast<int>(Operation::ReadFuseLock) + 1;
+inline constexpr int kOperationCount = static_cast<int>(Operation::WriteBackupFile) + 1;
 
 // The nine Auto check boxes.
 struct AutoSelection {
@@ -64,6 +67,9 @@ enum class OperationButton : int {
   // The fuse page's buttons, which the window's template does not have.
   Identify = 2000,
   FactoryReset = 2001,
+  OpenWholeChipFile = 2002,
+  Backup = 2003,
+  Restore = 2004,
 };
 
 }  // namespace kestrel::control

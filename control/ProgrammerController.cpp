@@ -7,6 +7,7 @@
 #include "base/Texts.h"
 #include "control/ChipSafety.h"
 #include "control/VerifyReport.h"
+#include "control/WholeChipFiles.h"
 #include "control/Wording.h"
 #include "device/StatusCode.h"
 
@@ -51,6 +52,7 @@ bool ProgrammerController::ProbeProgrammer() {
 void ProgrammerController::OnChipSelChange(int index) {
   if (!chips::SelectChip(catalogue_, index, geometry_)) return;
   selectedIndex_ = index;
+  expectedSignature_.reset();
   signatureChecked_ = false;
   ForgetReadbacks();
   const std::string name = chips::DisplayChipName(catalogue_.records[static_cast<std::size_t>(index)]);
@@ -114,6 +116,18 @@ void ProgrammerController::OnOperationButton(OperationButton button) {
   } else if (button == OperationButton::Burn) {
     log_.ClearLog();
     queue_.QueueBurn();
+  } else if (button == OperationButton::Backup) {
+    const auto path = frontEnd_.ChooseFile(FileDialogKind::SaveBackup);
+    if (!path) return;
+    backup_.emplace();
+    backup_->path = *path;
+    backup_->start = std::chrono::steady_clock::now();
+    if (selectedFacts_ != nullptr) backup_->fuseBytes = selectedFacts_->fuseBytes;
+    wholeChipRun_ = true;  // part of a chip is no backup: stop at the first failure
+    queue_.QueueButton(button);
+  } else if (button == OperationButton::Restore) {
+    wholeChipRun_ = true;
+    queue_.QueueButton(button);
   } else if (button == OperationButton::FactoryReset) {
     if (selectedFacts_ == nullptr) {
       log_.AppendLog(Printf(texts::kNoFactsPattern, chips::DisplayChipName(SelectedRecord()).c_str()));
@@ -146,6 +160,9 @@ void ProgrammerController::RunNextOperation() {
     // The run is over: the next one checks the chip again.
     signatureChecked_ = false;
     factoryResetRunning_ = false;
+    wholeChipRun_ = false;
+    restoreFuses_.reset();
+    backup_.reset();
     frontEnd_.Tones().Play(kSuccessToneHz, kSuccessToneMs);
     return;
   }
@@ -160,7 +177,9 @@ void ProgrammerController::RunNextOperation() {
 }
 
 bool ProgrammerController::NeedsSignatureCheck(Operation operation) const {
-  if (!signatureCheck_ || signatureChecked_ || selectedFacts_ == nullptr) return false;
+  // A restore always checks: it erases the chip to clone another onto it.
+  if ((!signatureCheck_ && !wholeChipRun_) || signatureChecked_) return false;
+  if (selectedFacts_ == nullptr && !expectedSignature_) return false;
   switch (operation) {
     case Operation::Unlock:
     case Operation::EraseChip:
@@ -178,11 +197,14 @@ void ProgrammerController::Run(Operation operation) {
   using device::BlockTransfer;
   device::ChipMemories& memories = engine_.memories();
   switch (operation) {
+    case Operation::OpenWholeChipFile: return OpenWholeChip();
     case Operation::SaveFlashFile: return SaveFlashImage(imageContext_);
     case Operation::SaveEepromFile: return SaveEepromImage(imageContext_);
     case Operation::OpenFlashFile: return OpenFlashImage(imageContext_);
     case Operation::OpenEepromFile: return OpenEepromImage(imageContext_);
-    case Operation::ReadSignature: return engine_.ReadSignature();
+    case Operation::ReadSignature:
+      if (backup_) followUp_ = FollowUp::BackupSignature;
+      return engine_.ReadSignature();
     case Operation::Identify:
       followUp_ = FollowUp::Identify;
       return engine_.ReadSignature();
@@ -210,8 +232,16 @@ void ProgrammerController::Run(Operation operation) {
     case Operation::WriteFuses: return WriteFuses();
     case Operation::WriteLock: return WriteLock();
     case Operation::ReadFuseLock:
-      if (factoryResetRunning_) followUp_ = FollowUp::FactoryCheck;
+      if (factoryResetRunning_ || restoreFuses_) followUp_ = FollowUp::FactoryCheck;
       return engine_.ReadFuseLock();
+    case Operation::BackupFuseLock:
+      followUp_ = FollowUp::BackupLock;
+      return engine_.ReadFuseLock();
+    case Operation::WriteBackupFile: {
+      BackupRun backup = *backup_;
+      backup_.reset();
+      return WriteBackupFile(imageContext_, backup);
+    }
   }
 }
 
@@ -269,6 +299,7 @@ void ProgrammerController::Refuse(const std::string& line) {
 
 void ProgrammerController::OperationFailed() {
   ++failures_;
+  if (wholeChipRun_) queue_.Clear();
   frontEnd_.Tones().Play(kErrorToneHz, kErrorToneMs);
 }
 
@@ -296,6 +327,11 @@ bool ProgrammerController::FinishFollowUp(std::uint32_t code) {
       return code == device::status::SignatureRead ? FinishIdentify() : true;
     case FollowUp::FactoryCheck:
       return code == device::status::FuseLockRead ? CheckFactoryReset() : true;
+    case FollowUp::BackupSignature:
+      if (code == device::status::SignatureRead && backup_) backup_->signature = ReplySignature();
+      return true;
+    case FollowUp::BackupLock:
+      return code == device::status::FuseLockRead ? CheckBackupLock() : true;
     case FollowUp::None:
       break;
   }
@@ -307,11 +343,6 @@ chips::Signature ProgrammerController::ReplySignature() const {
   return {reply[0], reply[1], reply[2]};
 }
 
-namespace {
-std::string SignatureText(const chips::Signature& signature) {
-  return Printf("%02X %02X %02X", signature[0], signature[1], signature[2]);
-}
-}  // namespace
 
 void ProgrammerController::LogNoAnswer(const chips::Signature& signature) {
   log_.AppendLog(Printf(texts::kNoChipAnsweredPattern, SignatureText(signature).c_str()));
@@ -322,14 +353,16 @@ void ProgrammerController::LogNoAnswer(const chips::Signature& signature) {
 
 bool ProgrammerController::CheckSignature() {
   const chips::Signature read = ReplySignature();
-  if (read == selectedFacts_->signature) {
+  const chips::Signature expected = expectedSignature_ ? *expectedSignature_ : selectedFacts_->signature;
+  if (read == expected) {
     signatureChecked_ = true;
     return true;
   }
   queue_.Clear();
   if (NoChipAnswered(read)) LogNoAnswer(read);
-  log_.AppendLog(Printf(texts::kSignatureMismatchPattern, selectedFacts_->name.c_str(),
-                        SignatureText(selectedFacts_->signature).c_str(), SignatureText(read).c_str()));
+  const std::string name = selectedFacts_ != nullptr ? selectedFacts_->name : chips::DisplayChipName(SelectedRecord());
+  log_.AppendLog(Printf(texts::kSignatureMismatchPattern, name.c_str(), SignatureText(expected).c_str(),
+                        SignatureText(read).c_str()));
   Refuse(std::string());
   return false;
 }
@@ -365,17 +398,64 @@ bool ProgrammerController::FinishIdentify() {
 
 bool ProgrammerController::CheckFactoryReset() {
   factoryResetRunning_ = false;
+  if (restoreFuses_) {
+    const chips::FuseSet expected = *std::exchange(restoreFuses_, std::nullopt);
+    return CheckFuseReadback(expected, texts::kRestoreMismatchPattern, texts::kRestoreDoneLine);
+  }
+  return CheckFuseReadback(factoryExpected_, texts::kFactoryResetMismatchPattern, texts::kFactoryResetDoneLine);
+}
+
+bool ProgrammerController::CheckFuseReadback(const chips::FuseSet& expected, const char* mismatchPattern,
+                                             const char* doneLine) {
   const auto& reply = engine_.LastReply();
   chips::FuseSet read;
   read.bytes = {reply[0], reply[1], reply[2], reply[3]};
-  if (selectedFacts_ != nullptr && chips::DifferingBytes(*selectedFacts_, read, factoryExpected_).empty()) {
-    log_.AppendLog(FormatTimeStamped(texts::kFactoryResetDoneLine, LocalTimeNow()));
+  const bool same = selectedFacts_ != nullptr ? chips::DifferingBytes(*selectedFacts_, read, expected).empty()
+                                              : read == expected;
+  if (same) {
+    log_.AppendLog(FormatTimeStamped(doneLine, LocalTimeNow()));
     return true;
   }
-  log_.AppendLog(Printf(texts::kFactoryResetMismatchPattern, FuseTextOf(read).c_str(), LockTextOf(read).c_str(),
-                        FuseTextOf(factoryExpected_).c_str(), LockTextOf(factoryExpected_).c_str()));
+  log_.AppendLog(Printf(mismatchPattern, FuseTextOf(read).c_str(), LockTextOf(read).c_str(),
+                        FuseTextOf(expected).c_str(), LockTextOf(expected).c_str()));
   Refuse(std::string());
   return false;
+}
+
+bool ProgrammerController::CheckBackupLock() {
+  const std::uint8_t lock = engine_.LastReply()[3];
+  if (backup_) backup_->fuses.bytes = {engine_.LastReply()[0], engine_.LastReply()[1], engine_.LastReply()[2], lock};
+  if (!LockHidesMemory(selectedFacts_, lock)) return true;
+  // A backup that silently held 0xFF would be worse than none.
+  queue_.Clear();
+  log_.AppendLog(Printf(texts::kBackupLockedPattern, lock));
+  Refuse(std::string());
+  return false;
+}
+
+void ProgrammerController::OpenWholeChip() {
+  WholeChipOpened opened = OpenWholeChipImage(imageContext_, frontEnd_, selectedFacts_);
+  if (!opened.opened) {
+    if (wholeChipRun_) queue_.Clear();
+    return;
+  }
+  if (opened.signature) expectedSignature_ = opened.signature;
+  if (!wholeChipRun_) return;
+  // A restore writes and verifies only the memories the file holds, and checks the fuses and
+  // lock it wrote.
+  const image::WholeChipImage& image = opened.image;
+  if (image[image::Region::Flash].Empty()) {
+    for (Operation skip : {Operation::WriteFlash, Operation::ReadFlash, Operation::VerifyFlash}) queue_.Drop(skip);
+  }
+  if (image[image::Region::Eeprom].Empty()) {
+    for (Operation skip : {Operation::WriteEeprom, Operation::ReadEeprom, Operation::VerifyEeprom}) queue_.Drop(skip);
+  }
+  if (image[image::Region::Fuses].Empty()) queue_.Drop(Operation::WriteFuses);
+  if (image[image::Region::Lock].Empty()) queue_.Drop(Operation::WriteLock);
+  chips::FuseSet expected;
+  ParseFuseText(frontEnd_.FuseText(), expected);
+  ParseLockText(frontEnd_.LockText(), expected);
+  restoreFuses_ = expected;
 }
 
 int ProgrammerController::FindCatalogueChip(const std::string& name) const {

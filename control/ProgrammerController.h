@@ -11,6 +11,7 @@
 #include "control/ImageFileOperations.h"
 #include "control/OperationQueue.h"
 #include "control/StatusDispatcher.h"
+#include "control/WholeChipOperations.h"
 #include "device/ProgrammerEngine.h"
 #include "image/HexFileReader.h"
 
@@ -80,6 +81,12 @@ class ProgrammerController {
   bool CheckSignature();
   bool FinishIdentify();
   bool CheckFactoryReset();
+  bool CheckBackupLock();
+  void OpenWholeChip();
+  void StartBackup();
+  // The fuses and lock read back after a factory reset or a restore, compared with what was
+  // written under the used-bit masks.
+  bool CheckFuseReadback(const chips::FuseSet& expected, const char* mismatchPattern, const char* doneLine);
   chips::Signature ReplySignature() const;
   void LogNoAnswer(const chips::Signature& signature);
   int FindCatalogueChip(const std::string& name) const;
@@ -103,7 +110,7 @@ class ProgrammerController {
   ActivityLog log_;
   StatusDispatcher dispatcher_;
   ImageContext imageContext_;
-  enum class FollowUp { None, SignatureCheck, Identify, FactoryCheck };
+  enum class FollowUp { None, SignatureCheck, Identify, FactoryCheck, BackupSignature, BackupLock };
 
   chips::ChipFactsTable facts_;
   int selectedIndex_ = -1;
@@ -115,6 +122,12 @@ class ProgrammerController {
   FollowUp followUp_ = FollowUp::None;
   bool factoryResetRunning_ = false;
   chips::FuseSet factoryExpected_;
+  // The chip the last whole-chip file was made for; the signature check compares with it.
+  std::optional<chips::Signature> expectedSignature_;
+  // A backup or a restore: a failure stops the rest, and a restore always checks the signature.
+  bool wholeChipRun_ = false;
+  std::optional<chips::FuseSet> restoreFuses_;
+  std::optional<BackupRun> backup_;
   bool busy_ = false;  // from the start of an operation until its final code is dispatched
   std::uint32_t failures_ = 0;
   bool arrivalPending_ = false;

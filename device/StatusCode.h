@@ -30,6 +30,8 @@ inline constexpr std::uint32_t FlashFileOpened = 115;
 inline constexpr std::uint32_t EepromFileOpened = 116;
 inline constexpr std::uint32_t EepromFileSaved = 117;
 inline constexpr std::uint32_t FlashFileSaved = 118;
+inline constexpr std::uint32_t WholeChipFileOpened = 119;
+inline constexpr std::uint32_t BackupFileSaved = 121;
 // An operation that refused its input (bad fuse text, a geometry it cannot serve) after
 // logging why; it reads as "其它原因" with the error beep.
 inline constexpr std::uint32_t Refused = 120;

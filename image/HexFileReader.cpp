@@ -190,4 +190,44 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text,
   return finish(HexSuccess);
 }
 
+HexRegionRead ReadHexRegions(std::string_view text) {
+  HexRegionRead read;
+  if (const void* zero = std::memchr(text.data(), 0, text.size())) {
+    text = text.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
+  }
+  const std::size_t endRecord = text.find(kEndRecord);
+  if (endRecord == std::string_view::npos || endRecord == 0) {
+    read.code = HexEofError;
+    return read;
+  }
+  Bases bases;
+  std::vector<std::uint8_t> bytes;
+  const char* failedAt = nullptr;
+  read.code = WalkRecords<true>(text.substr(0, endRecord), [&](const Record& record) -> std::int32_t {
+    if ((record.sum & 0xFF) != 0) return HexChecksumError;
+    switch (record.kind) {
+      case '0': {
+        bytes.resize(record.count);
+        for (unsigned i = 0; i < record.count; ++i) bytes[i] = static_cast<std::uint8_t>(Pair(record.data + 2 * i));
+        const auto outside = Place(read.image, bases.Of(record), bytes);
+        if (outside && !read.outsideAddress) read.outsideAddress = outside;
+        return HexSuccess;
+      }
+      case '2':
+      case '4':
+        return bases.Apply(record) ? HexSuccess : HexTruncatedRecord;
+      case '3':
+      case '5':
+        return HexSuccess;
+      default:
+        return HexWrongLabel;
+    }
+  }, &failedAt);
+  if (read.code != HexSuccess) {
+    read.errorLine = 1 + static_cast<std::int32_t>(std::count(text.data(), failedAt, '\n'));
+    read.image = {};
+  }
+  return read;
+}
+
 }  // namespace kestrel::image

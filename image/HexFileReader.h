@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "image/MemoryRegions.h"
 
 
 namespace kestrel::image {
@@ -37,5 +40,16 @@ class HexFileReader {
   std::int32_t resultCode = -1;   // code of the last completed read
   std::string resultText;         // text of resultCode
 };
+
+// A HEX file read as a whole-chip file: every data record placed into the memory region of its
+// address (FLASH from 0, EEPROM from 0x810000, fuses, lock, signature). The records are
+// checked as ReadHexImage checks them.
+struct HexRegionRead {
+  std::int32_t code = HexSuccess;
+  std::int32_t errorLine = 0;  // of the faulty record; 0 when there is none
+  WholeChipImage image;        // empty unless the read succeeded
+  std::optional<std::uint64_t> outsideAddress;  // the first data address in no region
+};
+HexRegionRead ReadHexRegions(std::string_view text);
 
 }  // namespace kestrel::image
