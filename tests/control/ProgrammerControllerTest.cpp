@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "base/Texts.h"
@@ -125,6 +126,44 @@ TEST(ProgrammerController, OnlyAReadThatCompletedEveryPageCanBeVerified) {
   h.Press(OperationButton::VerifyFlash);
   EXPECT_EQ(h.Lines().end()[-2], "芯片的FLASH数据未（完整）读出，不能校验");
   EXPECT_EQ(h.controller.FailureCount(), 2u);
+}
+
+// Whole-chip files through the controller: a backup restored onto an erased chip backs up
+// byte for byte the same, and what must not be written is refused.
+TEST(ProgrammerController, BackupEraseRestoreBackupGivesTheSameFile) {
+  Harness h;
+  ASSERT_TRUE(h.controller.LoadCatalogue({KESTREL_SOURCE_DIR "/data/chip.txt"}).loaded);
+  h.controller.OnChipSelChange(54);
+  ASSERT_EQ(h.controller.SelectedFacts()->name, "ATmega328P");
+  ASSERT_TRUE(h.Start());
+  auto& chip = h.bus.programmer();
+  for (int i = 0; i < 3000; ++i) chip.flash[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 13);
+  chip.eeprom[7] = 0x42;
+  const std::string dir = ::testing::TempDir() + "kestrel-whole-" + std::to_string(::getpid());
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir + "/tiny85.hex") << ":020000000C945E\n:02000004008476\n:030000000B931E41\n:00000001FF\n";
+  h.frontEnd.answers = {dir + "/1.hex", dir + "/1.hex", dir + "/2.hex", dir + "/tiny85.hex"};
+  h.Press(OperationButton::Backup);
+  h.Press(OperationButton::Erase);
+  h.Press(OperationButton::Restore);
+  h.Press(OperationButton::Backup);
+  EXPECT_EQ(h.controller.FailureCount(), 0u);
+  std::ifstream one(dir + "/1.hex"), two(dir + "/2.hex");
+  const std::string first{std::istreambuf_iterator<char>(one), {}};
+  EXPECT_EQ(first, std::string(std::istreambuf_iterator<char>(two), {}));
+  EXPECT_NE(first.find(":0300000062D9FF"), std::string::npos);  // the fuses, at 0x820000
+  EXPECT_EQ(h.Lines().end()[-1].rfind("备份保存到文件 " + dir + "/2.hex：FLASH 3000字节、EEPROM 8字节", 0), 0u);
+
+  h.Press(OperationButton::Restore);  // made for an ATtiny85: refused before anything is sent
+  EXPECT_THAT(h.Lines(), ::testing::Contains("文件 tiny85.hex 的签名 1E 93 0B 与所选器件 ATmega328P（1E 95 0F）不符，未读入"));
+  chip.lock = 0xFC;  // read-back disabled: no backup rather than one full of 0xFF
+  h.frontEnd.answers.push_back(dir + "/3.hex");
+  h.Press(OperationButton::Backup);
+  EXPECT_EQ(h.Lines().end()[-2], "锁定位 FC 禁止读出芯片数据：备份未进行，没有写入文件");
+  EXPECT_FALSE(std::filesystem::exists(dir + "/3.hex"));
+  EXPECT_EQ(h.controller.FailureCount(), 2u);
+  EXPECT_EQ(chip.flash[1], 13) << "nothing was erased";
+  std::filesystem::remove_all(dir);
 }
 
 TEST(ProgrammerController, AProgrammerItMayNotOpenIsReportedWithTheRuleToInstall) {

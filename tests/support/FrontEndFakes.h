@@ -63,6 +63,8 @@ class FakeFrontEnd : public control::FrontEnd {
   control::LogListPort& LogList() override { return log; }
   void SetFieldText(control::Field field, const std::string& text) override { fields[field] = text; }
   std::string FuseText() override { return fuseText; }
+  void SetFuseText(const std::string& text) override { fuseText = text; }
+  void SetLockText(const std::string& text) override { lockText = text; }
   std::string LockText() override { return lockText; }
   control::AutoSelection AutoBoxes() override { return autoBoxes; }
   void SetProgress(int position) override { progress.push_back(position); }
