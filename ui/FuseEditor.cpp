@@ -1,5 +1,6 @@
 #include "ui/FuseEditor.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -83,9 +84,16 @@ class FieldChoice : public QComboBox {
  public:
   FieldChoice() {
     setFocusPolicy(Qt::StrongFocus);
-    // As wide as the longest meaning, since clock choices differ only at their ends; the
-    // form moves a box that does not fit beside its label below it.
+    // As wide as the longest meaning where the page has room, since clock choices differ
+    // only at their ends; the form moves a box that does not fit beside its label below it,
+    // across the whole page. Only a meaning longer than the page is cut (its tip shows it
+    // whole), and the open list is always wide enough.
     setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  }
+
+  void showPopup() override {
+    view()->setMinimumWidth(view()->sizeHintForColumn(0) + 2 * view()->frameWidth());
+    QComboBox::showPopup();
   }
 
  protected:
@@ -129,15 +137,15 @@ FuseEditor::FuseEditor(QWidget* parent) : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->setSpacing(4);
-  noFacts_ = new QLabel(Utf8(kNoFacts), this);
+  noFacts_ = new QLabel(this);
   noFacts_->setObjectName(QStringLiteral("fuseNoFacts"));
   layout->addWidget(noFacts_);
 
-  textRow_ = new QWidget(this);
-  auto* textLayout = new QHBoxLayout(textRow_);
+  auto* textRow = new QWidget(this);
+  auto* textLayout = new QHBoxLayout(textRow);
   textLayout->setContentsMargins(0, 0, 0, 0);
   const auto addText = [&](const char* caption, const char* name, int digits) {
-    textLayout->addWidget(new QLabel(Utf8(caption), textRow_));
+    textLayout->addWidget(new QLabel(Utf8(caption), textRow));
     auto* field = new HexField(digits);
     field->setObjectName(QLatin1String(name));
     textLayout->addWidget(field);
@@ -147,7 +155,7 @@ FuseEditor::FuseEditor(QWidget* parent) : QWidget(parent) {
   textLayout->addSpacing(16);
   lockText_ = addText(kByteHeadings[3], "lockText", 2);
   textLayout->addStretch();
-  layout->addWidget(textRow_);
+  layout->addWidget(textRow);
 
   scroll_ = new QScrollArea(this);
   scroll_->setWidgetResizable(true);
@@ -156,10 +164,10 @@ FuseEditor::FuseEditor(QWidget* parent) : QWidget(parent) {
   SetChip(nullptr);
 }
 
-void FuseEditor::SetChip(const chips::ChipFacts* facts) {
+void FuseEditor::SetChip(const chips::ChipFacts* facts, const QString& whyNone) {
   facts_ = facts;
+  noFacts_->setText(whyNone.isEmpty() ? Utf8(kNoFacts) : whyNone);
   noFacts_->setVisible(facts == nullptr);
-  textRow_->setVisible(facts != nullptr);
   scroll_->setVisible(facts != nullptr);
   BuildRows();
   ShowFuses();
@@ -198,6 +206,9 @@ void FuseEditor::BuildRows() {
   delete scroll_->takeWidget();
   if (facts_ == nullptr) return;
   auto* content = new QWidget;
+  // As wide as the page, never wider: a row too wide beside its label goes below it, and only
+  // a meaning longer than the page is cut.
+  content->setMinimumWidth(1);
   auto* form = new QFormLayout(content);
   form->setContentsMargins(6, 2, 6, 4);
   form->setHorizontalSpacing(8);

@@ -20,16 +20,17 @@ namespace kestrel::ui {
 // drop-downs of the values the maker lists. A value outside that list, as read from a chip,
 // stays selectable as an extra entry, and bits that belong to no field keep whatever they were
 // set to, so reading, editing and writing back loses nothing. The resulting bytes are shown as
-// the hex digits of the dialog's fuse and lock text fields.
+// the hex digits of the dialog's fuse and lock text fields, with or without a chip's facts.
 class FuseEditor : public QWidget {
   Q_OBJECT
 
  public:
   explicit FuseEditor(QWidget* parent = nullptr);
 
-  // The chip whose fields are shown; nullptr shows only a line saying there are no facts. The
-  // facts must outlive the editor or the next call. The bytes stay as they are.
-  void SetChip(const chips::ChipFacts* facts);
+  // The chip whose fields are shown; nullptr shows, above the hex digits, only a line:
+  // `whyNone` or else one saying there are no facts. The facts must outlive the editor or the
+  // next call. The bytes stay as they are.
+  void SetChip(const chips::ChipFacts* facts, const QString& whyNone = {});
   void SetFuses(const chips::FuseSet& fuses);
   const chips::FuseSet& Fuses() const { return fuses_; }
 
@@ -65,7 +66,6 @@ class FuseEditor : public QWidget {
   chips::FuseSet fuses_;
   std::vector<Row> rows_;
   QLabel* noFacts_ = nullptr;
-  QWidget* textRow_ = nullptr;
   QLineEdit* fuseText_ = nullptr;
   QLineEdit* lockText_ = nullptr;
   QScrollArea* scroll_ = nullptr;

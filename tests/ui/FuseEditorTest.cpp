@@ -86,7 +86,6 @@ class FuseEditorTest : public QObject {
     QCOMPARE(editor.FuseText(), QStringLiteral("7A0F12"));
     editor.SetChip(nullptr);
     QVERIFY(editor.findChild<QLabel*>(QStringLiteral("fuseNoFacts"))->isVisibleTo(&editor));
-    QVERIFY(!editor.findChild<QWidget*>(QStringLiteral("fuseText"))->isVisibleTo(&editor));
     QVERIFY(!Row<QCheckBox>(editor, "CKDIV8"));
   }
 };
