@@ -26,6 +26,7 @@
 #include "ui/DeviceArrivalMonitor.h"
 #include "ui/DialogColours.h"
 #include "ui/DialogTemplate.h"
+#include "ui/FusePage.h"
 #include "ui/HexView.h"
 #include "ui/IntroText.h"
 #include "ui/Resources.h"
@@ -35,12 +36,6 @@ namespace {
 
 constexpr int kButtonImagePixels = 18;
 
-// Flat buttons with a thin edge, so that they read as buttons on the white dialog.
-constexpr char kFlatButtonStyle[] =
-    "QPushButton { border: 1px solid #a9b4c2; border-radius: 2px; background: #ffffff; padding: 0px 2px; }"
-    "QPushButton:hover { border-color: #3d7bd9; background: #eaf2fd; }"
-    "QPushButton:pressed { background: #cfe0f8; }"
-    "QPushButton:focus { border-color: #3d7bd9; }";
 constexpr int kPageImagePixels = 16;
 
 QString ControlName(int id) {
@@ -104,6 +99,13 @@ void ProgrammerDialog::CreateControls() {
   for (QGroupBox* frame : frames) frame->lower();
   modeGroup_->button(0)->setChecked(true);
   RefreshModeIndex();
+  CreateFusePage();
+}
+
+void ProgrammerDialog::CreateFusePage() {
+  fusePage_ = new FusePage(this);
+  fusePage_->setObjectName(QStringLiteral("fusePage"));
+  fusePage_->hide();  // until it becomes a page
 }
 
 QWidget* ProgrammerDialog::CreateControl(const ControlTemplate& control, const BaseUnits& base) {
@@ -231,9 +233,23 @@ void ProgrammerDialog::ConnectHandlers() {
   connect(modeGroup_, &QButtonGroup::idClicked, this,
           [this](int mode) { controller_->SetMode(static_cast<std::uint8_t>(mode)); });
   // Only a pick by the user: selecting entry 0 at start-up leaves the geometry alone.
-  connect(chipCombo_, &QComboBox::activated, this,
-          [this](int index) { controller_->OnChipSelChange(index); });
+  connect(chipCombo_, &QComboBox::activated, this, [this](int index) {
+    controller_->OnChipSelChange(index);
+    chipPicked_ = true;
+    ShowSelectedFacts();
+  });
   connect(pageTabs_, &QTabWidget::currentChanged, this, [this] { OnTabSelected(); });
+
+  connect(fusePage_, &FusePage::operationChosen, this,
+          [this](control::OperationButton button) { controller_->OnOperationButton(button); });
+  connect(fusePage_, &FusePage::signatureCheckChanged, this,
+          [this](bool on) { controller_->SetSignatureCheck(on); });
+  auto* fuseField = static_cast<QLineEdit*>(controls_.at(1009));
+  auto* lockField = static_cast<QLineEdit*>(controls_.at(1014));
+  connect(fusePage_, &FusePage::fuseTextChosen, fuseField, &QLineEdit::setText);
+  connect(fusePage_, &FusePage::lockTextChosen, lockField, &QLineEdit::setText);
+  connect(fuseField, &QLineEdit::textChanged, fusePage_, &FusePage::TakeFuseText);
+  connect(lockField, &QLineEdit::textChanged, fusePage_, &FusePage::TakeLockText);
 }
 
 bool ProgrammerDialog::OnInitDialog(const std::vector<std::string>& catalogueSearchPaths) {
@@ -274,6 +290,7 @@ void ProgrammerDialog::AddPages() {
   pageTabs_->addTab(eepromHexView_, PageImage(1), Utf8(captions::kEepromPageTab));
   pageTabs_->addTab(logList_, PageImage(2), Utf8(captions::kLogPageTab));
   pageTabs_->addTab(introEdit_, PageImage(3), Utf8(captions::kIntroPageTab));
+  pageTabs_->addTab(fusePage_, PageImage(4), Utf8(captions::kFusePageTab));
 }
 
 void ProgrammerDialog::FillChipList() {
@@ -300,6 +317,10 @@ void ProgrammerDialog::ConfigureViews() {
 void ProgrammerDialog::ShowAbout() {
   AboutDialog about(this);
   about.exec();
+}
+
+void ProgrammerDialog::ShowSelectedFacts() {
+  fusePage_->SetChip(controller_->SelectedFacts(), chipPicked_);
 }
 
 void ProgrammerDialog::OnTabSelected() {

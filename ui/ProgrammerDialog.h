@@ -29,11 +29,12 @@ class QTabWidget;
 namespace kestrel::ui {
 
 class DeviceArrivalMonitor;
+class FusePage;
 class HexView;
 struct ControlTemplate;
 struct BaseUnits;
 
-// The main window: every control of the window's template at its place, the four pages, and
+// The main window: every control of the window's template at its place, the five pages, and
 // the front end that the controller drives. Construction creates and binds the controls
 // (radio button "PP_20" checked); OnInitDialog runs the rest of the start-up in its fixed order.
 class ProgrammerDialog : public QDialog, public control::FrontEnd {
@@ -42,6 +43,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
  public:
   using MessageHandler = std::function<void(const std::string& text)>;
   using FileChooserHandler = std::function<std::optional<std::string>(control::FileDialogKind kind)>;
+  using QuestionHandler = std::function<bool(const std::string& question)>;  // true: Yes
 
   ProgrammerDialog(device::UsbBus& bus, TonePlayer& tones, QWidget* parent = nullptr);
   ~ProgrammerDialog() override;
@@ -56,14 +58,16 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   void OnDeviceArrival();  // a USB device was plugged in
   void ShowAbout();
 
-  // Replace the modal message box and file dialogs, e.g. in tests.
+  // Replace the modal message box, file dialogs and Yes/No question box, e.g. in tests.
   void SetMessageHandler(MessageHandler handler) { messageHandler_ = std::move(handler); }
   void SetFileChooser(FileChooserHandler handler) { fileChooser_ = std::move(handler); }
+  void SetQuestionHandler(QuestionHandler handler) { questionHandler_ = std::move(handler); }
 
   control::ProgrammerController& controller() { return *controller_; }
   // The control with this template ID (kNoId for the chip-select label), or nullptr.
   QWidget* Control(int id) const;
   QTabWidget* pageTabs() const { return pageTabs_; }
+  FusePage& fusePage() const { return *fusePage_; }
   LogListModel& logModel() { return logModel_; }
   HexView& flashHexView() const { return *flashHexView_; }
   HexView& eepromHexView() const { return *eepromHexView_; }
@@ -83,6 +87,11 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   std::optional<std::string> ChooseFile(control::FileDialogKind kind) override;
   void ShowMessage(const std::string& text) override;
   void ShowPage(int page) override;
+  void SetFuseText(const std::string& text) override;
+  void SetLockText(const std::string& text) override;
+  // A Yes/No question naming the consequence, No the default.
+  bool ConfirmLockout(const std::string& consequence) override;
+  void ShowSelectedChip(int index) override;
 
   // Ends the modal run, unless a transfer is under way: then the busy line and error beep.
   void done(int result) override;
@@ -101,12 +110,15 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   void ConfigureViews();
   bool IsChecked(int id) const;
   void RefreshModeIndex();
+  void CreateFusePage();
+  void ShowSelectedFacts();  // the fuse page follows the controller's chip
 
   TonePlayer& tones_;
   QtStatusChannel channel_;
   LogListModel logModel_;
   MessageHandler messageHandler_;
   FileChooserHandler fileChooser_;
+  QuestionHandler questionHandler_;
   std::map<int, QWidget*> controls_;
   QButtonGroup* modeGroup_ = nullptr;
   QTabWidget* pageTabs_ = nullptr;
@@ -116,6 +128,8 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   QPlainTextEdit* introEdit_ = nullptr;
   QComboBox* chipCombo_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
+  FusePage* fusePage_ = nullptr;
+  bool chipPicked_ = false;                    // by the user or by identifying a chip
   std::array<QFileDialog*, 4> fileDialogs_{};  // made on first use, kept for the next
   int modeIndex_ = 0;
   DeviceArrivalMonitor* arrival_ = nullptr;

@@ -2,6 +2,7 @@
 // file dialogs, message boxes and the page switch.
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -9,6 +10,8 @@
 #include <QTabWidget>
 
 #include "base/Texts.h"
+#include "ui/Captions.h"
+#include "ui/FusePage.h"
 #include "ui/HexView.h"
 #include "ui/ProgrammerDialog.h"
 
@@ -31,11 +34,40 @@ QStringList NameFilters(const control::FileDialogSpec& spec) {
 }  // namespace
 
 void ProgrammerDialog::SetFieldText(control::Field field, const std::string& text) {
-  if (field == control::Field::Chip) return;
+  const QString shown = QString::fromStdString(text);
+  if (field == control::Field::Chip) return fusePage_->ShowChipText(shown);
   const int id = field == control::Field::Signature     ? 1045
                  : field == control::Field::Calibration ? 1046
                                                         : 1047;
-  static_cast<QLineEdit*>(Control(id))->setText(QString::fromStdString(text));
+  static_cast<QLineEdit*>(Control(id))->setText(shown);
+  if (field == control::Field::FuseLock) fusePage_->TakeFuseLockRead(shown);
+}
+
+void ProgrammerDialog::SetFuseText(const std::string& text) {
+  static_cast<QLineEdit*>(Control(1009))->setText(QString::fromStdString(text));
+}
+
+void ProgrammerDialog::SetLockText(const std::string& text) {
+  static_cast<QLineEdit*>(Control(1014))->setText(QString::fromStdString(text));
+}
+
+bool ProgrammerDialog::ConfirmLockout(const std::string& consequence) {
+  const QString question =
+      QString::fromUtf8(captions::kLockoutQuestionPattern).arg(QString::fromStdString(consequence).trimmed());
+  if (questionHandler_) return questionHandler_(question.toStdString());
+  QMessageBox box(QMessageBox::Warning, QString::fromUtf8(texts::kProgramName), question,
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void ProgrammerDialog::ShowSelectedChip(int index) {
+  // Only shown: the controller has selected the chip already, and setting the index does not
+  // count as the user's pick (activated), so nothing runs twice.
+  chipCombo_->setCurrentIndex(index);
+  chipPicked_ = true;
+  ShowSelectedFacts();
 }
 
 std::string ProgrammerDialog::FuseText() {

@@ -41,7 +41,7 @@ QIcon ButtonImage(int controlId) {
 }
 
 QIcon PageImage(int page) {
-  if (page < 0 || page > 3) return {};
+  if (page < 0 || page > 4) return {};
   return FromResource(("page" + std::to_string(page + 1) + ".svg").c_str());
 }
 

@@ -9,8 +9,8 @@
 namespace kestrel::uitest {
 
 // The main window after a short session on the simulated programmer: signature and
-// calibration read, then Auto with erase and write, read and verify of both memories.
-// One PNG per page, and one of the About box.
+// calibration read, then Auto with erase and write, read and verify of both memories; for the
+// fuse page, the chip identified and its fuses read. One PNG per page, and one of the About box.
 int SaveScreenshots(const QString& folder) {
   if (!QDir().mkpath(folder)) return 1;
   const auto save = [&](QWidget& window, const QString& name) {
@@ -28,7 +28,8 @@ int SaveScreenshots(const QString& folder) {
   f.Press({1000, 1005});
   f.Press({1035, 1029, 1030, 1031, 1032, 1033, 1036, 1027});  // the Auto boxes, Auto
   bool saved = true;
-  for (int page = 0; page < 4 && saved; ++page) {
+  for (int page = 0; page < 5 && saved; ++page) {
+    if (page == 4) f.PressFuse({"fuseIdentify", "fuseRead"});
     f.dialog.ShowPage(page);
     QTest::qWait(50);
     saved = save(f.dialog, QStringLiteral("page-%1.png").arg(page));

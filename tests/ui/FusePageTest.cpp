@@ -1,0 +1,80 @@
+#include <QCheckBox>
+#include <QTest>
+
+#include "DialogFixture.h"
+#include "base/Texts.h"
+#include "ui/FuseEditor.h"
+#include "ui/UiTestRegistry.h"
+
+using kestrel::uitest::DialogFixture;
+
+// The fuse page on the simulated programmer (an ATmega328P, fuses 62 D9 FF, lock FF).
+class FusePageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // Typed fields reach the editor, edited rows the field of their byte only; a read fills the
+  // editor alone, and the page's write then sends what the editor shows.
+  void EditorAndFieldsStayInStep() {
+    DialogFixture f;
+    QVERIFY(f.Start());
+    f.Pick("ATmega328P");
+    kestrel::ui::FuseEditor& editor = f.dialog.fusePage().editor();
+    f.Field(1009).clear();
+    QTest::keyClicks(&f.Field(1009), "e2d9f");  // five digits: not yet
+    QCOMPARE(editor.FuseText(), "E199FF");
+    QTest::keyClicks(&f.Field(1009), "d");
+    f.Field(1014).setText("FC");
+    QCOMPARE(editor.FuseText() + editor.LockText(), "E2D9FDFC");
+    f.Field(1014).setText("F");
+    editor.findChild<QCheckBox*>("fuseField_CKDIV8")->click();
+    QVERIFY(f.Field(1009).text() == "62D9FD" && f.Field(1014).text() == "F");
+    f.bus.programmer().fuses = {0xE4, 0xD9, 0xFE};
+    f.bus.programmer().lock = 0xEF;
+    QVERIFY(f.PressFuse({"fuseRead"}));
+    QVERIFY(editor.FuseText() + editor.LockText() == "E4D9FEEF" && f.Field(1009).text() == "62D9FD");
+    QVERIFY(f.PressFuse({"fuseFactoryValues"}) && f.Field(1009).text() + f.Field(1014).text() == "62D9FFFF");
+    QVERIFY(f.PressFuse({"fuseRead", "fuseWrite"}) && f.bus.programmer().fuses[2] == 0xFE);
+    QCOMPARE(f.Field(1009).text(), "E4D9FE");
+  }
+
+  // Without the signature check, fuses go to whatever chip answers. Identify names the chip
+  // on the page and, with another chip picked, picks it in the list.
+  void IdentifyPicksTheChip() {
+    DialogFixture f;
+    QVERIFY(f.Start());
+    f.Pick("ATtiny13");
+    f.dialog.fusePage().findChild<QCheckBox*>("fuseSignatureCheck")->click();  // off: nothing compares
+    QVERIFY(f.PressFuse({"fuseWrite"}) && f.bus.programmer().fuses[0] == 0xE1);
+    QVERIFY(f.PressFuse({"fuseIdentify"}));
+    QCOMPARE(f.dialog.fusePage().findChild<QLineEdit*>("fuseChip")->text(), "ATmega328P");
+    QCOMPARE(f.ChipList().currentText(), "ATmega328P");
+    QVERIFY(f.dialog.fusePage().editor().findChild<QCheckBox*>("fuseField_RSTDISBL"));
+  }
+
+  // In ISP mode: a factory reset puts the factory fuses in the field and on the chip; fuses
+  // that lock ISP out are written only when the question is answered Yes.
+  void FactoryResetAndLockoutQuestion() {
+    DialogFixture f;
+    QVERIFY(f.Start() && f.Press({1056}));
+    f.Pick("ATmega328P");
+    f.bus.programmer().fuses = {0xE2, 0xD9, 0xFE};
+    QVERIFY(f.PressFuse({"fuseFactoryReset"}) && f.Log().contains("恢复出厂OK"));
+    QCOMPARE(f.Field(1009).text(), "62D9FF");
+    QCOMPARE(f.bus.programmer().fuses, (std::array<std::uint8_t, 3>{0x62, 0xD9, 0xFF}));
+    f.Field(1009).setText("6259FF");  // RSTDISBL programmed
+    f.bus.ClearRequests();
+    QVERIFY(f.PressFuse({"fuseWrite"}) && f.Log().contains(kestrel::texts::kLockoutRefusedLine));
+    const QString question = QString::fromStdString(f.dialogs.at(0));  // Chinese, then English
+    QVERIFY(f.dialogs.size() == 1 && question.contains("复位引脚") &&
+            question.contains("Write them anyway?"));
+    for (const auto& sent : f.bus.requests()) QVERIFY(sent.request.request != 16 + 6);
+    f.answerYes = true;  // the read that follows the write has put the chip's fuses on the page
+    f.dialog.fusePage().editor().findChild<QCheckBox*>("fuseField_RSTDISBL")->click();
+    QVERIFY(f.PressFuse({"fuseWrite"}) && f.bus.programmer().fuses[1] == 0x59 && f.dialogs.size() == 2);
+  }
+};
+
+KESTREL_UI_TEST(FusePageTest);
+
+#include "FusePageTest.moc"
