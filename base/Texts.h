@@ -141,6 +141,7 @@ inline constexpr char kIspNoAnswerHintPattern[] =
     "ISP模式下可能原因：RSTDISBL或DWEN已编程、SPIEN未编程，或芯片缺少时钟；可用高压模式 %s 读取";
 inline constexpr char kSignatureMismatchPattern[] =
     "签名不符：所选器件 %s 的签名为 %s，读到的是 %s；未向芯片写入任何内容";
+inline constexpr char kPickChipFirstLine[] = "请先在芯片选择中选定器件";
 inline constexpr char kNoFactsPattern[] = "器件 %s 没有熔丝资料：不做签名检查和熔丝检查";
 inline constexpr char kIspLockoutPattern[] = "熔丝%s %s：%s";  // byte, field, consequence
 inline constexpr char kRstdisblOnConsequence[] = "复位引脚将变为普通I/O，ISP将无法访问芯片";

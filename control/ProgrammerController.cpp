@@ -130,7 +130,9 @@ void ProgrammerController::OnOperationButton(OperationButton button) {
     queue_.QueueButton(button);
   } else if (button == OperationButton::FactoryReset) {
     if (selectedFacts_ == nullptr) {
-      log_.AppendLog(Printf(texts::kNoFactsPattern, chips::DisplayChipName(SelectedRecord()).c_str()));
+      log_.AppendLog(selectedIndex_ < 0
+                         ? std::string(texts::kPickChipFirstLine)
+                         : Printf(texts::kNoFactsPattern, chips::DisplayChipName(SelectedRecord()).c_str()));
       return OperationFailed();
     }
     factoryExpected_ = selectedFacts_->factory;
