@@ -1,12 +1,18 @@
+// The chip facts file, the shipped catalogue and facts against each other, and the fuse and
+// lock fields read and written through the facts.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include <algorithm>
+#include <array>
+#include <random>
+#include <set>
+#include <stdexcept>
 #include <string>
+#include <tuple>
 
 #include "chips/ChipCatalogue.h"
-#include "chips/ChipFacts.h"
+#include "chips/FuseFields.h"
 
 namespace kestrel::chips {
 namespace {
@@ -14,54 +20,78 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-std::string ReadSource(const std::string& relative) {
-  std::ifstream file(std::string(KESTREL_SOURCE_DIR) + "/" + relative, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
+const std::string kData = KESTREL_SOURCE_DIR "/data/";
+
+const ChipFactsTable& Table() {
+  static ChipFactsTable table;
+  static const bool loaded = LoadChipFacts({kData + kChipFactsFileName}, table).loaded;
+  EXPECT_TRUE(loaded);
+  return table;
 }
 
-TEST(ChipFacts, EveryCatalogueChipHasFactsWithItsSizes) {
-  const ChipFactsTable table = ParseChipFacts(ReadSource("data/chip-facts.tsv"));
-  ChipCatalogue catalogue = ParseChipCatalogue(ReadSource("data/chip.txt"));
+const ChipFacts& Chip(const char* name) {
+  const ChipFacts* chip = Table().Find(name);
+  return chip != nullptr ? *chip : throw std::invalid_argument(name);
+}
+
+// Both files are read from the first readable path: a missing file and a folder (which opens,
+// but cannot be read as a file) are passed over. Every chip of the catalogue has facts with
+// its sizes, and a geometry that the buffers and the EEPROM page transfer can serve.
+TEST(ShippedCatalogueAndFacts, LoadFromTheFirstReadablePathAndAgreeOnEveryChip) {
+  const std::string missing = kData + "none/x", folder = kData;
+  const auto paths = [&](const std::string& name) {
+    return std::vector{missing, folder, kData + name, missing};
+  };
+  ChipCatalogue catalogue;
+  const CatalogueLoad load = LoadChipCatalogue(paths("chip.txt"), catalogue);
+  EXPECT_THAT(load.searched, ElementsAre(missing, folder, kData + "chip.txt"));
+  EXPECT_EQ(load.path, kData + "chip.txt");
+  EXPECT_EQ(catalogue.cuts, CatalogueCuts{});
+  const std::uint32_t count = catalogue.recordCount;
+  EXPECT_FALSE(LoadChipCatalogue({missing, folder}, catalogue).loaded);
+  EXPECT_EQ(catalogue.recordCount, count) << "a failed load keeps the table";
+
+  ChipFactsTable table;
+  const ChipFactsLoad facts = LoadChipFacts(paths(kChipFactsFileName), table);
+  EXPECT_THAT(facts.searched, ElementsAre(missing, folder, kData + kChipFactsFileName));
+  EXPECT_EQ(facts.path, kData + kChipFactsFileName);
+  EXPECT_THAT(ChipFactsSearchPaths({"chip.txt", "/k/../data/chip.txt"}),
+              ElementsAre("chip-facts.tsv", "/k/../data/chip-facts.tsv"));
   EXPECT_THAT(table.problems, IsEmpty());
-  ASSERT_EQ(table.chips.size(), catalogue.recordCount);
-  int hvspChips = 0;
-  for (int i = 0; i < static_cast<int>(catalogue.recordCount); ++i) {
+  ASSERT_EQ(table.chips.size(), count);
+  std::set<std::string> names;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::string name = RawChipName(catalogue.records[i]);
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(names.insert(name).second) << "listed twice";
     ChipGeometry geometry;
-    ASSERT_TRUE(SelectChip(catalogue, i, geometry));
-    const std::string name = RawChipName(catalogue.records[static_cast<std::size_t>(i)]);
+    ASSERT_TRUE(SelectChip(catalogue, static_cast<int>(i), geometry));
+    EXPECT_EQ(geometry.eepromPageBytes, 4);
+    EXPECT_EQ(FlashGeometryProblem(geometry), GeometryProblem::None);
+    EXPECT_EQ(EepromGeometryProblem(geometry), GeometryProblem::None);
     const ChipFacts* chip = table.Find(name);
-    ASSERT_NE(chip, nullptr) << name;
-    EXPECT_EQ(chip->flashBytes, geometry.FlashSize()) << name;
-    EXPECT_EQ(chip->flashPageBytes, geometry.FlashPageBytes()) << name;
-    EXPECT_EQ(chip->eepromBytes, geometry.EepromSize()) << name;
-    EXPECT_TRUE(chip->modes & kIsp) << name;
-    EXPECT_EQ((chip->modes & kHvsp) != 0, (chip->modes & kHvpp) == 0) << name;  // one high-voltage mode
-    hvspChips += (chip->modes & kHvsp) != 0;
+    ASSERT_NE(chip, nullptr);
+    EXPECT_EQ((std::array<std::int64_t, 3>{chip->flashBytes, chip->flashPageBytes, chip->eepromBytes}),
+              (std::array{geometry.FlashSize(), geometry.FlashPageBytes(), geometry.EepromSize()}));
+    EXPECT_TRUE(chip->modes & kIsp);
+    EXPECT_EQ((chip->modes & kHvsp) != 0, (chip->modes & kHvpp) == 0);  // one high-voltage mode
+    // The factory values have meanings and leave ISP working.
+    for (const DecodedField& field : DecodeFuses(*chip, chip->factory))
+      EXPECT_TRUE(field.listed) << field.name;
+    EXPECT_THAT(IspLockouts(*chip, chip->factory), IsEmpty());
   }
-  EXPECT_EQ(hvspChips, 11);
-  EXPECT_EQ(table.Find("attiny13")->fuseBytes, 2);
 }
 
 TEST(ChipFacts, ASignatureNarrowsToItsGroup) {
-  const ChipFactsTable table = ParseChipFacts(ReadSource("data/chip-facts.tsv"));
-  const struct {
-    Signature signature;
-    std::vector<std::string> names;
-  } cases[] = {
+  const std::pair<Signature, std::vector<std::string>> cases[] = {
       {{0x1E, 0x93, 0x07}, {"ATmega8", "ATmega8A"}},
-      {{0x1E, 0x90, 0x07}, {"ATtiny13", "ATtiny13A"}},
       {{0x1E, 0x95, 0x0F}, {"ATmega328P"}},
       {{0x1E, 0x00, 0x00}, {}},
   };
-  for (const auto& c : cases) {
+  for (const auto& [signature, group] : cases) {
     std::vector<std::string> names;
-    for (const ChipFacts* chip : table.WithSignature(c.signature)) {
-      names.push_back(chip->name);
-      EXPECT_EQ(chip->sameSignature, c.names);
-    }
-    EXPECT_EQ(names, c.names);
+    for (const ChipFacts* chip : Table().WithSignature(signature)) names.push_back(chip->name);
+    EXPECT_EQ(names, group);
   }
 }
 
@@ -105,18 +135,105 @@ TEST(ChipFacts, BadLinesAreReportedAndTheRestLoads) {
   EXPECT_EQ(two->fields.at(0).about, "时钟8分频 clock divided by 8");
 }
 
-TEST(ChipFacts, FactsFileIsFoundBesideEachCatalogueCandidate) {
-  EXPECT_THAT(ChipFactsSearchPaths({"chip.txt", "/opt/k/bin/../data/chip.txt"}),
-              ElementsAre("chip-facts.tsv", "/opt/k/bin/../data/chip-facts.tsv"));
-  const std::string folder = KESTREL_SOURCE_DIR "/data";  // opens, but cannot be read as a file
-  const std::string missing = folder + "/none/" + kChipFactsFileName;
-  const std::string shipped = folder + "/" + kChipFactsFileName;
-  ChipFactsTable table;
-  const ChipFactsLoad load = LoadChipFacts({missing, folder, shipped, missing}, table);
-  EXPECT_TRUE(load.loaded);
-  EXPECT_EQ(load.path, shipped);
-  EXPECT_THAT(load.searched, ElementsAre(missing, folder, shipped));
-  EXPECT_NE(table.Find("ATmega328P"), nullptr);
+TEST(FuseFields, EncodingTheDecodedFieldsKeepsTheBitsOutsideThem) {
+  std::mt19937 random(7);
+  const auto randomSet = [&] {
+    FuseSet set;
+    for (std::uint8_t& byte : set.bytes) byte = static_cast<std::uint8_t>(random());
+    return set;
+  };
+  for (const ChipFacts& chip : Table().chips) {
+    for (const FuseSet& fuses :
+         {chip.factory, FuseSet{{0, 0, 0, 0}}, FuseSet{}, randomSet(), randomSet(), randomSet()}) {
+      const FuseSet base = randomSet();
+      const std::optional<FuseSet> encoded = EncodeFuses(chip, DecodeFuses(chip, fuses), base);
+      ASSERT_TRUE(encoded.has_value()) << chip.name;
+      for (std::size_t i = 0; i < kFuseByteCount; ++i) {
+        const std::uint8_t used = chip.usedBits.bytes[i];
+        EXPECT_EQ(encoded->bytes[i], (fuses.bytes[i] & used) | (base.bytes[i] & ~used)) << chip.name << i;
+      }
+      EXPECT_THAT(DifferingBytes(chip, *encoded, fuses), IsEmpty()) << chip.name;
+    }
+  }
+}
+
+TEST(FuseFields, DecodesShiftedGappedAndReservedValues) {
+  const struct {
+    const char* chip;
+    FuseSet fuses;
+    const char* field;
+    std::uint8_t value;
+    bool listed;
+  } cases[] = {
+      {"ATtiny13", {{0x6A, 0xFB, 0, 0xFF}}, "BODLEVEL", 1, true},            // mask 06
+      {"ATtiny26", {{0xE1, 0xF7, 0, 0xFF}}, "PLLCK_SUT_CKSEL", 0xA1, true},  // mask BF
+      {"ATtiny24", {{0x62, 0xD8, 0xFF, 0xFF}}, "BODLEVEL", 0, false},        // a reserved level
+      {"ATmega328P", {{0x62, 0xD9, 0xFF, 0xCF}}, "BLB1", 0, true},           // lock byte, mask 30
+  };
+  for (const auto& c : cases) {
+    const std::vector<DecodedField> fields = DecodeFuses(Chip(c.chip), c.fuses);
+    const auto field = std::find_if(fields.begin(), fields.end(), [&](auto& f) { return f.name == c.field; });
+    ASSERT_NE(field, fields.end()) << c.chip;
+    EXPECT_EQ(std::tuple(field->value, field->listed, field->meaning.empty()),
+              std::tuple(c.value, c.listed, !c.listed))
+        << c.chip;
+  }
+}
+
+TEST(FuseFields, SetsAndComparesOnlyTheChipsFieldsAndUsedBits) {
+  const ChipFacts& tiny13 = Chip("ATtiny13");
+  FuseSet fuses = tiny13.factory;
+  EXPECT_EQ(SetField(tiny13, "BODLEVEL", 4, fuses), EncodeStatus::kValueTooWide);
+  EXPECT_EQ(SetField(tiny13, "BOOTSZ", 0, fuses), EncodeStatus::kUnknownField);
+  EXPECT_EQ(fuses, tiny13.factory);
+  EXPECT_EQ(SetField(tiny13, "BODLEVEL", 2, fuses), EncodeStatus::kDone);
+  EXPECT_EQ(fuses, (FuseSet{{0x6A, 0xFD, 0xFF, 0xFF}}));
+  EXPECT_THAT(DifferingBytes(tiny13, {{0x6A, 0xFF, 0x00, 0xFF}}, {{0x6A, 0x1F, 0xFF, 0x03}}), IsEmpty());
+  EXPECT_THAT(DifferingBytes(tiny13, {{0x6A, 0xFF, 0xFF, 0xFF}}, {{0x6B, 0xEF, 0xFF, 0xFE}}),
+              ElementsAre(FuseByte::kLow, FuseByte::kHigh, FuseByte::kLock));
+}
+
+TEST(FuseFields, IspLockoutsComeFromEachChipsOwnBitPositions) {
+  constexpr FuseByte kLow = FuseByte::kLow, kHigh = FuseByte::kHigh;
+  constexpr FieldDanger kIf0 = FieldDanger::kIspLostIfProgrammed, kIf1 = FieldDanger::kIspLostIfUnprogrammed;
+  const struct {
+    const char* chip;
+    FuseSet fuses;
+    std::vector<IspLockout> lockouts;
+  } cases[] = {
+      {"ATtiny13", FuseSet{}, {{kLow, 7, "SPIEN", kIf1}}},
+      {"ATtiny13", {{0, 0, 0, 0}}, {{kHigh, 3, "DWEN", kIf0}, {kHigh, 0, "RSTDISBL", kIf0}}},
+      {"ATtiny2313", {{0x64, 0xDE, 0xFF, 0xFF}}, {{kHigh, 0, "RSTDISBL", kIf0}}},
+      {"ATmega328P",
+       {{0xFF, 0x3F, 0xFF, 0xFF}},
+       {{kHigh, 7, "RSTDISBL", kIf0}, {kHigh, 6, "DWEN", kIf0}, {kHigh, 5, "SPIEN", kIf1}}},
+      {"ATmega16", {{0, 0, 0, 0}}, {}},  // no RSTDISBL, no DWEN
+  };
+  for (const auto& c : cases) EXPECT_EQ(IspLockouts(Chip(c.chip), c.fuses), c.lockouts) << c.chip;
+}
+
+TEST(FuseFields, WarningsNameTheFieldThatCausesThem) {
+  using W = FuseWarningKind;
+  const struct {
+    const char* chip;
+    FuseSet fuses;
+    std::vector<FuseWarning> warnings;
+  } cases[] = {
+      {"ATmega328P", {{0x62, 0xD9, 0xFF, 0xFF}}, {{W::kClockDividedBy8, "CKDIV8"}}},
+      {"ATmega328P",
+       {{0xFF, 0xD9, 0xFD, 0xFC}},
+       {{W::kExternalClock, "SUT_CKSEL"},
+        {W::kBrownOutOn, "BODLEVEL"},
+        {W::kProgrammingLocked, "LB"},
+        {W::kReadBackLocked, "LB"}}},
+      {"ATmega328P", {{0xE2, 0xD9, 0xFF, 0xFE}}, {{W::kProgrammingLocked, "LB"}}},
+      {"ATtiny13",
+       {{0x6B, 0xFF, 0, 0xFF}},
+       {{W::kClockDividedBy8, "CKDIV8"}, {W::kVerySlowClock, "SUT_CKSEL"}}},
+      {"ATmega8", {{0xA1, 0xD9, 0, 0xFF}}, {{W::kBrownOutOn, "BODEN"}}},  // BODLEVEL alone is no warning
+      {"ATmega8", {{0x61, 0xD9, 0, 0xFF}}, {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FuseWarnings(Chip(c.chip), c.fuses), c.warnings) << c.chip;
 }
 
 }  // namespace
