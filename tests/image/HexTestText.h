@@ -1,25 +1,24 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <numeric>
 #include <string>
 #include <vector>
 
 // Builds Intel HEX text for the tests, one record at a time, with correct checksums unless
-// asked otherwise.
+// asked otherwise, and reads the files the tests compare with.
 namespace kestrel::image::testing {
 
 inline std::string HexRecord(int type, unsigned address, const std::vector<std::uint8_t>& data,
                              int checksumError = 0) {
-  std::string record(9 + 2 * data.size() + 3, '\0');
-  unsigned sum = static_cast<unsigned>(data.size() + (address >> 8) + (address & 0xFF) + type);
-  int at = std::snprintf(record.data(), record.size(), ":%02zX%04X%02X", data.size(), address & 0xFFFF, type);
-  for (std::uint8_t byte : data) {
-    at += std::snprintf(record.data() + at, 3, "%02X", byte);
-    sum += byte;
-  }
-  std::snprintf(record.data() + at, 3, "%02X", (0x100 - (sum & 0xFF) + checksumError) & 0xFF);
-  record.resize(record.size() - 1);
+  std::vector<unsigned> bytes{static_cast<unsigned>(data.size()), address >> 8 & 0xFF, address & 0xFF,
+                              static_cast<unsigned>(type)};
+  bytes.insert(bytes.end(), data.begin(), data.end());
+  bytes.push_back((checksumError - std::accumulate(bytes.begin(), bytes.end(), 0u)) & 0xFF);
+  std::string record = ":";
+  for (unsigned byte : bytes) record += {"0123456789ABCDEF"[byte >> 4], "0123456789ABCDEF"[byte & 0xF]};
   return record;
 }
 
@@ -34,8 +33,15 @@ inline constexpr char kEnd[] = ":00000001FF\n";
 
 inline std::vector<std::uint8_t> Bytes(std::size_t count, std::uint8_t first) {
   std::vector<std::uint8_t> bytes(count);
-  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(first + i);
+  std::iota(bytes.begin(), bytes.end(), first);
   return bytes;
+}
+
+// The file at `path` as text or as bytes; empty when it cannot be read.
+template <typename Contents = std::string>
+Contents ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace kestrel::image::testing
