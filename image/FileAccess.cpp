@@ -55,7 +55,15 @@ FileStart ReadFileStart(const std::string& path, std::size_t limit) {
     return file;
   }
   const std::size_t wanted = limit + 1;
-  file.bytes.resize(std::min<std::size_t>(wanted, 1 << 16));
+  // One allocation sized from the file's length, one byte over so that the end shows without
+  // growing; only a file without a length (a FIFO, a /proc file) or one that grows meanwhile
+  // is read on in doubling steps.
+  std::size_t first = std::size_t{1} << 16;
+  struct stat status{};
+  if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+    first = static_cast<std::size_t>(status.st_size) + 1;
+  }
+  file.bytes.resize(std::min(wanted, first));
   std::size_t have = 0;
   for (;;) {
     if (have == file.bytes.size()) {
