@@ -7,12 +7,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
-#include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <stdexcept>
-#include <utility>
 
+#include "base/Format.h"
 #include "device/UsbBus.h"
 #include "device/VendorProtocol.h"
 
@@ -20,42 +18,17 @@ namespace kestrel::testing {
 
 namespace {
 
-// What reading a usbfs node yields, in the upper-case hex umockdev wants: the device descriptor
-// (USB 1.1, vendor class, 8-byte endpoint 0, 16c0:05dc, strings 1 and 2, one configuration),
-// then the configuration (bus-powered, 100 mA) with its interface (endpoint 0 only): V-USB's.
-constexpr char kNodeDescriptors[] =
-    "12011001FF000008C016DC05000101020001"
-    "090212000101008032"
-    "090400000000000000";
-
-std::string Hex(unsigned value) {
-  char digits[8];
-  std::snprintf(digits, sizeof digits, "%04x", value);
-  return digits;
-}
-
-// A udev record for umockdev. With "dev" set, removing the device also removes its node, as the
-// kernel does on an unplug. libusb-0.1 reads only the node; the attributes are those a udev rule
-// for the programmer would match.
-std::string Record(const std::string& devpath, const std::string& devnode, int number,
-                   const UsbfsStrings& strings) {
-  std::string record =
-      "P: " + devpath + "\nN: " + devnode.substr(std::strlen("/dev/")) + "=" + kNodeDescriptors;
-  const auto add = [&record](const char* line, const std::string& value = "") {
-    record += "\n" + (line + value);
-  };
-  add("E: SUBSYSTEM=usb");
-  add("E: DEVTYPE=usb_device");
-  add("E: DEVNAME=", devnode);
-  add("A: dev=189:", std::to_string(number - 1));
-  add("A: busnum=1");
-  add("A: devnum=", std::to_string(number));
-  add("A: idVendor=", Hex(device::kProgrammerVendorId));
-  add("A: idProduct=", Hex(device::kProgrammerProductId));
-  add("A: speed=1.5");
-  add("A: manufacturer=", strings.manufacturer);
-  add("A: product=", strings.product);
-  return record + "\n";
+// A udev record for umockdev: the node first, whose reading yields (in the upper-case hex
+// umockdev wants) V-USB's device descriptor (USB 1.1, vendor class, 8-byte endpoint 0,
+// 16c0:05dc, strings 1 and 2, one configuration), then the configuration (bus-powered,
+// 100 mA) with its interface (endpoint 0 only). libusb-0.1 reads only the node, the system's
+// device database the IDs. With "dev" set, removing the device also removes its node, as the
+// kernel does on an unplug.
+std::string Record(const std::string& devpath, const std::string& devnode, int number) {
+  return "P: " + devpath + "\nN: " + devnode.substr(std::strlen("/dev/")) +
+         "=12011001FF000008C016DC05000101020001090212000101008032090400000000000000\n"
+         "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=" +
+         devnode + "\nA: dev=189:" + std::to_string(number - 1) + "\nA: idVendor=16c0\nA: idProduct=05dc\n";
 }
 
 UMockdevIoctlData* Resolve(UMockdevIoctlData* data, std::size_t offset, std::size_t length) {
@@ -73,39 +46,29 @@ struct UsbfsProgrammer::Node {
   int number;  // the device number on bus 001
   std::string devnode;
   std::string syspath;
-  UMockdevIoctlBase* handler = nullptr;
+  UMockdevIoctlBase* handler = umockdev_ioctl_base_new();
   bool readOnly = false;
   bool unplugged = false;
 };
 
 UsbfsProgrammer::UsbfsProgrammer(std::vector<UsbfsStrings> devices) : testbed_(umockdev_testbed_new()) {
   for (std::size_t i = 0; i < devices.size(); ++i) {
-    auto node = std::make_unique<Node>(Node{this, std::move(devices[i]), static_cast<int>(i) + 2, "", ""});
-    char devnode[32];
-    std::snprintf(devnode, sizeof devnode, "/dev/bus/usb/001/%03d", node->number);
+    const int number = static_cast<int>(i) + 2;
     const std::string devpath = "/devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(i + 1);
-    node->devnode = devnode;
-    node->syspath = "/sys" + devpath;
-    const std::string record = Record(devpath, node->devnode, node->number, node->strings);
-    GError* error = nullptr;
-    node->handler = umockdev_ioctl_base_new();
-    g_signal_connect(node->handler, "handle-ioctl", G_CALLBACK(OnIoctl), node.get());
-    if (!umockdev_testbed_add_from_string(testbed_, record.c_str(), &error) ||
-        !umockdev_testbed_attach_ioctl(testbed_, node->devnode.c_str(), node->handler, &error)) {
-      const std::string message = error != nullptr ? error->message : "umockdev refused the device";
-      if (error != nullptr) g_error_free(error);
-      g_object_unref(node->handler);
-      throw std::runtime_error(message);
+    const std::string devnode = Printf("/dev/bus/usb/001/%03d", number);
+    auto& node = *nodes_.emplace_back(new Node{this, devices[i], number, devnode, "/sys" + devpath});
+    g_signal_connect(node.handler, "handle-ioctl", G_CALLBACK(OnIoctl), &node);
+    if (!umockdev_testbed_add_from_string(testbed_, Record(devpath, devnode, number).c_str(), nullptr) ||
+        !umockdev_testbed_attach_ioctl(testbed_, devnode.c_str(), node.handler, nullptr)) {
+      throw std::runtime_error("umockdev refused " + devnode);
     }
-    nodes_.push_back(std::move(node));
   }
 }
 
 UsbfsProgrammer::~UsbfsProgrammer() {
   for (const auto& node : nodes_) {
-    GError* error = nullptr;  // an unplugged node has no handler left to detach
-    umockdev_testbed_detach_ioctl(testbed_, node->devnode.c_str(), &error);
-    if (error != nullptr) g_error_free(error);
+    // An unplugged node has no handler left to detach.
+    umockdev_testbed_detach_ioctl(testbed_, node->devnode.c_str(), nullptr);
     g_object_unref(node->handler);
   }
   g_object_unref(testbed_);
@@ -116,23 +79,23 @@ void UsbfsProgrammer::Arm(UsbfsFault fault) {
   armed_ = fault;
 }
 
-void UsbfsProgrammer::MakeNodeReadOnly(std::size_t device) {
-  SetNodeMode(device, 0444);
+void UsbfsProgrammer::MakeNodeReadOnly() {
+  SetNodeMode(0444);
   std::lock_guard lock(mutex_);
-  nodes_.at(device)->readOnly = true;
+  nodes_.front()->readOnly = true;
 }
 
-void UsbfsProgrammer::MakeNodeUnopenable(std::size_t device) {
-  SetNodeMode(device, 0);
+void UsbfsProgrammer::MakeNodeUnopenable() {
+  SetNodeMode(0);
 }
 
-void UsbfsProgrammer::SendUevent(const char* action, std::size_t device) {
-  umockdev_testbed_uevent(testbed_, nodes_.at(device)->syspath.c_str(), action);
+void UsbfsProgrammer::SendUevent(const char* action) {
+  umockdev_testbed_uevent(testbed_, nodes_.front()->syspath.c_str(), action);
 }
 
-void UsbfsProgrammer::SetNodeMode(std::size_t device, mode_t mode) {
+void UsbfsProgrammer::SetNodeMode(unsigned mode) {
   gchar* root = umockdev_testbed_get_root_dir(testbed_);
-  const std::string path = root + nodes_.at(device)->devnode;
+  const std::string path = root + nodes_.front()->devnode;
   g_free(root);
   if (chmod(path.c_str(), mode) != 0) throw std::runtime_error("cannot change the mode of " + path);
 }
@@ -149,21 +112,15 @@ std::pair<long, int> UsbfsProgrammer::Serve(Node& node, UMockdevIoctlClient* cli
   if (node.unplugged) return {-1, ENODEV};
   if (node.readOnly) return {-1, EPERM};
   UMockdevIoctlData* argument = umockdev_ioctl_client_get_arg(client);
-  switch (umockdev_ioctl_client_get_request(client)) {
-    case USBDEVFS_CONNECTINFO: {
-      g_autoptr(UMockdevIoctlData) info = Resolve(argument, 0, sizeof(usbdevfs_connectinfo));
-      if (info == nullptr) return {-1, EFAULT};
-      *reinterpret_cast<usbdevfs_connectinfo*>(info->data) = {static_cast<unsigned>(node.number), 1};
-      return {0, 0};
-    }
-    case USBDEVFS_CONTROL:
-      return Control(node, argument);
-    default:  // what usbfs answers for a device that is not a hub
-      return {-1, ENOTTY};
+  const unsigned long request = umockdev_ioctl_client_get_request(client);
+  if (request == USBDEVFS_CONNECTINFO) {
+    g_autoptr(UMockdevIoctlData) info = Resolve(argument, 0, sizeof(usbdevfs_connectinfo));
+    if (info == nullptr) return {-1, EFAULT};
+    *reinterpret_cast<usbdevfs_connectinfo*>(info->data) = {static_cast<unsigned>(node.number), 1};
+    return {0, 0};
   }
-}
+  if (request != USBDEVFS_CONTROL) return {-1, ENOTTY};  // what usbfs answers for a device that is not a hub
 
-std::pair<long, int> UsbfsProgrammer::Control(Node& node, UMockdevIoctlData* argument) {
   g_autoptr(UMockdevIoctlData) setup = Resolve(argument, 0, sizeof(usbdevfs_ctrltransfer));
   if (setup == nullptr) return {-1, EFAULT};
   const auto transfer = *reinterpret_cast<const usbdevfs_ctrltransfer*>(setup->data);
@@ -173,9 +130,9 @@ std::pair<long, int> UsbfsProgrammer::Control(Node& node, UMockdevIoctlData* arg
   if (transfer.wLength > 0 && stage == nullptr) return {-1, EFAULT};
   std::uint8_t* bytes = stage != nullptr ? stage->data : nullptr;
 
-  if ((transfer.bRequestType & 0x60) == 0) {  // standard: only the string descriptors are asked for
+  if ((transfer.bRequestType & 0x60) == 0) {  // standard: the string descriptors, nothing else
     const int index = transfer.wValue & 0xFF;
-    if (transfer.bRequestType != device::kStandardDeviceIn || transfer.bRequest != device::kGetDescriptor ||
+    if (transfer.bRequest != device::kGetDescriptor ||
         (transfer.wValue >> 8) != device::kStringDescriptorType || index > 2) {
       return {-1, EPIPE};
     }
@@ -187,7 +144,7 @@ std::pair<long, int> UsbfsProgrammer::Control(Node& node, UMockdevIoctlData* arg
       for (const char c : text) descriptor.insert(descriptor.end(), {static_cast<std::uint8_t>(c), 0});
     }
     const std::size_t count = std::min<std::size_t>(descriptor.size(), transfer.wLength);
-    if (count > 0) std::memcpy(bytes, descriptor.data(), count);
+    std::copy_n(descriptor.begin(), count, bytes);
     return {static_cast<long>(count), 0};
   }
 
@@ -204,9 +161,9 @@ std::pair<long, int> UsbfsProgrammer::Control(Node& node, UMockdevIoctlData* arg
     default:
       break;
   }
-  const device::VendorRequest request{transfer.bRequestType, transfer.bRequest, transfer.wValue,
-                                      transfer.wIndex, transfer.wLength};
-  const int count = firmware_.Answer(request, bytes, transfer.wLength);
+  const int count = firmware_.Answer(
+      {transfer.bRequestType, transfer.bRequest, transfer.wValue, transfer.wIndex, transfer.wLength}, bytes,
+      transfer.wLength);
   if (count < 0) return {-1, -count};
   return {fault == UsbfsFault::ShortReply ? count / 2 : count, 0};
 }

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <sys/types.h>
 #include <umockdev.h>
 
-#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -42,19 +40,18 @@ class UsbfsProgrammer {
   UsbfsProgrammer& operator=(const UsbfsProgrammer&) = delete;
 
   void Arm(UsbfsFault fault);
-  // The modes bind only a client without CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH.
-  // Mode 0444, and every ioctl refused with -EPERM, as usbfs does on a descriptor opened
-  // without write access.
-  void MakeNodeReadOnly(std::size_t device = 0);
-  void MakeNodeUnopenable(std::size_t device = 0);  // mode 0000
-  void SendUevent(const char* action, std::size_t device = 0);
+  // The first device's node. The modes bind only a client without CAP_DAC_OVERRIDE and
+  // CAP_DAC_READ_SEARCH; a read-only node also has every ioctl refused with -EPERM, as usbfs
+  // does on a descriptor opened without write access, which is how usb_open falls back.
+  void MakeNodeReadOnly();
+  void MakeNodeUnopenable();  // mode 0000
+  void SendUevent(const char* action);
 
  private:
   struct Node;
   static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer node);
   std::pair<long, int> Serve(Node& node, UMockdevIoctlClient* client);  // ioctl result and errno
-  std::pair<long, int> Control(Node& node, UMockdevIoctlData* argument);
-  void SetNodeMode(std::size_t device, mode_t mode);
+  void SetNodeMode(unsigned mode);
 
   std::mutex mutex_;  // the test's thread arms what umockdev's worker thread serves
   UMockdevTestbed* testbed_;
