@@ -23,8 +23,8 @@ constexpr std::size_t kHexTextLimit = 64u << 20;
 // What differs between the FLASH and the EEPROM side of the file operations.
 struct Side {
   image::Region region;
-  std::vector<std::uint8_t>& image;
-  std::vector<std::uint8_t>& readback;
+  device::ChipBuffer& image;
+  device::ChipBuffer& readback;
   bool& loaded;
   bool& readbackValid;
   HexViewPort& view;

@@ -12,8 +12,8 @@ namespace kestrel::control {
 namespace {
 
 struct VerifySide {
-  const std::vector<std::uint8_t>& image;
-  const std::vector<std::uint8_t>& readback;
+  const device::ChipBuffer& image;
+  const device::ChipBuffer& readback;
   bool readbackValid;
   const char* memoryName;
   std::int64_t chipSize;

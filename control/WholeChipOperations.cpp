@@ -18,7 +18,7 @@ std::size_t Clamped(std::int64_t size, std::size_t limit) {
 }
 
 // Fills one memory's image from its region and shows it.
-void Fill(std::vector<std::uint8_t>& image, bool& loaded, HexViewPort& view, std::size_t size,
+void Fill(device::ChipBuffer& image, bool& loaded, HexViewPort& view, std::size_t size,
           const image::RegionImage& region) {
   std::fill_n(image.begin(), size, std::uint8_t{0xFF});
   std::copy(region.bytes.begin(), region.bytes.end(), image.begin());
@@ -26,7 +26,7 @@ void Fill(std::vector<std::uint8_t>& image, bool& loaded, HexViewPort& view, std
   view.SetData(image.data(), size);
 }
 
-void Clear(std::vector<std::uint8_t>& image, bool& loaded, HexViewPort& view, std::size_t size) {
+void Clear(device::ChipBuffer& image, bool& loaded, HexViewPort& view, std::size_t size) {
   Fill(image, loaded, view, size, {});
   loaded = false;
 }

@@ -1,19 +1,79 @@
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "chips/ChipGeometry.h"
 
 namespace kestrel::device {
 
+// The bytes of one chip memory, 0xFF (erased) until written. Its memory is taken from the
+// system only on first use and filled with 0xFF only as far as it is used, so that a buffer
+// never used, or the part beyond a small chip, costs no page of memory. Not locked: whoever
+// owns the buffer serialises its use.
+class ChipBuffer {
+ public:
+  explicit ChipBuffer(std::size_t size) : size_(size) {}
+  ChipBuffer(const ChipBuffer& other) : size_(other.size_) { *this = other; }
+  ChipBuffer& operator=(const ChipBuffer& other) {
+    if (this == &other) return *this;
+    size_ = other.size_;
+    bytes_.reset();
+    filled_ = 0;
+    if (other.filled_ > 0) std::copy_n(other.bytes_.get(), other.filled_, Use(other.filled_));
+    return *this;
+  }
+  ChipBuffer(ChipBuffer&&) = default;
+  ChipBuffer& operator=(ChipBuffer&&) = default;
+
+  std::size_t size() const { return size_; }
+  // The first `count` bytes (at most size()), ready to use.
+  std::uint8_t* Use(std::size_t count) const {
+    count = std::min(count, size_);
+    if (!bytes_) bytes_.reset(new std::uint8_t[size_]);  // not filled: untouched pages stay free
+    if (count > filled_) std::fill(bytes_.get() + filled_, bytes_.get() + count, std::uint8_t{0xFF});
+    filled_ = std::max(filled_, count);
+    return bytes_.get();
+  }
+  // Bytes past this one were never used since the last Erase: all 0xFF.
+  std::size_t UsedSize() const { return filled_; }
+  // Every byte 0xFF again, without touching the memory.
+  void Erase() { filled_ = 0; }
+  // `count` bytes from `offset` into `out`, 0xFF past the used part; takes no memory.
+  void CopyOut(std::size_t offset, std::size_t count, std::uint8_t* out) const {
+    const std::size_t used = offset < filled_ ? std::min(count, filled_ - offset) : 0;
+    if (used > 0) std::copy_n(bytes_.get() + offset, used, out);
+    std::fill(out + used, out + count, std::uint8_t{0xFF});
+  }
+
+  // The whole buffer, as a vector of its size would give it.
+  void assign(std::size_t count, std::uint8_t value) {
+    std::fill_n(Use(count), std::min(count, size_), value);
+  }
+  std::uint8_t* data() { return Use(size_); }
+  const std::uint8_t* data() const { return Use(size_); }
+  std::uint8_t* begin() { return data(); }
+  std::uint8_t* end() { return data() + size_; }
+  const std::uint8_t* begin() const { return data(); }
+  const std::uint8_t* end() const { return data() + size_; }
+  std::uint8_t& operator[](std::size_t index) { return data()[index]; }
+  std::uint8_t operator[](std::size_t index) const { return data()[index]; }
+
+ private:
+  std::size_t size_;
+  mutable std::unique_ptr<std::uint8_t[]> bytes_;
+  mutable std::size_t filled_ = 0;  // bytes [0, filled_) hold what was written, or 0xFF
+};
+
 // What the host keeps of the chip's two memories: the image to write (from a file) and the
 // read-back of the last read, each the size of the largest chip, and whether each may be used.
 struct ChipMemories {
-  std::vector<std::uint8_t> flashImage = std::vector<std::uint8_t>(chips::kFlashBufferBytes, 0xFF);
-  std::vector<std::uint8_t> flashReadback = std::vector<std::uint8_t>(chips::kFlashBufferBytes, 0xFF);
-  std::vector<std::uint8_t> eepromImage = std::vector<std::uint8_t>(chips::kEepromBufferBytes, 0xFF);
-  std::vector<std::uint8_t> eepromReadback = std::vector<std::uint8_t>(chips::kEepromBufferBytes, 0xFF);
+  ChipBuffer flashImage{chips::kFlashBufferBytes};
+  ChipBuffer flashReadback{chips::kFlashBufferBytes};
+  ChipBuffer eepromImage{chips::kEepromBufferBytes};
+  ChipBuffer eepromReadback{chips::kEepromBufferBytes};
 
   // An image counts once a file was opened into it; a refused open leaves none.
   bool flashImageLoaded = false;

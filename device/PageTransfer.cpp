@@ -47,15 +47,20 @@ PageTransferPlan PlanTransfer(BlockTransfer transfer, const chips::ChipGeometry&
                               ChipMemories& memories) {
   const bool flash = IsFlashTransfer(transfer);
   const bool writes = transfer == BlockTransfer::WriteFlash || transfer == BlockTransfer::WriteEeprom;
-  std::vector<std::uint8_t>& buffer = flash ? (writes ? memories.flashImage : memories.flashReadback)
-                                            : (writes ? memories.eepromImage : memories.eepromReadback);
+  ChipBuffer& buffer = flash ? (writes ? memories.flashImage : memories.flashReadback)
+                             : (writes ? memories.eepromImage : memories.eepromReadback);
   const std::int64_t pageBytes = flash ? geometry.FlashPageBytes() : geometry.eepromPageBytes;
   const std::int32_t chipPages = flash ? geometry.flashPageCount : geometry.eepromPageCount;
   std::uint32_t pages = static_cast<std::uint32_t>(chipPages);
   if (writes) {
-    const std::int32_t used = TrimmedLength(buffer.data(), static_cast<std::int32_t>(buffer.size()));
+    // Past its used part the image is all 0xFF.
+    const auto usedSize = static_cast<std::int32_t>(buffer.UsedSize());
+    const std::int32_t used = TrimmedLength(buffer.Use(buffer.UsedSize()), usedSize);
     pages = static_cast<std::uint32_t>(std::min<std::int64_t>(used / pageBytes + 1, chipPages));
   }
+  const auto chipBytes = static_cast<std::size_t>(std::clamp<std::int64_t>(
+      pageBytes * pages, 0, static_cast<std::int64_t>(buffer.size())));
+  std::uint8_t* const bytes = buffer.Use(chipBytes);
   static constexpr VendorCommand kCommands[] = {VendorCommand::WriteFlashPage, VendorCommand::ReadFlashPage,
                                                 VendorCommand::WriteEepromPage,
                                                 VendorCommand::ReadEepromPage};
@@ -65,7 +70,7 @@ PageTransferPlan PlanTransfer(BlockTransfer transfer, const chips::ChipGeometry&
   return {transfer,        kCommands[index],
           writes,          static_cast<std::size_t>(pageBytes),
           pages,           flash ? geometry.flashPageWords : geometry.eepromPageBytes,
-          kSuccess[index], std::span<std::uint8_t>(buffer)};
+          kSuccess[index], std::span<std::uint8_t>(bytes, chipBytes)};
 }
 
 std::uint32_t IssueRequest(UsbBus& bus, UsbHandle* handle, const VendorRequest& request, std::uint8_t* buffer,

@@ -159,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fixture.geometry = geometry;
   fixture.channel.codes.clear();
   device::ChipMemories& memories = fixture.engine.memories();
-  std::vector<std::uint8_t>& image = eeprom ? memories.eepromImage : memories.flashImage;
+  device::ChipBuffer& image = eeprom ? memories.eepromImage : memories.flashImage;
   std::fill(image.begin(), image.end(), kSentinel);
   const std::size_t chipBytes =
       ChipBytes(eeprom ? geometry.EepromSize() : geometry.FlashSize(), image.size());
