@@ -121,11 +121,14 @@ Sample RunRound(Harness& h) {
   return sample;
 }
 
+// The read-back equals the image, and the bar went through every position from 0 to 100 once
+// in the write and once in the read (the worker sends only the pages that move it).
 bool RoundWasSound(Harness& h) {
   const auto& memories = h.controller.engine().memories();
+  std::vector<int> bar(202);
+  for (int i = 0; i < 202; ++i) bar[i] = i % 101;
   return std::equal(memories.flashImage.begin(), memories.flashImage.end(), memories.flashReadback.begin()) &&
-         h.frontEnd.progress.size() == 2 * kPages &&
-         h.frontEnd.progress.back() == 100 && h.frontEnd.errorBeeps == 0;
+         h.frontEnd.progress == bar && h.frontEnd.errorBeeps == 0;
 }
 
 double Median(std::vector<double> values) {
@@ -195,9 +198,10 @@ int main(int argc, char** argv) {
   h.controller.engine().memories().flashImageLoaded = true;  // as an open would have marked it
 
   std::printf("256 KiB FLASH (1024 pages of 128 words), write + read + verify, %d rounds\n", rounds);
-  // Every page is one progress code that the worker hands to the front end's thread and waits
-  // for: two thread wake-ups. Where the threads run decides what a wake-up costs (on a virtual
-  // machine, one across processors is far dearer), so both placements are measured.
+  // A page that moves the bar is one progress code that the worker hands to the front end's
+  // thread and waits for: two thread wake-ups. Where the threads run decides what a wake-up
+  // costs (on a virtual machine, one across processors is far dearer), so both placements are
+  // measured.
   if (!RunSeries(h, rounds, "threads placed by the scheduler")) return 1;
   cpu_set_t one;
   CPU_ZERO(&one);

@@ -22,11 +22,6 @@ std::size_t ClampedSize(std::int64_t size, std::size_t limit) {
 
 }  // namespace
 
-int ProgressPosition(std::uint32_t index, std::uint32_t total) {
-  if (total == 1) return 100;
-  return static_cast<int>(index * 100u / (total - 1u));
-}
-
 std::size_t StatusDispatcher::FlashViewLength() const {
   return ClampedSize(geometry_.FlashSize(), engine_.memories().flashReadback.size());
 }

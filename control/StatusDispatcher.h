@@ -35,8 +35,8 @@ class StatusDispatcher {
   std::function<void()> operationFailed_;
 };
 
-// Index i of `total` pages as a bar position: the first page 0, the last 100. Unsigned
-// arithmetic as the bar always had: a total of 0 divides by 2^32-1 and gives 0.
-int ProgressPosition(std::uint32_t index, std::uint32_t total);
+// The bar position of a page: one formula for the worker, which sends only the pages that
+// move the bar, and the dispatcher, which shows them.
+using device::ProgressPosition;
 
 }  // namespace kestrel::control

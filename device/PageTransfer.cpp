@@ -44,7 +44,7 @@ TransferRefusal CheckTransfer(BlockTransfer transfer, const chips::ChipGeometry&
 }
 
 PageTransferPlan PlanTransfer(BlockTransfer transfer, const chips::ChipGeometry& geometry,
-                              ChipMemories& memories) {
+                              ChipMemories& memories, std::uint32_t readPages) {
   const bool flash = IsFlashTransfer(transfer);
   const bool writes = transfer == BlockTransfer::WriteFlash || transfer == BlockTransfer::WriteEeprom;
   ChipBuffer& buffer = flash ? (writes ? memories.flashImage : memories.flashReadback)
@@ -57,10 +57,16 @@ PageTransferPlan PlanTransfer(BlockTransfer transfer, const chips::ChipGeometry&
     const auto usedSize = static_cast<std::int32_t>(buffer.UsedSize());
     const std::int32_t used = TrimmedLength(buffer.Use(buffer.UsedSize()), usedSize);
     pages = static_cast<std::uint32_t>(std::min<std::int64_t>(used / pageBytes + 1, chipPages));
+  } else if (readPages != 0) {
+    pages = std::min(pages, readPages);
   }
   const auto chipBytes = static_cast<std::size_t>(std::clamp<std::int64_t>(
-      pageBytes * pages, 0, static_cast<std::int64_t>(buffer.size())));
+      pageBytes * (writes ? pages : chipPages), 0, static_cast<std::int64_t>(buffer.size())));
   std::uint8_t* const bytes = buffer.Use(chipBytes);
+  if (!writes) {
+    const auto readBytes = std::min(static_cast<std::size_t>(pageBytes) * pages, chipBytes);
+    std::fill(bytes + readBytes, bytes + chipBytes, std::uint8_t{0xFF});
+  }
   static constexpr VendorCommand kCommands[] = {VendorCommand::WriteFlashPage, VendorCommand::ReadFlashPage,
                                                 VendorCommand::WriteEepromPage,
                                                 VendorCommand::ReadEepromPage};
@@ -71,6 +77,11 @@ PageTransferPlan PlanTransfer(BlockTransfer transfer, const chips::ChipGeometry&
           writes,          static_cast<std::size_t>(pageBytes),
           pages,           flash ? geometry.flashPageWords : geometry.eepromPageBytes,
           kSuccess[index], std::span<std::uint8_t>(bytes, chipBytes)};
+}
+
+int ProgressPosition(std::uint32_t index, std::uint32_t total) {
+  if (total == 1) return 100;
+  return static_cast<int>(index * 100u / (total - 1u));
 }
 
 std::uint32_t IssueRequest(UsbBus& bus, UsbHandle* handle, const VendorRequest& request, std::uint8_t* buffer,
@@ -92,12 +103,18 @@ std::uint32_t RunPageTransfer(PageTransferRun& run) {
   const PageTransferPlan& plan = run.plan;
   std::uint8_t page[kPageAreaBytes];
   std::uint32_t failure = 0;
+  // Each progress code wakes the front end's thread and waits for it: only a page that moves
+  // the bar is worth that.
+  int shown = -1;
   for (std::uint32_t index = 0; index < plan.pageCount && failure == 0; ++index) {
     std::uint8_t* const at = plan.memory.data() + index * plan.pageBytes;
     if (plan.writes) std::memcpy(page, at, plan.pageBytes);
     failure = IssueRequest(run.bus, run.handle, PageRequest(plan, run.mode, page), page, index, run.failure);
     if (failure != 0) break;
     if (!plan.writes) std::memcpy(at, page, plan.pageBytes);
+    const int position = ProgressPosition(index, plan.pageCount);
+    if (position == shown) continue;
+    shown = position;
     run.status.Send(plan.writes ? status::PageWritten : status::PageRead, index);
   }
   // Ready returns the programmer to page 0 even after a failure; the failure of a page, not

@@ -38,9 +38,14 @@ TransferRefusal CheckTransfer(BlockTransfer transfer, const chips::ChipGeometry&
 bool IsFlashTransfer(BlockTransfer transfer);
 
 // A write covers the pages up to the last byte that is not 0xFF, always at least one; a read
-// covers the whole chip.
+// covers the whole chip, or only its first `readPages` pages (0: all) when the chip is known to
+// be erased beyond them: the rest of the chip's read-back is then set to 0xFF.
 PageTransferPlan PlanTransfer(BlockTransfer transfer, const chips::ChipGeometry& geometry,
-                              ChipMemories& memories);
+                              ChipMemories& memories, std::uint32_t readPages = 0);
+
+// Index i of `total` pages as a bar position: the first page 0, the last 100. Unsigned
+// arithmetic as the bar always had: a total of 0 divides by 2^32-1 and gives 0.
+int ProgressPosition(std::uint32_t index, std::uint32_t total);
 
 // Everything a running block transfer uses, taken at its start.
 struct PageTransferRun {
@@ -52,7 +57,8 @@ struct PageTransferRun {
   LinkFailure& failure;  // written only by this run while it runs
 };
 
-// Moves the pages in order with a progress code after each, stops at the first failed page,
+// Moves the pages in order with a progress code after each page that moves the bar (the
+// first and the last always do), stops at the first failed page,
 // always ends with Ready (which returns the programmer to page 0), and returns the final
 // status: the plan's success code, or 102/103 for the first failed request (a failed page
 // outranks a failed Ready).

@@ -42,11 +42,11 @@ void ProgrammerEngine::RunSingleShot(VendorCommand command, std::uint16_t value,
   PostStatus(failure != 0 ? failure : static_cast<std::uint32_t>(command));
 }
 
-TransferRefusal ProgrammerEngine::StartTransfer(BlockTransfer transfer) {
+TransferRefusal ProgrammerEngine::StartTransfer(BlockTransfer transfer, std::uint32_t readPages) {
   const TransferRefusal refusal = CheckTransfer(transfer, geometry_);
   if (refusal.Refused()) return refusal;
   RetireWorker();
-  const PageTransferPlan plan = PlanTransfer(transfer, geometry_, memories_);
+  const PageTransferPlan plan = PlanTransfer(transfer, geometry_, memories_, readPages);
   pageTotal_ = plan.pageCount;
   transferRunning_ = true;
   worker_ = std::thread([this, run = PageTransferRun{link_.bus, link_.deviceHandle, link_.currentMode, plan,

@@ -39,8 +39,9 @@ class ProgrammerEngine {
 
   // Starts a block transfer on the worker thread with the geometry, mode and handle of this
   // moment. A geometry it cannot serve is refused: nothing is sent, no code is posted, and
-  // the refusal is returned for the caller to report.
-  TransferRefusal StartTransfer(BlockTransfer transfer);
+  // the refusal is returned for the caller to report. A read may be limited to its first
+  // `readPages` pages (see PlanTransfer).
+  TransferRefusal StartTransfer(BlockTransfer transfer, std::uint32_t readPages = 0);
   // True from StartTransfer until the worker is about to send its final code, so that the
   // handling of that code may use the bus and start the next transfer.
   bool TransferRunning() const { return transferRunning_; }

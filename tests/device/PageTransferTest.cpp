@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <numeric>
 #include <tuple>
 
 #include "support/DeviceSupport.h"
@@ -82,6 +83,21 @@ TEST(PageTransferTest, StopsAtTheFirstFailureAndStillSendsReady) {
     EXPECT_EQ(Facts(rig.engine.LastFailure()), Facts(failure));
     EXPECT_EQ(rig.engine.memories().flashReadback[65], 0xFF);
   }
+}
+
+// Only a page that moves the bar sends a progress code: each position once, the last page's
+// 100 included, and the same position the dispatcher computes from the page index.
+TEST(PageTransferTest, ProgressCodesOnlyForPagesThatMoveTheBar) {
+  support::EngineRig rig;
+  rig.geometry = {16, 4, 1000, 16};
+  std::vector<int> positions;
+  rig.channel.onReport = [&](std::uint32_t code, std::uint32_t page) {
+    if (IsProgressStatus(code)) positions.push_back(ProgressPosition(page, 1000));
+  };
+  ASSERT_TRUE(rig.Run(ReadFlash));
+  std::vector<int> everyPosition(101);
+  std::iota(everyPosition.begin(), everyPosition.end(), 0);
+  EXPECT_EQ(positions, everyPosition);
 }
 
 // A time-out is 103; any other failure, a page read cut short (32 of 40 bytes) too, is 102.
