@@ -60,6 +60,8 @@ SimulatedBus::SimulatedBus(SimulatorOptions options) : options_(std::move(option
       if (device.answersVendorRequests) {
         programmer = programmers_.emplace_back(std::make_unique<SimulatedProgrammer>(options_.chip)).get();
         programmer->emptyReplies = options_.emptyReplies;
+        programmer->fuses = options_.startFuses.value_or(programmer->fuses);
+        programmer->lock = options_.startLock.value_or(programmer->lock);
       }
       entries.push_back(std::make_unique<Entry>(Entry{device, Number(b + 1), Number(d + 2), programmer}));
     }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,9 @@ struct SimulatorOptions {
   std::vector<std::vector<SimulatedDevice>> busses;
   int programmers = 1;
   bool emptyReplies = false;  // see SimulatedProgrammer::emptyReplies
+  // The fuses and lock the chip has been left with, when they are not the factory's.
+  std::optional<std::array<std::uint8_t, 3>> startFuses;
+  std::optional<std::uint8_t> startLock;
 };
 
 // A vendor request as the bus received it.

@@ -21,6 +21,12 @@ int SimulatedProgrammer::Answer(const VendorRequest& request, std::uint8_t* byte
   if (request.requestType != expectedType) return -EPIPE;
 
   std::uint8_t reply[kReplyLength] = {};
+  answering_ = AnswersIn(static_cast<std::uint8_t>(request.request >> 4));
+  if (!answering_ && command != VendorCommand::Ready && command <= VendorCommand::WriteLock) {
+    // The programmer still replies, with what it reads from a chip that does not answer.
+    std::fill(std::begin(reply), std::end(reply), 0xFF);
+    return ReplyWith(reply, emptyReplies && UsedBytes(request) == 0 ? 0 : kReplyLength, bytes, size);
+  }
   switch (command) {
     case VendorCommand::Ready:
       pageNumber = 0;
@@ -44,7 +50,7 @@ int SimulatedProgrammer::Answer(const VendorRequest& request, std::uint8_t* byte
       reply[3] = lock;
       break;
     case VendorCommand::WriteFuses:
-      if (ReadsLocked()) break;
+      if (WritesLocked()) break;
       fuses = {static_cast<std::uint8_t>(request.value & 0xFF), static_cast<std::uint8_t>(request.value >> 8),
                static_cast<std::uint8_t>(request.index & 0xFF)};
       break;
@@ -65,6 +71,16 @@ int SimulatedProgrammer::Answer(const VendorRequest& request, std::uint8_t* byte
   return ReplyWith(reply, emptyReplies && UsedBytes(request) == 0 ? 0 : kReplyLength, bytes, size);
 }
 
+bool SimulatedProgrammer::AnswersIn(std::uint8_t mode) const {
+  if (mode >= 8 || (factory_.modes >> mode & 1) == 0) return false;
+  if (mode != static_cast<std::uint8_t>(ProgrammingMode::ISP)) return true;
+  return std::none_of(factory_.ispLockouts.begin(), factory_.ispLockouts.end(),
+                      [this](const IspLockoutBits& bits) {
+                        return bits.byte >= 0 && bits.byte < 3 &&
+                               (fuses[static_cast<std::size_t>(bits.byte)] & bits.mask) == bits.value;
+                      });
+}
+
 void SimulatedProgrammer::Erase() {
   std::fill(flash.begin(), flash.end(), 0xFF);
   std::fill(eeprom.begin(), eeprom.end(), 0xFF);
@@ -79,12 +95,13 @@ int SimulatedProgrammer::ReplyWith(const std::uint8_t* reply, int replyLength, s
 }
 
 // FLASH cells can only be programmed from 1 to 0; bytes past the memory are lost, and all of
-// them under a lock (the request itself succeeds: the programmer does not know).
+// them under a lock or when the chip does not answer (the request itself succeeds: the
+// programmer does not know).
 int SimulatedProgrammer::WriteFlashPage(const VendorRequest& request, const std::uint8_t* bytes, int size) {
   const std::size_t pageBytes = std::size_t{request.value} * 2;
   const std::size_t start = pageNumber * pageBytes;
   const std::size_t count =
-      WritesLocked() ? 0 : std::min(pageBytes, static_cast<std::size_t>(std::max(size, 0)));
+      WritesLocked() || !answering_ ? 0 : std::min(pageBytes, static_cast<std::size_t>(std::max(size, 0)));
   for (std::size_t i = 0; i < count && start + i < flash.size(); ++i) flash[start + i] &= bytes[i];
   ++pageNumber;
   return std::max(size, 0);
@@ -98,7 +115,7 @@ int SimulatedProgrammer::WriteEepromPage(const VendorRequest& request, std::uint
       static_cast<std::uint8_t>(request.index & 0xFF), static_cast<std::uint8_t>(request.index >> 8)};
   const std::size_t start = pageNumber * pageBytes;
   const std::size_t written =
-      WritesLocked() ? 0 : std::min<std::size_t>(pageBytes, kEepromBytesInSetupPacket);
+      WritesLocked() || !answering_ ? 0 : std::min<std::size_t>(pageBytes, kEepromBytesInSetupPacket);
   for (std::size_t i = 0; i < written && start + i < eeprom.size(); ++i) eeprom[start + i] = carried[i];
   ++pageNumber;
   const int count = emptyReplies ? 0 : std::clamp(size, 0, static_cast<int>(pageBytes));
@@ -112,7 +129,7 @@ int SimulatedProgrammer::ReadPage(const std::vector<std::uint8_t>& memory, int p
   const int count = std::clamp(size, 0, pageBytes);
   for (int i = 0; i < count; ++i) {
     const std::size_t address = start + static_cast<std::size_t>(i);
-    bytes[i] = (ReadsLocked() || address >= memory.size()) ? 0xFF : memory[address];
+    bytes[i] = (ReadsLocked() || !answering_ || address >= memory.size()) ? 0xFF : memory[address];
   }
   ++pageNumber;
   return count;

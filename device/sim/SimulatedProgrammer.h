@@ -11,12 +11,31 @@ namespace kestrel::device {
 inline constexpr std::size_t kSimulatedFlashBytes = 262144;
 inline constexpr std::size_t kSimulatedEepromBytes = 65536;
 
-// The chip in the simulated programmer's socket as it comes out of the factory.
+// The modes a chip answers in, as a set of bits: 1 << ProgrammingMode.
+constexpr std::uint8_t ModeBit(ProgrammingMode mode) {
+  return static_cast<std::uint8_t>(1u << static_cast<unsigned>(mode));
+}
+
+// Fuse bits that, standing at `value`, take ISP away from the chip: (fuses[byte] & mask) == value.
+struct IspLockoutBits {
+  int byte = 1;  // 0 low, 1 high, 2 extended
+  std::uint8_t mask = 0;
+  std::uint8_t value = 0;
+};
+
+// The chip in the simulated programmer's socket as it comes out of the factory; by default an
+// ATmega328P.
 struct SimulatedChip {
   std::array<std::uint8_t, 3> signature{0x1E, 0x95, 0x0F};
   std::array<std::uint8_t, 4> calibration{0xA0, 0xB1, 0x9F, 0xC2};
   std::array<std::uint8_t, 3> fuses{0x62, 0xD9, 0xFF};  // low, high, extended
   std::uint8_t lock = 0xFF;
+  // ISP and the high-voltage mode of its package: HVSP for the small ATtiny, the parallel
+  // modes for the others. In any other mode it reads like an empty socket.
+  std::uint8_t modes =
+      ModeBit(ProgrammingMode::ISP) | ModeBit(ProgrammingMode::PP_20) | ModeBit(ProgrammingMode::PP_2313);
+  // RSTDISBL or DWEN programmed, SPIEN unprogrammed (high fuse bits 7, 6 and 5).
+  std::vector<IspLockoutBits> ispLockouts{{1, 0x80, 0x00}, {1, 0x40, 0x00}, {1, 0x20, 0x20}};
 };
 
 // The programmer's firmware together with its chip: answers the vendor requests of the wire
@@ -31,10 +50,13 @@ class SimulatedProgrammer {
   int Answer(const VendorRequest& request, std::uint8_t* bytes, int size);
 
   // The lock bits LB2 and LB1 (bits 1 and 0) as an AVR obeys them: 11 locks nothing; 10
-  // (mode 2) ignores FLASH and EEPROM writes; 00 (mode 3) also reads both memories back as 0xFF
-  // and ignores fuse writes. Lock writes can only program more bits; only an erase clears them.
+  // (mode 2) ignores FLASH, EEPROM and fuse writes; 00 (mode 3) also reads both memories back
+  // as 0xFF. Lock writes can only program more bits; only an erase clears them.
   bool WritesLocked() const { return (lock & 0x03) != 0x03; }
   bool ReadsLocked() const { return (lock & 0x03) == 0x00; }
+  // Whether the chip answers in this mode (the high nibble of a request): in ISP only while
+  // its fuses leave ISP working. A chip that does not answer reads as 0xFF and ignores writes.
+  bool AnswersIn(std::uint8_t mode) const;
 
   std::vector<std::uint8_t> flash;   // 256 KiB, erased
   std::vector<std::uint8_t> eeprom;  // 64 KiB, erased
@@ -53,6 +75,7 @@ class SimulatedProgrammer {
   int ReadPage(const std::vector<std::uint8_t>& memory, int pageBytes, std::uint8_t* bytes, int size);
 
   SimulatedChip factory_;
+  bool answering_ = true;  // the chip answers the request being carried out
 };
 
 }  // namespace kestrel::device

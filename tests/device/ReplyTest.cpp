@@ -40,10 +40,10 @@ TEST(ReplyTest, ARequestFailsOnlyWhenItMovedFewerBytesThanTheHostUses) {
   }
 }
 
-// The lock bits as an AVR obeys them: mode 2 (LB = 10) keeps FLASH and EEPROM from being
-// written, mode 3 (LB = 00) also reads them back erased and keeps the fuses. A lock write only
-// programs bits; only an erase clears them.
-TEST(SimulatedLockTest, ModeTwoStopsWritesModeThreeAlsoReadsAndFusesAndOnlyEraseUnlocks) {
+// The lock bits as an AVR obeys them: mode 2 (LB = 10) keeps FLASH, EEPROM and the fuses from
+// being written, mode 3 (LB = 00) also reads them back erased. A lock write only programs bits;
+// only an erase clears them.
+TEST(SimulatedLockTest, ModeTwoStopsWritesAndFusesModeThreeAlsoReadsAndOnlyEraseUnlocks) {
   const std::uint8_t page[4] = {0x11, 0x22, 0x33, 0x44};
   for (const auto& [lock, writes, reads] :
        {std::tuple(0xFF, true, true), std::tuple(0xFE, false, true), std::tuple(0xFC, false, false)}) {
@@ -57,7 +57,7 @@ TEST(SimulatedLockTest, ModeTwoStopsWritesModeThreeAlsoReadsAndFusesAndOnlyErase
           SingleShotRequest(0, WriteFuses, 0x99E1, 0xFE), SingleShotRequest(0, Ready)});
     EXPECT_EQ(chip.lock, lock);
     EXPECT_EQ(Pair(chip.flash[3], chip.eeprom[3]), writes ? Pair(0x00, 0x44) : Pair(0xFF, 0xFF));
-    EXPECT_EQ(chip.fuses[0], reads ? 0xE1 : 0x62) << lock;
+    EXPECT_EQ(chip.fuses[0], writes ? 0xE1 : 0x62) << lock;
     chip.flash[0] = 0x5A;
     chip.Answer(ReadFlashPageRequest(0, 2), read, 4);
     EXPECT_EQ(read[0], reads ? 0x5A : 0xFF) << lock;
