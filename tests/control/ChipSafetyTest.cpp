@@ -1,0 +1,136 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <tuple>
+
+#include "base/Texts.h"
+#include "control/ProgrammerController.h"
+#include "device/StatusCode.h"
+#include "support/DeviceSupport.h"
+#include "support/FrontEndFakes.h"
+
+namespace kestrel::control {
+namespace {
+
+using ::testing::Contains;
+using ::testing::IsSupersetOf;
+
+// The controller with the shipped catalogue and chip facts over a simulated chip, started in
+// `mode` as a front end starts it.
+struct Rig {
+  explicit Rig(const device::SimulatedChip& chip = {}, device::ProgrammingMode mode = {}) {
+    bus.programmer() = device::SimulatedProgrammer(chip);
+    channel.blocking.SetHandler([this](std::uint32_t code, std::uint32_t argument) {
+      channel.Handled();
+      if (onStatus) onStatus(code);
+      controller.OnProgrammerStatus(code, argument);
+    });
+    controller.LoadCatalogue({KESTREL_SOURCE_DIR "/data/chip.txt"});
+    controller.SetMode(static_cast<std::uint8_t>(mode));
+    controller.BindImageViews();
+    controller.ProbeProgrammer();
+  }
+  ~Rig() { channel.Close(); }
+  void Select(const std::string& name) {
+    const chips::ChipCatalogue& catalogue = controller.catalogue();
+    for (std::uint32_t i = 0; i < catalogue.recordCount; ++i)
+      if (chips::DisplayChipName(catalogue.records[i]) == name)
+        controller.OnChipSelChange(static_cast<int>(i));
+  }
+  void Press(OperationButton button) {
+    controller.OnOperationButton(button);
+    channel.blocking.PumpUntil([this] { return controller.Idle(); });
+  }
+  // The commands (the low nibble of the request byte) the chip was sent.
+  std::string Commands() const {
+    std::string commands;
+    for (const auto& request : support::Requests(bus))
+      commands += std::to_string(request.request & 0x0F) + " ";
+    return commands.substr(0, commands.empty() ? 0 : commands.size() - 1);
+  }
+  std::vector<std::string> Lines() const { return support::Unstamped(frontEnd.log.lines); }
+
+  device::SimulatedBus bus;
+  support::FakeFrontEnd frontEnd;
+  support::GatedChannel channel;
+  ProgrammerController controller{bus, frontEnd, channel};
+  std::function<void(std::uint32_t code)> onStatus;  // before each code is handled
+};
+
+const device::SimulatedChip kAtmega8{.signature = {0x1E, 0x93, 0x07}, .fuses = {0xE1, 0xD9, 0xFF}};
+
+// A signature shared by a group names the whole group and picks its first chip; one the facts
+// do not know fails the operation.
+TEST(ChipSafety, IdentifyNamesTheGroupAndPicksItsFirstChipOrFailsOnAnUnknownSignature) {
+  const std::tuple<std::array<std::uint8_t, 3>, std::string, std::string> cases[] = {
+      {{0x1E, 0x93, 0x07}, "ATmega8,ATmega8A", "识别芯片：ATmega8/ATmega8A（签名 1E 93 07）"},
+      {{0x1E, 0x00, 0x00}, "", "签名 1E 00 00 不属于器件资料中的任何芯片"},
+  };
+  for (const auto& [signature, group, line] : cases) {
+    Rig rig({.signature = signature});
+    rig.Press(OperationButton::Identify);
+    EXPECT_EQ(rig.frontEnd.fields[Field::Chip], group);
+    EXPECT_THAT(rig.Lines(), Contains(line));
+    const chips::ChipFacts* picked = rig.controller.SelectedFacts();
+    EXPECT_EQ(picked != nullptr ? picked->name : "", group.empty() ? "" : "ATmega8");
+    EXPECT_EQ(rig.controller.FailureCount(), group.empty() ? 1u : 0u);
+  }
+}
+
+// An ATmega8 in the socket of a selected ATmega328P: its signature is read and nothing else
+// is sent, unless the check is off.
+TEST(ChipSafety, TheSignatureCheckSendsNothingToAnotherChipUnlessSwitchedOff) {
+  for (const bool check : {true, false}) {
+    Rig rig(kAtmega8);
+    rig.Select("ATmega328P");
+    rig.controller.SetSignatureCheck(check);
+    rig.Press(OperationButton::Erase);
+    EXPECT_EQ(rig.Commands(), check ? "3" : "2 5");
+    EXPECT_EQ(rig.controller.FailureCount(), check ? 1u : 0u);
+    EXPECT_THAT(rig.Lines(),
+                Contains(check ? "签名不符：所选器件 ATmega328P 的签名为 1E 95 0F，读到的是 1E 93 07；"
+                                 "未向芯片写入任何内容"
+                               : "擦除OK"));
+  }
+}
+
+// RSTDISBL programmed: refused in ISP (the front end does not confirm), written with a warning
+// in a high-voltage mode, which can still reach the chip.
+TEST(ChipSafety, AFuseTextThatLocksIspOutIsRefusedInIspAndWrittenWithAWarningInHighVoltage) {
+  using enum device::ProgrammingMode;
+  for (const auto& [mode, commands, line] : {std::tuple(ISP, "3 5", texts::kLockoutRefusedLine),
+                                             std::tuple(PP_20, "3 6 5", texts::kLockoutHighVoltageLine)}) {
+    Rig rig({}, mode);
+    rig.Select("ATmega328P");
+    rig.frontEnd.fuseText = "6259FF";
+    rig.Press(OperationButton::WriteFuses);
+    EXPECT_EQ(rig.Commands(), commands);
+    EXPECT_THAT(rig.Lines(),
+                IsSupersetOf({"熔丝高位 RSTDISBL：复位引脚将变为普通I/O，ISP将无法访问芯片", line}));
+  }
+}
+
+// Bits without a meaning may read back as anything: the ATmega8 has no extended fuse byte and
+// uses lock bits 0 to 5 only. A used bit that differs fails the reset.
+TEST(ChipSafety, AFactoryResetComparesOnlyTheBitsThatMeanSomething) {
+  const std::pair<std::function<void(device::SimulatedProgrammer&)>, std::string> cases[] = {
+      {[](device::SimulatedProgrammer& chip) { chip.fuses[2] = 0x00, chip.lock = 0x3F; }, "恢复出厂OK"},
+      {[](device::SimulatedProgrammer& chip) { chip.fuses[1] = 0xD8; },
+       "恢复出厂后读回熔丝位 E1D8FF 锁定位 FF，与出厂值 E1D9FF FF 不符"},
+  };
+  for (const auto& [change, line] : cases) {
+    Rig rig(kAtmega8);
+    rig.Select("ATmega8");
+    rig.bus.programmer().fuses = {0x24, 0x99, 0xFF};
+    rig.onStatus = [&](std::uint32_t code) {
+      if (code == device::status::FusesWritten) change(rig.bus.programmer());
+    };
+    rig.Press(OperationButton::FactoryReset);
+    EXPECT_EQ(rig.Commands(), "3 2 6 5");
+    EXPECT_THAT(rig.Lines(), Contains(line));
+  }
+}
+
+}  // namespace
+}  // namespace kestrel::control
