@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "control/FrontEnd.h"
 #include "base/TonePlayer.h"
+#include "control/FrontEnd.h"
 
 namespace kestrel::cli {
 
@@ -55,6 +55,10 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
   void SetAutoBoxes(const control::AutoSelection& boxes) { autoBoxes_ = boxes; }
   void SetFuseText(const std::string& text) override { fuseText_ = text; }
   void SetLockText(const std::string& text) override { lockText_ = text; }
+  // The answer to every question whether a fuse text that locks ISP out may be written.
+  void SetAllowLockout(bool allow) { allowLockout_ = allow; }
+  // A line of the command line's own on `out`.
+  void PrintLine(const std::string& text) { WriteLine(text); }
 
   // Removes a progress bar still on the screen.
   void EndProgress();
@@ -74,6 +78,7 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
   control::HexViewPort& FlashView() override { return flashView_; }
   control::HexViewPort& EepromView() override { return eepromView_; }
   TonePlayer& Tones() override { return tones_; }
+  bool ConfirmLockout(const std::string&) override { return allowLockout_; }
 
  private:
   // control::LogListPort: the lines are written as they arrive, always at the end.
@@ -92,6 +97,7 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
   control::AutoSelection autoBoxes_;
   std::string fuseText_;
   std::string lockText_;
+  bool allowLockout_ = false;
   int messageCount_ = 0;
   int progressShown_ = -1;  // position on screen, -1 when no bar is drawn
 };

@@ -7,9 +7,12 @@
 
 #include "base/Texts.h"
 #include "chips/ChipCatalogue.h"
+#include "chips/ChipFacts.h"
+#include "chips/FuseFields.h"
 #include "cli/CliTexts.h"
 #include "cli/CommandLine.h"
 #include "control/BlockingStatusChannel.h"
+#include "control/ChipSafety.h"
 #include "control/ProgrammerController.h"
 #include "control/Wording.h"
 #include "device/ProgrammerLink.h"
@@ -25,6 +28,88 @@ std::string_view Trimmed(std::string_view text) {
   return text;
 }
 
+std::vector<std::string> CataloguePaths(const Options& options, const std::string& executableDir) {
+  return options.catalogue ? std::vector<std::string>{*options.catalogue}
+                           : chips::CatalogueSearchPaths(executableDir);
+}
+
+std::string UnknownChipError(const std::string& name, const std::string& cataloguePath) {
+  return Printf(messages::kCliUsageErrorPattern,
+                Printf(messages::kCliUnknownChip, name.c_str(), cataloguePath.c_str()).c_str());
+}
+
+// The catalogue and the chip facts beside it, found as the start-up finds them.
+struct ChipBooks {
+  chips::ChipCatalogue catalogue;
+  chips::CatalogueLoad load;
+  chips::ChipFactsTable facts;
+
+  ChipBooks(const Options& options, const std::string& executableDir) {
+    load = chips::LoadChipCatalogue(CataloguePaths(options, executableDir), catalogue);
+    if (load.loaded) chips::LoadChipFacts(chips::ChipFactsSearchPaths({load.path}), facts);
+  }
+  // The facts of the catalogue entry called `name`, or nullptr.
+  const chips::ChipFacts* Facts(const std::string& name) const {
+    const int index = FindChip(catalogue, name);
+    return index < 0 ? nullptr
+                     : facts.Find(chips::DisplayChipName(catalogue.records[static_cast<std::size_t>(index)]));
+  }
+};
+
+// The chip as the facts describe it and the simulator holds it.
+device::SimulatedChip SimulatedChipOf(const chips::ChipFacts& facts) {
+  using device::ModeBit;
+  using enum device::ProgrammingMode;
+  using enum chips::FuseByte;
+  device::SimulatedChip chip;
+  chip.signature = facts.signature;
+  chip.fuses = {facts.factory[kLow], facts.factory[kHigh], facts.factory[kExtended]};
+  chip.lock = facts.factory[kLock];
+  chip.modes =
+      static_cast<std::uint8_t>(((facts.modes & chips::kIsp) != 0 ? ModeBit(ISP) : 0) |
+                                ((facts.modes & chips::kHvsp) != 0 ? ModeBit(HVSP) : 0) |
+                                ((facts.modes & chips::kHvpp) != 0 ? ModeBit(PP_20) | ModeBit(PP_2313) : 0));
+  chip.ispLockouts.clear();
+  for (const chips::FuseField& field : facts.fields) {
+    const int byte = static_cast<int>(field.byte);
+    if (field.danger == chips::FieldDanger::kIspLostIfProgrammed)
+      chip.ispLockouts.push_back({byte, field.mask, 0});
+    if (field.danger == chips::FieldDanger::kIspLostIfUnprogrammed)
+      chip.ispLockouts.push_back({byte, field.mask, field.mask});
+  }
+  return chip;
+}
+
+// The line that refuses a fuse or lock text which is not exactly six or two hex digits; empty
+// when the texts given are usable. A longer text is refused, not cut.
+std::string BadTextLine(const Options& options) {
+  chips::FuseSet set;
+  if (options.fuses && !control::ParseFuseText(*options.fuses, set))
+    return Printf(texts::kFuseTextInvalidPattern, options.fuses->c_str());
+  if (options.lock && !control::ParseLockText(*options.lock, set))
+    return Printf(texts::kLockTextInvalidPattern, options.lock->c_str());
+  return "";
+}
+
+// One line per field of the fuse bytes and of the lock byte, as asked for, in the facts' order.
+std::vector<std::string> FieldLines(const chips::ChipFacts& chip, const chips::FuseSet& set, bool fuses,
+                                    bool lock) {
+  static constexpr const char* kByteNames[] = {"low", "high", "ext", "lock"};
+  std::vector<std::string> lines;
+  for (const chips::DecodedField& field : chips::DecodeFuses(chip, set)) {
+    if (field.byte == chips::FuseByte::kLock ? !lock : !fuses) continue;
+    lines.push_back(Printf(messages::kCliFuseFieldPattern, kByteNames[static_cast<std::size_t>(field.byte)],
+                           field.name.c_str(), unsigned{field.value},
+                           field.listed ? field.meaning.c_str() : messages::kCliUnlistedValue));
+  }
+  return lines;
+}
+
+void Write(std::FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
+}
+
 class Session {
  public:
   Session(const Options& options, device::UsbBus& bus, Terminal terminal, std::unique_ptr<TonePlayer> sound)
@@ -35,14 +120,25 @@ class Session {
     channel_.SetHandler([this](std::uint32_t code, std::uint32_t argument) {
       controller_.OnProgrammerStatus(code, argument);
     });
-    frontEnd_.SetFuseText(options.fuses);
-    frontEnd_.SetLockText(options.lock);
+    frontEnd_.SetFuseText(options.fuses.value_or(""));
+    frontEnd_.SetLockText(options.lock.value_or(""));
+    frontEnd_.SetAllowLockout(options.allowLockout);
+    controller_.SetSignatureCheck(options.signatureCheck);
+    controller_.SetIdentifySelectsChip(!options.chip);
   }
 
   int Run(const std::string& executableDir) {
+    if (const std::string line = BadTextLine(options_); !line.empty()) {
+      frontEnd_.PrintLine(line);
+      return kExitFailure;
+    }
     if (const int status = StartUp(executableDir); status != kExitSuccess) return status;
     bool anyFailed = false;
     for (const Command& command : options_.commands) {
+      if (!command.description->anyChip && !ChipKnown() && !IdentifyChip()) {
+        anyFailed = true;
+        break;
+      }
       if (RunCommand(command)) continue;
       anyFailed = true;
       if (!options_.keepGoing) break;
@@ -54,9 +150,7 @@ class Session {
  private:
   // The main window's initialisation, in its order, so that the first line is the ready line.
   int StartUp(const std::string& executableDir) {
-    const std::vector<std::string> paths = options_.catalogue ? std::vector<std::string>{*options_.catalogue}
-                                                              : chips::CatalogueSearchPaths(executableDir);
-    const chips::CatalogueLoad load = controller_.LoadCatalogue(paths);
+    const chips::CatalogueLoad load = controller_.LoadCatalogue(CataloguePaths(options_, executableDir));
     if (!load.loaded) {
       Report(control::CatalogueMissingLine(load) + "\n");
       return kExitFailure;
@@ -64,8 +158,7 @@ class Session {
     if (options_.chip) {
       const int index = FindChip(controller_.catalogue(), *options_.chip);
       if (index < 0) {
-        Report(Printf(messages::kCliUsageErrorPattern,
-                      Printf(messages::kCliUnknownChip, options_.chip->c_str(), load.path.c_str()).c_str()));
+        Report(UnknownChipError(*options_.chip, load.path));
         return kExitUsage;
       }
       controller_.OnChipSelChange(index);
@@ -89,7 +182,37 @@ class Session {
     else
       controller_.OnOperation(std::get<control::Operation>(what.press));
     WaitUntilIdle();
-    return controller_.FailureCount() == failuresBefore;
+    if (controller_.FailureCount() != failuresBefore) return false;
+    return !what.describesFuses || DescribeFuses();
+  }
+
+  // With --chip, or once identified, the run knows its chip; the start-up geometry is never
+  // used in its place.
+  bool ChipKnown() const { return options_.chip || controller_.SelectedFacts() != nullptr; }
+
+  // Identifies the chip as identify does, which selects it; false, with a line that suggests
+  // --chip, when no chip of the catalogue answered.
+  bool IdentifyChip() {
+    const std::uint32_t failuresBefore = controller_.FailureCount();
+    controller_.OnOperationButton(control::OperationButton::Identify);
+    WaitUntilIdle();
+    if (controller_.FailureCount() == failuresBefore && ChipKnown()) return true;
+    Report(messages::kCliChipUnknownLine);
+    return false;
+  }
+
+  // The fuse and lock bytes just read, field by field.
+  bool DescribeFuses() {
+    const chips::ChipFacts* chip = controller_.SelectedFacts();
+    if (chip == nullptr) {
+      frontEnd_.PrintLine(Printf(texts::kNoFactsPattern, options_.chip.value_or("").c_str()));
+      return false;
+    }
+    const auto& reply = controller_.engine().LastReply();
+    chips::FuseSet read;
+    read.bytes = {reply[0], reply[1], reply[2], reply[3]};
+    for (const std::string& line : FieldLines(*chip, read, true, true)) frontEnd_.PrintLine(line);
+    return true;
   }
 
   void WaitUntilIdle() {
@@ -125,13 +248,52 @@ int ListProgrammers(const Options& options, device::UsbBus& bus, Terminal termin
   return kExitFailure;
 }
 
+// The explain-fuses command: the fields of the --fuses and --lock texts for --chip, from the
+// chip facts alone.
+int ExplainFuses(const Options& options, Terminal terminal, const std::string& executableDir) {
+  if (const std::string line = BadTextLine(options); !line.empty()) {
+    Write(terminal.out, line + "\n");
+    return kExitFailure;
+  }
+  const ChipBooks books(options, executableDir);
+  if (!books.load.loaded) {
+    Write(terminal.err, control::CatalogueMissingLine(books.load) + "\n");
+    return kExitFailure;
+  }
+  if (FindChip(books.catalogue, *options.chip) < 0) {
+    Write(terminal.err, UnknownChipError(*options.chip, books.load.path));
+    return kExitUsage;
+  }
+  const chips::ChipFacts* chip = books.Facts(*options.chip);
+  if (chip == nullptr) {
+    Write(terminal.out, Printf(texts::kNoFactsPattern, options.chip->c_str()) + "\n");
+    return kExitFailure;
+  }
+  chips::FuseSet set;
+  if (options.fuses) control::ParseFuseText(*options.fuses, set);
+  if (options.lock) control::ParseLockText(*options.lock, set);
+  for (const std::string& line : FieldLines(*chip, set, options.fuses.has_value(), options.lock.has_value()))
+    Write(terminal.out, line + "\n");
+  return kExitSuccess;
+}
+
 }  // namespace
 
-device::SimulatorOptions SimulatorOptionsFor(const SimulatorChoice& choice) {
+device::SimulatorOptions SimulatorOptionsFor(const Options& cli, const std::string& executableDir) {
+  const SimulatorChoice& choice = cli.simulator;
   device::SimulatorOptions options;
   options.programmerPresent = !choice.absent;
+  const ChipBooks books(cli, executableDir);
+  const chips::ChipFacts* chip = cli.chip ? books.Facts(*cli.chip) : nullptr;
+  if (choice.signature) {
+    const std::vector<const chips::ChipFacts*> named = books.facts.WithSignature(*choice.signature);
+    chip = named.empty() ? nullptr : named.front();
+  }
+  if (chip != nullptr) options.chip = SimulatedChipOf(*chip);
   if (choice.signature) options.chip.signature = *choice.signature;
   if (choice.calibration) options.chip.calibration = *choice.calibration;
+  options.startFuses = choice.fuses;
+  if (choice.lock) options.startLock = (*choice.lock)[0];
   options.latencyMs = static_cast<int>(choice.latencyMs);
   options.failAt = choice.failAt.value_or(0);
   options.unplugAt = choice.unplugAt.value_or(0);
@@ -153,9 +315,10 @@ int FindChip(const chips::ChipCatalogue& catalogue, const std::string& name) {
 
 int RunSession(const Options& options, device::UsbBus& bus, Terminal terminal,
                std::unique_ptr<TonePlayer> sound, const std::string& executableDir) {
-  const bool lists = options.commands.size() == 1 &&
-                     std::holds_alternative<SessionCommand>(options.commands.front().description->press);
-  if (lists) return ListProgrammers(options, bus, terminal);
+  const auto* alone = std::get_if<SessionCommand>(&options.commands.front().description->press);
+  if (alone != nullptr && *alone == SessionCommand::ListProgrammers)
+    return ListProgrammers(options, bus, terminal);
+  if (alone != nullptr) return ExplainFuses(options, terminal, executableDir);
   Session session(options, bus, terminal, std::move(sound));
   return session.Run(executableDir);
 }

@@ -23,7 +23,16 @@ inline constexpr char kCliNeedsSimulate[] = "%s needs --simulate";
 inline constexpr char kCliUnknownChip[] = "no chip named \"%s\" in %s";
 inline constexpr char kCliBadUsbAddress[] = "%s: \"%s\" is not BUS:DEVICE as list shows it (001:004)";
 inline constexpr char kCliRunsAlone[] = "%s runs alone, without other commands";
+// The command, then the option it needs.
+inline constexpr char kCliNeedsOption[] = "%s needs %s";
+inline constexpr char kCliNoDefaultText[] = " (no default: a wrong fuse text can lock a chip out)";
 // One line of list: the address, then the manufacturer and product strings.
 inline constexpr char kCliProgrammerLinePattern[] = "programmer %s %s %s\n";
+// Without --chip, a command that needs the chip found none by its signature.
+inline constexpr char kCliChipUnknownLine[] = "无法识别芯片，请用 --chip 指定器件\n";
+// One fuse or lock field: the byte (low, high, ext, lock), the field, its value shifted down
+// to bit 0, then what the value means.
+inline constexpr char kCliFuseFieldPattern[] = "fuse %s %s=%X  %s";
+inline constexpr char kCliUnlistedValue[] = "未列出的值 unlisted value";
 
 }  // namespace kestrel::cli::messages

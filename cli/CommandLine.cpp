@@ -136,6 +136,33 @@ class Parser {
           std::holds_alternative<SessionCommand>(c.description->press))
         error_ = Printf(messages::kCliRunsAlone, c.description->name);
     }
+    if (error_.empty()) CheckTexts();
+  }
+
+  // Every fuse or lock text a command writes was given, or set from a file before it.
+  void CheckTexts() {
+    bool textsSet = false;
+    for (const Command& c : result_.commands) {
+      const CommandDescription& what = *c.description;
+      const bool autoList = what.argument == ArgumentKind::AutoList;
+      const std::string name = what.name;
+      if (what.press == decltype(what.press){SessionCommand::ExplainFuses}) {
+        if (!result_.chip)
+          error_ = Printf(messages::kCliNeedsOption, what.name, "--chip");
+        else if (!result_.fuses && !result_.lock)
+          error_ = Printf(messages::kCliNeedsOption, what.name, "--fuses or --lock");
+      } else if (!textsSet && !result_.fuses && (what.writesFuses || (autoList && c.boxes.writeFuses))) {
+        error_ =
+            Printf(messages::kCliNeedsOption, (autoList ? name + " with fuses" : name).c_str(), "--fuses") +
+            messages::kCliNoDefaultText;
+      } else if (!textsSet && !result_.lock && (what.writesLock || (autoList && c.boxes.writeLock))) {
+        error_ =
+            Printf(messages::kCliNeedsOption, (autoList ? name + " with lock" : name).c_str(), "--lock") +
+            messages::kCliNoDefaultText;
+      }
+      textsSet = textsSet || what.setsTexts;
+      if (!error_.empty()) return;
+    }
   }
 
   const std::vector<std::string>& arguments_;

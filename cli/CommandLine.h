@@ -26,7 +26,7 @@ inline constexpr int kExitUsage = 2;
 enum class ArgumentKind { None, File, AutoList };
 
 // A command that presses no button: it runs alone, in place of the start-up and the probe.
-enum class SessionCommand { ListProgrammers };
+enum class SessionCommand { ListProgrammers, ExplainFuses };
 
 // How --help and the man page show the argument: " FILE", " LIST" or nothing.
 const char* ArgumentName(ArgumentKind kind);
@@ -38,6 +38,16 @@ struct CommandDescription {
   std::variant<control::OperationButton, control::Operation, SessionCommand> press;
   // The file chooser the press opens, answered with the command's FILE.
   std::optional<control::FileDialogKind> dialog = std::nullopt;
+  // Runs on whatever chip answers: it needs neither the chip's geometry nor its facts, so
+  // without --chip the chip is not identified before it.
+  bool anyChip = false;
+  // Writes the fuse or lock text, which must then be given: a default fuse text in a script
+  // is how chips get locked out. A command that sets the texts from a file provides both.
+  bool writesFuses = false;
+  bool writesLock = false;
+  bool setsTexts = false;
+  // Prints the fuse and lock bytes it read, field by field.
+  bool describesFuses = false;
   // Shown on a --help line of its own; {boxes} stands for the Auto box names. Commands
   // without it share a line, which the one with endsHelpLine closes.
   const char* help = nullptr;
@@ -94,6 +104,8 @@ struct SimulatorChoice {
   std::optional<std::uint32_t> unplugAt;
   std::uint32_t programmers = 1;
   bool emptyReplies = false;
+  std::optional<std::array<std::uint8_t, 3>> fuses;  // low, high, extended
+  std::optional<std::array<std::uint8_t, 1>> lock;
 };
 
 struct Options {
@@ -102,8 +114,10 @@ struct Options {
   std::uint8_t mode = 0;           // a ProgrammingMode value; PP_20
   std::optional<std::string> usb;  // the programmer's address, "BBB:DDD"
   std::optional<std::string> catalogue;
-  std::string fuses = texts::kStartFuseText;
-  std::string lock = texts::kStartLockText;
+  std::optional<std::string> fuses;  // no default: see CommandDescription::writesFuses
+  std::optional<std::string> lock;
+  bool signatureCheck = true;
+  bool allowLockout = false;  // a fuse text that locks ISP out is written in ISP mode
   bool keepGoing = false;
   SimulatorChoice simulator;
   bool help = false;

@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
 
   const cli::Options& options = parsed.options;
   std::unique_ptr<device::UsbBus> bus =
-      options.simulate ? device::MakeSimulatedBus(cli::SimulatorOptionsFor(options.simulator))
+      options.simulate ? device::MakeSimulatedBus(cli::SimulatorOptionsFor(options, ExecutableDir()))
                        : device::MakeRealUsbBus();
 
   cli::Terminal terminal;

@@ -17,6 +17,7 @@ fi
 
 example=data/examples/blink
 echo "Kestrel demonstration: $example (blink.hex, blink.eep) into a simulated ATmega328P, Auto with every box." >&2
+# The fuse and lock texts are the ATmega328P's factory values: there is no default to fall back on.
 exec "$build/cli/kestrel-cli" --simulate --sim-latency-ms 2 --catalogue data/chip.txt --chip ATmega328P \
-  open-flash "$example/blink.hex" open-eeprom "$example/blink.eep" \
+  --fuses 62D9FF --lock FF open-flash "$example/blink.hex" open-eeprom "$example/blink.eep" \
   auto erase,write-flash,read-flash,verify-flash,write-eeprom,read-eeprom,verify-eeprom,fuses,lock

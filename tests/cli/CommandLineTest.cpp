@@ -19,8 +19,7 @@ std::string Parsed(const std::string& line) {
   std::ostringstream text;
   text << r.error << '|' << o.simulate << o.keepGoing << s.absent << o.help << o.version << ' '
        << o.chip.value_or("-") << ' ' << int{o.mode} << ' ' << o.catalogue.value_or("-") << ' '
-       << (o.fuses == texts::kStartFuseText ? "-" : o.fuses) << ' '
-       << (o.lock == texts::kStartLockText ? "-" : o.lock) << ' ' << s.latencyMs << ' '
+       << o.fuses.value_or("-") << ' ' << o.lock.value_or("-") << ' ' << s.latencyMs << ' '
        << s.failAt.value_or(0) << ' ' << s.unplugAt.value_or(0) << std::hex;
   for (int b : s.signature.value_or(std::array<std::uint8_t, 3>{})) text << ' ' << b;
   for (int b : s.calibration.value_or(std::array<std::uint8_t, 4>{})) text << ' ' << b;
@@ -42,11 +41,14 @@ TEST(CommandLine, EachLineGivesItsFieldsOrNamesWhatIsWrong) {
        "--lock=3C --sim-latency-ms 60000 --sim-fail-at 1 --sim-unplug-at 4294967295 --sim-signature 1e950f "
        "--sim-calibration=A0B19FC2 erase",
        "|11100 atmega328p 2 c 62D9FF 3C 60000 1 4294967295 1e 95 f a0 b1 9f c2 erase()"},
-      {"open-flash --simulate save-eeprom - auto read-flash,fuses auto none burn",
-       "|00000 - 0 - - - 0 0 0 0 0 0 0 0 0 0 open-flash(--simulate) save-eeprom(-) auto(001000010) "
+      {"open f open-flash --simulate save-eeprom - auto read-flash,fuses auto none burn",
+       "|00000 - 0 - - - 0 0 0 0 0 0 0 0 0 0 open(f) open-flash(--simulate) save-eeprom(-) auto(001000010) "
        "auto(000000000) burn()"},
       {"--mode PP_2313 unlock --help --bogus", "|00010 - 3 - - - 0 0 0 0 0 0 0 0 0 0 unlock()"},
       {"--version=1 frob", "|00001 - 0 - - - 0 0 0 0 0 0 0 0 0 0"},
+      {"--fuses 62D9FF auto erase,lock", "auto with lock needs --lock (no default"},
+      {"write-fuses", "write-fuses needs --fuses (no default: a wrong fuse text can lock a chip out)|"},
+      {"--fuses 62D9FF explain-fuses", "explain-fuses needs --chip|"},
       {"", "no command given|"},
       {"sign", "unknown command sign|"},
       {"--frobnicate signature", "unknown option --frobnicate|"},
@@ -95,8 +97,7 @@ TEST(CommandLine, HelpAndManPageDescribeExactlyTheOptionsAndCommandsOfTheTables)
     commands.push_back(c.name + std::string(ArgumentName(c.argument)));
   EXPECT_EQ(ManPageEntries("OPTIONS"), options);
   EXPECT_EQ(ManPageEntries("COMMANDS"), commands);
-  const std::string lines =
-      "(default " + std::string(texts::kStartFuseText) + ")\n  --lock TEXT           lock";
+  const std::string lines = "no default\n  --lock TEXT           lock";
   EXPECT_NE(HelpText().find(lines), std::string::npos) << "help texts line up";
 }
 
