@@ -6,6 +6,7 @@
 #include <span>
 #include <string_view>
 
+#include "base/Bytes.h"
 #include "device/UsbBus.h"
 
 namespace kestrel::app {
@@ -15,6 +16,7 @@ namespace {
 constexpr std::string_view kLatencyOption = "--sim-latency-ms";
 constexpr std::string_view kProgrammersOption = "--sim-programmers";
 constexpr std::string_view kUsbOption = "--usb";
+constexpr std::string_view kSignatureOption = "--sim-signature";
 
 // Qt's own options, which QApplication takes out later; those in the first list take a value.
 constexpr std::array<std::string_view, 13> kQtValueOptions = {
@@ -80,6 +82,15 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
             "invalid count in " + std::string(kProgrammersOption) + " " + value + " (expected 1 to 99)";
         return options;
       }
+    } else if (TakeValue(kSignatureOption, arguments, i, value)) {
+      options.simulate = true;
+      std::array<std::uint8_t, 3> signature{};
+      if (value.size() != 6 || !ParseHexText(value, 3, signature.data())) {
+        options.error = "invalid signature in " + std::string(kSignatureOption) + " " + value +
+                        " (expected six hex digits, as 1E950F)";
+        return options;
+      }
+      options.simSignature = signature;
     } else if (TakeValue(kUsbOption, arguments, i, value)) {
       if (!device::IsDeviceAddress(value)) {
         options.error = "invalid address in " + std::string(kUsbOption) + " " + value +
@@ -99,12 +110,13 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
 
 std::string UsageText() {
   return "Usage: kestrel [--usb BBB:DDD] [--simulate] [--sim-absent] [--sim-latency-ms MS] "
-         "[--sim-programmers N]\n"
+         "[--sim-programmers N] [--sim-signature HEX6]\n"
          "  --usb BBB:DDD        the programmer at this bus and device number (kestrel-cli list)\n"
          "  --simulate           run on the built-in simulated programmer\n"
          "  --sim-absent         simulate, with no programmer plugged in\n"
          "  --sim-latency-ms MS  simulated time per USB request (default 3)\n"
-         "  --sim-programmers N  simulate N programmers, each with its own chip (default 1)\n";
+         "  --sim-programmers N  simulate N programmers, each with its own chip (default 1)\n"
+         "  --sim-signature HEX6 the simulated chip's signature (default 1E950F, an ATmega328P)\n";
 }
 
 }  // namespace kestrel::app

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,8 @@ struct StartOptions {
   std::string usb;              // the programmer's address, "BBB:DDD"; empty: the first found
   bool help = false;
   std::string error;  // a plain report of the first argument not understood
+  // The simulated chip's signature; without it the simulated chip is an ATmega328P.
+  std::optional<std::array<std::uint8_t, 3>> simSignature;
 };
 
 // Reads the arguments after the program name, passing over those that Qt itself takes.

@@ -22,6 +22,7 @@ std::unique_ptr<kestrel::device::UsbBus> MakeBus(const kestrel::app::StartOption
   simulator.programmerPresent = !options.simulateAbsent;
   simulator.latencyMs = options.latencyMs;
   simulator.programmers = options.programmers;
+  if (options.simSignature) simulator.chip.signature = *options.simSignature;
   return kestrel::device::MakeSimulatedBus(simulator);
 }
 
