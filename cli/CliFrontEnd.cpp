@@ -54,7 +54,9 @@ void ByteHexView::GetData(std::uint8_t* bytes, std::size_t length) const {
 CliFrontEnd::CliFrontEnd(Terminal terminal, std::unique_ptr<TonePlayer> sound)
     : terminal_(terminal), tones_(std::move(sound)) {}
 
-CliFrontEnd::~CliFrontEnd() { EndProgress(); }
+CliFrontEnd::~CliFrontEnd() {
+  EndProgress();
+}
 
 void CliFrontEnd::SetFileAnswer(control::FileDialogKind kind, std::string path) {
   fileKind_ = kind;
@@ -97,7 +99,9 @@ void CliFrontEnd::EndProgress() {
   WriteAll(terminal_.err, "\r\033[K");
 }
 
-void CliFrontEnd::InsertLine(int, const std::string& text) { WriteLine(text); }
+void CliFrontEnd::InsertLine(int, const std::string& text) {
+  WriteLine(text);
+}
 
 void CliFrontEnd::WriteLine(const std::string& text) {
   // A bar left on a shared terminal would run into the line; the next page redraws it.
