@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -21,38 +20,19 @@ void Expect(bool holds, const char* what) {
   std::abort();
 }
 
-// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates, at most U+10FFFF).
+// True when `text` is well-formed UTF-8: no stray continuation byte, no overlong form, no
+// surrogate, nothing past U+10FFFF (the ranges of the second byte narrow after E0, ED, F0, F4).
 bool IsUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    std::uint32_t code = 0;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      code = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      code = lead & 0x0Fu;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      code = lead & 0x07u;
-    } else {
-      return false;
-    }
-    if (text.size() - i < length) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = code << 6 | (next & 0x3Fu);
-    }
-    if ((length == 3 && code < 0x800) || (length == 4 && (code < 0x10000 || code > 0x10FFFF)) ||
-        (code >= 0xD800 && code <= 0xDFFF)) {
-      return false;
-    }
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
+    const unsigned lead = byte(0);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    if ((lead >= 0x80 && lead < 0xC2) || lead > 0xF4 || text.size() - i < length) return false;
+    const unsigned low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (length > 1 && (byte(1) < low || byte(1) > high)) return false;
+    for (std::size_t k = 2; k < length; ++k)
+      if ((byte(k) & 0xC0) != 0x80) return false;
     i += length;
   }
   return true;
@@ -64,13 +44,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   ChipCatalogue catalogue = ParseChipCatalogue(bytes);
   Expect(catalogue.recordCount <= kCatalogueCapacity, "more records than the table holds");
-  Expect(size > 0 || catalogue.recordCount == 0, "records from no bytes");
-
-  const ChipCatalogue again = ParseChipCatalogue(bytes);
-  Expect(again.recordCount == catalogue.recordCount &&
-             std::memcmp(again.records.data(), catalogue.records.data(),
-                         sizeof(ChipRecord) * kCatalogueCapacity) == 0,
-         "the same bytes parsed twice differ");
 
   for (std::uint32_t i = 0; i < catalogue.recordCount; ++i) {
     const ChipRecord& record = catalogue.records[i];
@@ -79,24 +52,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     ChipGeometry first;
     Expect(SelectChip(catalogue, static_cast<int>(i), first), "an entry inside the table refused");
-    ChipGeometry second{1, 1, 1, 1};
-    Expect(SelectChip(catalogue, static_cast<int>(i), second) && second == first,
-           "picking the same entry twice gives another geometry");
     Expect(first.flashPageCount >= -999 && first.flashPageCount <= 9999 && first.eepromPageCount >= -999 &&
                first.eepromPageCount <= 9999,
            "a page count longer than its four characters");
 
     // A geometry the transfers accept must fit the image buffers.
-    if (FlashGeometryProblem(first) == GeometryProblem::None) {
-      Expect(
-          first.FlashPageBytes() > 0 && first.flashPageCount >= 0 && first.FlashSize() <= kFlashBufferBytes,
-          "an accepted FLASH geometry outside the buffer");
-    }
-    if (EepromGeometryProblem(first) == GeometryProblem::None) {
-      Expect(
-          first.eepromPageBytes > 0 && first.eepromPageCount >= 0 && first.EepromSize() <= kEepromBufferBytes,
-          "an accepted EEPROM geometry outside the buffer");
-    }
+    Expect(FlashGeometryProblem(first) != GeometryProblem::None ||
+               (first.FlashPageBytes() > 0 && first.flashPageCount >= 0 &&
+                first.FlashSize() <= kFlashBufferBytes),
+           "an accepted FLASH geometry outside the buffer");
+    Expect(EepromGeometryProblem(first) != GeometryProblem::None ||
+               (first.eepromPageBytes > 0 && first.eepromPageCount >= 0 &&
+                first.EepromSize() <= kEepromBufferBytes),
+           "an accepted EEPROM geometry outside the buffer");
   }
 
   const ChipGeometry before{7, 7, 7, 7};
