@@ -40,6 +40,9 @@ inline constexpr char kFourBytePattern[] = "%02x：%02x：%02x：%02x";
 // Operation queue.
 inline constexpr char kFlashWriteStartLine[] = "〖%y/%m/%d %X〗 FLASH编程开始";
 inline constexpr char kFlashReadStartLine[] = "〖%y/%m/%d %X〗 FLASH读取开始";
+// After the start line of a FLASH read that stops after the written pages: pages read, chip pages.
+inline constexpr char kFastVerifyReadPattern[] =
+    "快速校验：只读取写入过的 %u 页（共 %u 页），其余按擦除后的 FF 比较";
 inline constexpr char kEepromWriteStartLine[] = "〖%y/%m/%d %X〗 EEPROM编程开始";
 inline constexpr char kEepromReadStartLine[] = "〖%y/%m/%d %X〗 EEPROM读取开始";
 inline constexpr char kBusyLine[] = "编程器忙，稍后再操作";

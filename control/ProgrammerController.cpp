@@ -73,6 +73,9 @@ void ProgrammerController::SetMode(std::uint8_t mode) {
 void ProgrammerController::ForgetReadbacks() {
   engine_.memories().flashReadbackValid = false;
   engine_.memories().eepromReadbackValid = false;
+  // Another chip, mode or programmer: what the run erased is not known to be there.
+  flashErased_ = false;
+  flashPagesWritten_ = 0;
 }
 
 void ProgrammerController::OnDeviceArrival() {
@@ -112,6 +115,7 @@ void ProgrammerController::OnOperationButton(OperationButton button) {
   if (RefuseWhileBusy()) return;
   if (button == OperationButton::Auto) {
     log_.ClearLog();
+    autoRun_ = true;
     queue_.QueueAuto(frontEnd_.AutoBoxes());
   } else if (button == OperationButton::Burn) {
     log_.ClearLog();
@@ -163,6 +167,8 @@ void ProgrammerController::RunNextOperation() {
     signatureChecked_ = false;
     factoryResetRunning_ = false;
     wholeChipRun_ = false;
+    autoRun_ = flashErased_ = false;
+    flashPagesWritten_ = 0;
     restoreFuses_.reset();
     backup_.reset();
     frontEnd_.Tones().Play(kSuccessToneHz, kSuccessToneMs);
@@ -221,7 +227,7 @@ void ProgrammerController::Run(Operation operation) {
       return StartTransfer(BlockTransfer::WriteFlash, texts::kFlashWriteStartLine);
     case Operation::ReadFlash:
       memories.flashReadbackValid = false;
-      return StartTransfer(BlockTransfer::ReadFlash, texts::kFlashReadStartLine);
+      return StartTransfer(BlockTransfer::ReadFlash, texts::kFlashReadStartLine, FastVerifyPages());
     case Operation::VerifyFlash: return VerifyFlash(imageContext_);
     case Operation::WriteEeprom:
       if (!memories.eepromImageLoaded) return Refuse(Printf(texts::kNoImagePattern, "EEPROM", "EEPROM"));
@@ -247,10 +253,30 @@ void ProgrammerController::Run(Operation operation) {
   }
 }
 
-void ProgrammerController::StartTransfer(device::BlockTransfer transfer, const char* startLine) {
-  const device::TransferRefusal refusal = engine_.StartTransfer(transfer);
+void ProgrammerController::StartTransfer(device::BlockTransfer transfer, const char* startLine,
+                                         std::uint32_t readPages) {
+  const device::TransferRefusal refusal = engine_.StartTransfer(transfer, readPages);
   if (refusal.Refused()) return Refuse(TransferRefusalLine(transfer, refusal, geometry_));
   log_.AppendLog(FormatTimeStamped(startLine, LocalTimeNow()));
+  if (readPages != 0 && engine_.PageTotal() < static_cast<std::uint32_t>(geometry_.flashPageCount)) {
+    log_.AppendLog(Printf(texts::kFastVerifyReadPattern, static_cast<unsigned>(engine_.PageTotal()),
+                          static_cast<unsigned>(geometry_.flashPageCount)));
+  }
+}
+
+void ProgrammerController::TrackErasedFlash(std::uint32_t code) {
+  if (code == device::status::Erased && autoRun_) {
+    flashErased_ = true;
+    flashPagesWritten_ = 0;
+  }
+  if (code == device::status::FlashWritten && flashErased_) flashPagesWritten_ = engine_.PageTotal();
+}
+
+// An erased chip holds 0xFF beyond the pages written after the erase, and the verify compares
+// the image's 0xFF there: reading those pages back would only take the link's time.
+std::uint32_t ProgrammerController::FastVerifyPages() const {
+  if (!fastVerify_ || !flashErased_ || !queue_.Holds(Operation::VerifyFlash)) return 0;
+  return flashPagesWritten_;
 }
 
 // Arbitrary fuse bytes can lock a chip out of its programming mode, so text that is not six
@@ -308,6 +334,8 @@ void ProgrammerController::OperationFailed() {
 void ProgrammerController::OnProgrammerStatus(std::uint32_t code, std::uint32_t argument) {
   if (!dispatcher_.Dispatch(code, argument)) return;
   busy_ = false;
+  // Before a deferred rescan, which forgets it again.
+  TrackErasedFlash(code);
   // The operation that just ended has finished with the bus: a deferred rescan is safe now.
   if (arrivalPending_) HandleArrivalNow();
   if (!FinishFollowUp(code)) return;

@@ -45,6 +45,10 @@ class ProgrammerController {
   // Whether the signature is compared with the selected chip before the first operation of a
   // run that changes the chip (on by default).
   void SetSignatureCheck(bool on) { signatureCheck_ = on; }
+  // Whether the FLASH read before the verify of an Auto run whose erase succeeded reads only
+  // the pages that run's write covered, comparing the rest as erased (0xFF); off by default.
+  // A read alone, or an Auto run without an erase, always reads the whole chip.
+  void SetFastVerify(bool on) { fastVerify_ = on; }
   // Whether identifying a chip also picks it in the chip list (on by default).
   void SetIdentifySelectsChip(bool on) { identifySelectsChip_ = on; }
   // A USB device arrived: discovery now, or once the running operation has ended.
@@ -73,7 +77,10 @@ class ProgrammerController {
  private:
   void RunNextOperation();
   void Run(Operation operation);
-  void StartTransfer(device::BlockTransfer transfer, const char* startLine);
+  void StartTransfer(device::BlockTransfer transfer, const char* startLine, std::uint32_t readPages = 0);
+  // What the Auto run has done to the chip's FLASH so far, from the code that ends an operation.
+  void TrackErasedFlash(std::uint32_t code);
+  std::uint32_t FastVerifyPages() const;
   bool NeedsSignatureCheck(Operation operation) const;
   // What to do once the code that ends the current operation has been shown: false when it
   // posted a code of its own (whose handling has gone on with the queue).
@@ -119,6 +126,10 @@ class ProgrammerController {
   bool signatureCheck_ = true;
   bool signatureChecked_ = false;  // in this run, since the last change of chip, mode or programmer
   bool identifySelectsChip_ = true;
+  bool fastVerify_ = false;
+  bool autoRun_ = false;                 // the run now going on was started by the Auto button
+  bool flashErased_ = false;             // by that run, and nothing since may have changed the chip
+  std::uint32_t flashPagesWritten_ = 0;  // the pages its FLASH write covered after the erase
   FollowUp followUp_ = FollowUp::None;
   bool factoryResetRunning_ = false;
   chips::FuseSet factoryExpected_;

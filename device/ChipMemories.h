@@ -79,7 +79,8 @@ struct ChipMemories {
   bool flashImageLoaded = false;
   bool eepromImageLoaded = false;
   // A read-back counts only after a read that completed every page, until something may have
-  // changed the chip or the buffer since.
+  // changed the chip or the buffer since. A read after an erase in the same Auto run may have
+  // read only the pages its write covered; the rest then holds the erased chip's 0xFF.
   bool flashReadbackValid = false;
   bool eepromReadbackValid = false;
 };

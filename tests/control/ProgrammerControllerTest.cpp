@@ -9,6 +9,7 @@
 #include "control/Wording.h"
 #include "device/StatusCode.h"
 #include "device/sim/SimulatedBus.h"
+#include "support/DeviceSupport.h"
 #include "support/FrontEndFakes.h"
 
 namespace kestrel::control {
@@ -164,6 +165,54 @@ TEST(ProgrammerController, BackupEraseRestoreBackupGivesTheSameFile) {
   EXPECT_EQ(h.controller.FailureCount(), 2u);
   EXPECT_EQ(chip.flash[1], 13) << "nothing was erased";
   std::filesystem::remove_all(dir);
+}
+
+// With fast verify, the read before the verify of an Auto run whose erase succeeded stops after
+// the written pages and leaves 0xFF (not the last read's bytes) in the rest; a run without an
+// erase or a verify, and a burn, read the whole chip. A byte written wrong is still found.
+TEST(ProgrammerController, FastVerifyReadsOnlyTheWrittenPagesAfterAnErase) {
+  const AutoSelection all{.eraseChip = true, .writeFlash = true, .readFlash = true, .verifyFlash = true};
+  AutoSelection noErase = all, noVerify = all;
+  noErase.eraseChip = noVerify.verifyFlash = false;
+  using enum OperationButton;
+  const std::tuple<bool, OperationButton, AutoSelection, long> cases[] = {{true, Auto, all, 3},
+                                                                          {false, Auto, all, 32},
+                                                                          {true, Auto, noErase, 32},
+                                                                          {true, Auto, noVerify, 32},
+                                                                          {true, Burn, {}, 32}};
+  for (const auto& [fast, button, boxes, pagesRead] : cases) {
+    Harness h;
+    ASSERT_TRUE(h.Start());
+    h.controller.SetFastVerify(fast);
+    h.frontEnd.autoBoxes = {.eraseChip = true};  // an erase in an earlier run counts for nothing
+    h.Press(OperationButton::Auto);
+    auto& chip = h.bus.programmer();
+    chip.flash.assign(chip.flash.size(), 0x00);
+    h.Press(OperationButton::ReadFlash);
+    h.controller.engine().memories().flashImage[70] = 0x12;  // three pages of 32 bytes
+    h.controller.engine().memories().flashImageLoaded = true;
+    h.onStatus = [&](std::uint32_t code, std::uint32_t) {
+      if (code == device::status::FlashWritten) chip.flash[70] = 0x10;
+    };
+    h.bus.ClearRequests();
+    h.frontEnd.autoBoxes = boxes;
+    h.frontEnd.fuseText = "62D9FF";
+    h.frontEnd.lockText = "FF";
+    h.Press(button);
+    const auto requests = support::Requests(h.bus);
+    EXPECT_EQ(
+        std::count_if(requests.begin(), requests.end(), [](auto& r) { return (r.request & 0x0F) == 10; }),
+        pagesRead);
+    const std::vector<std::string> lines = h.Lines();
+    const std::string fastLine = "快速校验：只读取写入过的 3 页（共 32 页），其余按擦除后的 FF 比较";
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), fastLine), pagesRead == 3 ? 1 : 0);
+    if (pagesRead != 3) continue;
+    EXPECT_THAT(lines,
+                ::testing::ElementsAre("擦除OK", "FLASH编程开始", "FLASH编程OK", "FLASH读取开始", fastLine,
+                                       "FLASH读取OK，显示在FLASH窗口页", texts::kFlashVerifyBegin,
+                                       ::testing::HasSubstr("写：12  读：10"), "共发现     1个单元不对!",
+                                       texts::kFlashVerifyEnd, "熔丝与锁定位读取OK"));
+  }
 }
 
 TEST(ProgrammerController, AProgrammerItMayNotOpenIsReportedWithTheRuleToInstall) {
