@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <iterator>
 #include <thread>
 
 namespace kestrel::device {
@@ -179,8 +180,35 @@ int SimulatedBus::ControlMsg(UsbHandle* handle, int requestType, int request, in
   } else {
     record.result = simHandle->entry.programmer->Answer(record.request, bytes, size);
   }
+  Count(record);
   requests_.push_back(std::move(record));
   return requests_.back().result;
+}
+
+void SimulatedBus::Count(const RecordedRequest& record) {
+  using namespace link_model;
+  // The chip's own time by command number: an unlock erases and writes the fuses back.
+  static constexpr double kChipSeconds[] = {
+      0,                                         // Ready
+      kChipEraseSeconds + 3 * kFuseByteSeconds,  // Unlock
+      kChipEraseSeconds,                         // EraseChip
+      0,                                         // ReadSignature
+      0,                                         // ReadCalibration
+      0,                                         // ReadFuseLock
+      3 * kFuseByteSeconds,                      // WriteFuses
+      kFuseByteSeconds,                          // WriteLock
+      kFlashPageSeconds,                         // WriteFlashPage
+      kEepromPageSeconds,                        // WriteEepromPage
+  };
+  const bool out = (record.request.requestType & 0x80) == 0;
+  const auto moved = static_cast<std::uint64_t>(out ? record.request.length : std::max(record.result, 0));
+  ++statistics_.requests;
+  (out ? statistics_.bytesOut : statistics_.bytesIn) += record.result >= 0 ? moved : 0;
+  statistics_.transferSeconds += kTransferSeconds + static_cast<double>((moved + 7) / 8) * kPacketSeconds;
+  const std::size_t command = record.request.request & 0x0F;
+  if (record.result >= 0 && command < std::size(kChipSeconds)) {
+    statistics_.chipSeconds += kChipSeconds[command];
+  }
 }
 
 int SimulatedBus::AnswerStringDescriptor(const Entry& entry, int value, std::uint8_t* bytes, int size) const {
@@ -218,6 +246,11 @@ void SimulatedBus::ClearRequests() {
 std::uint32_t SimulatedBus::vendorRequestCount() const {
   std::lock_guard lock(mutex_);
   return vendorRequests_;
+}
+
+LinkStatistics SimulatedBus::linkStatistics() const {
+  std::lock_guard lock(mutex_);
+  return statistics_;
 }
 
 int SimulatedBus::openHandleCount() const {

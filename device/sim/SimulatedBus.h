@@ -49,6 +49,29 @@ struct SimulatorOptions {
   std::optional<std::uint8_t> startLock;
 };
 
+// What a low-speed USB link and the chip would take for each vendor request: the figures
+// behind LinkStatistics, explained in docs/PERFORMANCE.md. A control transfer costs its setup
+// and status stages and one 8-byte packet per started 8 bytes of its data stage; the chip's
+// times are the datasheets' minimum wait delays (ATmega328P's; the FLASH page write, 4.5 ms,
+// is the same on the ATtiny85 and the ATmega2560).
+namespace link_model {
+inline constexpr double kTransferSeconds = 1.0e-3;    // setup and status stages, frame start
+inline constexpr double kPacketSeconds = 0.125e-3;    // one 8-byte data packet
+inline constexpr double kFlashPageSeconds = 4.5e-3;   // tWD_FLASH
+inline constexpr double kEepromPageSeconds = 3.6e-3;  // tWD_EEPROM
+inline constexpr double kChipEraseSeconds = 9.0e-3;   // tWD_ERASE
+inline constexpr double kFuseByteSeconds = 4.5e-3;    // tWD_FUSE, per fuse or lock byte
+}  // namespace link_model
+
+// The vendor requests the bus has carried, their data stages, and the modelled time.
+struct LinkStatistics {
+  std::uint64_t requests = 0;
+  std::uint64_t bytesOut = 0;  // data stages from the host
+  std::uint64_t bytesIn = 0;   // data stages to the host
+  double transferSeconds = 0;  // the control transfers on the link
+  double chipSeconds = 0;      // the chip writing and erasing
+};
+
 // A vendor request as the bus received it.
 struct RecordedRequest {
   VendorRequest request;
@@ -80,6 +103,7 @@ class SimulatedBus : public UsbBus {
   std::vector<RecordedRequest> requests() const;
   void ClearRequests();
   std::uint32_t vendorRequestCount() const;
+  LinkStatistics linkStatistics() const;
   int openHandleCount() const;
   int initCount() const;
   int findDevicesCount() const;
@@ -91,6 +115,7 @@ class SimulatedBus : public UsbBus {
   struct Handle;
   int AnswerStringDescriptor(const Entry& entry, int value, std::uint8_t* bytes, int size) const;
   int AnswerVendorRequest(const VendorRequest& request, std::uint8_t* bytes, int size);
+  void Count(const RecordedRequest& record);
 
   mutable std::mutex mutex_;
   SimulatorOptions options_;
@@ -98,6 +123,7 @@ class SimulatedBus : public UsbBus {
   std::vector<std::vector<std::unique_ptr<Entry>>> busses_;
   std::vector<RecordedRequest> requests_;
   std::uint32_t vendorRequests_ = 0;
+  LinkStatistics statistics_;
   std::uint32_t faultBase_ = 0;  // vendorRequests_ when the faults were armed
   bool unplugged_ = false;
   int openHandles_ = 0;

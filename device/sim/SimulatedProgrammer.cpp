@@ -7,9 +7,7 @@
 namespace kestrel::device {
 
 SimulatedProgrammer::SimulatedProgrammer(const SimulatedChip& chip)
-    : flash(kSimulatedFlashBytes, 0xFF),
-      eeprom(kSimulatedEepromBytes, 0xFF),
-      signature(chip.signature),
+    : signature(chip.signature),
       calibration(chip.calibration),
       fuses(chip.fuses),
       lock(chip.lock),
@@ -82,8 +80,8 @@ bool SimulatedProgrammer::AnswersIn(std::uint8_t mode) const {
 }
 
 void SimulatedProgrammer::Erase() {
-  std::fill(flash.begin(), flash.end(), 0xFF);
-  std::fill(eeprom.begin(), eeprom.end(), 0xFF);
+  flash.Erase();
+  eeprom.Erase();
   lock = 0xFF;
 }
 
@@ -102,7 +100,9 @@ int SimulatedProgrammer::WriteFlashPage(const VendorRequest& request, const std:
   const std::size_t start = pageNumber * pageBytes;
   const std::size_t count =
       WritesLocked() || !answering_ ? 0 : std::min(pageBytes, static_cast<std::size_t>(std::max(size, 0)));
-  for (std::size_t i = 0; i < count && start + i < flash.size(); ++i) flash[start + i] &= bytes[i];
+  const std::size_t end = std::min(start + count, flash.size());
+  std::uint8_t* const cells = flash.Use(end);
+  for (std::size_t i = start; i < end; ++i) cells[i] &= bytes[i - start];
   ++pageNumber;
   return std::max(size, 0);
 }
@@ -116,23 +116,25 @@ int SimulatedProgrammer::WriteEepromPage(const VendorRequest& request, std::uint
   const std::size_t start = pageNumber * pageBytes;
   const std::size_t written =
       WritesLocked() || !answering_ ? 0 : std::min<std::size_t>(pageBytes, kEepromBytesInSetupPacket);
-  for (std::size_t i = 0; i < written && start + i < eeprom.size(); ++i) eeprom[start + i] = carried[i];
+  const std::size_t end = std::min(start + written, eeprom.size());
+  std::uint8_t* const cells = eeprom.Use(end);
+  for (std::size_t i = start; i < end; ++i) cells[i] = carried[i - start];
   ++pageNumber;
   const int count = emptyReplies ? 0 : std::clamp(size, 0, static_cast<int>(pageBytes));
   if (count > 0) std::memset(bytes, 0, static_cast<std::size_t>(count));
   return count;
 }
 
-int SimulatedProgrammer::ReadPage(const std::vector<std::uint8_t>& memory, int pageBytes, std::uint8_t* bytes,
-                                  int size) {
+// Past the memory, under a read lock and from a chip that does not answer, bytes read 0xFF.
+int SimulatedProgrammer::ReadPage(const ChipBuffer& memory, int pageBytes, std::uint8_t* bytes, int size) {
   const std::size_t start = std::size_t{pageNumber} * static_cast<std::size_t>(pageBytes);
-  const int count = std::clamp(size, 0, pageBytes);
-  for (int i = 0; i < count; ++i) {
-    const std::size_t address = start + static_cast<std::size_t>(i);
-    bytes[i] = (ReadsLocked() || !answering_ || address >= memory.size()) ? 0xFF : memory[address];
-  }
+  const auto count = static_cast<std::size_t>(std::clamp(size, 0, pageBytes));
+  const bool readable = !ReadsLocked() && answering_ && start < memory.size();
+  const std::size_t inside = readable ? std::min(count, memory.size() - start) : 0;
+  memory.CopyOut(start, inside, bytes);
+  std::fill(bytes + inside, bytes + count, std::uint8_t{0xFF});
   ++pageNumber;
-  return count;
+  return static_cast<int>(count);
 }
 
 }  // namespace kestrel::device

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "device/ChipMemories.h"
 #include "device/VendorProtocol.h"
 
 namespace kestrel::device {
@@ -58,8 +59,9 @@ class SimulatedProgrammer {
   // its fuses leave ISP working. A chip that does not answer reads as 0xFF and ignores writes.
   bool AnswersIn(std::uint8_t mode) const;
 
-  std::vector<std::uint8_t> flash;   // 256 KiB, erased
-  std::vector<std::uint8_t> eeprom;  // 64 KiB, erased
+  // Erased; memory is taken only for the part a request or a test has used.
+  ChipBuffer flash{kSimulatedFlashBytes};    // 256 KiB
+  ChipBuffer eeprom{kSimulatedEepromBytes};  // 64 KiB
   std::array<std::uint8_t, 3> signature;
   std::array<std::uint8_t, 4> calibration;
   std::array<std::uint8_t, 3> fuses;
@@ -72,7 +74,7 @@ class SimulatedProgrammer {
   int ReplyWith(const std::uint8_t* reply, int replyLength, std::uint8_t* bytes, int size);
   int WriteFlashPage(const VendorRequest& request, const std::uint8_t* bytes, int size);
   int WriteEepromPage(const VendorRequest& request, std::uint8_t* bytes, int size);
-  int ReadPage(const std::vector<std::uint8_t>& memory, int pageBytes, std::uint8_t* bytes, int size);
+  int ReadPage(const ChipBuffer& memory, int pageBytes, std::uint8_t* bytes, int size);
 
   SimulatedChip factory_;
   bool answering_ = true;  // the chip answers the request being carried out
