@@ -99,8 +99,9 @@ TEST(RealBusFaults, EachFaultReachesTheCallerAsLibusbReportsIt) {
 }
 
 // usbfs refuses every ioctl on a node opened read-only, as usb_open falls back to without
-// write access (the fake refuses them even to root): the first string read fails with -EPERM,
-// which says "not allowed" without asking udev.
+// write access: the first string read fails with -EPERM, which says "not allowed" without
+// asking udev. The fake refuses them to root too; the command-line run below opens the node as
+// a user, through libusb's fallback.
 TEST(RealBusPermissions, AReadOnlyNodeOpensAndItsStringReadIsRefused) {
   RealBus real;
   real.fake.MakeNodeReadOnly();
