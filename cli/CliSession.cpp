@@ -124,6 +124,7 @@ class Session {
     frontEnd_.SetLockText(options.lock.value_or(""));
     frontEnd_.SetAllowLockout(options.allowLockout);
     controller_.SetSignatureCheck(options.signatureCheck);
+    controller_.SetFastVerify(options.fastVerify);
     controller_.SetIdentifySelectsChip(!options.chip);
   }
 

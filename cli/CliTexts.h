@@ -34,5 +34,10 @@ inline constexpr char kCliChipUnknownLine[] = "无法识别芯片，请用 --chi
 // to bit 0, then what the value means.
 inline constexpr char kCliFuseFieldPattern[] = "fuse %s %s=%X  %s";
 inline constexpr char kCliUnlistedValue[] = "未列出的值 unlisted value";
+// --sim-stats: the vendor requests and the bytes of their data stages, then the modelled time
+// of the link in all, of its transfers and of the chip's writes and erases, in seconds.
+inline constexpr char kCliSimRequestsPattern[] = "requests %llu, bytes out %llu, bytes in %llu\n";
+inline constexpr char kCliSimLinkTimePattern[] =
+    "modelled link time %.3f s (transfers %.3f s, chip writes and erases %.3f s)\n";
 
 }  // namespace kestrel::cli::messages

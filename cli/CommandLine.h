@@ -106,6 +106,7 @@ struct SimulatorChoice {
   bool emptyReplies = false;
   std::optional<std::array<std::uint8_t, 3>> fuses;  // low, high, extended
   std::optional<std::array<std::uint8_t, 1>> lock;
+  bool stats = false;  // the requests, their bytes and the modelled link time, at exit
 };
 
 struct Options {
@@ -119,6 +120,7 @@ struct Options {
   bool signatureCheck = true;
   bool allowLockout = false;  // a fuse text that locks ISP out is written in ISP mode
   bool keepGoing = false;
+  bool fastVerify = false;  // see ProgrammerController::SetFastVerify
   SimulatorChoice simulator;
   bool help = false;
   bool version = false;

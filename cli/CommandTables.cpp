@@ -186,6 +186,10 @@ constexpr OptionDescription kOptions[] = {
     {.name = "--keep-going",
      .help = "go on after a command that failed",
      .take = [](Options& o, const V&) { o.keepGoing = true; }},
+    {.name = "--fast-verify",
+     .help = "in an auto run whose erase succeeded, read back before the verify only the FLASH\n"
+             "pages written; the rest is compared as erased (0xFF)",
+     .take = [](Options& o, const V&) { o.fastVerify = true; }},
     {.name = "--sim-absent",
      .help = "(with --simulate) no programmer on the bus",
      .needsSimulate = true,
@@ -235,6 +239,11 @@ constexpr OptionDescription kOptions[] = {
      .help = "(with --simulate) requests whose reply is not used are answered with no data",
      .needsSimulate = true,
      .take = [](Options& o, const V&) { o.simulator.emptyReplies = true; }},
+    {.name = "--sim-stats",
+     .help = "(with --simulate) at exit, print the vendor requests, their bytes and the modelled\n"
+             "link time on stderr",
+     .needsSimulate = true,
+     .take = [](Options& o, const V&) { o.simulator.stats = true; }},
     {.name = "--help",
      .alias = "-h",
      .joinNext = "; ",

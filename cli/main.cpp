@@ -53,5 +53,17 @@ int main(int argc, char** argv) {
   // Beeps belong to someone at the bench; a script's output goes elsewhere.
   std::unique_ptr<TonePlayer> sound;
   if (isatty(STDOUT_FILENO) == 1) sound = platform::MakeAlsaTonePlayer();
-  return cli::RunSession(options, *bus, terminal, std::move(sound), ExecutableDir());
+  const int status = cli::RunSession(options, *bus, terminal, std::move(sound), ExecutableDir());
+  // On stderr, so that a script reading the output sees the same lines with it as without.
+  const auto* simulated = dynamic_cast<const device::SimulatedBus*>(bus.get());
+  if (simulated == nullptr || !options.simulator.stats) return status;
+  const device::LinkStatistics link = simulated->linkStatistics();
+  Print(stderr,
+        Printf(cli::messages::kCliSimRequestsPattern, static_cast<unsigned long long>(link.requests),
+               static_cast<unsigned long long>(link.bytesOut), static_cast<unsigned long long>(link.bytesIn)),
+        status);
+  return Print(stderr,
+               Printf(cli::messages::kCliSimLinkTimePattern, link.transferSeconds + link.chipSeconds,
+                      link.transferSeconds, link.chipSeconds),
+               status);
 }

@@ -54,6 +54,17 @@ TEST(CliRun, TheDemonstrationRunsEveryAutoBoxAndSucceeds) {
   EXPECT_TRUE(run.out.ends_with("fuse-lock 62：D9：FF：FF\n〖〗 熔丝与锁定位读取OK\n")) << run.out;
 }
 
+// --fast-verify adds one line and shortens the FLASH read; --sim-stats writes only to stderr.
+TEST(CliRun, FastVerifyAndSimStatsChangeOnlyWhatTheySay) {
+  const CliRun plain = RunCli(kDemonstration), fast = RunCli("--fast-verify --sim-stats " + kDemonstration);
+  const std::regex fastLine("快速校验：只读取写入过的 [0-9]+ 页（共 256 页），其余按擦除后的 FF 比较\n");
+  EXPECT_EQ(std::regex_replace(fast.out, fastLine, ""), plain.out);
+  EXPECT_NE(fast.out, plain.out);
+  EXPECT_TRUE(std::regex_match(fast.err, std::regex("requests [0-9]+, bytes out [0-9]+, bytes in [0-9]+\n"
+                                                    "modelled link time [0-9.]+ s \\(.*\\)\n")))
+      << fast.err;
+}
+
 TEST(CliRun, KeepGoingRunsTheCommandsAfterAFailedOneWhereTheDefaultStops) {
   for (const std::string keepGoing : {"", "--keep-going "}) {
     const CliRun run = RunCli(keepGoing + kSimulated +
