@@ -85,9 +85,10 @@ void Refuse(ImageContext& context, const std::string& line) {
 // After a refused open the side holds no image, so that a following write cannot program the
 // file opened before: the view shows it empty, as at start-up.
 void ClearSide(ImageContext& context, const Side& side, std::size_t size) {
-  std::fill_n(side.image.begin(), size, std::uint8_t{0xFF});
+  // Only the chip's part of a buffer is used (and takes memory).
+  std::fill_n(side.image.Use(size), size, std::uint8_t{0xFF});
   side.loaded = false;
-  side.view.SetData(side.image.data(), size);
+  side.view.SetData(side.image.Use(size), size);
   context.log.AppendLog(Printf(texts::kImageClearedPattern, side.memoryName));
 }
 
@@ -172,8 +173,8 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
       Refuse(context, side.truncatedLine);
       length = size;
     }
-    std::fill_n(side.image.begin(), size, std::uint8_t{0xFF});
-    std::copy_n(file.bytes.begin(), length, side.image.begin());
+    std::fill_n(side.image.Use(size), size, std::uint8_t{0xFF});
+    std::copy_n(file.bytes.begin(), length, side.image.Use(size));
     count = static_cast<std::int32_t>(length);
   } else {
     // Read into a scratch image so that a refused file reaches nothing.
@@ -184,10 +185,10 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
       Refuse(context, refusal);
       return ClearSide(context, side, size);
     }
-    std::copy(scratch.begin(), scratch.end(), side.image.begin());
+    std::copy(scratch.begin(), scratch.end(), side.image.Use(size));
   }
   side.loaded = true;
-  side.view.SetData(side.image.data(), size);
+  side.view.SetData(side.image.Use(size), size);
   context.log.AppendLog(texts::kOpenedFilePrefix + name + side.openedToPage +
                         Printf(texts::kOpenedCountPattern, count));
   context.pages.ShowPage(side.page);
@@ -203,17 +204,17 @@ void OpenImage(ImageContext& context, const Side& side) {
 // Saves the view's bytes up to the last one that is not 0xFF, by way of the read-back buffer.
 void StoreImage(ImageContext& context, const Side& side, const std::string& path) {
   const std::size_t size = UsableSize(side);
-  side.view.GetData(side.readback.data(), size);
+  std::uint8_t* const bytes = side.readback.Use(size);
+  side.view.GetData(bytes, size);
   // The view's bytes are not the chip's: a verify needs a new read now.
   side.readbackValid = false;
-  const std::int32_t used =
-      TrimmedLength(side.readback.data(), static_cast<std::int32_t>(size));
+  const std::int32_t used = TrimmedLength(bytes, static_cast<std::int32_t>(size));
   std::string failure;
   if (UpperExtension(FileName(path)) == "HEX") {
-    const std::string text = image::WriteHexMemory(side.readback, static_cast<std::size_t>(used));
+    const std::string text = image::WriteHexMemory({bytes, size}, static_cast<std::size_t>(used));
     failure = image::ReplaceFileContents(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
   } else {
-    failure = image::ReplaceFileContents(path, side.readback.data(), static_cast<std::size_t>(used));
+    failure = image::ReplaceFileContents(path, bytes, static_cast<std::size_t>(used));
   }
   if (!failure.empty()) {
     Refuse(context, Printf(texts::kSaveFailedPattern, path.c_str(), failure.c_str()));

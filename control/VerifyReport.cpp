@@ -63,17 +63,18 @@ void Verify(ImageContext& context, const VerifySide& side) {
   }
   const auto buffer = static_cast<std::int64_t>(std::min(side.image.size(), side.readback.size()));
   const auto size = static_cast<std::int32_t>(std::clamp<std::int64_t>(side.chipSize, 0, buffer));
-  const std::int32_t imageLength = TrimmedLength(side.image.data(), size);
-  const std::int32_t readbackLength =
-      TrimmedLength(side.readback.data(), size);
+  // Only the chip's part of each buffer is compared (and takes memory).
+  const std::uint8_t* const image = side.image.Use(static_cast<std::size_t>(size));
+  const std::uint8_t* const readback = side.readback.Use(static_cast<std::size_t>(size));
+  const std::int32_t imageLength = TrimmedLength(image, size);
+  const std::int32_t readbackLength = TrimmedLength(readback, size);
   if (imageLength != readbackLength) {
     log.AppendLog(texts::kVerifyLengthMismatch);
     log.AppendLog(side.endLine);
     context.engine.PostStatus(side.failed);
     return;
   }
-  const std::int32_t count =
-      ReportDifferences(log, side.image.data(), side.readback.data(), imageLength);
+  const std::int32_t count = ReportDifferences(log, image, readback, imageLength);
   log.AppendLog(Printf(texts::kVerifyCountPattern, count));
   log.AppendLog(side.endLine);
   context.engine.PostStatus(count == 0 ? side.passed : side.failed);
