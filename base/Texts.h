@@ -32,6 +32,7 @@ inline constexpr char kReceiveTimeoutLine[] = "〖%y/%m/%d %X〗 编程器接收
 inline constexpr char kFlashReadLine[] = "〖%y/%m/%d %X〗 FLASH读取OK，显示在FLASH窗口页";
 inline constexpr char kEepromReadLine[] = "〖%y/%m/%d %X〗 EEPROM读取OK，显示在EEPROM窗口页";
 inline constexpr char kOtherReasonLine[] = "〖%y/%m/%d %X〗 其它原因";
+inline constexpr char kTransferStoppedLine[] = "〖%y/%m/%d %X〗 操作已停止 stopped";
 
 // Field patterns; the dispatcher upper-cases the result.
 inline constexpr char kThreeBytePattern[] = "%02x：%02x：%02x";

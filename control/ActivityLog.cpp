@@ -8,12 +8,18 @@ void ActivityLog::AppendLog(const std::string& text) {
   pages_.ShowPage(LogPage);
   list_.InsertLine(logLineCount, text);
   list_.SelectLine(logLineCount);
+  if (failureLines) list_.MarkFailureLine(logLineCount);
   ++logLineCount;
 }
 
 void ActivityLog::InsertLogLine(const std::string& text) {
   list_.InsertLine(logLineCount, text);
+  if (failureLines) list_.MarkFailureLine(logLineCount);
   ++logLineCount;
+}
+
+void ActivityLog::MarkLastLineFailed() {
+  if (logLineCount > 0) list_.MarkFailureLine(logLineCount - 1);
 }
 
 void ActivityLog::ClearLog() {

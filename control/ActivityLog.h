@@ -15,6 +15,8 @@ class LogListPort {
   virtual void InsertLine(int index, const std::string& text) = 0;
   virtual void SelectLine(int index) = 0;  // and scroll it into view
   virtual void ResetLines() = 0;
+  // The line at `index` tells of a failure or a refusal; a front end may set it apart.
+  virtual void MarkFailureLine(int /*index*/) {}
 };
 
 // The activity log: lines in the order written, the running count, the time stamp.
@@ -25,8 +27,12 @@ class ActivityLog : public LogSink {
   void AppendLog(const std::string& text) override;      // log page to front, insert, select
   void InsertLogLine(const std::string& text) override;  // insert only
   void ClearLog();
+  // The last line written tells of a failure; so does every line written while
+  // `failureLines` is set (the dispatch of a failure code).
+  void MarkLastLineFailed();
 
   int logLineCount = 0;  // lines in the list, and the index of the next one
+  bool failureLines = false;
 
  private:
   LogListPort& list_;

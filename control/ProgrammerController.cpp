@@ -325,8 +325,15 @@ void ProgrammerController::Refuse(const std::string& line) {
   engine_.PostStatus(device::status::Refused);
 }
 
+void ProgrammerController::StopTransfer() {
+  if (!busy_) return;
+  engine_.RequestStop();
+  queue_.Clear();
+}
+
 void ProgrammerController::OperationFailed() {
   ++failures_;
+  log_.MarkLastLineFailed();
   if (wholeChipRun_) queue_.Clear();
   frontEnd_.Tones().Play(kErrorToneHz, kErrorToneMs);
 }

@@ -59,6 +59,9 @@ class ProgrammerController {
   // The busy guard of every operation, the window's close included: while one runs, logs
   // the busy line, sounds the error beep and returns true.
   bool RefuseWhileBusy();
+  // Ends the running block transfer after its current page (TransferStopped, a failure) and
+  // drops the rest of the run; nothing while no operation runs.
+  void StopTransfer();
 
   // No operation runs.
   bool Idle() const { return !busy_; }
@@ -67,6 +70,8 @@ class ProgrammerController {
   std::uint32_t FailureCount() const { return failures_; }
 
   device::ProgrammerEngine& engine() { return engine_; }
+  // The programmer connection: whether one is open, and where.
+  const device::ProgrammerLink& link() const { return link_; }
   chips::ChipCatalogue& catalogue() { return catalogue_; }
   const chips::ChipFactsTable& facts() const { return facts_; }
   // The facts of the selected chip, or nullptr when it has none.

@@ -39,6 +39,7 @@ bool StatusDispatcher::Dispatch(std::uint32_t code, std::uint32_t argument) {
   }
   const std::tm now = LocalTimeNow();
   auto line = [&](const char* pattern) { log_.AppendLog(FormatTimeStamped(pattern, now)); };
+  log_.failureLines = entry.kind == Kind::Failure;
   const auto& reply = engine_.LastReply();
 
   switch (entry.reply) {
@@ -72,6 +73,7 @@ bool StatusDispatcher::Dispatch(std::uint32_t code, std::uint32_t argument) {
     operationFailed_();
     if (entry.otherReason) line(texts::kOtherReasonLine);
   }
+  log_.failureLines = false;
   return true;
 }
 

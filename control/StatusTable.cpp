@@ -16,7 +16,7 @@ using Readback = StatusEntry::Readback;
 
 constexpr StatusEntry kUnknown{0, Kind::Failure, nullptr, Reply::None, Readback::None, false, true};
 
-constexpr std::array<StatusEntry, 27> kEntries{{
+constexpr std::array<StatusEntry, 28> kEntries{{
     {status::Ready, Kind::Success, texts::kReadyLine},
     {status::Unlocked, Kind::Success, texts::kUnlockedLine},
     {status::Erased, Kind::Success, texts::kErasedLine},
@@ -44,6 +44,7 @@ constexpr std::array<StatusEntry, 27> kEntries{{
     {status::WholeChipFileOpened, Kind::Success},
     {status::BackupFileSaved, Kind::Success},
     {status::Refused, Kind::Failure, nullptr, Reply::None, Readback::None, false, true},
+    {status::TransferStopped, Kind::Failure, texts::kTransferStoppedLine},
 }};
 
 }  // namespace

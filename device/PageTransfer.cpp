@@ -106,7 +106,8 @@ std::uint32_t RunPageTransfer(PageTransferRun& run) {
   // Each progress code wakes the front end's thread and waits for it: only a page that moves
   // the bar is worth that.
   int shown = -1;
-  for (std::uint32_t index = 0; index < plan.pageCount && failure == 0; ++index) {
+  const auto stopped = [&run] { return run.stop != nullptr && run.stop->load(); };
+  for (std::uint32_t index = 0; index < plan.pageCount && failure == 0 && !stopped(); ++index) {
     std::uint8_t* const at = plan.memory.data() + index * plan.pageBytes;
     if (plan.writes) std::memcpy(page, at, plan.pageBytes);
     failure = IssueRequest(run.bus, run.handle, PageRequest(plan, run.mode, page), page, index, run.failure);
@@ -128,7 +129,7 @@ std::uint32_t RunPageTransfer(PageTransferRun& run) {
     run.failure = readyFailure;
     return ready;
   }
-  return plan.successCode;
+  return stopped() ? status::TransferStopped : plan.successCode;
 }
 
 }  // namespace kestrel::device

@@ -54,14 +54,15 @@ struct PageTransferRun {
   std::uint8_t mode;
   PageTransferPlan plan;
   StatusChannel& status;
-  LinkFailure& failure;  // written only by this run while it runs
+  LinkFailure& failure;                     // written only by this run while it runs
+  const std::atomic<bool>* stop = nullptr;  // set by another thread: end after the current page
 };
 
 // Moves the pages in order with a progress code after each page that moves the bar (the
-// first and the last always do), stops at the first failed page,
+// first and the last always do), stops at the first failed page or once `stop` is set,
 // always ends with Ready (which returns the programmer to page 0), and returns the final
-// status: the plan's success code, or 102/103 for the first failed request (a failed page
-// outranks a failed Ready).
+// status: the plan's success code, TransferStopped, or 102/103 for the first failed request
+// (a failed page outranks a failed Ready, which outranks a stop).
 std::uint32_t RunPageTransfer(PageTransferRun& run);
 
 // One vendor request on `handle`: 0, or the failure status (102/103) after filling `failure`.

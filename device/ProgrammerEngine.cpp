@@ -48,9 +48,11 @@ TransferRefusal ProgrammerEngine::StartTransfer(BlockTransfer transfer, std::uin
   RetireWorker();
   const PageTransferPlan plan = PlanTransfer(transfer, geometry_, memories_, readPages);
   pageTotal_ = plan.pageCount;
+  transfer_ = transfer;
+  stopRequested_ = false;
   transferRunning_ = true;
   worker_ = std::thread([this, run = PageTransferRun{link_.bus, link_.deviceHandle, link_.currentMode, plan,
-                                                     status_, lastFailure_}]() mutable {
+                                                     status_, lastFailure_, &stopRequested_}]() mutable {
     const std::uint32_t code = RunPageTransfer(run);
     // Cleared before the final Send: its handling may start the next transfer.
     transferRunning_ = false;

@@ -45,8 +45,12 @@ class ProgrammerEngine {
   // True from StartTransfer until the worker is about to send its final code, so that the
   // handling of that code may use the bus and start the next transfer.
   bool TransferRunning() const { return transferRunning_; }
-  // Pages of the running (or last) block transfer.
+  // Pages of the running (or last) block transfer, and which one it is.
   std::uint32_t PageTotal() const { return pageTotal_; }
+  BlockTransfer Transfer() const { return transfer_; }
+  // Asks the running block transfer to end after its current page (with Ready, then
+  // TransferStopped); a transfer started later is not affected. Any thread.
+  void RequestStop() { stopRequested_ = true; }
 
   void PostStatus(std::uint32_t code, std::uint32_t argument = 0);
 
@@ -68,6 +72,8 @@ class ProgrammerEngine {
   std::array<std::uint8_t, kReplyLength> reply_{};
   LinkFailure lastFailure_;
   std::atomic<std::uint32_t> pageTotal_{0};
+  BlockTransfer transfer_ = BlockTransfer::WriteFlash;
+  std::atomic<bool> stopRequested_{false};
   std::thread worker_;   // the running (or last) block transfer
   std::thread retired_;  // the one before; finished, or about to finish, when replaced
   std::atomic<bool> transferRunning_{false};

@@ -35,6 +35,8 @@ inline constexpr std::uint32_t BackupFileSaved = 121;
 // An operation that refused its input (bad fuse text, a geometry it cannot serve) after
 // logging why; it reads as "其它原因" with the error beep.
 inline constexpr std::uint32_t Refused = 120;
+// A block transfer ended at the user's request after a page, the programmer back at page 0.
+inline constexpr std::uint32_t TransferStopped = 122;
 }  // namespace status
 
 // The codes a block transfer sends after each page; every other code ends an operation.

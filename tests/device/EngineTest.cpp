@@ -79,5 +79,20 @@ TEST(EngineTest, TheFinalCodeMayStartTheNextTransfer) {
   EXPECT_EQ(requests[3], (VendorRequest{0xC0, 0x3B, 2, 0, 2}));
 }
 
+// A stop asked for during a page ends the transfer after it with Ready and TransferStopped;
+// the next transfer runs to its end.
+TEST(EngineTest, AStoppedTransferEndsAfterItsPageWithReady) {
+  EngineRig rig;
+  rig.engine.memories().flashImage[65] = 0x00;  // three pages
+  rig.channel.onReport = [&](std::uint32_t code, std::uint32_t) {
+    if (code == status::PageWritten) rig.engine.RequestStop();
+  };
+  ASSERT_TRUE(rig.Run(WriteFlash));
+  rig.channel.onReport = nullptr;
+  ASSERT_TRUE(rig.Run(ReadEeprom));
+  EXPECT_EQ(rig.channel.trace().substr(0, 13), "8 11/0 0 122/");
+  EXPECT_EQ(rig.channel.trace().find(" 0 109/0"), rig.channel.trace().size() - 8);
+}
+
 }  // namespace
 }  // namespace kestrel::device
