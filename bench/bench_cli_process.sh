@@ -1,65 +1,92 @@
 #!/usr/bin/env bash
-# kestrel-cli as a whole process opening the 256 KiB HEX fixture and saving it as binary,
-# beside avr-objcopy converting the same file, in the same run:
+# kestrel-cli as a whole process; each figure is measured in one run beside what it is
+# compared with, so that a change in the machine's load hits both alike:
 #
-#   kestrel-cli --simulate --chip ATmega2560 open-flash X.hex save-flash out.bin
-#   avr-objcopy -I ihex -O binary X.hex out.bin
+# 1. Start-up and open: kestrel-cli opening the 256 KiB HEX fixture and saving it as binary,
+#    beside avr-objcopy converting the same file, once with the outputs in memory (tmpfs) and
+#    once on disk:
+#      kestrel-cli --simulate --chip ATmega2560 open-flash X.hex save-flash OUT/kestrel.bin
+#      avr-objcopy -I ihex -O binary X.hex OUT/objcopy.bin
+# 2. Host time per page: the same open followed by write-flash read-flash verify-flash (1024
+#    pages written and 1024 read), beside the open alone; (full run - open alone) / 2048 pages.
 #
-#   bench/bench_cli_process.sh [runs, default 60] [output folder, default $TMPDIR or /tmp]
+#   bench/bench_cli_process.sh [runs, default 40] [disk folder, default build/bench]
+#                              [memory folder, default /dev/shm]
 #
 # Builds kestrel-cli in build/bench (Release, no sanitizers) first. Uses hyperfine when it is
-# installed, else a plain loop that alternates the two commands. Both outputs are compared
+# installed, else a plain loop that alternates the commands. Both outputs of (1) are compared
 # with the fixture's binary, so each command is known to have done the whole job.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-runs=${1:-60}
-outdir=$(mktemp -d "${2:-${TMPDIR:-/tmp}}/kestrel-bench-XXXXXX")
-trap 'rm -rf "$outdir"' EXIT
-
+runs=${1:-40}
 build=build/bench
+mkdir -p "$build"
+disk=$(mktemp -d "${2:-$build}/kestrel-bench-XXXXXX")
+memory=$(mktemp -d "${3:-/dev/shm}/kestrel-bench-XXXXXX")
+trap 'rm -rf "$disk" "$memory"' EXIT
+
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_BUILD_GUI=OFF \
   -DKESTREL_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target kestrel-cli >"$build/bench-build.log" 2>&1 ||
   { tail -n 30 "$build/bench-build.log" >&2; exit 1; }
-
-hex=tests/data/hex/rand256k-segment-r16.hex
-reference=tests/data/hex/rand256k.bin
-cli="$build/cli/kestrel-cli --simulate --chip ATmega2560 open-flash $hex save-flash $outdir/kestrel.bin"
-objcopy="avr-objcopy -I ihex -O binary $hex $outdir/objcopy.bin"
 command -v avr-objcopy >/dev/null || { echo "avr-objcopy is missing (Debian: binutils-avr)" >&2; exit 1; }
 
-$cli >/dev/null
-$objcopy
-cmp -s "$outdir/kestrel.bin" "$reference" || { echo "kestrel-cli wrote another image" >&2; exit 1; }
-cmp -s "$outdir/objcopy.bin" "$reference" || { echo "avr-objcopy wrote another image" >&2; exit 1; }
-
-echo "HEX text: $hex ($(stat -c %s "$hex") bytes, 262144 bytes of image); output in $outdir"
+hex=tests/data/hex/rand256k-linear-r32.hex
+reference=tests/data/hex/rand256k.bin
+cli="$build/cli/kestrel-cli --simulate --chip ATmega2560"
+echo "HEX text: $hex ($(stat -c %s "$hex") bytes, 262144 bytes of image)"
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg)"
 
-if command -v hyperfine >/dev/null; then
-  json="$outdir/times.json"
-  hyperfine -N --warmup 5 --runs "$runs" --export-json "$json" \
-    -n kestrel-cli "$cli" -n avr-objcopy "$objcopy" >/dev/null
-  # hyperfine writes one key per line; seconds become milliseconds.
-  awk -F'[:,]' '
-    /"command"/ { gsub(/[" ]/, "", $2); name = $2 }
-    /"median"/  { median[name] = $2 * 1000 }
-    /"user"/    { user[name] = $2 * 1000 }
-    /"system"/  { sys[name] = $2 * 1000 }
-    END {
-      for (n in median) printf "%-12s median %6.2f ms wall, mean %5.2f ms CPU (user %.2f + system %.2f)\n", n, median[n], user[n] + sys[n], user[n], sys[n]
-      k = median["kestrel-cli"]; o = median["avr-objcopy"]
-      printf "kestrel-cli / avr-objcopy: %.2f wall, %.2f CPU (target: at most 1, no slower)\n", k / o, (user["kestrel-cli"] + sys["kestrel-cli"]) / (user["avr-objcopy"] + sys["avr-objcopy"])
-    }' "$json"
-else
-  # Alternating runs, so that a change in the machine's load hits both commands alike.
-  total_cli=0
-  total_objcopy=0
-  for _ in $(seq "$runs"); do
-    start=$(date +%s%N); $cli >/dev/null; total_cli=$((total_cli + $(date +%s%N) - start))
-    start=$(date +%s%N); $objcopy; total_objcopy=$((total_objcopy + $(date +%s%N) - start))
-  done
-  awk -v k="$total_cli" -v o="$total_objcopy" -v n="$runs" 'BEGIN {
-    printf "kestrel-cli  mean %6.2f ms wall\navr-objcopy  mean %6.2f ms wall\n", k / n / 1e6, o / n / 1e6
-    printf "kestrel-cli / avr-objcopy: %.2f wall (target: at most 1, no slower)\n", k / o }'
-fi
+# Runs two commands in one series; prints "wall_a wall_b cpu_a cpu_b" in milliseconds (median
+# wall time, mean CPU time of user and system).
+pair() {
+  if command -v hyperfine >/dev/null; then
+    local json
+    json=$(mktemp)
+    hyperfine -N --warmup 5 --runs "$runs" --export-json "$json" -n a "$1" -n b "$2" >/dev/null
+    # hyperfine writes one key per line; seconds become milliseconds.
+    awk -F'[:,]' '
+      /"command"/ { gsub(/[" ]/, "", $2); name = $2 }
+      /"median"/  { median[name] = $2 * 1000 }
+      /"user"/    { cpu[name] += $2 * 1000 }
+      /"system"/  { cpu[name] += $2 * 1000 }
+      END { printf "%f %f %f %f\n", median["a"], median["b"], cpu["a"], cpu["b"] }' "$json"
+    rm -f "$json"
+  else
+    # Alternating runs; CPU time is not measured here.
+    local a=0 b=0 start
+    for _ in $(seq "$runs"); do
+      start=$(date +%s%N); $1 >/dev/null; a=$((a + $(date +%s%N) - start))
+      start=$(date +%s%N); $2 >/dev/null; b=$((b + $(date +%s%N) - start))
+    done
+    awk -v a="$a" -v b="$b" -v n="$runs" 'BEGIN { printf "%f %f 0 0\n", a / n / 1e6, b / n / 1e6 }'
+  fi
+}
+
+# 1. Start-up and open, beside avr-objcopy.
+for place in memory disk; do
+  out=${!place}
+  kestrel="$cli open-flash $hex save-flash $out/kestrel.bin"
+  objcopy="avr-objcopy -I ihex -O binary $hex $out/objcopy.bin"
+  $kestrel >/dev/null
+  $objcopy
+  cmp -s "$out/kestrel.bin" "$reference" || { echo "kestrel-cli wrote another image" >&2; exit 1; }
+  cmp -s "$out/objcopy.bin" "$reference" || { echo "avr-objcopy wrote another image" >&2; exit 1; }
+  read -r k o kc oc < <(pair "$kestrel" "$objcopy")
+  awk -v p="$place ($(stat -f -c %T "$out"))" -v k="$k" -v o="$o" -v kc="$kc" -v oc="$oc" 'BEGIN {
+    printf "open + save, output in %s: kestrel-cli %.2f ms, avr-objcopy %.2f ms wall (medians)", p, k, o
+    printf ", ratio %.2f (target: at most 1)", k / o
+    if (oc > 0) printf "; CPU %.2f ms / %.2f ms, ratio %.2f", kc, oc, kc / oc
+    printf "\n" }'
+done
+
+# 2. Host time per page.
+open="$cli open-flash $hex"
+full="$open write-flash read-flash verify-flash"
+$full | grep -q "共发现     0个单元不对!" || { echo "the write, read and verify did not pass" >&2; exit 1; }
+read -r f o fc oc < <(pair "$full" "$open")
+awk -v f="$f" -v o="$o" -v fc="$fc" -v oc="$oc" 'BEGIN {
+  printf "write + read + verify of 256 KiB: %.2f ms, open alone %.2f ms wall (medians)\n", f, o
+  printf "host time per page: %.2f us wall", (f - o) * 1000 / 2048
+  if (oc > 0) printf ", %.2f us CPU of all threads", (fc - oc) * 1000 / 2048
+  printf " (target: at most 10 us)\n" }'

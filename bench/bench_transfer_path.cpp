@@ -82,7 +82,12 @@ struct Harness {
   }
 
   // An ATmega2560 in the socket, so that the signature check lets the writes through.
-  kestrel::device::SimulatedBus bus{{.chip = {.signature = {0x1E, 0x98, 0x01}}}};
+  static kestrel::device::SimulatorOptions AnAtmega2560() {
+    kestrel::device::SimulatorOptions options;
+    options.chip.signature = {0x1E, 0x98, 0x01};
+    return options;
+  }
+  kestrel::device::SimulatedBus bus{AnAtmega2560()};
   BenchFrontEnd frontEnd;
   kestrel::control::BlockingStatusChannel channel;
   kestrel::control::ProgrammerController controller{bus, frontEnd, channel};
