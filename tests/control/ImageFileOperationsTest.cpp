@@ -86,8 +86,8 @@ TEST_F(ImageFileOperationsTest, RefusesWhatItCannotReadAndLeavesThatSideWithoutA
     std::string path;
     std::vector<std::string> lines;
   } const cases[] = {
-      {OpenFlashImage, File("a.eep", ""), {"文件 a.eep 的类型不能读入FLASH窗口页（可用：hex、bin）", flashCleared}},
-      {OpenEepromImage, File("hex", ""), {"文件 hex 的类型不能读入EEPROM窗口页（可用：hex、eep、bin）", eepromCleared}},
+      {OpenFlashImage, File("a.eep", ""), {"文件 a.eep 的类型不能读入FLASH窗口页（可用：hex、bin、elf）", flashCleared}},
+      {OpenEepromImage, File("hex", ""), {"文件 hex 的类型不能读入EEPROM窗口页（可用：hex、eep、bin、elf）", eepromCleared}},
       {OpenFlashImage,
        File("gone.bin"),
        {"无法读取文件 " + File("gone.bin") + "：No such file or directory", flashCleared}},

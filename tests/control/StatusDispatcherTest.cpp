@@ -33,7 +33,7 @@ TEST(StatusDispatcher, EachCodeGivesItsLinesAndPageAndOnlyFailuresBeep) {
       {status::FlashVerifyFailed, {}, 1, -1},
       {status::EepromVerifyFailed, {}, 1, -1},
       {status::Refused, {"其它原因"}, 1},
-      {119, {"其它原因"}, 1},
+      {199, {"其它原因"}, 1},  // a code of no entry
   };
   for (const Case& c : cases) {
     CoreRig rig;

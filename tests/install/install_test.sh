@@ -49,7 +49,7 @@ if [ -x "$bin/kestrel-cli" ]; then
   output=$(cd "$stage" && "$bin/kestrel-cli" --simulate --chip ATmega2560 signature 2>&1)
   status=$?
   [ "$status" -eq 0 ] || fail "installed kestrel-cli --simulate --chip ATmega2560 signature: exit $status: $output"
-  grep -q '^signature 1E：95：0F$' <<<"$output" || fail "installed kestrel-cli printed no signature line: $output"
+  grep -q '^signature 1E：98：01$' <<<"$output" || fail "installed kestrel-cli printed no signature line: $output"
 fi
 
 # The udev rule: one rule, numbered below the seat rules (70+) that act on uaccess.
