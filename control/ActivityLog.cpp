@@ -18,13 +18,13 @@ void ActivityLog::InsertLogLine(const std::string& text) {
   ++logLineCount;
 }
 
-void ActivityLog::MarkLastLineFailed() {
-  if (logLineCount > 0) list_.MarkFailureLine(logLineCount - 1);
+void ActivityLog::MarkFailure() {
+  for (int line = failureFrom; line < logLineCount; ++line) list_.MarkFailureLine(line);
 }
 
 void ActivityLog::ClearLog() {
   list_.ResetLines();
-  logLineCount = 0;
+  logLineCount = failureFrom = 0;
 }
 
 std::string FormatTimeStamped(std::string_view pattern, const std::tm& time) {

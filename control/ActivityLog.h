@@ -27,11 +27,12 @@ class ActivityLog : public LogSink {
   void AppendLog(const std::string& text) override;      // log page to front, insert, select
   void InsertLogLine(const std::string& text) override;  // insert only
   void ClearLog();
-  // The last line written tells of a failure; so does every line written while
-  // `failureLines` is set (the dispatch of a failure code).
-  void MarkLastLineFailed();
+  // The lines from `failureFrom` on tell of a failure (the failed operation's own); so does
+  // every line written while `failureLines` is set (the dispatch of a failure code).
+  void MarkFailure();
 
   int logLineCount = 0;  // lines in the list, and the index of the next one
+  int failureFrom = 0;   // the first line of the operation under way: after the last code shown or press
   bool failureLines = false;
 
  private:

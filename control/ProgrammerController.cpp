@@ -106,13 +106,17 @@ std::string ProgrammerController::ProgrammerMissingMessage() const {
 
 bool ProgrammerController::RefuseWhileBusy() {
   if (!busy_) return false;
+  // Only the busy line tells of this failure, not the lines of the operation that runs.
+  const int running = std::exchange(log_.failureFrom, log_.logLineCount);
   log_.AppendLog(texts::kBusyLine);
   OperationFailed();
+  log_.failureFrom = running;
   return true;
 }
 
 void ProgrammerController::OnOperationButton(OperationButton button) {
   if (RefuseWhileBusy()) return;
+  log_.failureFrom = log_.logLineCount;
   if (button == OperationButton::Auto) {
     log_.ClearLog();
     autoRun_ = true;
@@ -153,6 +157,7 @@ void ProgrammerController::OnOperationButton(OperationButton button) {
 
 void ProgrammerController::OnOperation(Operation operation) {
   if (RefuseWhileBusy()) return;
+  log_.failureFrom = log_.logLineCount;
   queue_.Queue(operation);
   RunNextOperation();
 }
@@ -333,7 +338,7 @@ void ProgrammerController::StopTransfer() {
 
 void ProgrammerController::OperationFailed() {
   ++failures_;
-  log_.MarkLastLineFailed();
+  log_.MarkFailure();
   if (wholeChipRun_) queue_.Clear();
   frontEnd_.Tones().Play(kErrorToneHz, kErrorToneMs);
 }

@@ -74,6 +74,7 @@ bool StatusDispatcher::Dispatch(std::uint32_t code, std::uint32_t argument) {
     if (entry.otherReason) line(texts::kOtherReasonLine);
   }
   log_.failureLines = false;
+  log_.failureFrom = log_.logLineCount;
   return true;
 }
 
