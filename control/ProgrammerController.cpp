@@ -34,9 +34,11 @@ chips::CatalogueLoad ProgrammerController::LoadCatalogue(const std::vector<std::
   return load;
 }
 
+// Only the chip's part of each image is shown, and filled (memory is taken as it is used).
 void ProgrammerController::BindImageViews() {
-  frontEnd_.FlashView().SetData(engine_.memories().flashImage.data(), dispatcher_.FlashViewLength());
-  frontEnd_.EepromView().SetData(engine_.memories().eepromImage.data(), dispatcher_.EepromViewLength());
+  const std::size_t flash = dispatcher_.FlashViewLength(), eeprom = dispatcher_.EepromViewLength();
+  frontEnd_.FlashView().SetData(engine_.memories().flashImage.Use(flash), flash);
+  frontEnd_.EepromView().SetData(engine_.memories().eepromImage.Use(eeprom), eeprom);
 }
 
 bool ProgrammerController::ProbeProgrammer() {

@@ -58,10 +58,11 @@ bool StatusDispatcher::Dispatch(std::uint32_t code, std::uint32_t argument) {
   }
   if (entry.line != nullptr) line(entry.line);
   if (entry.readback == StatusEntry::Readback::Flash) {
-    frontEnd_.FlashView().SetData(engine_.memories().flashReadback.data(), FlashViewLength());
+    frontEnd_.FlashView().SetData(engine_.memories().flashReadback.Use(FlashViewLength()), FlashViewLength());
     frontEnd_.ShowPage(FlashPage);
   } else if (entry.readback == StatusEntry::Readback::Eeprom) {
-    frontEnd_.EepromView().SetData(engine_.memories().eepromReadback.data(), EepromViewLength());
+    frontEnd_.EepromView().SetData(engine_.memories().eepromReadback.Use(EepromViewLength()),
+                                   EepromViewLength());
     frontEnd_.ShowPage(EepromPage);
   }
   if (entry.linkFailure) {
