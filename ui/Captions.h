@@ -39,6 +39,8 @@ inline constexpr char kLockBox[] = "锁定位lock";
 inline constexpr char kChipSelectLabel[] = "芯片选择chip select";
 inline constexpr char kCalibrationLabel[] = "晶振校准Osccal Calibration";
 inline constexpr char kBurnButton[] = "烧片";
+inline constexpr char kStopButton[] = "停止 Stop";
+inline constexpr char kFastVerifyBox[] = "快速校验 fast verify";
 // Page tabs.
 inline constexpr char kFlashPageTab[] = "FLASH";
 inline constexpr char kEepromPageTab[] = "EEPROM";
@@ -78,5 +80,82 @@ inline constexpr char kLockoutQuestionPattern[] =  // %1: the consequences, one 
     "这些熔丝位会使ISP无法再访问芯片：\n%1\n之后只能用高压模式恢复。仍要写入吗？\n\n"
     "These fuse bytes lock ISP out of the chip (see above); only a high-voltage mode can undo "
     "that. Write them anyway?";
+
+// What each button of the window does, Chinese then English (the shortcut, where it has one,
+// in both), by control ID.
+inline constexpr struct {
+  int id;
+  const char* tip;
+} kButtonTips[] = {
+    {1000, "读取芯片ID（签名字节）\nreads the chip's signature bytes"},
+    {1002, "读取熔丝位与锁定位\nreads the fuse and lock bytes"},
+    {1005, "读取晶振校准字节\nreads the oscillator calibration bytes"},
+    {1001,
+     "打开文件到FLASH窗口页（Ctrl+O；右键：最近的文件）\n"
+     "opens a file into the FLASH page (Ctrl+O; right-click: recent files)"},
+    {1028, "把FLASH窗口页保存到文件（Ctrl+S）\nsaves the FLASH page to a file (Ctrl+S)"},
+    {1023,
+     "打开文件到EEPROM窗口页（Ctrl+Shift+O；右键：最近的文件）\n"
+     "opens a file into the EEPROM page (Ctrl+Shift+O; right-click: recent files)"},
+    {1037, "把EEPROM窗口页保存到文件（Ctrl+Shift+S）\nsaves the EEPROM page to a file (Ctrl+Shift+S)"},
+    {1022, "把FLASH窗口页写入芯片\nwrites the FLASH page to the chip"},
+    {1021, "读出芯片的FLASH到FLASH窗口页\nreads the chip's FLASH into the FLASH page"},
+    {1024, "比较FLASH文件映像与芯片读出的数据\ncompares the FLASH image with the chip's read-back"},
+    {1020, "把EEPROM窗口页写入芯片\nwrites the EEPROM page to the chip"},
+    {1018, "读出芯片的EEPROM到EEPROM窗口页\nreads the chip's EEPROM into the EEPROM page"},
+    {1025, "比较EEPROM文件映像与芯片读出的数据\ncompares the EEPROM image with the chip's read-back"},
+    {1010, "把低、高、扩展熔丝位写入芯片\nwrites the low, high and extended fuse bytes"},
+    {1015, "把锁定位写入芯片\nwrites the lock byte"},
+    {1008, "擦除芯片（FLASH和EEPROM）\nerases the chip (FLASH and EEPROM)"},
+    {1027,
+     "依次执行勾选的各项，最后读取熔丝位与锁定位（F5）\n"
+     "runs every checked step in order, then reads the fuse and lock bytes (F5)"},
+    {1066, "依次执行整个生产流程\nruns the whole production sequence"},
+    {1070,
+     "传输完当前页后停止，余下的操作不再执行\n"
+     "stops the transfer after its current page; the rest of the run is dropped"},
+};
+inline constexpr char kFastVerifyTip[] =
+    "擦除后校验FLASH时只读取写入过的页，其余按FF比较\n"
+    "after an erase, the verify reads back only the pages written and takes the rest as erased";
+
+// What the window shows of the programmer and of the last run.
+inline constexpr char kConnectedPattern[] = "已连接 connected %1";  // %1: bus and device, "001:004"
+inline constexpr char kNotConnected[] = "未连接 not connected";
+inline constexpr char kTransferProgressPattern[] = "%1 %2/%3 页";  // memory, page, pages
+inline constexpr char kRunPassed[] = "通过 PASS";
+inline constexpr char kRunFailed[] = "失败 FAIL";
+
+// The hex pages: which bytes they show.
+inline constexpr char kImageCaption[] = "文件映像 file image";
+inline constexpr char kImageFileCaptionPattern[] = "文件映像 file image：%1";    // the file's name
+inline constexpr char kReadbackCaptionPattern[] = "芯片读出 chip read-back %1";  // the time read
+inline constexpr char kHexViewTip[] =
+    "改动过的字节以橙色显示；Ctrl+Z撤销；点击右侧文字列可直接输入字符；可拖入文件打开\n"
+    "edited bytes are orange; Ctrl+Z undoes; click the text column to type characters; drop a "
+    "file here to open it";
+
+// Menus: the recent files of an open button, the log page's context menu.
+inline constexpr char kRecentFilesTitle[] = "最近的文件 recent files";
+inline constexpr char kNoRecentFiles[] = "（无 none）";
+inline constexpr char kCopyLogEntry[] = "复制 copy";
+inline constexpr char kSaveLogEntry[] = "保存日志 save log…";
+inline constexpr char kClearLogEntry[] = "清除 clear";
+inline constexpr char kLogFileFilter[] = "文本文件 text (*.txt)";
+inline constexpr char kSaveLogFailedPattern[] = "无法保存日志 cannot save the log：%1";
+
+// The fuse page's whole-chip buttons.
+inline constexpr char kOpenWholeChipButton[] = "打开整片 open whole chip…";
+inline constexpr char kBackupButton[] = "备份 backup…";
+inline constexpr char kRestoreButton[] = "恢复 restore…";
+inline constexpr char kOpenWholeChipTip[] =
+    "打开含FLASH、EEPROM、熔丝位和签名的整片文件（HEX或ELF）\n"
+    "opens a whole-chip file (HEX or ELF) with FLASH, EEPROM, fuses and signature";
+inline constexpr char kBackupTip[] =
+    "读出整片芯片（签名、熔丝位、锁定位、FLASH、EEPROM）保存为HEX文件\n"
+    "reads the whole chip (signature, fuses, lock, FLASH, EEPROM) into a HEX file";
+inline constexpr char kRestoreTip[] =
+    "把整片文件写回芯片：擦除、写入、校验，再写熔丝位与锁定位\n"
+    "writes a whole-chip file back: erase, write, verify, then the fuses and lock";
 
 }  // namespace kestrel::ui::captions

@@ -10,6 +10,11 @@ inline const QColor kDialogBackground{255, 255, 255};
 inline const QColor kDialogText{250, 0, 0};  // a red, not black
 inline const QColor kFlashViewColour{38, 81, 126};
 inline const QColor kEepromViewColour{46, 114, 194};
+inline const QColor kFailureLineColour{210, 0, 0};  // log lines of failures and refusals
+inline const QColor kEditedByteColour{214, 92, 0};  // hex view bytes changed since shown
+inline const QColor kEditedByteFill{255, 238, 204};
+inline const QColor kPassedColour{30, 140, 60};  // the outcome of a run, and the link
+inline const QColor kFailedColour{210, 30, 30};
 
 // Flat buttons with a thin edge, so that they read as buttons on the white dialog.
 inline constexpr char kFlatButtonStyle[] =

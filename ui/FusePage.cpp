@@ -89,6 +89,27 @@ FusePage::FusePage(QWidget* parent) : QWidget(parent) {
           [this] { emit operationChosen(OperationButton::FactoryReset); });
   buttons->addWidget(reset);
   layout->addLayout(buttons);
+
+  // The whole chip at once: its file, a backup of it, and that backup written back.
+  auto* wholeChip = new QHBoxLayout;
+  const struct {
+    const char* caption;
+    const char* tip;
+    const char* name;
+    OperationButton operation;
+  } wholeChipButtons[] = {
+      {captions::kOpenWholeChipButton, captions::kOpenWholeChipTip, "fuseOpenWholeChip",
+       OperationButton::OpenWholeChipFile},
+      {captions::kBackupButton, captions::kBackupTip, "fuseBackup", OperationButton::Backup},
+      {captions::kRestoreButton, captions::kRestoreTip, "fuseRestore", OperationButton::Restore}};
+  for (const auto& button : wholeChipButtons) {
+    const OperationButton operation = button.operation;
+    QPushButton* pushed = AddButton(button.caption, button.tip, button.name);
+    connect(pushed, &QPushButton::clicked, this, [this, operation] { emit operationChosen(operation); });
+    wholeChip->addWidget(pushed);
+  }
+  wholeChip->addStretch();
+  layout->addLayout(wholeChip);
   SetChip(nullptr, false);
 }
 

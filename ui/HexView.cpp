@@ -1,11 +1,19 @@
 #include "ui/HexView.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QUrl>
 #include <algorithm>
 #include <cstring>
+
+#include "ui/Captions.h"
+#include "ui/DialogColours.h"
 
 namespace kestrel::ui {
 namespace {
@@ -31,6 +39,13 @@ QChar Printable(std::uint8_t byte) {
   return (byte >= 0x20 && byte < 0x7F) ? QChar(byte) : QChar(u'.');
 }
 
+// The local file a drag carries, or an empty string.
+QString DroppedFile(const QMimeData* mime) {
+  if (mime == nullptr || !mime->hasUrls() || mime->urls().isEmpty()) return {};
+  const QUrl& url = mime->urls().constFirst();
+  return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
 }  // namespace
 
 HexView::HexView(QWidget* parent) : QAbstractScrollArea(parent) {
@@ -45,12 +60,30 @@ HexView::HexView(QWidget* parent) : QAbstractScrollArea(parent) {
   colours.setColor(QPalette::Base, Qt::white);
   viewport()->setPalette(colours);
   viewport()->setBackgroundRole(QPalette::Base);
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+  setToolTip(QString::fromUtf8(captions::kHexViewTip));
+  caption_ = new QLabel(this);
+  caption_->setObjectName(QStringLiteral("hexCaption"));
+  caption_->setTextFormat(Qt::PlainText);
+  caption_->setContentsMargins(kMargin, 1, kMargin, 1);
+  setViewportMargins(0, caption_->sizeHint().height(), 0, 0);
   UpdateScrollBars();
+}
+
+void HexView::SetCaption(const QString& text) {
+  caption_->setText(text);
+}
+
+QString HexView::Caption() const {
+  return caption_->text();
 }
 
 void HexView::SetData(const std::uint8_t* bytes, std::size_t length) {
   if (bytes == nullptr) length = 0;
   bytes_.assign(bytes, bytes + length);
+  shown_ = bytes_;
+  undo_.clear();
   if (cursor_ >= bytes_.size() * 2) cursor_ = 0;
   UpdateScrollBars();
   viewport()->update();
@@ -132,15 +165,18 @@ void HexView::paintEvent(QPaintEvent*) {
       const int column = static_cast<int>(index - rowStart);
       const std::uint8_t byte = bytes_[index];
       const int x = HexColumnX(column);
+      const bool edited = byte != shown_[index];
+      if (edited) painter.fillRect(x, top, 2 * charWidth, lineHeight, kEditedByteFill);
       if (index == cursorByte) {
-        const int nibbleX = x + (CursorOnLowNibble() ? charWidth : 0);
-        painter.fillRect(nibbleX, top, charWidth, lineHeight, cursorFill);
+        // The column that takes the keys gets the whole cell, the other a nibble's or a character's.
+        const int nibbleX = x + (CursorOnLowNibble() && !textColumn_ ? charWidth : 0);
+        painter.fillRect(nibbleX, top, textColumn_ ? charWidth / 2 : charWidth, lineHeight, cursorFill);
         painter.fillRect(TextColumnX() + column * charWidth, top, charWidth, lineHeight, cursorFill);
       }
       const QChar pair[2] = {QChar(kDigits[byte >> 4]), QChar(kDigits[byte & 0x0F])};
-      painter.setPen(colour_);
+      painter.setPen(edited ? kEditedByteColour : colour_);
       painter.drawText(x, baseline, QString(pair, 2));
-      painter.setPen(textColour);
+      painter.setPen(edited ? kEditedByteColour : textColour);
       painter.drawText(TextColumnX() + column * charWidth, baseline, QString(Printable(byte)));
     }
   }
@@ -156,10 +192,30 @@ void HexView::MoveCursorTo(long long nibble) {
 
 void HexView::OverwriteNibble(int value) {
   if (bytes_.empty()) return;
-  std::uint8_t& byte = bytes_[CursorByte()];
-  byte = CursorOnLowNibble() ? static_cast<std::uint8_t>((byte & 0xF0) | value)
-                             : static_cast<std::uint8_t>((byte & 0x0F) | (value << 4));
+  const std::uint8_t byte = bytes_[CursorByte()];
+  Overwrite(CursorByte(), CursorOnLowNibble() ? static_cast<std::uint8_t>((byte & 0xF0) | value)
+                                              : static_cast<std::uint8_t>((byte & 0x0F) | (value << 4)));
   MoveCursorTo(static_cast<long long>(cursor_) + 1);
+}
+
+void HexView::OverwriteByte(std::uint8_t value) {
+  if (bytes_.empty()) return;
+  Overwrite(CursorByte(), value);
+  MoveCursorTo(static_cast<long long>(CursorByte()) * 2 + 2);
+}
+
+void HexView::Overwrite(std::size_t index, std::uint8_t value) {
+  undo_.push_back({index, bytes_[index], cursor_});
+  bytes_[index] = value;
+  viewport()->update();
+}
+
+void HexView::Undo() {
+  if (undo_.empty()) return;
+  const Edit edit = undo_.back();
+  undo_.pop_back();
+  bytes_[edit.index] = edit.before;
+  MoveCursorTo(static_cast<long long>(edit.cursor));
   viewport()->update();
 }
 
@@ -178,11 +234,11 @@ void HexView::keyPressEvent(QKeyEvent* event) {
   const long long pageNibbles = rowNibbles * VisibleRows();
   const bool control = event->modifiers() & Qt::ControlModifier;
   switch (event->key()) {
-    case Qt::Key_Left:
-      MoveCursorTo(here - 1);
+    case Qt::Key_Left:  // by a byte in the text column
+      MoveCursorTo(textColumn_ ? (here / 2 - 1) * 2 : here - 1);
       return;
     case Qt::Key_Right:
-      MoveCursorTo(here + 1);
+      MoveCursorTo(textColumn_ ? (here / 2 + 1) * 2 : here + 1);
       return;
     case Qt::Key_Up:
       MoveCursorTo(here - rowNibbles);
@@ -206,12 +262,15 @@ void HexView::keyPressEvent(QKeyEvent* event) {
     default:
       break;
   }
-  const int digit =
-      (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) ? -1 : HexDigitValue(event->text());
-  if (digit >= 0) {
-    OverwriteNibble(digit);
-    return;
+  if (event->matches(QKeySequence::Undo)) return Undo();
+  const bool typed =
+      !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && event->text().size() == 1;
+  const QChar character = typed ? event->text().at(0) : QChar();
+  if (textColumn_ && typed && character.unicode() >= 0x20 && character.unicode() < 0x7F) {
+    return OverwriteByte(static_cast<std::uint8_t>(character.unicode()));
   }
+  const int digit = typed && !textColumn_ ? HexDigitValue(event->text()) : -1;
+  if (digit >= 0) return OverwriteNibble(digit);
   QAbstractScrollArea::keyPressEvent(event);
 }
 
@@ -223,20 +282,46 @@ void HexView::mousePressEvent(QMouseEvent* event) {
   for (int column = 0; column < kBytesPerRow; ++column) {
     const int left = HexColumnX(column);
     if (x >= left && x < left + 2 * charWidth) {
+      textColumn_ = false;
       MoveCursorTo((static_cast<long long>(row) * kBytesPerRow + column) * 2 + (x - left) / charWidth);
       return;
     }
     const int textLeft = TextColumnX() + column * charWidth;
     if (x >= textLeft && x < textLeft + charWidth) {
+      textColumn_ = true;
       MoveCursorTo((static_cast<long long>(row) * kBytesPerRow + column) * 2);
       return;
     }
   }
 }
 
+QPoint HexView::CellCentre(std::size_t index, bool textColumn) const {
+  const int column = static_cast<int>(index % kBytesPerRow);
+  const int row = static_cast<int>(index / kBytesPerRow) - verticalScrollBar()->value();
+  const int x = (textColumn ? TextColumnX() + column * CharWidth() : HexColumnX(column)) + CharWidth() / 2;
+  return {x - horizontalScrollBar()->value(), row * LineHeight() + LineHeight() / 2};
+}
+
 void HexView::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
+  const int frame = frameWidth();
+  caption_->setGeometry(frame, frame, width() - 2 * frame, viewport()->y() - frame);
   UpdateScrollBars();
+}
+
+void HexView::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void HexView::dragMoveEvent(QDragMoveEvent* event) {
+  if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void HexView::dropEvent(QDropEvent* event) {
+  const QString path = DroppedFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  emit fileDropped(path);
 }
 
 void HexView::focusInEvent(QFocusEvent* event) {

@@ -7,11 +7,17 @@
 
 #include "control/FrontEndPorts.h"
 
+class QLabel;
+
 namespace kestrel::ui {
 
-// A hex editor for one memory: 16 bytes a row addressed from 0, hex pairs and a text column.
-// It holds its own copy of the bytes; the keyboard overwrites them nibble by nibble (never
-// inserts or deletes). Only the visible rows are painted, so large memories stay cheap.
+// A hex editor for one memory: a caption line saying which bytes these are, then 16 bytes a
+// row addressed from 0, hex pairs and a text column. It holds its own copy of the bytes; the
+// keyboard overwrites them, nibble by nibble in the hex column and byte by byte (a printable
+// character) in the text column, never inserting or deleting. Bytes that differ from what
+// SetData put there are coloured; Ctrl+Z undoes the edits one by one. A local file dropped on
+// it is announced as fileDropped. Only the visible rows are painted, so large memories stay
+// cheap.
 class HexView : public QAbstractScrollArea, public control::HexViewPort {
   Q_OBJECT
 
@@ -27,10 +33,20 @@ class HexView : public QAbstractScrollArea, public control::HexViewPort {
   // The colour of the hex digits.
   void SetViewColour(const QColor& colour);
   QColor ViewColour() const { return colour_; }
+  void SetCaption(const QString& text);
+  QString Caption() const;
 
   std::size_t Length() const { return bytes_.size(); }
   std::size_t CursorByte() const { return cursor_ / 2; }
   bool CursorOnLowNibble() const { return cursor_ % 2 != 0; }
+  // Whether the byte differs from what SetData put there.
+  bool IsEdited(std::size_t index) const { return index < bytes_.size() && bytes_[index] != shown_[index]; }
+  // Where a click in the hex column (on the high nibble) or the text column selects the byte,
+  // in viewport coordinates.
+  QPoint CellCentre(std::size_t index, bool textColumn) const;
+
+ signals:
+  void fileDropped(const QString& path);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -39,6 +55,9 @@ class HexView : public QAbstractScrollArea, public control::HexViewPort {
   void resizeEvent(QResizeEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   int RowCount() const;
@@ -49,12 +68,25 @@ class HexView : public QAbstractScrollArea, public control::HexViewPort {
   int TextColumnX() const;
   void MoveCursorTo(long long nibble);
   void OverwriteNibble(int value);
+  void OverwriteByte(std::uint8_t value);  // in the text column
+  void Overwrite(std::size_t index, std::uint8_t value);
+  void Undo();
   void EnsureCursorVisible();
   void UpdateScrollBars();
 
+  struct Edit {
+    std::size_t index;
+    std::uint8_t before;
+    std::size_t cursor;
+  };
+
   std::vector<std::uint8_t> bytes_;
-  std::size_t cursor_ = 0;  // nibble index: byte * 2 + (0 high, 1 low)
+  std::vector<std::uint8_t> shown_;  // as SetData put them
+  std::vector<Edit> undo_;
+  std::size_t cursor_ = 0;   // nibble index: byte * 2 + (0 high, 1 low)
+  bool textColumn_ = false;  // typing goes to the text column
   QColor colour_{Qt::black};
+  QLabel* caption_ = nullptr;
 };
 
 }  // namespace kestrel::ui

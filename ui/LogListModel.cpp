@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "ui/DialogColours.h"
+
 namespace kestrel::ui {
 
 LogListModel::LogListModel(QObject* parent) : QAbstractListModel(parent) {}
@@ -18,6 +20,7 @@ void LogListModel::InsertLine(int index, const std::string& text) {
   QString line = QString::fromStdString(text);
   if (index < 0 || index >= count) {
     lines_.push_back(std::move(line));
+    failed_.push_back(false);
     ScheduleFlush();
     return;
   }
@@ -25,6 +28,7 @@ void LogListModel::InsertLine(int index, const std::string& text) {
   Flush();
   beginInsertRows(QModelIndex(), index, index);
   lines_.insert(lines_.begin() + index, std::move(line));
+  failed_.insert(failed_.begin() + index, false);
   ++announced_;
   endInsertRows();
 }
@@ -37,9 +41,16 @@ void LogListModel::SelectLine(int index) {
 void LogListModel::ResetLines() {
   beginResetModel();
   lines_.clear();
+  failed_.clear();
   announced_ = 0;
   pendingSelect_ = -1;
   endResetModel();
+}
+
+void LogListModel::MarkFailureLine(int index) {
+  if (index < 0 || index >= static_cast<int>(failed_.size())) return;
+  failed_[static_cast<std::size_t>(index)] = true;
+  if (index < announced_) emit dataChanged(this->index(index), this->index(index), {Qt::ForegroundRole});
 }
 
 int LogListModel::rowCount(const QModelIndex& parent) const {
@@ -47,8 +58,10 @@ int LogListModel::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant LogListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= announced_ || role != Qt::DisplayRole) return {};
-  return lines_[static_cast<std::size_t>(index.row())];
+  if (!index.isValid() || index.row() >= announced_) return {};
+  const auto row = static_cast<std::size_t>(index.row());
+  if (role == Qt::ForegroundRole) return failed_[row] ? QVariant(kFailureLineColour) : QVariant();
+  return role == Qt::DisplayRole ? QVariant(lines_[row]) : QVariant();
 }
 
 void LogListModel::ScheduleFlush() {

@@ -26,6 +26,8 @@ class LogListModel : public QAbstractListModel, public control::LogListPort {
   void InsertLine(int index, const std::string& text) override;
   void SelectLine(int index) override;
   void ResetLines() override;
+  // Shown in red.
+  void MarkFailureLine(int index) override;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
@@ -39,8 +41,9 @@ class LogListModel : public QAbstractListModel, public control::LogListPort {
   void ScheduleFlush();
 
   std::vector<QString> lines_;
-  int announced_ = 0;       // rows the view knows of
-  int pendingSelect_ = -1;  // line to select at the next flush
+  std::vector<bool> failed_;  // beside lines_
+  int announced_ = 0;         // rows the view knows of
+  int pendingSelect_ = -1;    // line to select at the next flush
   bool flushScheduled_ = false;
   QPointer<QListView> view_;
 };
