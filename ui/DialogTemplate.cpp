@@ -29,7 +29,7 @@ const auto kMainDialog = std::to_array<ControlTemplate>({
     {1014, K::Edit, "", {233, 223, 12, 12}},
     {1015, K::PushButton, t::kWriteButton, {262, 223, 34, 13}},
     {1018, K::PushButton, t::kReadButton, {238, 143, 34, 13}},
-    {1017, K::ProgressBar, "", {3, 282, 309, 10}},
+    {1017, K::ProgressBar, "", {3, 282, 216, 10}},
     {1019, K::PageTabs, "", {315, 1, 359, 294}},
     {1020, K::PushButton, t::kWriteButton, {71, 223, 34, 13}},
     {1021, K::PushButton, t::kReadButton, {71, 183, 34, 13}},
@@ -65,6 +65,9 @@ const auto kMainDialog = std::to_array<ControlTemplate>({
     {1063, K::Label, t::kCalibrationLabel, {146, 48, 106, 8}},
     {1064, K::GroupBox, "", {8, 136, 300, 106}},
     {1066, K::PushButton, t::kBurnButton, {270, 247, 33, 19}, true},
+    {kStopButtonId, K::PushButton, t::kStopButton, {116, 249, 62, 20}},
+    {kFastVerifyBoxId, K::CheckBox, t::kFastVerifyBox, {170, 181, 60, 10}},
+    {kConnectionLabelId, K::Label, "", {221, 282, 91, 10}},
 });
 
 int MulDiv(int value, int numerator, int denominator) {
@@ -91,6 +94,19 @@ BaseUnits BaseUnitsOf(const QFont& font) {
   const int width =
       metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   return {std::max(1, (width / 26 + 1) / 2), std::max(1, metrics.height())};
+}
+
+QFont FitDialogFont(const QFont& font, const QSize& available) {
+  QFont fitted = font;
+  const auto fits = [&] {
+    const QSize size = DialogUnitsToPixels(kMainDialogSize, BaseUnitsOf(fitted));
+    return size.width() <= available.width() && size.height() <= available.height();
+  };
+  // Base units follow the font only in whole pixels: step down until the window fits, but not
+  // below a size that can still be read.
+  while (!fits() && fitted.pointSizeF() > kSmallestFontPoints)
+    fitted.setPointSizeF(fitted.pointSizeF() - 0.25);
+  return fitted;
 }
 
 QRect DialogUnitsToPixels(const QRect& units, BaseUnits base) {

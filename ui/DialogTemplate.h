@@ -23,7 +23,10 @@ enum class ControlKind {
   ChipCombo,
 };
 
-inline constexpr int kNoId = -1;  // a label without an ID
+inline constexpr int kNoId = -1;                 // a label without an ID
+inline constexpr int kStopButtonId = 1070;       // "停止 Stop": ends the running transfer
+inline constexpr int kFastVerifyBoxId = 1071;    // "快速校验 fast verify"
+inline constexpr int kConnectionLabelId = 1072;  // the programmer: connected or not
 
 // One control of a dialog template: rectangle in dialog units.
 struct ControlTemplate {
@@ -34,13 +37,17 @@ struct ControlTemplate {
   bool hidden = false;
 };
 
-// The main window's controls in template order, which is also the tab order and the order
-// in which the radio group is walked.
+// The main window's controls in template order, which is also the order in which the radio
+// group is numbered (the tab order follows their places instead).
 std::span<const ControlTemplate> MainDialogTemplate();
 inline constexpr QSize kMainDialogSize{674, 295};
 
 // The font of both dialogs: SimSun 9 pt, or what fontconfig puts in its place.
 QFont DialogFont();
+// `font`, or a smaller size of it with which the main window's template fits in `available`
+// (a screen smaller than the window); never below kSmallestFontPoints.
+inline constexpr double kSmallestFontPoints = 5;
+QFont FitDialogFont(const QFont& font, const QSize& available);
 
 // Dialog base units of a font, as Windows derives them: the average width of the 52 Latin
 // letters (rounded) and the line height.

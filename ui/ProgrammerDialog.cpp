@@ -1,22 +1,32 @@
 #include "ui/ProgrammerDialog.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 #include <algorithm>
+#include <tuple>
 
 #include "base/Texts.h"
 #include "chips/ChipCatalogue.h"
@@ -51,28 +61,44 @@ void FitText(QWidget* widget, QRect& pixels) {
   pixels.setWidth(std::max(pixels.width(), widget->sizeHint().width()));
 }
 
+// The room for the window on the screen it opens on, less a title bar and frame.
+QSize AvailableRoom(const QScreen* screen) {
+  if (screen == nullptr) return {1 << 16, 1 << 16};
+  return screen->availableGeometry().size() - QSize(16, 48);
+}
+
+QRect TemplateRect(int id) {
+  for (const ControlTemplate& control : MainDialogTemplate())
+    if (control.id == id) return control.rect;
+  return {};
+}
+
 }  // namespace
 
 ProgrammerDialog::ProgrammerDialog(device::UsbBus& bus, TonePlayer& tones, QWidget* parent)
     : QDialog(parent), tones_(tones), channel_(this) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                 Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
   setWindowTitle(Utf8(captions::kDialogCaption) + QString(8, u' ') + Utf8(texts::kMakerLine));
-  setFont(DialogFont());
+  setFont(FitDialogFont(DialogFont(), AvailableRoom(screen())));
   ApplyDialogBackground(this);
   CreateControls();
   controller_ = std::make_unique<control::ProgrammerController>(bus, *this, channel_);
-  channel_.SetHandler([this](std::uint32_t code, std::uint32_t argument) {
-    controller_->OnProgrammerStatus(code, argument);
-  });
+  channel_.SetHandler([this](std::uint32_t code, std::uint32_t argument) { OnStatus(code, argument); });
   ConnectHandlers();
+  AddShortcuts();
+  AddLogMenu();
 }
 
 ProgrammerDialog::~ProgrammerDialog() {
-  // The close guard keeps transfers from outliving the window; should one still run (the
-  // program is being torn down some other way), let its blocked status reports through
-  // rather than join a worker that waits for this thread.
-  while (controller_ && !controller_->Idle() && controller_->engine().TransferRunning()) {
+  // QDialog's destructor hides the window, and the chip list's field then loses the focus.
+  disconnect(chipCombo_->lineEdit(), nullptr, this, nullptr);
+  // The close guard keeps runs from outliving the window; should one still go on (the program
+  // is being torn down some other way), stop it and let its status reports through until no
+  // operation runs. A worker hands its final code over after it has cleared TransferRunning,
+  // and joining it before that code has been handled would wait for this thread for ever.
+  if (controller_) controller_->StopTransfer();
+  while (controller_ && !controller_->Idle()) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   }
   controller_.reset();
@@ -80,9 +106,10 @@ ProgrammerDialog::~ProgrammerDialog() {
 
 void ProgrammerDialog::CreateControls() {
   const BaseUnits base = BaseUnitsOf(font());
-  setFixedSize(DialogUnitsToPixels(kMainDialogSize, base));
+  const QSize size = DialogUnitsToPixels(kMainDialogSize, base);
+  setMinimumSize(size);
+  resize(size);
   modeGroup_ = new QButtonGroup(this);
-  QWidget* previous = nullptr;
   std::vector<QGroupBox*> frames;
   for (const ControlTemplate& control : MainDialogTemplate()) {
     QWidget* widget = CreateControl(control, base);
@@ -90,16 +117,57 @@ void ProgrammerDialog::CreateControls() {
     controls_[control.id] = widget;
     if (auto* frame = qobject_cast<QGroupBox*>(widget)) frames.push_back(frame);
     if (control.hidden) widget->hide();
-    if (widget->focusPolicy() != Qt::NoFocus) {
-      if (previous != nullptr) setTabOrder(previous, widget);
-      previous = widget;
-    }
   }
   // Frames are drawn behind the controls they surround.
   for (QGroupBox* frame : frames) frame->lower();
   modeGroup_->button(0)->setChecked(true);
   RefreshModeIndex();
+  for (const auto& [id, tip] : captions::kButtonTips) controls_.at(id)->setToolTip(Utf8(tip));
+  controls_.at(kFastVerifyBoxId)->setToolTip(Utf8(captions::kFastVerifyTip));
+  controls_.at(kStopButtonId)->setEnabled(false);
+  LimitFuseFields();
+  connection_ = static_cast<QLabel*>(controls_.at(kConnectionLabelId));
+  connection_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   CreateFusePage();
+}
+
+// Six and two hex digits: what the writes send, and nothing they would leave out.
+void ProgrammerDialog::LimitFuseFields() {
+  for (const auto& [id, digits] : {std::pair{1009, 6}, std::pair{1014, 2}}) {
+    auto* field = static_cast<QLineEdit*>(controls_.at(id));
+    field->setMaxLength(digits);
+    field->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9A-Fa-f]{0,%1}").arg(digits)), field));
+  }
+}
+
+// Options, then operations, each row by row from the left (the mode group one stop, its
+// buttons walked with the arrow keys), then the page tabs and the pages.
+void ProgrammerDialog::SetTabOrder() {
+  const QRect options = TemplateRect(1051);
+  std::vector<std::tuple<bool, int, int, QWidget*>> stops;
+  for (const ControlTemplate& control : MainDialogTemplate()) {
+    QWidget* widget = controls_.at(control.id);
+    if (!(widget->focusPolicy() & Qt::TabFocus) || control.kind == ControlKind::HexView) continue;
+    // Rows lie at least ten dialog units apart.
+    stops.emplace_back(!options.contains(control.rect.topLeft()), control.rect.y() / 10, control.rect.x(),
+                       widget);
+  }
+  std::stable_sort(stops.begin(), stops.end(), [](const auto& a, const auto& b) {
+    return std::tie(std::get<0>(a), std::get<1>(a), std::get<2>(a)) <
+           std::tie(std::get<0>(b), std::get<1>(b), std::get<2>(b));
+  });
+  QWidget* previous = nullptr;
+  for (const auto& stop : stops) {
+    if (previous != nullptr) setTabOrder(previous, std::get<3>(stop));
+    previous = std::get<3>(stop);
+  }
+  for (QWidget* page : {static_cast<QWidget*>(pageTabs_->tabBar()), static_cast<QWidget*>(flashHexView_),
+                        static_cast<QWidget*>(eepromHexView_), static_cast<QWidget*>(logList_),
+                        static_cast<QWidget*>(introEdit_)}) {
+    setTabOrder(previous, page);
+    previous = page;
+  }
 }
 
 void ProgrammerDialog::CreateFusePage() {
@@ -114,7 +182,6 @@ QWidget* ProgrammerDialog::CreateControl(const ControlTemplate& control, const B
   switch (control.kind) {
     case ControlKind::RadioButton: {
       auto* radio = new QRadioButton(Utf8(control.caption), this);
-      radio->setFocusPolicy(Qt::NoFocus);  // not a tab stop
       ApplyDialogText(radio);
       modeGroup_->addButton(radio, static_cast<int>(modeGroup_->buttons().size()));
       FitText(radio, pixels);
@@ -167,19 +234,31 @@ QWidget* ProgrammerDialog::CreateControl(const ControlTemplate& control, const B
       progressBar_ = new QProgressBar(this);
       progressBar_->setRange(0, 100);
       progressBar_->setValue(0);
-      progressBar_->setTextVisible(false);
+      progressBar_->setFormat(QString());  // a transfer's pages, then the run's outcome
+      progressBar_->setAlignment(Qt::AlignCenter);
       widget = progressBar_;
       break;
     case ControlKind::PageTabs:
       pageTabs_ = new QTabWidget(this);
       pageTabs_->setTabPosition(QTabWidget::South);
       pageTabs_->setIconSize(QSize(kPageImagePixels, kPageImagePixels));
+      // The tab bar is a stop of its own (the arrow keys switch pages), after the operations;
+      // as the tab widget's focus proxy it would also take Tab from the last page.
       pageTabs_->setFocusPolicy(Qt::NoFocus);
-      pageTabs_->tabBar()->setFocusPolicy(Qt::NoFocus);
+      pageTabs_->setFocusProxy(nullptr);
+      pageTabs_->tabBar()->setFocusPolicy(Qt::TabFocus);
+      // No scroll buttons, which would be stops too: in a cramped window the tab texts are cut.
+      pageTabs_->setUsesScrollButtons(false);
+      pageTabs_->setElideMode(Qt::ElideRight);
+      pagesRect_ = pixels;
       widget = pageTabs_;
       break;
     case ControlKind::HexView: {
       auto* view = new HexView(this);
+      // Made smaller with the dialog's font when the window had to fit a small screen.
+      QFont scaled = view->font();
+      scaled.setPointSizeF(scaled.pointSizeF() * font().pointSizeF() / DialogFont().pointSizeF());
+      view->setFont(scaled);
       (control.id == 1016 ? flashHexView_ : eepromHexView_) = view;
       view->hide();  // until it becomes a page
       widget = view;
@@ -189,7 +268,7 @@ QWidget* ProgrammerDialog::CreateControl(const ControlTemplate& control, const B
       logList_ = new QListView(this);
       logList_->setUniformItemSizes(true);
       logList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-      logList_->setSelectionMode(QAbstractItemView::SingleSelection);
+      logList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
       logList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
       logModel_.AttachView(logList_);
       logList_->hide();
@@ -222,26 +301,41 @@ QWidget* ProgrammerDialog::CreateControl(const ControlTemplate& control, const B
 }
 
 void ProgrammerDialog::ConnectHandlers() {
+  using control::OperationButton;
   for (const ControlTemplate& control : MainDialogTemplate()) {
-    if (control.kind != ControlKind::PushButton) continue;
+    if (control.kind != ControlKind::PushButton || control.id == kStopButtonId) continue;
     auto* button = static_cast<QPushButton*>(controls_.at(control.id));
-    const auto operation = static_cast<control::OperationButton>(control.id);
-    connect(button, &QPushButton::clicked, this,
-            [this, operation] { controller_->OnOperationButton(operation); });
+    const auto operation = static_cast<OperationButton>(control.id);
+    connect(button, &QPushButton::clicked, this, [this, operation] { Press(operation); });
   }
+  connect(static_cast<QPushButton*>(controls_.at(kStopButtonId)), &QPushButton::clicked, this,
+          [this] { controller_->StopTransfer(); });
+  connect(static_cast<QCheckBox*>(controls_.at(kFastVerifyBoxId)), &QCheckBox::toggled, this,
+          [this](bool on) { controller_->SetFastVerify(on); });
   // Group position n is mode n: PP_20, ISP, HVSP, PP_2313 in template order.
   connect(modeGroup_, &QButtonGroup::idClicked, this,
           [this](int mode) { controller_->SetMode(static_cast<std::uint8_t>(mode)); });
   // Only a pick by the user: selecting entry 0 at start-up leaves the geometry alone.
-  connect(chipCombo_, &QComboBox::activated, this, [this](int index) {
-    controller_->OnChipSelChange(index);
-    chipPicked_ = true;
-    ShowSelectedFacts();
-  });
+  connect(chipCombo_, &QComboBox::activated, this, &ProgrammerDialog::PickChip);
+  connect(chipCombo_->lineEdit(), &QLineEdit::editingFinished, this, &ProgrammerDialog::TakeTypedChip);
   connect(pageTabs_, &QTabWidget::currentChanged, this, [this] { OnTabSelected(); });
+  connect(flashHexView_, &HexView::fileDropped, this,
+          [this](const QString& path) { OpenFile(OperationButton::OpenFlashFile, path); });
+  connect(eepromHexView_, &HexView::fileDropped, this,
+          [this](const QString& path) { OpenFile(OperationButton::OpenEepromFile, path); });
+  for (const OperationButton open : {OperationButton::OpenFlashFile, OperationButton::OpenEepromFile}) {
+    QWidget* button = controls_.at(static_cast<int>(open));
+    button->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(button, &QWidget::customContextMenuRequested, this,
+            [this, open](const QPoint& where) { ShowRecentFiles(open, where); });
+  }
 
-  connect(fusePage_, &FusePage::operationChosen, this,
-          [this](control::OperationButton button) { controller_->OnOperationButton(button); });
+  // An identify or a fuse read started here keeps this page in front of the log it writes.
+  connect(fusePage_, &FusePage::operationChosen, this, [this](OperationButton button) {
+    if (controller_->Idle())
+      holdFusePage_ = button == OperationButton::Identify || button == OperationButton::ReadFuseLock;
+    Press(button);
+  });
   connect(fusePage_, &FusePage::signatureCheckChanged, this,
           [this](bool on) { controller_->SetSignatureCheck(on); });
   auto* fuseField = static_cast<QLineEdit*>(controls_.at(1009));
@@ -252,11 +346,83 @@ void ProgrammerDialog::ConnectHandlers() {
   connect(lockField, &QLineEdit::textChanged, fusePage_, &FusePage::TakeLockText);
 }
 
+void ProgrammerDialog::AddShortcuts() {
+  const std::pair<QKeySequence, int> pressed[] = {{QKeySequence(Qt::CTRL | Qt::Key_O), 1001},
+                                                  {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), 1023},
+                                                  {QKeySequence(Qt::CTRL | Qt::Key_S), 1028},
+                                                  {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), 1037},
+                                                  {QKeySequence(Qt::Key_F5), 1027}};
+  for (const auto& [keys, id] : pressed) {
+    auto* button = static_cast<QPushButton*>(controls_.at(id));
+    connect(new QShortcut(keys, this), &QShortcut::activated, button, &QPushButton::click);
+  }
+  connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this,
+          &QDialog::close);
+}
+
+void ProgrammerDialog::AddLogMenu() {
+  const auto add = [this](const char* caption, const char* name, auto handler) {
+    auto* action = new QAction(Utf8(caption), logList_);
+    action->setObjectName(QLatin1String(name));
+    connect(action, &QAction::triggered, this, handler);
+    logList_->addAction(action);
+    return action;
+  };
+  QAction* copy = add(captions::kCopyLogEntry, "logCopy", [this] {
+    QModelIndexList rows = logList_->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end());
+    QStringList lines;
+    for (const QModelIndex& row : rows) lines << row.data().toString();
+    QGuiApplication::clipboard()->setText(lines.join(u'\n'));
+  });
+  copy->setShortcut(QKeySequence::Copy);
+  copy->setShortcutContext(Qt::WidgetShortcut);
+  add(captions::kSaveLogEntry, "logSave", [this] {
+    QFileDialog dialog(this, Utf8(captions::kSaveLogEntry));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(Utf8(captions::kLogFileFilter));
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (const QString path = RunFileDialog(dialog); !path.isEmpty()) SaveLog(path);
+  });
+  add(captions::kClearLogEntry, "logClear", [this] { controller_->log().ClearLog(); });
+  logList_->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+bool ProgrammerDialog::SaveLog(const QString& path) {
+  QFile file(path);
+  QByteArray text;
+  for (const QString& line : logModel_.Lines()) text += line.toUtf8() + '\n';
+  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size() &&
+      file.flush()) {
+    return true;
+  }
+  ShowMessage(QString::fromUtf8(captions::kSaveLogFailedPattern).arg(file.errorString()).toStdString());
+  return false;
+}
+
+void ProgrammerDialog::ShowRecentFiles(control::OperationButton button, const QPoint& where) {
+  const QStringList files =
+      RecentFiles(button == control::OperationButton::OpenFlashFile ? control::FileDialogKind::OpenFlash
+                                                                    : control::FileDialogKind::OpenEeprom);
+  QMenu menu(this);
+  menu.addSection(Utf8(captions::kRecentFilesTitle));
+  if (files.isEmpty()) menu.addAction(Utf8(captions::kNoRecentFiles))->setEnabled(false);
+  for (const QString& file : files) {
+    connect(menu.addAction(QFileInfo(file).fileName()), &QAction::triggered, this,
+            [this, button, file] { OpenFile(button, file); });
+    menu.actions().constLast()->setToolTip(file);
+  }
+  menu.setToolTipsVisible(true);
+  menu.exec(controls_.at(static_cast<int>(button))->mapToGlobal(where));
+}
+
 bool ProgrammerDialog::OnInitDialog(const std::vector<std::string>& catalogueSearchPaths) {
   AddAboutEntry();
   setWindowIcon(AppIcon());
   arrival_ = new DeviceArrivalMonitor([this] { OnDeviceArrival(); }, this);
   AddPages();
+  SetTabOrder();
   ShowPage(control::LogPage);
 
   const chips::CatalogueLoad load = controller_->LoadCatalogue(catalogueSearchPaths);
@@ -267,10 +433,13 @@ bool ProgrammerDialog::OnInitDialog(const std::vector<std::string>& catalogueSea
   FillChipList();
   static_cast<QLineEdit*>(controls_.at(1009))->setText(Utf8(texts::kStartFuseText));
   static_cast<QLineEdit*>(controls_.at(1014))->setText(Utf8(texts::kStartLockText));
+  RestoreSettings();
   SetButtonImages();
   ConfigureViews();
   introEdit_->setPlainText(QString::fromStdString(IntroText()));
-  return controller_->ProbeProgrammer();
+  const bool found = controller_->ProbeProgrammer();
+  ShowConnection();
+  return found;
 }
 
 void ProgrammerDialog::AddAboutEntry() {
@@ -312,6 +481,7 @@ void ProgrammerDialog::ConfigureViews() {
   controller_->BindImageViews();
   flashHexView_->SetViewColour(kFlashViewColour);
   eepromHexView_->SetViewColour(kEepromViewColour);
+  for (HexView* view : {flashHexView_, eepromHexView_}) view->SetCaption(Utf8(captions::kImageCaption));
 }
 
 void ProgrammerDialog::ShowAbout() {
@@ -323,12 +493,38 @@ void ProgrammerDialog::ShowSelectedFacts() {
   fusePage_->SetChip(controller_->SelectedFacts(), chipPicked_);
 }
 
+void ProgrammerDialog::PickChip(int index) {
+  controller_->OnChipSelChange(index);
+  chipPicked_ = true;
+  ShowSelectedFacts();
+}
+
+// Only a catalogue name is a chip: another text goes back to the chip selected, so that the
+// list never shows a name whose sizes it does not use.
+void ProgrammerDialog::TakeTypedChip() {
+  const QString typed = chipCombo_->currentText();
+  const int index = chipCombo_->findText(typed, Qt::MatchFixedString);
+  if (index < 0) return chipCombo_->setEditText(chipCombo_->itemText(chipCombo_->currentIndex()));
+  if (index == chipCombo_->currentIndex() && typed == chipCombo_->itemText(index)) return;
+  chipCombo_->setCurrentIndex(index);
+  chipCombo_->setEditText(chipCombo_->itemText(index));
+  PickChip(index);
+}
+
 void ProgrammerDialog::OnTabSelected() {
   ShowPage(pageTabs_->currentIndex());
 }
 
 void ProgrammerDialog::OnDeviceArrival() {
+  // While a run goes on the controller looks for the programmer once the operation has ended.
+  const bool deferred = !controller_->Idle();
   controller_->OnDeviceArrival();
+  if (deferred) {
+    arrivalDeferred_ = true;
+    return;
+  }
+  NoteArrival();
+  ShowConnection();
 }
 
 bool ProgrammerDialog::ArrivalDetectionActive() const {
@@ -345,23 +541,29 @@ void ProgrammerDialog::RefreshModeIndex() {
 }
 
 void ProgrammerDialog::done(int result) {
-  if (controller_ && controller_->RefuseWhileBusy()) return;
+  if (controller_ && RefuseWhileBusy()) return;
+  SaveSettings();
   QDialog::done(result);
 }
 
 void ProgrammerDialog::keyPressEvent(QKeyEvent* event) {
-  // Return ends the dialog like the close box unless a push button has the focus (then it
-  // presses that button, as it does anyway).
+  // Return presses the push button that has the focus; in a field it has done what it does
+  // there, and no more. Neither Return nor Escape ends the window, which would lose the log,
+  // the images and the edits.
   const bool returnKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
   if (returnKey && event->modifiers() == Qt::NoModifier) {
-    if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
-      button->click();
-    } else {
-      accept();
-    }
+    if (auto* button = qobject_cast<QPushButton*>(focusWidget())) button->click();
     return;
   }
+  if (returnKey || event->key() == Qt::Key_Escape) return;
   QDialog::keyPressEvent(event);
+}
+
+void ProgrammerDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  // The controls keep their places; the pages take the room beyond the template.
+  if (pageTabs_ != nullptr)
+    pageTabs_->setGeometry(pagesRect_.adjusted(0, 0, width() - minimumWidth(), height() - minimumHeight()));
 }
 
 }  // namespace kestrel::ui

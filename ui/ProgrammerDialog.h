@@ -20,6 +20,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QFileDialog;
+class QLabel;
 class QLineEdit;
 class QListView;
 class QPlainTextEdit;
@@ -34,9 +35,20 @@ class HexView;
 struct ControlTemplate;
 struct BaseUnits;
 
+// Where the window keeps what it remembers between runs (QSettings: on Linux
+// ~/.config/io.github.quintavel/Kestrel.conf).
+inline constexpr char kSettingsOrganisation[] = "io.github.quintavel";
+inline constexpr char kSettingsApplication[] = "Kestrel";
+
 // The main window: every control of the window's template at its place, the five pages, and
 // the front end that the controller drives. Construction creates and binds the controls
 // (radio button "PP_20" checked); OnInitDialog runs the rest of the start-up in its fixed order.
+//
+// The window is as large as its template at least (in a font small enough for the template to
+// fit the screen); the pages take any room beyond. Return and Escape never end it: it closes
+// by its close button, Alt+F4 or Ctrl+Q, and not while an operation runs. Each press of a
+// button starts a run (the operations it queues); when the run has ended the progress bar
+// says whether any of them failed, as the command line's exit status would.
 class ProgrammerDialog : public QDialog, public control::FrontEnd {
   Q_OBJECT
 
@@ -49,14 +61,29 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   ~ProgrammerDialog() override;
 
   // The start-up after the controls exist: About entry, icon, arrival watch, pages, chip list,
-  // start values, button images, views, introduction, probe. Stops after the pages when no
-  // catalogue can be read (message box naming the paths searched). Returns true only when the
-  // programmer was found.
+  // start values, what the last run left (SaveSettings), button images, views, introduction,
+  // probe. Stops after the pages when no catalogue can be read (message box naming the paths
+  // searched). Returns true only when the programmer was found.
   bool OnInitDialog(const std::vector<std::string>& catalogueSearchPaths);
 
   void OnTabSelected();    // the user picked a tab
   void OnDeviceArrival();  // a USB device was plugged in
   void ShowAbout();
+
+  // One press of an operation button: refused with the busy line while a run goes on, else the
+  // run it starts.
+  void Press(control::OperationButton button);
+  // Opens `path` by the open button's operation (OpenFlashFile or OpenEepromFile), as if the
+  // file dialog had been answered with it: a dropped or a recent file.
+  void OpenFile(control::OperationButton button, const QString& path);
+  // The files opened into FLASH (OpenFlash) or EEPROM (OpenEeprom) lately that still exist,
+  // the newest first.
+  QStringList RecentFiles(control::FileDialogKind kind) const;
+  // The log's lines as UTF-8 text, one a line; false (and a message) when it cannot be written.
+  bool SaveLog(const QString& path);
+  // Keeps the chip, mode, fuse and lock texts, check boxes and the window's place for the next
+  // start (the folders and recent files are kept as they are chosen). done() calls it.
+  void SaveSettings() const;
 
   // Replace the modal message box, file dialogs and Yes/No question box, e.g. in tests.
   void SetMessageHandler(MessageHandler handler) { messageHandler_ = std::move(handler); }
@@ -71,6 +98,8 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   LogListModel& logModel() { return logModel_; }
   HexView& flashHexView() const { return *flashHexView_; }
   HexView& eepromHexView() const { return *eepromHexView_; }
+  QProgressBar& progressBar() const { return *progressBar_; }
+  QLabel& connectionLabel() const { return *connection_; }
   int modeIndex() const { return modeIndex_; }
   bool ArrivalDetectionActive() const;
 
@@ -98,11 +127,17 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void CreateControls();
   QWidget* CreateControl(const ControlTemplate& control, const BaseUnits& base);
+  void LimitFuseFields();
+  void SetTabOrder();
   void ConnectHandlers();
+  void AddShortcuts();
+  void AddLogMenu();
+  void ShowRecentFiles(control::OperationButton button, const QPoint& where);
   void AddAboutEntry();
   void AddPages();
   void FillChipList();
@@ -112,6 +147,26 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   void RefreshModeIndex();
   void CreateFusePage();
   void ShowSelectedFacts();  // the fuse page follows the controller's chip
+  void PickChip(int index);  // by the user, or restored
+  void TakeTypedChip();      // a catalogue name typed into the chip list, or back to the chip
+  std::optional<std::string> AskForFile(control::FileDialogKind kind);
+  // Runs a file dialog; the chosen path, or an empty one.
+  static QString RunFileDialog(QFileDialog& dialog);
+  void RememberFile(control::FileDialogKind kind, const QString& path) const;
+  QString SavedFolder(control::FileDialogKind kind) const;  // the last one used, if it is there
+  void RestoreSettings();
+
+  // A run and what the window shows of it (ProgrammerDialogRun.cpp).
+  void OnStatus(std::uint32_t code, std::uint32_t argument);
+  bool RefuseWhileBusy();  // the busy line, which is no failure of the running run
+  void BeginRun();
+  void AfterControllerCall();
+  void EndRun();
+  void ShowTransferProgress(std::uint32_t page);
+  void ShowOutcome(bool failed);
+  void NoteFinalCode(std::uint32_t code);
+  void NoteArrival();
+  void ShowConnection();
 
   TonePlayer& tones_;
   QtStatusChannel channel_;
@@ -129,9 +184,22 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   QComboBox* chipCombo_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
   FusePage* fusePage_ = nullptr;
-  bool chipPicked_ = false;                    // by the user or by identifying a chip
-  std::array<QFileDialog*, 4> fileDialogs_{};  // made on first use, kept for the next
+  QLabel* connection_ = nullptr;
+  QRect pagesRect_;          // the pages' place at the template's size
+  bool chipPicked_ = false;  // by the user or by identifying a chip
+  std::array<QFileDialog*, static_cast<std::size_t>(control::FileDialogKind::SaveBackup) + 1> fileDialogs_{};
+  std::optional<std::string> fileAnswer_;  // answers the next file dialog
+  std::optional<std::string> fileChosen_;  // in the running operation's file dialog
   int modeIndex_ = 0;
+  // The run of the last press: the failures before it, the codes it has handled, whether it
+  // cancelled a file dialog, whether the fuse page stays in front of the log.
+  bool runActive_ = false;
+  std::uint32_t runFailuresBefore_ = 0;
+  int runCodes_ = 0;
+  bool runCancelled_ = false;
+  bool holdFusePage_ = false;
+  bool unplugged_ = false;        // the last request found the programmer gone
+  bool arrivalDeferred_ = false;  // an arrival waits for the run to end
   DeviceArrivalMonitor* arrival_ = nullptr;
   std::unique_ptr<control::ProgrammerController> controller_;  // last: it reaches the controls
 };

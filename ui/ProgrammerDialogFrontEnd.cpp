@@ -1,8 +1,10 @@
 // The part of the main window that the controller drives: fields, boxes, progress, views,
 // file dialogs, message boxes and the page switch.
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -109,18 +111,39 @@ control::HexViewPort& ProgrammerDialog::EepromView() {
 }
 
 std::optional<std::string> ProgrammerDialog::ChooseFile(control::FileDialogKind kind) {
-  if (fileChooser_) return fileChooser_(kind);
-  QFileDialog*& dialog = fileDialogs_[static_cast<std::size_t>(kind)];
+  std::optional<std::string> chosen = std::exchange(fileAnswer_, std::nullopt);
+  if (!chosen) chosen = fileChooser_ ? fileChooser_(kind) : AskForFile(kind);
+  if (!chosen) {
+    runCancelled_ = true;
+    return chosen;
+  }
+  fileChosen_ = chosen;
+  RememberFile(kind, QString::fromStdString(*chosen));
+  return chosen;
+}
+
+std::optional<std::string> ProgrammerDialog::AskForFile(control::FileDialogKind kind) {
+  QFileDialog*& dialog = fileDialogs_.at(static_cast<std::size_t>(kind));
   if (dialog == nullptr) {
     const control::FileDialogSpec& spec = control::DialogSpec(kind);
     dialog = new QFileDialog(this);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);  // Qt's own, whose completer is closed below
     dialog->setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::AnyFile);  // a typed name need not exist yet
     dialog->setNameFilters(NameFilters(spec));
     dialog->setDefaultSuffix(QString::fromStdString(spec.defaultSuffix));
+    if (const QString folder = SavedFolder(kind); !folder.isEmpty()) dialog->setDirectory(folder);
   }
-  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
-  return dialog->selectedFiles().constFirst().toStdString();
+  const QString path = RunFileDialog(*dialog);
+  return path.isEmpty() ? std::nullopt : std::optional(path.toStdString());
+}
+
+QString ProgrammerDialog::RunFileDialog(QFileDialog& dialog) {
+  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+  // Return in the name field can accept the dialog with the name completion still open over
+  // the main window, where it would take the next click.
+  for (QCompleter* completer : dialog.findChildren<QCompleter*>()) completer->popup()->hide();
+  return accepted ? dialog.selectedFiles().constFirst() : QString();
 }
 
 void ProgrammerDialog::ShowMessage(const std::string& text) {
@@ -135,6 +158,7 @@ void ProgrammerDialog::ShowMessage(const std::string& text) {
 }
 
 void ProgrammerDialog::ShowPage(int page) {
+  if (holdFusePage_ && page == control::LogPage) return;
   // A number that names no page moves only the tab selection, which Qt does not allow to
   // leave the tabs: nothing changes.
   pageTabs_->setCurrentIndex(page);

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QLineEdit>
+#include <QSettings>
+#include <QTest>
 #include <fstream>
 
 #include "device/sim/SimulatedBus.h"
@@ -15,9 +17,11 @@ namespace kestrel::uitest {
 
 // The main window on a simulated programmer; tones and modal dialogs are recorded: a message
 // box as its text, a file dialog as "file N" (its kind), answering the next of chosenFiles, a
-// question as "question " and its text, answered with answerYes.
+// question as "question " and its text, answered with answerYes. Settings start empty unless kept.
 struct DialogFixture : TonePlayer {
-  explicit DialogFixture(device::SimulatorOptions sim = {}) : bus(std::move(sim)), dialog(bus, *this) {
+  explicit DialogFixture(device::SimulatorOptions sim = {}, bool keepSettings = false)
+      : bus(std::move(sim)), dialog(bus, *this) {
+    if (!keepSettings) QSettings(ui::kSettingsOrganisation, ui::kSettingsApplication).clear();
     dialog.SetMessageHandler([this](const std::string& text) { dialogs.push_back(text); });
     dialog.SetFileChooser([this](control::FileDialogKind kind) {
       dialogs.push_back("file " + std::to_string(static_cast<int>(kind)));
@@ -34,6 +38,7 @@ struct DialogFixture : TonePlayer {
   bool Start(const std::vector<std::string>& paths = {KESTREL_SOURCE_DIR "/data/chip.txt"}) {
     return dialog.OnInitDialog(paths);
   }
+  bool Show() { return dialog.show(), dialog.activateWindow(), QTest::qWaitForWindowActive(&dialog); }
   // As if a file had been opened into each memory: a write needs one.
   void LoadImages() {
     auto& memories = dialog.controller().engine().memories();
@@ -60,6 +65,7 @@ struct DialogFixture : TonePlayer {
   const std::vector<QString>& Lines() { return dialog.logModel().Lines(); }
   QString Log() { return QStringList(Lines().begin(), Lines().end()).join(u'\n'); }
   QLineEdit& Field(int id) { return *static_cast<QLineEdit*>(dialog.Control(id)); }
+  bool Checked(int id) { return static_cast<QAbstractButton*>(dialog.Control(id))->isChecked(); }
   QComboBox& ChipList() { return *static_cast<QComboBox*>(dialog.Control(1043)); }
 
   device::SimulatedBus bus;

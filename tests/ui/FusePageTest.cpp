@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QTabWidget>
 #include <QTest>
 
 #include "DialogFixture.h"
@@ -38,15 +39,17 @@ class FusePageTest : public QObject {
     QCOMPARE(f.Field(1009).text(), "E4D9FE");
   }
 
-  // Without the signature check, fuses go to whatever chip answers. Identify names the chip
-  // on the page and, with another chip picked, picks it in the list.
+  // The whole-chip buttons open their file dialogs. Without the signature check, fuses go to any
+  // chip. Identify names the chip on the page (which stays in front) and picks it in the list.
   void IdentifyPicksTheChip() {
     DialogFixture f;
-    QVERIFY(f.Start());
+    QVERIFY(f.Start() && f.PressFuse({"fuseOpenWholeChip", "fuseBackup"}) && f.PressFuse({"fuseRestore"}));
+    QCOMPARE(f.dialogs, (std::vector<std::string>{"file 4", "file 5", "file 4"}));
     f.Pick("ATtiny13");
     f.dialog.fusePage().findChild<QCheckBox*>("fuseSignatureCheck")->click();  // off: nothing compares
     QVERIFY(f.PressFuse({"fuseWrite"}) && f.bus.programmer().fuses[0] == 0xE1);
-    QVERIFY(f.PressFuse({"fuseIdentify"}));
+    f.dialog.ShowPage(4);
+    QVERIFY(f.PressFuse({"fuseIdentify"}) && f.dialog.pageTabs()->currentIndex() == 4);
     QCOMPARE(f.dialog.fusePage().findChild<QLineEdit*>("fuseChip")->text(), "ATmega328P");
     QCOMPARE(f.ChipList().currentText(), "ATmega328P");
     QVERIFY(f.dialog.fusePage().editor().findChild<QCheckBox*>("fuseField_RSTDISBL"));

@@ -25,6 +25,7 @@ int SaveScreenshots(const QString& folder) {
   auto& memories = f.dialog.controller().engine().memories();
   for (std::size_t i = 0; i < 1024; ++i) memories.flashImage[i] = std::uint8_t((i * 37) ^ (i >> 3));
   for (std::size_t i = 0; i < 64; ++i) memories.eepromImage[i] = std::uint8_t("Kestrel EEPROM demo "[i % 20]);
+  f.LoadImages();
   f.Press({1000, 1005});
   f.Press({1035, 1029, 1030, 1031, 1032, 1033, 1036, 1027});  // the Auto boxes, Auto
   bool saved = true;

@@ -1,4 +1,7 @@
 #include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
 #include <string>
@@ -19,6 +22,9 @@ int main(int argc, char** argv) {
     else
       argv[kept++] = argv[i];
   }
+  QStandardPaths::setTestModeEnabled(true);  // the user's settings stay untouched
+  const QTemporaryDir settings;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
   QApplication application(kept, argv);
   if (!screenshots.empty()) return kestrel::uitest::SaveScreenshots(QString::fromStdString(screenshots));
   int failures = 0;

@@ -1,8 +1,16 @@
+#include <QClipboard>
+#include <QCompleter>
+#include <QFileDialog>
+#include <QLabel>
 #include <QListView>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTest>
+#include <QTimer>
 
 #include "DialogFixture.h"
 #include "app/StartOptions.h"
@@ -14,6 +22,7 @@
 using kestrel::uitest::DialogFixture;
 using kestrel::uitest::ReadFile;
 namespace texts = kestrel::texts;
+namespace ui = kestrel::ui;
 
 // The program's options, and OnInitDialog's order (pages, catalogue, chip list, start values,
 // images, views, introduction, probe) with and without a catalogue and a programmer.
@@ -32,8 +41,8 @@ class StartupTest : public QObject {
       QVERIFY2(ParseStartOptions({bad}).error.find("latency") != std::string::npos, bad);
   }
 
-  // The list keeps the catalogue's order and shows entry 0, but only a pick by the user sets
-  // the geometry. A device arriving later runs discovery again, quietly.
+  // The list keeps the catalogue's order and shows entry 0; only a user's pick sets the geometry.
+  // The programmer shows as gone after an unplugged request, back when a device arrives (quietly).
   void WithCatalogueAndProgrammer() {
     QTemporaryDir dir;
     const std::string catalogue = dir.filePath("chip.txt").toStdString();
@@ -46,9 +55,42 @@ class StartupTest : public QObject {
     QCOMPARE(f.dialog.controller().geometry(), kestrel::chips::ChipGeometry{});
     emit f.ChipList().activated(0);
     QCOMPARE(f.dialog.controller().geometry().EepromSize(), 4096);
+    f.bus.InjectFaults(0, 1);
+    QVERIFY(f.Press({1000}) && f.dialog.connectionLabel().text() == "未连接 not connected");
+    f.bus.InjectFaults(0, 0);
     const int finds = f.bus.findDevicesCount();
     f.dialog.OnDeviceArrival();
     QVERIFY(f.bus.findDevicesCount() == finds + 1 && f.dialogs.empty());
+    QCOMPARE(f.dialog.connectionLabel().text(), "已连接 connected 001:002");
+  }
+
+  // The next start has the chip, mode, texts, boxes, place, folders and recent files of the last
+  // (a file gone since passed over); the file dialog opens in its folder, closes its completion.
+  void TheNextStartRestoresTheLast() {
+    QTemporaryDir dir;
+    {
+      DialogFixture f;
+      f.chosenFiles = {KESTREL_TEST_DATA "/hex/program.hex", dir.filePath("gone.bin").toStdString()};
+      QVERIFY(f.Start() && f.Press({1001, 1001, 1056, 1035}));
+      f.Pick("ATmega328P");
+      f.Field(1009).setText("E2D9FE");
+      f.dialog.move(40, 30);
+      f.dialog.done(0);
+    }
+    DialogFixture f({}, true);
+    QVERIFY(f.Start() && f.ChipList().currentText() == "ATmega328P" && f.dialog.pos() == QPoint(40, 30));
+    QVERIFY(f.Checked(1056) && f.Checked(1035) && !f.Checked(1029) && f.Field(1009).text() == "E2D9FE");
+    QVERIFY(f.dialog.controller().geometry().FlashSize() == 32768 &&
+            f.dialog.RecentFiles(kestrel::control::FileDialogKind::OpenFlash) ==
+                QStringList{KESTREL_TEST_DATA "/hex/program.hex"});
+    f.dialog.SetFileChooser(nullptr);
+    QTimer::singleShot(0, [&] {
+      auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      QVERIFY(files->testOption(QFileDialog::DontUseNativeDialog) && files->directory() == QDir(dir.path()));
+      files->findChild<QLineEdit*>("fileNameEdit")->completer()->popup()->show();
+      static_cast<QDialog*>(files)->reject();
+    });
+    QVERIFY(f.Press({1001}) && !QApplication::activePopupWidget());
   }
 
   // No catalogue: the pages, then a message naming where it looked, and nothing after.
@@ -131,20 +173,123 @@ class OperationsTest : public QObject {
     QCOMPARE(f.bus.programmer().fuses, (std::array<std::uint8_t, 3>{0xE4, 0xD9, 0xFE}));
   }
 
-  // While a transfer runs, neither the close box nor Escape closes the window: each gives the
-  // busy line and the error beep. Once it has ended, the window closes.
+  // While a transfer runs, neither the close box nor Ctrl+Q closes the window: each gives the
+  // busy line and the error beep (no failure of the run). Once it has ended, Ctrl+Q closes it.
   void CloseIsRefusedWhileBusy() {
     DialogFixture f({.latencyMs = 5});
     QVERIFY(f.Start());
     f.LoadImages();
-    f.dialog.show();
+    QVERIFY(f.Show());
     static_cast<QAbstractButton*>(f.dialog.Control(1022))->click();
     f.dialog.close();
-    QTest::keyClick(&f.dialog, Qt::Key_Escape);
+    QTest::keyClick(&f.dialog, Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(f.dialog.isVisible() && f.Press({}) && f.Log().count(texts::kBusyLine) == 2);
+    QCOMPARE(f.dialog.progressBar().text(), "通过 PASS");
     QCOMPARE(std::count(f.tones.begin(), f.tones.end(), kestrel::kErrorToneHz), 2L);
-    f.dialog.close();
+    QTest::keyClick(&f.dialog, Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(!f.dialog.isVisible());
+  }
+
+  // Return and Escape end nothing; Tab walks the controls row by row; arrows walk the modes; every
+  // button has its own tip. The window fits the screen (800 pixels here), its pages take more.
+  void TheWindowAsTheKeyboardAndScreenFindIt() {
+    DialogFixture f;
+    QVERIFY(f.Start() && f.Show());
+    for (QWidget* w : {(QWidget*)&f.Field(1009), (QWidget*)&f.dialog.flashHexView(), (QWidget*)&f.ChipList()})
+      for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(w, key);
+    QStringList walked;
+    f.ChipList().setFocus();
+    for (int i = 0; i < 34; ++i, QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab))
+      walked << QApplication::focusWidget()->objectName().remove("ctl");
+    QCOMPARE(walked.join(' '),
+             "1043 1000 1055 1002 1005 1001 1028 1023 1037 1035 1033 1018 1029 1022 1036 1025 "
+             "1030 1021 1071 1031 1024 1038 1009 1010 1032 1020 1040 1014 1015 1008 1027 "
+             "qt_tabwidget_tabbar 1034 1043");
+    f.dialog.Control(1055)->setFocus();
+    QTest::keyClick(f.dialog.Control(1055), Qt::Key_Down);  // PP_2313, mode 3
+    for (const char* keys : {"Ctrl+O", "Ctrl+Shift+O", "Ctrl+S", "Ctrl+Shift+S", "F5"})
+      QTest::keySequence(&f.dialog, QKeySequence(keys));
+    QVERIFY(f.Press({}) && f.Lines().size() == 1 && f.bus.requests().back().request.request == 3 * 16 + 5);
+    QCOMPARE(f.dialogs, (std::vector<std::string>{"file 0", "file 1", "file 2", "file 3"}));
+    QSet<QString> tips;
+    for (const QPushButton* b : f.dialog.findChildren<QPushButton*>())
+      QVERIFY(QRegularExpression("\\p{Han}.*\n[a-z]+ [a-z]+").match(*tips.insert(b->toolTip())).hasMatch());
+    QCOMPARE(tips.size(), f.dialog.findChildren<QPushButton*>().size());
+    const QSize least = ui::DialogUnitsToPixels(ui::kMainDialogSize, ui::BaseUnitsOf(f.dialog.font()));
+    QVERIFY(f.dialog.minimumSize() == least &&
+            least.width() <= f.dialog.screen()->availableGeometry().width());
+    QVERIFY(ui::FitDialogFont(ui::DialogFont(), {4000, 4000}) == ui::DialogFont() &&
+            (f.dialog.windowFlags() & Qt::WindowMaximizeButtonHint));
+    const QRect pages = f.dialog.pageTabs()->geometry();
+    f.dialog.resize(least + QSize(300, 200));
+    QTRY_COMPARE(f.dialog.pageTabs()->geometry(), pages.adjusted(0, 0, 300, 200));
+  }
+
+  // Only catalogue names, six and two hex digits are taken; a dropped file opens into its page,
+  // which says whose bytes it shows and marks edits; the log's menu copies, saves and clears.
+  void InputsPagesAndLog() {
+    QTemporaryDir dir;
+    DialogFixture f;
+    QVERIFY(f.Start());
+    for (const char* typed : {"ATbogus\r", "atmega328p\r"}) {
+      f.ChipList().lineEdit()->selectAll();
+      QTest::keyClicks(&f.ChipList(), typed);
+      QCOMPARE(f.ChipList().currentText(), typed[0] == 'A' ? f.ChipList().itemText(0) : "ATmega328P");
+    }
+    for (const auto& [id, typed] : {std::pair{1009, "e2d9ff12zz"}, std::pair{1014, "fc0"}})
+      f.Field(id).clear(), QTest::keyClicks(&f.Field(id), typed);
+    QVERIFY(f.Field(1009).text() + f.Field(1014).text() == "e2d9fffc");
+    ui::HexView& view = f.dialog.flashHexView();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(KESTREL_TEST_DATA "/hex/program.hex")});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    for (QDropEvent* event : {static_cast<QDropEvent*>(&enter), &drop})
+      QApplication::sendEvent(view.viewport(), event);
+    QVERIFY(f.Press({}) && f.dialogs.empty() && view.Caption() == "文件映像 file image：program.hex");
+    QVERIFY(f.Press({1021}) && view.Caption().startsWith("芯片读出 chip read-back "));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.CellCentre(1, true));
+    QTest::keyClicks(&view, "Ok");
+    std::uint8_t bytes[4];
+    view.GetData(bytes, 4);
+    QVERIFY(bytes[1] == 'O' && bytes[2] == 'k' && view.IsEdited(2) && !view.IsEdited(3));
+    for (int i = 0; i < 2; ++i) QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(!view.IsEdited(1) && !view.IsEdited(2));
+    auto* log = static_cast<QAbstractItemView*>(f.dialog.Control(1034));
+    log->selectAll();
+    log->findChild<QAction*>("logCopy")->trigger();
+    QVERIFY(QApplication::clipboard()->text() == f.Log() && f.dialog.SaveLog(dir.filePath("log")));
+    QCOMPARE(QString::fromStdString(ReadFile(dir.filePath("log").toStdString())), f.Log() + "\n");
+    log->findChild<QAction*>("logClear")->trigger();
+    QVERIFY(f.Lines().empty() && f.Press({1000}) && f.Lines().size() == 1);
+  }
+
+  // The bar counts a transfer's pages, then tells whether the run failed. Stop, which works only
+  // while a transfer runs, ends it and its run; the failed operation's lines are red.
+  void TheBarTellsTheOutcome() {
+    DialogFixture f({.latencyMs = 5});
+    QVERIFY(f.Start());
+    f.LoadImages();
+    QProgressBar& bar = f.dialog.progressBar();
+    auto& stop = *static_cast<QAbstractButton*>(f.dialog.Control(ui::kStopButtonId));
+    QStringList shown;
+    QObject::connect(&bar, &QProgressBar::valueChanged, [&] { shown << bar.text(); });
+    QVERIFY(f.Press({1021}) && shown.contains("FLASH 32/32 页") && bar.text() == "通过 PASS");
+    QVERIFY(f.Press({ui::kFastVerifyBoxId, 1035, 1029, 1030, 1031, 1027}) && f.Log().contains("快速校验："));
+    static_cast<QAbstractButton*>(f.dialog.Control(1027))->click();
+    stop.click();
+    QVERIFY(f.Press({}) && f.Log().contains("操作已停止 stopped") && !f.Log().contains("FLASH读取开始"));
+    const auto red = [&](int i) { return f.dialog.logModel().index(i).data(Qt::ForegroundRole).isValid(); };
+    QVERIFY(red(1) && red(2) && !red(0) && bar.text() == "失败 FAIL" && !stop.isEnabled());  // erase, write
+  }
+
+  // Torn down while its worker hands the last code over, the window lets that code through first.
+  void TeardownLetsTheLastCodeThrough() {
+    DialogFixture f;
+    auto dialog = std::make_unique<ui::ProgrammerDialog>(f.bus, f);
+    QVERIFY(dialog->OnInitDialog({KESTREL_SOURCE_DIR "/data/chip.txt"}));
+    static_cast<QAbstractButton*>(dialog->Control(1021))->click();
+    while (dialog->controller().engine().TransferRunning()) QCoreApplication::processEvents();
   }
 
   // A finished read brings its page forward, a log line the log page, a tab click its page:

@@ -1,0 +1,109 @@
+// What the main window remembers between runs: the chip, the mode, the fuse and lock texts,
+// the check boxes, the window's place, the folder of each file dialog and the files opened
+// lately. What is no longer there (a chip left out of the catalogue, a file or folder gone)
+// is passed over without a word.
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QSettings>
+#include <tuple>
+
+#include "ui/DialogTemplate.h"
+#include "ui/ProgrammerDialog.h"
+
+namespace kestrel::ui {
+namespace {
+
+constexpr int kRecentFiles = 6;
+// The Auto boxes and the fast verify box.
+constexpr int kBoxes[] = {1035, 1029, 1030, 1031, 1032, 1033, 1036, 1038, 1040, kFastVerifyBoxId};
+
+QString FolderKey(control::FileDialogKind kind) {
+  return QStringLiteral("folders/%1").arg(static_cast<int>(kind));
+}
+
+// Only the open dialogs of the two memories keep a list.
+QString RecentKey(control::FileDialogKind kind) {
+  switch (kind) {
+    case control::FileDialogKind::OpenFlash:
+      return QStringLiteral("recent/flash");
+    case control::FileDialogKind::OpenEeprom:
+      return QStringLiteral("recent/eeprom");
+    default:
+      return {};
+  }
+}
+
+bool IsHexText(const QString& text, int digits) {
+  static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]*$"));
+  return text.size() == digits && hex.match(text).hasMatch();
+}
+
+}  // namespace
+
+void ProgrammerDialog::SaveSettings() const {
+  QSettings settings(kSettingsOrganisation, kSettingsApplication);
+  settings.setValue(QStringLiteral("chip"), chipPicked_ ? chipCombo_->currentText() : QString());
+  settings.setValue(QStringLiteral("mode"), modeGroup_->checkedId());
+  settings.setValue(QStringLiteral("fuses"), static_cast<QLineEdit*>(Control(1009))->text());
+  settings.setValue(QStringLiteral("lock"), static_cast<QLineEdit*>(Control(1014))->text());
+  for (const int id : kBoxes) {
+    settings.setValue(QStringLiteral("boxes/%1").arg(id), static_cast<QCheckBox*>(Control(id))->isChecked());
+  }
+  settings.setValue(QStringLiteral("window"), saveGeometry());
+}
+
+void ProgrammerDialog::RestoreSettings() {
+  QSettings settings(kSettingsOrganisation, kSettingsApplication);
+  const QString chip = settings.value(QStringLiteral("chip")).toString();
+  if (const int index = chipCombo_->findText(chip, Qt::MatchFixedString); !chip.isEmpty() && index >= 0) {
+    chipCombo_->setCurrentIndex(index);
+    PickChip(index);
+  }
+  if (QAbstractButton* mode = modeGroup_->button(settings.value(QStringLiteral("mode"), 0).toInt())) {
+    mode->click();
+  }
+  for (const auto& [id, key, digits] : {std::tuple{1009, "fuses", 6}, std::tuple{1014, "lock", 2}}) {
+    const QString text = settings.value(QLatin1String(key)).toString();
+    if (IsHexText(text, digits)) static_cast<QLineEdit*>(Control(id))->setText(text);
+  }
+  for (const int id : kBoxes) {
+    const QString key = QStringLiteral("boxes/%1").arg(id);
+    if (settings.contains(key))
+      static_cast<QCheckBox*>(Control(id))->setChecked(settings.value(key).toBool());
+  }
+  restoreGeometry(settings.value(QStringLiteral("window")).toByteArray());
+}
+
+void ProgrammerDialog::RememberFile(control::FileDialogKind kind, const QString& path) const {
+  QSettings settings(kSettingsOrganisation, kSettingsApplication);
+  const QFileInfo file(path);
+  settings.setValue(FolderKey(kind), file.absolutePath());
+  const QString key = RecentKey(kind);
+  if (key.isEmpty()) return;
+  QStringList recent = settings.value(key).toStringList();
+  recent.removeAll(file.absoluteFilePath());
+  recent.prepend(file.absoluteFilePath());
+  settings.setValue(key, recent.mid(0, kRecentFiles));
+}
+
+QString ProgrammerDialog::SavedFolder(control::FileDialogKind kind) const {
+  const QString folder =
+      QSettings(kSettingsOrganisation, kSettingsApplication).value(FolderKey(kind)).toString();
+  return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+}
+
+QStringList ProgrammerDialog::RecentFiles(control::FileDialogKind kind) const {
+  QStringList files;
+  if (RecentKey(kind).isEmpty()) return files;
+  for (const QString& file :
+       QSettings(kSettingsOrganisation, kSettingsApplication).value(RecentKey(kind)).toStringList())
+    if (QFileInfo(file).isFile()) files << file;
+  return files;
+}
+
+}  // namespace kestrel::ui
