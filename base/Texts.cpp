@@ -1,6 +1,5 @@
 #include "base/Texts.h"
 
-
 namespace kestrel::texts {
 
 std::string UdevRuleCommand() {
@@ -9,6 +8,8 @@ std::string UdevRuleCommand() {
          "sudo udevadm trigger --subsystem-match=usb";
 }
 
-std::string InsertProgrammerMessage() { return std::string(kInsertProgrammer) + "\r\n" + kMakerLine; }
+std::string InsertProgrammerMessage() {
+  return std::string(kInsertProgrammer) + "\r\n" + kMakerLine;
+}
 
 }  // namespace kestrel::texts

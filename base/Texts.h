@@ -8,7 +8,6 @@
 // Patterns that begin with the time stamp are formatted by FormatTimeStamped.
 namespace kestrel::texts {
 
-
 inline constexpr char kProgramName[] = "Kestrel";
 inline constexpr char kMakerLine[] = "作者：Quintavel 工作室  联系：support@quintavel.example";
 
@@ -61,26 +60,28 @@ inline constexpr char kSavedCountPattern[] = "%6d字节";
 inline constexpr char kFlashHexTooLarge[] = "打开的FLASH大于所选器件的FLASH大小，转换失败";
 inline constexpr char kEepromHexTooLarge[] = "打开的EEPROM大于所选器件的EEPROM大小，转换失败";
 // Our own reports of what the image operations refuse; plain lines.
-inline constexpr char kHexRefusedPattern[] = "文件 %s 未读入：%s";          // name, reader text
-inline constexpr char kFileUnreadablePattern[] = "无法读取文件 %s：%s";      // path, reason
+inline constexpr char kHexRefusedPattern[] = "文件 %s 未读入：%s";       // name, reader text
+inline constexpr char kFileUnreadablePattern[] = "无法读取文件 %s：%s";  // path, reason
 inline constexpr char kUnknownExtensionPattern[] = "文件 %s 的类型不能读入%s窗口页（可用：%s）";
 inline constexpr char kHexRefusedAtLinePattern[] = "文件 %s 未读入：第 %d 行：%s";  // name, line, reader text
-inline constexpr char kImageClearedPattern[] = "%s窗口页已清空：没有载入的文件";          // memory
-inline constexpr char kNoImagePattern[] = "%s窗口页没有载入文件，%s编程未进行";         // memory, memory
+inline constexpr char kImageClearedPattern[] = "%s窗口页已清空：没有载入的文件";    // memory
+inline constexpr char kNoImagePattern[] = "%s窗口页没有载入文件，%s编程未进行";     // memory, memory
 inline constexpr char kVerifyNoReadbackPattern[] = "芯片的%s数据未（完整）读出，不能校验";  // memory
-inline constexpr char kNotAvrProgramPattern[] = "文件 %s 未读入：不是AVR程序";               // name
-inline constexpr char kNotElfPattern[] = "文件 %s 未读入：不是可读的ELF文件";                // name
-inline constexpr char kOutsideRegionsPattern[] = "文件 %s 未读入：地址 0x%06llX 不属于任何存储区";  // name, address
-inline constexpr char kBeyondRegionPattern[] = "文件 %s 未读入：%s数据到第 %u 字节，超出所选器件的%s大小（%u字节）";
+inline constexpr char kNotAvrProgramPattern[] = "文件 %s 未读入：不是AVR程序";              // name
+inline constexpr char kNotElfPattern[] = "文件 %s 未读入：不是可读的ELF文件";               // name
+inline constexpr char kOutsideRegionsPattern[] =
+    "文件 %s 未读入：地址 0x%06llX 不属于任何存储区";  // name, address
+inline constexpr char kBeyondRegionPattern[] =
+    "文件 %s 未读入：%s数据到第 %u 字节，超出所选器件的%s大小（%u字节）";
 inline constexpr char kRegionsLeftPattern[] = "文件 %s 中的%s未读入%s窗口页";  // name, regions, memory
-inline constexpr char kWholeChipOpenedPattern[] = "读入文件 %s：%s";          // name, what it filled
+inline constexpr char kWholeChipOpenedPattern[] = "读入文件 %s：%s";           // name, what it filled
 inline constexpr char kWholeChipEmptyPattern[] = "文件 %s 未读入：没有可用的数据";
 inline constexpr char kFileSignatureMismatchPattern[] = "文件 %s 的签名 %s 与所选器件 %s（%s）不符，未读入";
 inline constexpr char kFuseRegionName[] = "熔丝位";
 inline constexpr char kLockRegionName[] = "锁定位";
 inline constexpr char kSignatureRegionName[] = "签名";
 inline constexpr char kRegionBytesPattern[] = "%s %u字节";  // memory, count
-inline constexpr char kRegionValuePattern[] = "%s %s";     // region, value
+inline constexpr char kRegionValuePattern[] = "%s %s";      // region, value
 inline constexpr char kListSeparator[] = "、";
 inline constexpr char kBackupLockedPattern[] = "锁定位 %02X 禁止读出芯片数据：备份未进行，没有写入文件";
 inline constexpr char kBackupSavedPattern[] = "备份保存到文件 %s：%s，用时 %.1f 秒";  // path, what, seconds
@@ -138,9 +139,9 @@ inline constexpr char kLowFuseByte[] = "低位";
 inline constexpr char kHighFuseByte[] = "高位";
 inline constexpr char kExtendedFuseByte[] = "扩展位";
 inline constexpr char kLockByte[] = "锁定位";
-inline constexpr char kChipIdentifiedPattern[] = "识别芯片：%s（签名 %s）";            // names, signature
+inline constexpr char kChipIdentifiedPattern[] = "识别芯片：%s（签名 %s）";               // names, signature
 inline constexpr char kUnknownSignaturePattern[] = "签名 %s 不属于器件资料中的任何芯片";  // signature
-inline constexpr char kNoChipAnsweredPattern[] = "没有芯片应答（签名 %s）";              // signature
+inline constexpr char kNoChipAnsweredPattern[] = "没有芯片应答（签名 %s）";               // signature
 inline constexpr char kIspNoAnswerHintPattern[] =
     "ISP模式下可能原因：RSTDISBL或DWEN已编程、SPIEN未编程，或芯片缺少时钟；可用高压模式 %s 读取";
 inline constexpr char kSignatureMismatchPattern[] =
@@ -153,7 +154,8 @@ inline constexpr char kDwenOnConsequence[] = "debugWIRE将占用复位引脚，I
 inline constexpr char kSpienOffConsequence[] = "串行编程将被关闭，ISP将无法访问芯片";
 inline constexpr char kLockoutRefusedLine[] = "ISP模式下拒绝写入会锁死ISP的熔丝位，熔丝位未写入";
 inline constexpr char kLockoutHighVoltageLine[] = "注意：写入后只能用高压模式访问芯片";
-inline constexpr char kExternalClockWarning[] = "注意：%s 选择外部时钟或晶振，芯片（和ISP）需要该时钟才能工作";
+inline constexpr char kExternalClockWarning[] =
+    "注意：%s 选择外部时钟或晶振，芯片（和ISP）需要该时钟才能工作";
 inline constexpr char kClockDividedWarning[] = "注意：%s 已编程，系统时钟8分频";
 inline constexpr char kSlowClockWarning[] = "注意：%s 选择很慢的时钟，ISP需要相应降低编程时钟";
 inline constexpr char kBrownOutWarning[] = "注意：%s 启用掉电检测，电压低于门限时芯片保持复位";
@@ -161,7 +163,8 @@ inline constexpr char kProgrammingLockedWarning[] = "注意：%s 禁止再编程
 inline constexpr char kReadBackLockedWarning[] = "注意：%s 禁止读出和校验，擦除芯片后才能读出";
 inline constexpr char kFactoryValuesPattern[] = "出厂值：熔丝位 %s，锁定位 %s";
 inline constexpr char kFactoryResetDoneLine[] = "〖%y/%m/%d %X〗 恢复出厂OK";
-inline constexpr char kFactoryResetMismatchPattern[] = "恢复出厂后读回熔丝位 %s 锁定位 %s，与出厂值 %s %s 不符";
+inline constexpr char kFactoryResetMismatchPattern[] =
+    "恢复出厂后读回熔丝位 %s 锁定位 %s，与出厂值 %s %s 不符";
 
 // Start-up and discovery.
 inline constexpr char kInsertProgrammer[] = "\t请插入编程器!";

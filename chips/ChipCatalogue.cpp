@@ -8,7 +8,6 @@
 #include <cstring>
 #include <memory>
 
-
 #ifndef KESTREL_DATA_DIR
 #define KESTREL_DATA_DIR "/usr/local/share/kestrel"
 #endif
@@ -21,8 +20,7 @@ constexpr char kReplacementCharacter[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 
 // Splits the record that starts at `position` into its five fields and moves `position`
 // behind its '<'. Leaves `position` alone and returns false when the data ends first.
-bool NextRecord(std::string_view bytes, std::size_t& position,
-                std::array<std::string_view, 5>& fields) {
+bool NextRecord(std::string_view bytes, std::size_t& position, std::array<std::string_view, 5>& fields) {
   std::size_t cursor = position;
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const std::size_t end = bytes.find(kFieldTerminators[i], cursor);
@@ -61,8 +59,7 @@ std::string JoinPath(const std::string& directory, const char* name) {
 
 // Reads the whole file; false (and `bytes` untouched) when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                        &std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!file) return false;
   std::string data;
   char chunk[16384];
@@ -181,6 +178,8 @@ std::string RawChipName(const ChipRecord& record) {
   return std::string(record.name, strnlen(record.name, sizeof record.name));
 }
 
-std::string DisplayChipName(const ChipRecord& record) { return GbkToUtf8(RawChipName(record)); }
+std::string DisplayChipName(const ChipRecord& record) {
+  return GbkToUtf8(RawChipName(record));
+}
 
 }  // namespace kestrel::chips

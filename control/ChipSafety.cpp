@@ -10,30 +10,47 @@ namespace {
 
 const char* ByteName(chips::FuseByte byte) {
   switch (byte) {
-    case chips::FuseByte::kLow: return texts::kLowFuseByte;
-    case chips::FuseByte::kHigh: return texts::kHighFuseByte;
-    case chips::FuseByte::kExtended: return texts::kExtendedFuseByte;
-    case chips::FuseByte::kLock: break;
+    case chips::FuseByte::kLow:
+      return texts::kLowFuseByte;
+    case chips::FuseByte::kHigh:
+      return texts::kHighFuseByte;
+    case chips::FuseByte::kExtended:
+      return texts::kExtendedFuseByte;
+    case chips::FuseByte::kLock:
+      break;
   }
   return texts::kLockByte;
 }
 
 std::string LockoutLine(const chips::IspLockout& lockout) {
-  const char* what = lockout.danger == chips::FieldDanger::kIspLostIfUnprogrammed ? texts::kSpienOffConsequence
-                     : lockout.field == "DWEN"                                    ? texts::kDwenOnConsequence
-                                                                                  : texts::kRstdisblOnConsequence;
+  const char* what = lockout.danger == chips::FieldDanger::kIspLostIfUnprogrammed
+                         ? texts::kSpienOffConsequence
+                     : lockout.field == "DWEN" ? texts::kDwenOnConsequence
+                                               : texts::kRstdisblOnConsequence;
   return Printf(texts::kIspLockoutPattern, ByteName(lockout.byte), lockout.field.c_str(), what);
 }
 
 std::string WarningLine(const chips::FuseWarning& warning) {
   const char* pattern = texts::kExternalClockWarning;
   switch (warning.kind) {
-    case chips::FuseWarningKind::kExternalClock: pattern = texts::kExternalClockWarning; break;
-    case chips::FuseWarningKind::kClockDividedBy8: pattern = texts::kClockDividedWarning; break;
-    case chips::FuseWarningKind::kVerySlowClock: pattern = texts::kSlowClockWarning; break;
-    case chips::FuseWarningKind::kBrownOutOn: pattern = texts::kBrownOutWarning; break;
-    case chips::FuseWarningKind::kProgrammingLocked: pattern = texts::kProgrammingLockedWarning; break;
-    case chips::FuseWarningKind::kReadBackLocked: pattern = texts::kReadBackLockedWarning; break;
+    case chips::FuseWarningKind::kExternalClock:
+      pattern = texts::kExternalClockWarning;
+      break;
+    case chips::FuseWarningKind::kClockDividedBy8:
+      pattern = texts::kClockDividedWarning;
+      break;
+    case chips::FuseWarningKind::kVerySlowClock:
+      pattern = texts::kSlowClockWarning;
+      break;
+    case chips::FuseWarningKind::kBrownOutOn:
+      pattern = texts::kBrownOutWarning;
+      break;
+    case chips::FuseWarningKind::kProgrammingLocked:
+      pattern = texts::kProgrammingLockedWarning;
+      break;
+    case chips::FuseWarningKind::kReadBackLocked:
+      pattern = texts::kReadBackLockedWarning;
+      break;
   }
   return Printf(pattern, warning.field.c_str());
 }
@@ -77,7 +94,9 @@ std::string FuseTextOf(const chips::FuseSet& fuses) {
                 fuses[chips::FuseByte::kExtended]);
 }
 
-std::string LockTextOf(const chips::FuseSet& fuses) { return Printf("%02X", fuses[chips::FuseByte::kLock]); }
+std::string LockTextOf(const chips::FuseSet& fuses) {
+  return Printf("%02X", fuses[chips::FuseByte::kLock]);
+}
 
 FuseWriteReview ReviewFuseWrite(const chips::ChipFacts& chip, const chips::FuseSet& fuses) {
   FuseWriteReview review;

@@ -16,7 +16,8 @@ namespace kestrel::control {
 bool NoChipAnswered(const chips::Signature& signature);
 
 // The chips the facts list under a signature (a group such as ATmega8/ATmega8A), in file order.
-std::vector<std::string> ChipsWithSignature(const chips::ChipFactsTable& facts, const chips::Signature& signature);
+std::vector<std::string> ChipsWithSignature(const chips::ChipFactsTable& facts,
+                                            const chips::Signature& signature);
 
 // The fuse set a fuse text and a lock text stand for: exactly six and two hex digits.
 bool ParseFuseText(const std::string& text, chips::FuseSet& fuses);

@@ -13,12 +13,17 @@ const FileDialogSpec& DialogSpec(FileDialogKind kind) {
   static const FileDialogSpec kOpenWholeChip{false, "hex", {kHex, kElf}};
   static const FileDialogSpec kSaveBackup{true, "hex", {kHex}};
   switch (kind) {
-    case FileDialogKind::OpenFlash: return kOpenFlash;
-    case FileDialogKind::OpenEeprom: return kOpenEeprom;
-    case FileDialogKind::OpenWholeChip: return kOpenWholeChip;
-    case FileDialogKind::SaveBackup: return kSaveBackup;
+    case FileDialogKind::OpenFlash:
+      return kOpenFlash;
+    case FileDialogKind::OpenEeprom:
+      return kOpenEeprom;
+    case FileDialogKind::OpenWholeChip:
+      return kOpenWholeChip;
+    case FileDialogKind::SaveBackup:
+      return kSaveBackup;
     case FileDialogKind::SaveFlash:
-    case FileDialogKind::SaveEeprom: break;
+    case FileDialogKind::SaveEeprom:
+      break;
   }
   return kSave;
 }

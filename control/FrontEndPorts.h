@@ -19,8 +19,8 @@ struct FileFilter {
 
 // What a front end needs to build each file dialog.
 struct FileDialogSpec {
-  bool save = false;             // a save dialog asks before overwriting
-  std::string defaultSuffix;     // "bin"
+  bool save = false;          // a save dialog asks before overwriting
+  std::string defaultSuffix;  // "bin"
   std::vector<FileFilter> filters;
 };
 const FileDialogSpec& DialogSpec(FileDialogKind kind);

@@ -6,12 +6,12 @@
 #include <span>
 #include <string>
 
-#include "base/Texts.h"
 #include "base/Bytes.h"
+#include "base/Texts.h"
 #include "control/WholeChipFiles.h"
-#include "image/HexWriter.h"
 #include "device/StatusCode.h"
 #include "image/FileAccess.h"
+#include "image/HexWriter.h"
 
 namespace kestrel::control {
 namespace {
@@ -45,23 +45,47 @@ struct Side {
 
 Side FlashSide(ImageContext& context) {
   device::ChipMemories& memories = context.engine.memories();
-  return {image::Region::Flash, memories.flashImage, memories.flashReadback, memories.flashImageLoaded, memories.flashReadbackValid,
+  return {image::Region::Flash,
+          memories.flashImage,
+          memories.flashReadback,
+          memories.flashImageLoaded,
+          memories.flashReadbackValid,
           context.flashView,
-          context.geometry.FlashSize(), false, FileDialogKind::OpenFlash,
-          FileDialogKind::SaveFlash, device::status::FlashFileOpened,
-          device::status::FlashFileSaved, FlashPage, "FLASH", "hex、bin、elf",
-          texts::kFlashBinTruncatedLine, texts::kOpenedToFlashPage, texts::kFlashSavedLine,
+          context.geometry.FlashSize(),
+          false,
+          FileDialogKind::OpenFlash,
+          FileDialogKind::SaveFlash,
+          device::status::FlashFileOpened,
+          device::status::FlashFileSaved,
+          FlashPage,
+          "FLASH",
+          "hex、bin、elf",
+          texts::kFlashBinTruncatedLine,
+          texts::kOpenedToFlashPage,
+          texts::kFlashSavedLine,
           texts::kFlashHexTooLarge};
 }
 
 Side EepromSide(ImageContext& context) {
   device::ChipMemories& memories = context.engine.memories();
-  return {image::Region::Eeprom, memories.eepromImage, memories.eepromReadback, memories.eepromImageLoaded,
-          memories.eepromReadbackValid, context.eepromView,
-          context.geometry.EepromSize(), true, FileDialogKind::OpenEeprom,
-          FileDialogKind::SaveEeprom, device::status::EepromFileOpened,
-          device::status::EepromFileSaved, EepromPage, "EEPROM", "hex、eep、bin、elf",
-          texts::kEepromBinTruncatedLine, texts::kOpenedToEepromPage, texts::kEepromSavedLine,
+  return {image::Region::Eeprom,
+          memories.eepromImage,
+          memories.eepromReadback,
+          memories.eepromImageLoaded,
+          memories.eepromReadbackValid,
+          context.eepromView,
+          context.geometry.EepromSize(),
+          true,
+          FileDialogKind::OpenEeprom,
+          FileDialogKind::SaveEeprom,
+          device::status::EepromFileOpened,
+          device::status::EepromFileSaved,
+          EepromPage,
+          "EEPROM",
+          "hex、eep、bin、elf",
+          texts::kEepromBinTruncatedLine,
+          texts::kOpenedToEepromPage,
+          texts::kEepromSavedLine,
           texts::kEepromHexTooLarge};
 }
 
@@ -100,7 +124,8 @@ image::ChipSizes SizesOf(const chips::ChipGeometry& geometry) {
 // The side's own memory of a whole-chip file, into `scratch`; one line names the memories it
 // left. Returns the refusal, or empty.
 std::string TakeRegion(ImageContext& context, const Side& side, const std::string& name,
-                       const image::WholeChipImage& whole, std::span<std::uint8_t> scratch, std::int32_t& count) {
+                       const image::WholeChipImage& whole, std::span<std::uint8_t> scratch,
+                       std::int32_t& count) {
   const image::RegionImage& region = whole[side.region];
   if (region.bytes.size() > scratch.size()) {
     context.messages.ShowMessage(side.hexTooLarge);
@@ -109,21 +134,23 @@ std::string TakeRegion(ImageContext& context, const Side& side, const std::strin
   std::copy(region.bytes.begin(), region.bytes.end(), scratch.begin());
   count = static_cast<std::int32_t>(region.bytes.size());
   const std::string left = RegionsHeld(whole, side.region);
-  if (!left.empty()) context.log.AppendLog(Printf(texts::kRegionsLeftPattern, name.c_str(), left.c_str(), side.memoryName));
+  if (!left.empty())
+    context.log.AppendLog(Printf(texts::kRegionsLeftPattern, name.c_str(), left.c_str(), side.memoryName));
   return {};
 }
 
-std::string ReadElfSide(ImageContext& context, const Side& side, const std::string& name, const std::string& bytes,
-                        std::span<std::uint8_t> scratch, std::int32_t& count) {
+std::string ReadElfSide(ImageContext& context, const Side& side, const std::string& name,
+                        const std::string& bytes, std::span<std::uint8_t> scratch, std::int32_t& count) {
   const WholeChipRead read = ReadElfFile(name, bytes, SizesOf(context.geometry));
   return read.ok ? TakeRegion(context, side, name, read.image, scratch, count) : read.refusal;
 }
 
 // A HEX file of one memory, or a whole-chip HEX file whose data reach the other regions: then
 // the FLASH side takes the FLASH region, the EEPROM side the EEPROM region when there is one.
-std::string ReadHexSide(ImageContext& context, const Side& side, const std::string& name, const std::string& text,
-                        std::span<std::uint8_t> scratch, std::int32_t& count) {
-  const std::int32_t code = context.reader.ReadHexImage(text, scratch, static_cast<std::int64_t>(scratch.size()));
+std::string ReadHexSide(ImageContext& context, const Side& side, const std::string& name,
+                        const std::string& text, std::span<std::uint8_t> scratch, std::int32_t& count) {
+  const std::int32_t code =
+      context.reader.ReadHexImage(text, scratch, static_cast<std::int64_t>(scratch.size()));
   if (code == image::HexSuccess) {
     count = context.reader.dataLength;
     return {};
@@ -152,8 +179,8 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
   const FileKind kind = KindOf(name, side);
   const std::size_t size = UsableSize(side);
   if (kind == FileKind::Unknown) {
-    Refuse(context, Printf(texts::kUnknownExtensionPattern, name.c_str(), side.memoryName,
-                                  side.readableKinds));
+    Refuse(context,
+           Printf(texts::kUnknownExtensionPattern, name.c_str(), side.memoryName, side.readableKinds));
     return ClearSide(context, side, size);
   }
   image::FileStart file = image::ReadFileStart(path, kind == FileKind::Binary ? size : kHexTextLimit);
@@ -179,8 +206,9 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
   } else {
     // Read into a scratch image so that a refused file reaches nothing.
     std::vector<std::uint8_t> scratch(size, 0xFF);
-    std::string refusal = kind == FileKind::Elf ? ReadElfSide(context, side, name, file.bytes, scratch, count)
-                                                : ReadHexSide(context, side, name, file.bytes, scratch, count);
+    std::string refusal = kind == FileKind::Elf
+                              ? ReadElfSide(context, side, name, file.bytes, scratch, count)
+                              : ReadHexSide(context, side, name, file.bytes, scratch, count);
     if (!refusal.empty()) {
       Refuse(context, refusal);
       return ClearSide(context, side, size);
@@ -212,7 +240,8 @@ void StoreImage(ImageContext& context, const Side& side, const std::string& path
   std::string failure;
   if (UpperExtension(FileName(path)) == "HEX") {
     const std::string text = image::WriteHexMemory({bytes, size}, static_cast<std::size_t>(used));
-    failure = image::ReplaceFileContents(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    failure =
+        image::ReplaceFileContents(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
   } else {
     failure = image::ReplaceFileContents(path, bytes, static_cast<std::size_t>(used));
   }
@@ -233,9 +262,17 @@ void SaveImage(ImageContext& context, const Side& side) {
 
 }  // namespace
 
-void OpenFlashImage(ImageContext& context) { OpenImage(context, FlashSide(context)); }
-void OpenEepromImage(ImageContext& context) { OpenImage(context, EepromSide(context)); }
-void SaveFlashImage(ImageContext& context) { SaveImage(context, FlashSide(context)); }
-void SaveEepromImage(ImageContext& context) { SaveImage(context, EepromSide(context)); }
+void OpenFlashImage(ImageContext& context) {
+  OpenImage(context, FlashSide(context));
+}
+void OpenEepromImage(ImageContext& context) {
+  OpenImage(context, EepromSide(context));
+}
+void SaveFlashImage(ImageContext& context) {
+  SaveImage(context, FlashSide(context));
+}
+void SaveEepromImage(ImageContext& context) {
+  SaveImage(context, EepromSide(context));
+}
 
 }  // namespace kestrel::control

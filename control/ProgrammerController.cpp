@@ -20,8 +20,16 @@ ProgrammerController::ProgrammerController(device::UsbBus& bus, FrontEnd& frontE
       engine_(link_, geometry_, channel),
       log_(frontEnd.LogList(), frontEnd),
       dispatcher_(frontEnd, log_, engine_, geometry_, [this] { OperationFailed(); }),
-      imageContext_{engine_,   reader_, geometry_, frontEnd, frontEnd.FlashView(), frontEnd.EepromView(),
-                    log_,      frontEnd, frontEnd, [this] { OperationFailed(); }} {}
+      imageContext_{engine_,
+                    reader_,
+                    geometry_,
+                    frontEnd,
+                    frontEnd.FlashView(),
+                    frontEnd.EepromView(),
+                    log_,
+                    frontEnd,
+                    frontEnd,
+                    [this] { OperationFailed(); }} {}
 
 ProgrammerController::~ProgrammerController() = default;
 
@@ -212,18 +220,24 @@ void ProgrammerController::Run(Operation operation) {
   using device::BlockTransfer;
   device::ChipMemories& memories = engine_.memories();
   switch (operation) {
-    case Operation::OpenWholeChipFile: return OpenWholeChip();
-    case Operation::SaveFlashFile: return SaveFlashImage(imageContext_);
-    case Operation::SaveEepromFile: return SaveEepromImage(imageContext_);
-    case Operation::OpenFlashFile: return OpenFlashImage(imageContext_);
-    case Operation::OpenEepromFile: return OpenEepromImage(imageContext_);
+    case Operation::OpenWholeChipFile:
+      return OpenWholeChip();
+    case Operation::SaveFlashFile:
+      return SaveFlashImage(imageContext_);
+    case Operation::SaveEepromFile:
+      return SaveEepromImage(imageContext_);
+    case Operation::OpenFlashFile:
+      return OpenFlashImage(imageContext_);
+    case Operation::OpenEepromFile:
+      return OpenEepromImage(imageContext_);
     case Operation::ReadSignature:
       if (backup_) followUp_ = FollowUp::BackupSignature;
       return engine_.ReadSignature();
     case Operation::Identify:
       followUp_ = FollowUp::Identify;
       return engine_.ReadSignature();
-    case Operation::ReadCalibration: return engine_.ReadCalibration();
+    case Operation::ReadCalibration:
+      return engine_.ReadCalibration();
     case Operation::Unlock:
     case Operation::EraseChip:
       ForgetReadbacks();
@@ -235,7 +249,8 @@ void ProgrammerController::Run(Operation operation) {
     case Operation::ReadFlash:
       memories.flashReadbackValid = false;
       return StartTransfer(BlockTransfer::ReadFlash, texts::kFlashReadStartLine, FastVerifyPages());
-    case Operation::VerifyFlash: return VerifyFlash(imageContext_);
+    case Operation::VerifyFlash:
+      return VerifyFlash(imageContext_);
     case Operation::WriteEeprom:
       if (!memories.eepromImageLoaded) return Refuse(Printf(texts::kNoImagePattern, "EEPROM", "EEPROM"));
       memories.eepromReadbackValid = false;
@@ -243,9 +258,12 @@ void ProgrammerController::Run(Operation operation) {
     case Operation::ReadEeprom:
       memories.eepromReadbackValid = false;
       return StartTransfer(BlockTransfer::ReadEeprom, texts::kEepromReadStartLine);
-    case Operation::VerifyEeprom: return VerifyEeprom(imageContext_);
-    case Operation::WriteFuses: return WriteFuses();
-    case Operation::WriteLock: return WriteLock();
+    case Operation::VerifyEeprom:
+      return VerifyEeprom(imageContext_);
+    case Operation::WriteFuses:
+      return WriteFuses();
+    case Operation::WriteLock:
+      return WriteLock();
     case Operation::ReadFuseLock:
       if (factoryResetRunning_ || restoreFuses_) followUp_ = FollowUp::FactoryCheck;
       return engine_.ReadFuseLock();
@@ -387,7 +405,6 @@ chips::Signature ProgrammerController::ReplySignature() const {
   return {reply[0], reply[1], reply[2]};
 }
 
-
 void ProgrammerController::LogNoAnswer(const chips::Signature& signature) {
   log_.AppendLog(Printf(texts::kNoChipAnsweredPattern, SignatureText(signature).c_str()));
   if (link_.currentMode != static_cast<std::uint8_t>(device::ProgrammingMode::ISP)) return;
@@ -404,7 +421,8 @@ bool ProgrammerController::CheckSignature() {
   }
   queue_.Clear();
   if (NoChipAnswered(read)) LogNoAnswer(read);
-  const std::string name = selectedFacts_ != nullptr ? selectedFacts_->name : chips::DisplayChipName(SelectedRecord());
+  const std::string name =
+      selectedFacts_ != nullptr ? selectedFacts_->name : chips::DisplayChipName(SelectedRecord());
   log_.AppendLog(Printf(texts::kSignatureMismatchPattern, name.c_str(), SignatureText(expected).c_str(),
                         SignatureText(read).c_str()));
   Refuse(std::string());
@@ -446,7 +464,8 @@ bool ProgrammerController::CheckFactoryReset() {
     const chips::FuseSet expected = *std::exchange(restoreFuses_, std::nullopt);
     return CheckFuseReadback(expected, texts::kRestoreMismatchPattern, texts::kRestoreDoneLine);
   }
-  return CheckFuseReadback(factoryExpected_, texts::kFactoryResetMismatchPattern, texts::kFactoryResetDoneLine);
+  return CheckFuseReadback(factoryExpected_, texts::kFactoryResetMismatchPattern,
+                           texts::kFactoryResetDoneLine);
 }
 
 bool ProgrammerController::CheckFuseReadback(const chips::FuseSet& expected, const char* mismatchPattern,
@@ -468,7 +487,8 @@ bool ProgrammerController::CheckFuseReadback(const chips::FuseSet& expected, con
 
 bool ProgrammerController::CheckBackupLock() {
   const std::uint8_t lock = engine_.LastReply()[3];
-  if (backup_) backup_->fuses.bytes = {engine_.LastReply()[0], engine_.LastReply()[1], engine_.LastReply()[2], lock};
+  if (backup_)
+    backup_->fuses.bytes = {engine_.LastReply()[0], engine_.LastReply()[1], engine_.LastReply()[2], lock};
   if (!LockHidesMemory(selectedFacts_, lock)) return true;
   // A backup that silently held 0xFF would be worse than none.
   queue_.Clear();
@@ -489,10 +509,12 @@ void ProgrammerController::OpenWholeChip() {
   // lock it wrote.
   const image::WholeChipImage& image = opened.image;
   if (image[image::Region::Flash].Empty()) {
-    for (Operation skip : {Operation::WriteFlash, Operation::ReadFlash, Operation::VerifyFlash}) queue_.Drop(skip);
+    for (Operation skip : {Operation::WriteFlash, Operation::ReadFlash, Operation::VerifyFlash})
+      queue_.Drop(skip);
   }
   if (image[image::Region::Eeprom].Empty()) {
-    for (Operation skip : {Operation::WriteEeprom, Operation::ReadEeprom, Operation::VerifyEeprom}) queue_.Drop(skip);
+    for (Operation skip : {Operation::WriteEeprom, Operation::ReadEeprom, Operation::VerifyEeprom})
+      queue_.Drop(skip);
   }
   if (image[image::Region::Fuses].Empty()) queue_.Drop(Operation::WriteFuses);
   if (image[image::Region::Lock].Empty()) queue_.Drop(Operation::WriteLock);

@@ -16,7 +16,10 @@ class StatusDispatcher {
  public:
   StatusDispatcher(FrontEnd& frontEnd, ActivityLog& log, const device::ProgrammerEngine& engine,
                    const chips::ChipGeometry& geometry, std::function<void()> operationFailed)
-      : frontEnd_(frontEnd), log_(log), engine_(engine), geometry_(geometry),
+      : frontEnd_(frontEnd),
+        log_(log),
+        engine_(engine),
+        geometry_(geometry),
         operationFailed_(std::move(operationFailed)) {}
 
   // Shows one code. Returns false for a progress code, true for a code that ends an operation.

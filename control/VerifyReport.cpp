@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "base/Texts.h"
 #include "base/Bytes.h"
+#include "base/Texts.h"
 #include "device/StatusCode.h"
 
 namespace kestrel::control {
@@ -85,16 +85,14 @@ void Verify(ImageContext& context, const VerifySide& side) {
 void VerifyFlash(ImageContext& context) {
   const device::ChipMemories& memories = context.engine.memories();
   Verify(context, {memories.flashImage, memories.flashReadback, memories.flashReadbackValid, "FLASH",
-                   context.geometry.FlashSize(),
-                   texts::kFlashVerifyBegin, texts::kFlashVerifyEnd,
+                   context.geometry.FlashSize(), texts::kFlashVerifyBegin, texts::kFlashVerifyEnd,
                    device::status::FlashVerified, device::status::FlashVerifyFailed});
 }
 
 void VerifyEeprom(ImageContext& context) {
   const device::ChipMemories& memories = context.engine.memories();
   Verify(context, {memories.eepromImage, memories.eepromReadback, memories.eepromReadbackValid, "EEPROM",
-                   context.geometry.EepromSize(),
-                   texts::kEepromVerifyBegin, texts::kEepromVerifyEnd,
+                   context.geometry.EepromSize(), texts::kEepromVerifyBegin, texts::kEepromVerifyEnd,
                    device::status::EepromVerified, device::status::EepromVerifyFailed});
 }
 

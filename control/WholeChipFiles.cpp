@@ -19,11 +19,16 @@ constexpr std::size_t kFileLimit = 64u << 20;
 
 const char* RegionName(image::Region region) {
   switch (region) {
-    case image::Region::Flash: return "FLASH";
-    case image::Region::Eeprom: return "EEPROM";
-    case image::Region::Fuses: return texts::kFuseRegionName;
-    case image::Region::Lock: return texts::kLockRegionName;
-    case image::Region::Signature: break;
+    case image::Region::Flash:
+      return "FLASH";
+    case image::Region::Eeprom:
+      return "EEPROM";
+    case image::Region::Fuses:
+      return texts::kFuseRegionName;
+    case image::Region::Lock:
+      return texts::kLockRegionName;
+    case image::Region::Signature:
+      break;
   }
   return texts::kSignatureRegionName;
 }
@@ -32,7 +37,9 @@ std::string Join(const std::string& list, const std::string& item) {
   return list.empty() ? item : list + texts::kListSeparator + item;
 }
 
-WholeChipRead Refused(std::string line) { return {false, std::move(line), {}}; }
+WholeChipRead Refused(std::string line) {
+  return {false, std::move(line), {}};
+}
 
 // Data beyond a region's size, or a chip too small for the file: one line.
 std::optional<std::string> SizeRefusal(const std::string& name, const image::WholeChipImage& image,
@@ -41,7 +48,8 @@ std::optional<std::string> SizeRefusal(const std::string& name, const image::Who
   if (overflows.empty()) return std::nullopt;
   const image::RegionOverflow& first = overflows.front();
   const char* memory = RegionName(first.region);
-  return Printf(texts::kBeyondRegionPattern, name.c_str(), memory, first.highestOffset + 1, memory, first.size);
+  return Printf(texts::kBeyondRegionPattern, name.c_str(), memory, first.highestOffset + 1, memory,
+                first.size);
 }
 
 }  // namespace
@@ -87,8 +95,8 @@ WholeChipRead ReadElfFile(const std::string& name, const std::string& bytes, con
       break;
   }
   const char* memory = RegionName(read.overflow.region);
-  return Refused(Printf(texts::kBeyondRegionPattern, name.c_str(), memory, read.overflow.highestOffset + 1, memory,
-                        read.overflow.size));
+  return Refused(Printf(texts::kBeyondRegionPattern, name.c_str(), memory, read.overflow.highestOffset + 1,
+                        memory, read.overflow.size));
 }
 
 WholeChipRead ReadWholeChipFile(const std::string& path, const image::ChipSizes& sizes) {
@@ -119,7 +127,8 @@ WholeChipRead ReadWholeChipFile(const std::string& path, const image::ChipSizes&
 
 std::optional<chips::Signature> FileSignature(const image::WholeChipImage& image) {
   const image::RegionImage& region = image[image::Region::Signature];
-  if (region.bytes.size() < 3 || !region.given[0] || !region.given[1] || !region.given[2]) return std::nullopt;
+  if (region.bytes.size() < 3 || !region.given[0] || !region.given[1] || !region.given[2])
+    return std::nullopt;
   // avr-libc keeps the byte the chip reads out last at the lowest address.
   return chips::Signature{region.bytes[2], region.bytes[1], region.bytes[0]};
 }
@@ -166,10 +175,12 @@ std::string DescribeWholeChip(const image::WholeChipImage& image) {
 }
 
 image::WholeChipImage BackupImage(std::span<const std::uint8_t> flash, std::span<const std::uint8_t> eeprom,
-                                  const chips::FuseSet& fuses, int fuseBytes, const chips::Signature& signature) {
+                                  const chips::FuseSet& fuses, int fuseBytes,
+                                  const chips::Signature& signature) {
   image::WholeChipImage image;
   const auto trimmed = [](std::span<const std::uint8_t> bytes) {
-    return bytes.first(static_cast<std::size_t>(TrimmedLength(bytes.data(), static_cast<std::int32_t>(bytes.size()))));
+    return bytes.first(
+        static_cast<std::size_t>(TrimmedLength(bytes.data(), static_cast<std::int32_t>(bytes.size()))));
   };
   image::Place(image, image::RegionStart(image::Region::Flash), trimmed(flash));
   image::Place(image, image::RegionStart(image::Region::Eeprom), trimmed(eeprom));

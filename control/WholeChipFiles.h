@@ -42,7 +42,8 @@ std::string DescribeWholeChip(const image::WholeChipImage& image);
 // The whole chip as a backup file holds it: FLASH and EEPROM up to their last byte that is
 // not 0xFF, `fuseBytes` fuse bytes, the lock and the signature (in avr-libc's order).
 image::WholeChipImage BackupImage(std::span<const std::uint8_t> flash, std::span<const std::uint8_t> eeprom,
-                                  const chips::FuseSet& fuses, int fuseBytes, const chips::Signature& signature);
+                                  const chips::FuseSet& fuses, int fuseBytes,
+                                  const chips::Signature& signature);
 
 std::string SignatureText(const chips::Signature& signature);  // "1E 95 0F"
 

@@ -33,7 +33,8 @@ void Clear(device::ChipBuffer& image, bool& loaded, HexViewPort& view, std::size
 
 }  // namespace
 
-WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd, const chips::ChipFacts* selected) {
+WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd,
+                                   const chips::ChipFacts* selected) {
   WholeChipOpened opened;
   const auto path = context.chooser.ChooseFile(FileDialogKind::OpenWholeChip);
   if (!path) {
@@ -68,7 +69,8 @@ WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd, co
   }
   const image::WholeChipImage& image = read.image;
   if (!image[image::Region::Flash].Empty()) {
-    Fill(memories.flashImage, memories.flashImageLoaded, context.flashView, flashSize, image[image::Region::Flash]);
+    Fill(memories.flashImage, memories.flashImageLoaded, context.flashView, flashSize,
+         image[image::Region::Flash]);
   }
   if (!image[image::Region::Eeprom].Empty()) {
     Fill(memories.eepromImage, memories.eepromImageLoaded, context.eepromView, eepromSize,
@@ -78,7 +80,8 @@ WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd, co
     if (!image[image::Region::Fuses].Empty()) frontEnd.SetFuseText(FuseTextOf(*fuses));
     if (!image[image::Region::Lock].Empty()) frontEnd.SetLockText(LockTextOf(*fuses));
   }
-  context.log.AppendLog(Printf(texts::kWholeChipOpenedPattern, name.c_str(), DescribeWholeChip(image).c_str()));
+  context.log.AppendLog(
+      Printf(texts::kWholeChipOpenedPattern, name.c_str(), DescribeWholeChip(image).c_str()));
   opened = {true, image, signature};
   context.engine.PostStatus(device::status::WholeChipFileOpened);
   return opened;
@@ -98,20 +101,19 @@ void WriteBackupFile(ImageContext& context, const BackupRun& backup) {
   const device::ChipMemories& memories = context.engine.memories();
   const std::size_t flashSize = Clamped(context.geometry.FlashSize(), memories.flashReadback.size());
   const std::size_t eepromSize = Clamped(context.geometry.EepromSize(), memories.eepromReadback.size());
-  const image::WholeChipImage image =
-      BackupImage(std::span(memories.flashReadback.data(), flashSize),
-                  std::span(memories.eepromReadback.data(), eepromSize), backup.fuses, backup.fuseBytes,
-                  backup.signature);
+  const image::WholeChipImage image = BackupImage(std::span(memories.flashReadback.data(), flashSize),
+                                                  std::span(memories.eepromReadback.data(), eepromSize),
+                                                  backup.fuses, backup.fuseBytes, backup.signature);
   const std::string text = image::WriteHexWholeChip(image);
-  const std::string failure =
-      image::ReplaceFileContents(backup.path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  const std::string failure = image::ReplaceFileContents(
+      backup.path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
   if (!failure.empty()) {
     context.log.AppendLog(Printf(texts::kSaveFailedPattern, backup.path.c_str(), failure.c_str()));
     context.operationFailed();
   } else {
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - backup.start;
-    context.log.AppendLog(Printf(texts::kBackupSavedPattern, backup.path.c_str(), DescribeWholeChip(image).c_str(),
-                                 took.count()));
+    context.log.AppendLog(Printf(texts::kBackupSavedPattern, backup.path.c_str(),
+                                 DescribeWholeChip(image).c_str(), took.count()));
   }
   context.engine.PostStatus(device::status::BackupFileSaved);
 }

@@ -21,7 +21,8 @@ struct WholeChipOpened {
 // Asks for a .hex or .elf file and fills every memory it holds: the FLASH and EEPROM images,
 // the fuse and lock texts. Refuses a file made for another chip than `selected`, data outside
 // the regions or beyond the chip's sizes; then both images are cleared. Posts status 119.
-WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd, const chips::ChipFacts* selected);
+WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd,
+                                   const chips::ChipFacts* selected);
 
 // What a backup has read of the chip before its file is written.
 struct BackupRun {

@@ -15,45 +15,67 @@ constexpr char kProgrammersFoundPattern[] = "找到%zu个编程器，已打开 %
 const char* OperationName(device::VendorCommand command) {
   using device::VendorCommand;
   switch (command) {
-    case VendorCommand::Unlock: return texts::kUnlockOperation;
-    case VendorCommand::EraseChip: return texts::kEraseOperation;
-    case VendorCommand::ReadSignature: return texts::kReadSignatureOperation;
-    case VendorCommand::ReadCalibration: return texts::kReadCalibrationOperation;
-    case VendorCommand::ReadFuseLock: return texts::kReadFuseLockOperation;
-    case VendorCommand::WriteFuses: return texts::kWriteFusesOperation;
-    case VendorCommand::WriteLock: return texts::kWriteLockOperation;
-    case VendorCommand::WriteFlashPage: return texts::kWriteFlashPagePattern;
-    case VendorCommand::ReadFlashPage: return texts::kReadFlashPagePattern;
-    case VendorCommand::WriteEepromPage: return texts::kWriteEepromPagePattern;
-    case VendorCommand::ReadEepromPage: return texts::kReadEepromPagePattern;
-    case VendorCommand::Ready: break;
+    case VendorCommand::Unlock:
+      return texts::kUnlockOperation;
+    case VendorCommand::EraseChip:
+      return texts::kEraseOperation;
+    case VendorCommand::ReadSignature:
+      return texts::kReadSignatureOperation;
+    case VendorCommand::ReadCalibration:
+      return texts::kReadCalibrationOperation;
+    case VendorCommand::ReadFuseLock:
+      return texts::kReadFuseLockOperation;
+    case VendorCommand::WriteFuses:
+      return texts::kWriteFusesOperation;
+    case VendorCommand::WriteLock:
+      return texts::kWriteLockOperation;
+    case VendorCommand::WriteFlashPage:
+      return texts::kWriteFlashPagePattern;
+    case VendorCommand::ReadFlashPage:
+      return texts::kReadFlashPagePattern;
+    case VendorCommand::WriteEepromPage:
+      return texts::kWriteEepromPagePattern;
+    case VendorCommand::ReadEepromPage:
+      return texts::kReadEepromPagePattern;
+    case VendorCommand::Ready:
+      break;
   }
   return texts::kEndTransferOperation;
 }
 
 const char* ProblemText(chips::GeometryProblem problem) {
   switch (problem) {
-    case chips::GeometryProblem::PageSizeZero: return texts::kPageSizeZero;
-    case chips::GeometryProblem::PageCountNegative: return texts::kPageCountNegative;
-    case chips::GeometryProblem::SizeBeyondBuffer: return texts::kSizeBeyondBuffer;
-    case chips::GeometryProblem::None: break;
+    case chips::GeometryProblem::PageSizeZero:
+      return texts::kPageSizeZero;
+    case chips::GeometryProblem::PageCountNegative:
+      return texts::kPageCountNegative;
+    case chips::GeometryProblem::SizeBeyondBuffer:
+      return texts::kSizeBeyondBuffer;
+    case chips::GeometryProblem::None:
+      break;
   }
   return "";
 }
 
 const char* TransferName(device::BlockTransfer transfer) {
   switch (transfer) {
-    case device::BlockTransfer::WriteFlash: return texts::kFlashWriteOperation;
-    case device::BlockTransfer::ReadFlash: return texts::kFlashReadOperation;
-    case device::BlockTransfer::WriteEeprom: return texts::kEepromWriteOperation;
-    case device::BlockTransfer::ReadEeprom: return texts::kEepromReadOperation;
+    case device::BlockTransfer::WriteFlash:
+      return texts::kFlashWriteOperation;
+    case device::BlockTransfer::ReadFlash:
+      return texts::kFlashReadOperation;
+    case device::BlockTransfer::WriteEeprom:
+      return texts::kEepromWriteOperation;
+    case device::BlockTransfer::ReadEeprom:
+      return texts::kEepromReadOperation;
   }
   return "";
 }
 
 }  // namespace
 
-std::string AccessDeniedLine() { return Printf(texts::kAccessDeniedPattern, texts::UdevRuleCommand().c_str()); }
+std::string AccessDeniedLine() {
+  return Printf(texts::kAccessDeniedPattern, texts::UdevRuleCommand().c_str());
+}
 
 std::string ProgrammerMissingMessage(const device::ProgrammerLink& link) {
   if (link.AccessDenied()) return AccessDeniedLine();
@@ -68,9 +90,8 @@ std::string ProgrammersFoundLine(const device::ProgrammerLink& link) {
 
 std::string LinkFailureLine(const device::LinkFailure& failure) {
   if (failure.noHandle) return texts::kNoProgrammerOpen;
-  const std::string operation = failure.IsPageRequest()
-                                    ? Printf(OperationName(failure.command), failure.page)
-                                    : std::string(OperationName(failure.command));
+  const std::string operation = failure.IsPageRequest() ? Printf(OperationName(failure.command), failure.page)
+                                                        : std::string(OperationName(failure.command));
   if (failure.result >= 0) {
     return Printf(texts::kShortTransferPattern, operation.c_str(), failure.result, failure.expectedLength);
   }
@@ -82,7 +103,8 @@ std::string LinkFailureLine(const device::LinkFailure& failure) {
 
 std::string TransferRefusalLine(device::BlockTransfer transfer, const device::TransferRefusal& refusal,
                                 const chips::ChipGeometry& geometry) {
-  if (refusal.eepromPageTooLong) return Printf(texts::kEepromPageTooLongPattern, int{geometry.eepromPageBytes});
+  if (refusal.eepromPageTooLong)
+    return Printf(texts::kEepromPageTooLongPattern, int{geometry.eepromPageBytes});
   return Printf(texts::kGeometryRefusedPattern, device::IsFlashTransfer(transfer) ? "FLASH" : "EEPROM",
                 ProblemText(refusal.geometry), TransferName(transfer));
 }

@@ -14,12 +14,14 @@
 namespace kestrel::image {
 namespace {
 
-std::string ErrorText(int error) { return std::strerror(error); }
+std::string ErrorText(int error) {
+  return std::strerror(error);
+}
 
 // The file a write to `path` should replace: the target of a symbolic link, so that the link
 // survives the rename.
 std::string ResolveTarget(const std::string& path) {
-  struct stat status{};
+  struct stat status {};
   if (::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode)) {
     char resolved[PATH_MAX];
     if (::realpath(path.c_str(), resolved) != nullptr) return resolved;
@@ -59,7 +61,7 @@ FileStart ReadFileStart(const std::string& path, std::size_t limit) {
   // growing; only a file without a length (a FIFO, a /proc file) or one that grows meanwhile
   // is read on in doubling steps.
   std::size_t first = std::size_t{1} << 16;
-  struct stat status{};
+  struct stat status {};
   if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
     first = static_cast<std::size_t>(status.st_size) + 1;
   }
@@ -106,10 +108,9 @@ std::string WriteInPlace(const std::string& target, const std::uint8_t* bytes, s
 
 }  // namespace
 
-std::string ReplaceFileContents(const std::string& path, const std::uint8_t* bytes,
-                                std::size_t count) {
+std::string ReplaceFileContents(const std::string& path, const std::uint8_t* bytes, std::size_t count) {
   const std::string target = ResolveTarget(path);
-  struct stat existing{};
+  struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
   if (exists && !S_ISREG(existing.st_mode)) return WriteInPlace(target, bytes, count);
 

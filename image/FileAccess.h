@@ -21,7 +21,6 @@ FileStart ReadFileStart(const std::string& path, std::size_t limit);
 // disk and renamed over the target only when all went well: on failure the target is as it
 // was and the new file is gone. Anything else (a device, a FIFO) is written in place.
 // Returns an empty string on success, otherwise the reason.
-std::string ReplaceFileContents(const std::string& path, const std::uint8_t* bytes,
-                                std::size_t count);
+std::string ReplaceFileContents(const std::string& path, const std::uint8_t* bytes, std::size_t count);
 
 }  // namespace kestrel::image

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstring>
 
-
 namespace kestrel::image {
 namespace {
 
@@ -13,13 +12,17 @@ constexpr std::array<std::int8_t, 256> MakeDigitTable() {
   std::array<std::int8_t, 256> table{};
   for (auto& value : table) value = -1;
   for (int c = '0'; c <= '9'; ++c) table[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - '0');
-  for (int c = 'a'; c <= 'f'; ++c) table[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - 'a' + 10);
-  for (int c = 'A'; c <= 'F'; ++c) table[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - 'A' + 10);
+  for (int c = 'a'; c <= 'f'; ++c)
+    table[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - 'a' + 10);
+  for (int c = 'A'; c <= 'F'; ++c)
+    table[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - 'A' + 10);
   return table;
 }
 constexpr std::array<std::int8_t, 256> kDigit = MakeDigitTable();
 
-inline int Digit(char c) { return kDigit[static_cast<unsigned char>(c)]; }
+inline int Digit(char c) {
+  return kDigit[static_cast<unsigned char>(c)];
+}
 
 // The pair at `at`, which the caller has checked to be two hex digits.
 inline unsigned Pair(const char* at) {
@@ -107,19 +110,26 @@ struct Bases {
 
 std::string HexResultText(std::int32_t code) {
   switch (code) {
-    case HexSuccess: return "Success.";
-    case HexOpenError: return "Open hex file error.";
-    case HexEofError: return "Hex file eof error.";
-    case HexChecksumError: return "Hex file checksum error.";
-    case HexWrongLabel: return "Hex file wrong label.";
-    case HexBadDigit: return "Hex file bad digit.";
-    case HexTruncatedRecord: return "Hex file record truncated.";
-    default: return "Unknow error.";
+    case HexSuccess:
+      return "Success.";
+    case HexOpenError:
+      return "Open hex file error.";
+    case HexEofError:
+      return "Hex file eof error.";
+    case HexChecksumError:
+      return "Hex file checksum error.";
+    case HexWrongLabel:
+      return "Hex file wrong label.";
+    case HexBadDigit:
+      return "Hex file bad digit.";
+    case HexTruncatedRecord:
+      return "Hex file record truncated.";
+    default:
+      return "Unknow error.";
   }
 }
 
-std::int32_t HexFileReader::ReadHexImage(std::string_view text,
-                                         std::span<std::uint8_t> destination,
+std::int32_t HexFileReader::ReadHexImage(std::string_view text, std::span<std::uint8_t> destination,
                                          std::int64_t chipSize) {
   errorLine = 0;
   const auto finish = [this](std::int32_t code) {
@@ -141,23 +151,26 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text,
   std::uint64_t extent = 0;
   Bases bases;
   const char* failedAt = nullptr;
-  const std::int32_t checked = WalkRecords<true>(body, [&](const Record& record) -> std::int32_t {
-    if ((record.sum & 0xFF) != 0) return HexChecksumError;
-    switch (record.kind) {
-      case '0':
-        // A record without bytes holds no data and so does not reach the end of it.
-        if (record.count > 0) extent = std::max(extent, bases.Of(record) + record.count);
-        return HexSuccess;
-      case '2':
-      case '4':
-        return bases.Apply(record) ? HexSuccess : HexTruncatedRecord;
-      case '3':
-      case '5':
-        return HexSuccess;
-      default:
-        return HexWrongLabel;
-    }
-  }, &failedAt);
+  const std::int32_t checked = WalkRecords<true>(
+      body,
+      [&](const Record& record) -> std::int32_t {
+        if ((record.sum & 0xFF) != 0) return HexChecksumError;
+        switch (record.kind) {
+          case '0':
+            // A record without bytes holds no data and so does not reach the end of it.
+            if (record.count > 0) extent = std::max(extent, bases.Of(record) + record.count);
+            return HexSuccess;
+          case '2':
+          case '4':
+            return bases.Apply(record) ? HexSuccess : HexTruncatedRecord;
+          case '3':
+          case '5':
+            return HexSuccess;
+          default:
+            return HexWrongLabel;
+        }
+      },
+      &failedAt);
   if (checked != HexSuccess) {
     errorLine = 1 + static_cast<std::int32_t>(std::count(text.data(), failedAt, '\n'));
     return finish(checked);
@@ -203,26 +216,30 @@ HexRegionRead ReadHexRegions(std::string_view text) {
   Bases bases;
   std::vector<std::uint8_t> bytes;
   const char* failedAt = nullptr;
-  read.code = WalkRecords<true>(text.substr(0, endRecord), [&](const Record& record) -> std::int32_t {
-    if ((record.sum & 0xFF) != 0) return HexChecksumError;
-    switch (record.kind) {
-      case '0': {
-        bytes.resize(record.count);
-        for (unsigned i = 0; i < record.count; ++i) bytes[i] = static_cast<std::uint8_t>(Pair(record.data + 2 * i));
-        const auto outside = Place(read.image, bases.Of(record), bytes);
-        if (outside && !read.outsideAddress) read.outsideAddress = outside;
-        return HexSuccess;
-      }
-      case '2':
-      case '4':
-        return bases.Apply(record) ? HexSuccess : HexTruncatedRecord;
-      case '3':
-      case '5':
-        return HexSuccess;
-      default:
-        return HexWrongLabel;
-    }
-  }, &failedAt);
+  read.code = WalkRecords<true>(
+      text.substr(0, endRecord),
+      [&](const Record& record) -> std::int32_t {
+        if ((record.sum & 0xFF) != 0) return HexChecksumError;
+        switch (record.kind) {
+          case '0': {
+            bytes.resize(record.count);
+            for (unsigned i = 0; i < record.count; ++i)
+              bytes[i] = static_cast<std::uint8_t>(Pair(record.data + 2 * i));
+            const auto outside = Place(read.image, bases.Of(record), bytes);
+            if (outside && !read.outsideAddress) read.outsideAddress = outside;
+            return HexSuccess;
+          }
+          case '2':
+          case '4':
+            return bases.Apply(record) ? HexSuccess : HexTruncatedRecord;
+          case '3':
+          case '5':
+            return HexSuccess;
+          default:
+            return HexWrongLabel;
+        }
+      },
+      &failedAt);
   if (read.code != HexSuccess) {
     read.errorLine = 1 + static_cast<std::int32_t>(std::count(text.data(), failedAt, '\n'));
     read.image = {};

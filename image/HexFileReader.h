@@ -8,7 +8,6 @@
 
 #include "image/MemoryRegions.h"
 
-
 namespace kestrel::image {
 
 // Result codes of ReadHexImage.
@@ -18,7 +17,7 @@ enum HexResult : std::int32_t {
   HexEofError = 2,
   HexChecksumError = 3,
   HexWrongLabel = 4,
-  HexBadDigit = 9,        // a character inside a record is not a hex digit
+  HexBadDigit = 9,          // a character inside a record is not a hex digit
   HexTruncatedRecord = 10,  // a record runs past the end of the text or into the end record
 };
 std::string HexResultText(std::int32_t code);
@@ -31,14 +30,14 @@ class HexFileReader {
   // destination is untouched. An image whose extent (the highest base + address + count of
   // any data record) exceeds `chipSize` is refused with HexOpenError, leaving
   // resultCode and resultText as they were. Sets dataLength to the extent, 0 on failure.
-  std::int32_t ReadHexImage(std::string_view text,
-                            std::span<std::uint8_t> destination, std::int64_t chipSize);
+  std::int32_t ReadHexImage(std::string_view text, std::span<std::uint8_t> destination,
+                            std::int64_t chipSize);
 
-  std::uint8_t fillByte = 0xFF;   // image bytes no record covers
-  std::int32_t dataLength = 0;    // byte count of the last opened image
-  std::int32_t errorLine = 0;     // 1-based line of the faulty record of the last read; 0: none
-  std::int32_t resultCode = -1;   // code of the last completed read
-  std::string resultText;         // text of resultCode
+  std::uint8_t fillByte = 0xFF;  // image bytes no record covers
+  std::int32_t dataLength = 0;   // byte count of the last opened image
+  std::int32_t errorLine = 0;    // 1-based line of the faulty record of the last read; 0: none
+  std::int32_t resultCode = -1;  // code of the last completed read
+  std::string resultText;        // text of resultCode
 };
 
 // A HEX file read as a whole-chip file: every data record placed into the memory region of its
@@ -46,8 +45,8 @@ class HexFileReader {
 // checked as ReadHexImage checks them.
 struct HexRegionRead {
   std::int32_t code = HexSuccess;
-  std::int32_t errorLine = 0;  // of the faulty record; 0 when there is none
-  WholeChipImage image;        // empty unless the read succeeded
+  std::int32_t errorLine = 0;                   // of the faulty record; 0 when there is none
+  WholeChipImage image;                         // empty unless the read succeeded
   std::optional<std::uint64_t> outsideAddress;  // the first data address in no region
 };
 HexRegionRead ReadHexRegions(std::string_view text);

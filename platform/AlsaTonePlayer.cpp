@@ -1,3 +1,5 @@
+#include "platform/AlsaTonePlayer.h"
+
 #include <alsa/asoundlib.h>
 
 #include <cmath>
@@ -7,8 +9,6 @@
 #include <numbers>
 #include <thread>
 #include <vector>
-
-#include "platform/AlsaTonePlayer.h"
 
 namespace kestrel::platform {
 

@@ -153,10 +153,13 @@ TEST(ProgrammerController, BackupEraseRestoreBackupGivesTheSameFile) {
   const std::string first{std::istreambuf_iterator<char>(one), {}};
   EXPECT_EQ(first, std::string(std::istreambuf_iterator<char>(two), {}));
   EXPECT_NE(first.find(":0300000062D9FF"), std::string::npos);  // the fuses, at 0x820000
-  EXPECT_EQ(h.Lines().end()[-1].rfind("备份保存到文件 " + dir + "/2.hex：FLASH 3000字节、EEPROM 8字节", 0), 0u);
+  EXPECT_EQ(h.Lines().end()[-1].rfind("备份保存到文件 " + dir + "/2.hex：FLASH 3000字节、EEPROM 8字节", 0),
+            0u);
 
   h.Press(OperationButton::Restore);  // made for an ATtiny85: refused before anything is sent
-  EXPECT_THAT(h.Lines(), ::testing::Contains("文件 tiny85.hex 的签名 1E 93 0B 与所选器件 ATmega328P（1E 95 0F）不符，未读入"));
+  EXPECT_THAT(
+      h.Lines(),
+      ::testing::Contains("文件 tiny85.hex 的签名 1E 93 0B 与所选器件 ATmega328P（1E 95 0F）不符，未读入"));
   chip.lock = 0xFC;  // read-back disabled: no backup rather than one full of 0xFF
   h.frontEnd.answers.push_back(dir + "/3.hex");
   h.Press(OperationButton::Backup);
