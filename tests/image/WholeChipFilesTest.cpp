@@ -2,6 +2,7 @@
 // from the same programs (scripts/make-elf-fixtures.sh), the region layout they place into,
 // and the HEX writer's text as avr-objcopy reads it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -105,7 +106,9 @@ TEST(HexWriterTest, WritesRecordsOnSixteenByteLinesWithBankRecords) {
 
 // What `avr-objcopy -I ihex -O <format>` makes of HEX `text`.
 std::string Objcopy(const std::string& text, const std::string& format) {
-  const std::string in = ::testing::TempDir() + "kestrel-writer.hex", out = in + ".out";
+  // Named by process: ctest runs the tests of this file side by side.
+  const std::string in = ::testing::TempDir() + "kestrel-writer-" + std::to_string(::getpid()) + ".hex";
+  const std::string out = in + ".out";
   std::ofstream(in, std::ios::binary) << text;
   EXPECT_EQ(std::system(("avr-objcopy -I ihex -O " + format + " '" + in + "' '" + out + "'").c_str()), 0);
   const std::string result = testing::ReadFile(out);
