@@ -199,8 +199,8 @@ class OperationsTest : public QObject {
       for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(w, key);
     QStringList walked;
     f.ChipList().setFocus();
-    for (int i = 0; i < 34; ++i, QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab))
-      walked << QApplication::focusWidget()->objectName().remove("ctl");
+    for (int i = 0; i < 34; ++i, QTest::keyClick(f.dialog.focusWidget(), Qt::Key_Tab))
+      walked << f.dialog.focusWidget()->objectName().remove("ctl");
     QCOMPARE(walked.join(' '),
              "1043 1000 1055 1002 1005 1001 1028 1023 1037 1035 1033 1018 1029 1022 1036 1025 "
              "1030 1021 1071 1031 1024 1038 1009 1010 1032 1020 1040 1014 1015 1008 1027 "
