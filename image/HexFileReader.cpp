@@ -106,6 +106,26 @@ struct Bases {
   std::uint64_t Of(const Record& record) const { return segment + linear + record.address; }
 };
 
+// What a checked walk does with every record: its sum and type checked, an address record's
+// base taken, `onData` called for a data record.
+template <typename OnData>
+std::int32_t CheckRecord(const Record& record, Bases& bases, OnData&& onData) {
+  if ((record.sum & 0xFF) != 0) return HexChecksumError;
+  switch (record.kind) {
+    case '0':
+      onData();
+      return HexSuccess;
+    case '2':
+    case '4':
+      return bases.Apply(record) ? HexSuccess : HexTruncatedRecord;
+    case '3':
+    case '5':
+      return HexSuccess;
+    default:
+      return HexWrongLabel;
+  }
+}
+
 }  // namespace
 
 std::string HexResultText(std::int32_t code) {
@@ -153,22 +173,11 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text, std::span<std::u
   const char* failedAt = nullptr;
   const std::int32_t checked = WalkRecords<true>(
       body,
-      [&](const Record& record) -> std::int32_t {
-        if ((record.sum & 0xFF) != 0) return HexChecksumError;
-        switch (record.kind) {
-          case '0':
-            // A record without bytes holds no data and so does not reach the end of it.
-            if (record.count > 0) extent = std::max(extent, bases.Of(record) + record.count);
-            return HexSuccess;
-          case '2':
-          case '4':
-            return bases.Apply(record) ? HexSuccess : HexTruncatedRecord;
-          case '3':
-          case '5':
-            return HexSuccess;
-          default:
-            return HexWrongLabel;
-        }
+      [&](const Record& record) {
+        return CheckRecord(record, bases, [&] {
+          // A record without bytes holds no data and so does not reach the end of it.
+          if (record.count > 0) extent = std::max(extent, bases.Of(record) + record.count);
+        });
       },
       &failedAt);
   if (checked != HexSuccess) {
@@ -219,25 +228,13 @@ HexRegionRead ReadHexRegions(std::string_view text) {
   read.code = WalkRecords<true>(
       text.substr(0, endRecord),
       [&](const Record& record) -> std::int32_t {
-        if ((record.sum & 0xFF) != 0) return HexChecksumError;
-        switch (record.kind) {
-          case '0': {
-            bytes.resize(record.count);
-            for (unsigned i = 0; i < record.count; ++i)
-              bytes[i] = static_cast<std::uint8_t>(Pair(record.data + 2 * i));
-            const auto outside = Place(read.image, bases.Of(record), bytes);
-            if (outside && !read.outsideAddress) read.outsideAddress = outside;
-            return HexSuccess;
-          }
-          case '2':
-          case '4':
-            return bases.Apply(record) ? HexSuccess : HexTruncatedRecord;
-          case '3':
-          case '5':
-            return HexSuccess;
-          default:
-            return HexWrongLabel;
-        }
+        return CheckRecord(record, bases, [&] {
+          bytes.resize(record.count);
+          for (unsigned i = 0; i < record.count; ++i)
+            bytes[i] = static_cast<std::uint8_t>(Pair(record.data + 2 * i));
+          const auto outside = Place(read.image, bases.Of(record), bytes);
+          if (outside && !read.outsideAddress) read.outsideAddress = outside;
+        });
       },
       &failedAt);
   if (read.code != HexSuccess) {
