@@ -57,19 +57,6 @@ std::string JoinPath(const std::string& directory, const char* name) {
   return directory + "/" + name;
 }
 
-// Reads the whole file; false (and `bytes` untouched) when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!file) return false;
-  std::string data;
-  char chunk[16384];
-  std::size_t count;
-  while ((count = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) data.append(chunk, count);
-  if (std::ferror(file.get())) return false;
-  bytes = std::move(data);
-  return true;
-}
-
 std::string AsciiOnly(std::string_view bytes) {
   std::string text;
   for (const char byte : bytes) {
@@ -130,6 +117,19 @@ ChipCatalogue ParseChipCatalogue(std::string_view bytes) {
   }
   catalogue.cuts = {namesCut, numbersCut, recordsDropped, bytes.size() - position};
   return catalogue;
+}
+
+// False when the file cannot be opened or read (a folder opens but cannot be read).
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!file) return false;
+  std::string data;
+  char chunk[16384];
+  std::size_t count;
+  while ((count = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) data.append(chunk, count);
+  if (std::ferror(file.get())) return false;
+  bytes = std::move(data);
+  return true;
 }
 
 std::vector<std::string> CatalogueSearchPaths(const std::string& executableDir) {

@@ -55,6 +55,9 @@ struct CatalogueLoad {
   std::vector<std::string> searched;  // every path tried
 };
 
+// Reads the whole file into `bytes`; false, and `bytes` untouched, when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+
 // Reads the first readable file of `paths` into `catalogue`.
 CatalogueLoad LoadChipCatalogue(const std::vector<std::string>& paths, ChipCatalogue& catalogue);
 

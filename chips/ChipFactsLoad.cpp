@@ -1,22 +1,7 @@
-#include <cstdio>
-#include <memory>
-
+#include "chips/ChipCatalogue.h"
 #include "chips/ChipFacts.h"
 
 namespace kestrel::chips {
-namespace {
-
-// False when the file cannot be opened or read (a folder opens but cannot be read).
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!file) return false;
-  char chunk[16384];
-  std::size_t count;
-  while ((count = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) bytes.append(chunk, count);
-  return std::ferror(file.get()) == 0;
-}
-
-}  // namespace
 
 std::vector<std::string> ChipFactsSearchPaths(const std::vector<std::string>& cataloguePaths) {
   std::vector<std::string> paths;

@@ -308,15 +308,9 @@ std::uint32_t ProgrammerController::FastVerifyPages() const {
 // hex digits is refused instead of guessed at.
 void ProgrammerController::WriteFuses() {
   const std::string text = frontEnd_.FuseText();
-  std::array<std::uint8_t, 3> fuses{};
-  if (!ParseHexText(std::string_view(text).substr(0, 6), 3, fuses.data())) {
-    return Refuse(Printf(texts::kFuseTextInvalidPattern, text.c_str()));
-  }
+  chips::FuseSet set;
+  if (!ParseFuseText(text, set)) return Refuse(Printf(texts::kFuseTextInvalidPattern, text.c_str()));
   if (selectedFacts_ != nullptr) {
-    chips::FuseSet set;
-    set[chips::FuseByte::kLow] = fuses[0];
-    set[chips::FuseByte::kHigh] = fuses[1];
-    set[chips::FuseByte::kExtended] = fuses[2];
     const FuseWriteReview review = ReviewFuseWrite(*selectedFacts_, set);
     for (const std::string& line : review.lockouts) log_.AppendLog(line);
     if (!review.lockouts.empty()) {
@@ -330,15 +324,15 @@ void ProgrammerController::WriteFuses() {
     }
     for (const std::string& line : review.warnings) log_.AppendLog(line);
   }
-  engine_.WriteFuses(fuses);
+  engine_.WriteFuses(
+      {set[chips::FuseByte::kLow], set[chips::FuseByte::kHigh], set[chips::FuseByte::kExtended]});
 }
 
 void ProgrammerController::WriteLock() {
   const std::string text = frontEnd_.LockText();
-  std::uint8_t lock = 0;
-  if (!ParseHexText(std::string_view(text).substr(0, 2), 1, &lock)) {
-    return Refuse(Printf(texts::kLockTextInvalidPattern, text.c_str()));
-  }
+  chips::FuseSet set;
+  if (!ParseLockText(text, set)) return Refuse(Printf(texts::kLockTextInvalidPattern, text.c_str()));
+  const std::uint8_t lock = set[chips::FuseByte::kLock];
   if (selectedFacts_ != nullptr) {
     for (const std::string& line : ReviewLockWrite(*selectedFacts_, lock)) log_.AppendLog(line);
   }
@@ -498,16 +492,20 @@ bool ProgrammerController::CheckBackupLock() {
 }
 
 void ProgrammerController::OpenWholeChip() {
-  WholeChipOpened opened = OpenWholeChipImage(imageContext_, frontEnd_, selectedFacts_);
-  if (!opened.opened) {
-    if (wholeChipRun_) queue_.Clear();
-    return;
+  // The code is posted last: its handling starts the next operation of a restore, which must
+  // see what the file holds.
+  const WholeChipOpened opened = OpenWholeChipImage(imageContext_, frontEnd_, selectedFacts_);
+  if (opened.cancelled && wholeChipRun_) OperationFailed();  // a restore without a file
+  if (opened.opened) {
+    if (opened.signature) expectedSignature_ = opened.signature;
+    if (wholeChipRun_) PlanRestore(opened.image);
   }
-  if (opened.signature) expectedSignature_ = opened.signature;
-  if (!wholeChipRun_) return;
-  // A restore writes and verifies only the memories the file holds, and checks the fuses and
-  // lock it wrote.
-  const image::WholeChipImage& image = opened.image;
+  engine_.PostStatus(device::status::WholeChipFileOpened);
+}
+
+// A restore writes and verifies only the memories the file holds, and checks the fuses and
+// lock it wrote (the lock reads FF after the erase when the file gives none).
+void ProgrammerController::PlanRestore(const image::WholeChipImage& image) {
   if (image[image::Region::Flash].Empty()) {
     for (Operation skip : {Operation::WriteFlash, Operation::ReadFlash, Operation::VerifyFlash})
       queue_.Drop(skip);
@@ -518,10 +516,7 @@ void ProgrammerController::OpenWholeChip() {
   }
   if (image[image::Region::Fuses].Empty()) queue_.Drop(Operation::WriteFuses);
   if (image[image::Region::Lock].Empty()) queue_.Drop(Operation::WriteLock);
-  chips::FuseSet expected;
-  ParseFuseText(frontEnd_.FuseText(), expected);
-  ParseLockText(frontEnd_.LockText(), expected);
-  restoreFuses_ = expected;
+  if (!image[image::Region::Fuses].Empty()) restoreFuses_ = FileFuses(image);
 }
 
 int ProgrammerController::FindCatalogueChip(const std::string& name) const {

@@ -95,6 +95,7 @@ class ProgrammerController {
   bool CheckFactoryReset();
   bool CheckBackupLock();
   void OpenWholeChip();
+  void PlanRestore(const image::WholeChipImage& image);
   void StartBackup();
   // The fuses and lock read back after a factory reset or a restore, compared with what was
   // written under the used-bit masks.

@@ -38,7 +38,7 @@ WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd,
   WholeChipOpened opened;
   const auto path = context.chooser.ChooseFile(FileDialogKind::OpenWholeChip);
   if (!path) {
-    context.engine.PostStatus(device::status::WholeChipFileOpened);
+    opened.cancelled = true;
     return opened;
   }
   device::ChipMemories& memories = context.engine.memories();
@@ -64,7 +64,6 @@ WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd,
     Clear(memories.eepromImage, memories.eepromImageLoaded, context.eepromView, eepromSize);
     context.log.AppendLog(Printf(texts::kImageClearedPattern, "FLASH"));
     context.log.AppendLog(Printf(texts::kImageClearedPattern, "EEPROM"));
-    context.engine.PostStatus(device::status::WholeChipFileOpened);
     return opened;
   }
   const image::WholeChipImage& image = read.image;
@@ -82,8 +81,9 @@ WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd,
   }
   context.log.AppendLog(
       Printf(texts::kWholeChipOpenedPattern, name.c_str(), DescribeWholeChip(image).c_str()));
-  opened = {true, image, signature};
-  context.engine.PostStatus(device::status::WholeChipFileOpened);
+  opened.opened = true;
+  opened.image = image;
+  opened.signature = signature;
   return opened;
 }
 
@@ -101,15 +101,16 @@ void WriteBackupFile(ImageContext& context, const BackupRun& backup) {
   const device::ChipMemories& memories = context.engine.memories();
   const std::size_t flashSize = Clamped(context.geometry.FlashSize(), memories.flashReadback.size());
   const std::size_t eepromSize = Clamped(context.geometry.EepromSize(), memories.eepromReadback.size());
-  const image::WholeChipImage image = BackupImage(std::span(memories.flashReadback.data(), flashSize),
-                                                  std::span(memories.eepromReadback.data(), eepromSize),
-                                                  backup.fuses, backup.fuseBytes, backup.signature);
+  const image::WholeChipImage image =
+      BackupImage(std::span(memories.flashReadback.Use(flashSize), flashSize),
+                  std::span(memories.eepromReadback.Use(eepromSize), eepromSize), backup.fuses,
+                  backup.fuseBytes, backup.signature);
   const std::string text = image::WriteHexWholeChip(image);
   const std::string failure = image::ReplaceFileContents(
       backup.path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
   if (!failure.empty()) {
     context.log.AppendLog(Printf(texts::kSaveFailedPattern, backup.path.c_str(), failure.c_str()));
-    context.operationFailed();
+    return context.engine.PostStatus(device::status::Refused);
   } else {
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - backup.start;
     context.log.AppendLog(Printf(texts::kBackupSavedPattern, backup.path.c_str(),

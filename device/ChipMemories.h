@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "chips/ChipGeometry.h"
 
@@ -25,8 +26,15 @@ class ChipBuffer {
     if (other.filled_ > 0) std::copy_n(other.bytes_.get(), other.filled_, Use(other.filled_));
     return *this;
   }
-  ChipBuffer(ChipBuffer&&) = default;
-  ChipBuffer& operator=(ChipBuffer&&) = default;
+  // A moved-from buffer is empty again: all 0xFF, no memory.
+  ChipBuffer(ChipBuffer&& other) noexcept
+      : size_(other.size_), bytes_(std::move(other.bytes_)), filled_(std::exchange(other.filled_, 0)) {}
+  ChipBuffer& operator=(ChipBuffer&& other) noexcept {
+    size_ = other.size_;
+    bytes_ = std::move(other.bytes_);
+    filled_ = std::exchange(other.filled_, 0);
+    return *this;
+  }
 
   std::size_t size() const { return size_; }
   // The first `count` bytes (at most size()), ready to use.
