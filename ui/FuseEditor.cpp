@@ -14,8 +14,8 @@
 #include <bit>
 #include <string_view>
 
-#include "base/Bytes.h"
 #include "chips/FuseFields.h"
+#include "control/ChipSafety.h"
 #include "ui/Captions.h"
 
 namespace kestrel::ui {
@@ -71,13 +71,6 @@ bool LosesIsp(FieldDanger danger) {
 }
 
 // Exactly 2 * pairs hex digits, nothing around them.
-bool ParseExactHex(const QString& text, int pairs, std::uint8_t* bytes) {
-  const QByteArray latin = text.toLatin1();
-  return latin.size() == 2 * pairs &&
-         ParseHexText(std::string_view(latin.constData(), static_cast<std::size_t>(latin.size())), pairs,
-                      bytes);
-}
-
 // A drop-down that leaves the mouse wheel to the scroll area unless it has the focus, so that
 // scrolling through the rows never changes a fuse on the way.
 class FieldChoice : public QComboBox {
@@ -179,24 +172,23 @@ void FuseEditor::SetFuses(const chips::FuseSet& fuses) {
 }
 
 QString FuseEditor::FuseText() const {
-  return Hex(fuses_[chips::FuseByte::kLow]) + Hex(fuses_[chips::FuseByte::kHigh]) +
-         Hex(fuses_[chips::FuseByte::kExtended]);
+  return QString::fromStdString(control::FuseTextOf(fuses_));
 }
 
 QString FuseEditor::LockText() const {
-  return Hex(fuses_[chips::FuseByte::kLock]);
+  return QString::fromStdString(control::LockTextOf(fuses_));
 }
 
 bool FuseEditor::SetFuseText(const QString& text) {
   chips::FuseSet fuses = fuses_;
-  if (!ParseExactHex(text, 3, fuses.bytes.data())) return false;
+  if (!control::ParseFuseText(text.toStdString(), fuses)) return false;
   SetFuses(fuses);
   return true;
 }
 
 bool FuseEditor::SetLockText(const QString& text) {
   chips::FuseSet fuses = fuses_;
-  if (!ParseExactHex(text, 1, &fuses[chips::FuseByte::kLock])) return false;
+  if (!control::ParseLockText(text.toStdString(), fuses)) return false;
   SetFuses(fuses);
   return true;
 }

@@ -8,10 +8,10 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QSettings>
 #include <tuple>
 
+#include "control/ChipSafety.h"
 #include "ui/DialogTemplate.h"
 #include "ui/ProgrammerDialog.h"
 
@@ -38,9 +38,11 @@ QString RecentKey(control::FileDialogKind kind) {
   }
 }
 
+// What the fuse and lock fields may hold: exactly six and two hex digits.
 bool IsHexText(const QString& text, int digits) {
-  static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]*$"));
-  return text.size() == digits && hex.match(text).hasMatch();
+  chips::FuseSet unused;
+  return digits == 6 ? control::ParseFuseText(text.toStdString(), unused)
+                     : control::ParseLockText(text.toStdString(), unused);
 }
 
 }  // namespace
