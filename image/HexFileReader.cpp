@@ -106,6 +106,22 @@ struct Bases {
   std::uint64_t Of(const Record& record) const { return segment + linear + record.address; }
 };
 
+// The text up to its first zero byte and before its end record, which is never parsed itself;
+// nothing without an end record, or with nothing before it.
+std::optional<std::string_view> RecordsBeforeEnd(std::string_view text) {
+  if (const void* zero = std::memchr(text.data(), 0, text.size())) {
+    text = text.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
+  }
+  const std::size_t endRecord = text.find(kEndRecord);
+  if (endRecord == std::string_view::npos || endRecord == 0) return std::nullopt;
+  return text.substr(0, endRecord);
+}
+
+// The 1-based line of the text that `at` points into.
+std::int32_t LineOf(std::string_view text, const char* at) {
+  return 1 + static_cast<std::int32_t>(std::count(text.data(), at, '\n'));
+}
+
 // What a checked walk does with every record: its sum and type checked, an address record's
 // base taken, `onData` called for a data record.
 template <typename OnData>
@@ -159,13 +175,9 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text, std::span<std::u
     return code;
   };
 
-  if (const void* zero = std::memchr(text.data(), 0, text.size())) {
-    text = text.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
-  }
-  const std::size_t endRecord = text.find(kEndRecord);
-  if (endRecord == std::string_view::npos || endRecord == 0) return finish(HexEofError);
-  // Records must end before the end record, which itself is never parsed.
-  const std::string_view body = text.substr(0, endRecord);
+  const std::optional<std::string_view> found = RecordsBeforeEnd(text);
+  if (!found) return finish(HexEofError);
+  const std::string_view body = *found;
 
   // First pass: every record checked, the extent taken over all data records.
   std::uint64_t extent = 0;
@@ -181,7 +193,7 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text, std::span<std::u
       },
       &failedAt);
   if (checked != HexSuccess) {
-    errorLine = 1 + static_cast<std::int32_t>(std::count(text.data(), failedAt, '\n'));
+    errorLine = LineOf(text, failedAt);
     return finish(checked);
   }
 
@@ -214,11 +226,8 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text, std::span<std::u
 
 HexRegionRead ReadHexRegions(std::string_view text) {
   HexRegionRead read;
-  if (const void* zero = std::memchr(text.data(), 0, text.size())) {
-    text = text.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
-  }
-  const std::size_t endRecord = text.find(kEndRecord);
-  if (endRecord == std::string_view::npos || endRecord == 0) {
+  const std::optional<std::string_view> body = RecordsBeforeEnd(text);
+  if (!body) {
     read.code = HexEofError;
     return read;
   }
@@ -226,7 +235,7 @@ HexRegionRead ReadHexRegions(std::string_view text) {
   std::vector<std::uint8_t> bytes;
   const char* failedAt = nullptr;
   read.code = WalkRecords<true>(
-      text.substr(0, endRecord),
+      *body,
       [&](const Record& record) -> std::int32_t {
         return CheckRecord(record, bases, [&] {
           bytes.resize(record.count);
@@ -238,7 +247,7 @@ HexRegionRead ReadHexRegions(std::string_view text) {
       },
       &failedAt);
   if (read.code != HexSuccess) {
-    read.errorLine = 1 + static_cast<std::int32_t>(std::count(text.data(), failedAt, '\n'));
+    read.errorLine = LineOf(text, failedAt);
     read.image = {};
   }
   return read;
