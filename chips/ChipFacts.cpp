@@ -193,6 +193,11 @@ class Parser {
 
 }  // namespace
 
+const char* FuseByteName(FuseByte byte) {
+  // The literals end in a zero byte, so their views may be handed out as C strings.
+  return kByteNames[static_cast<std::size_t>(byte)].data();
+}
+
 int FuseField::Shift() const {
   int shift = 0;
   while (shift < 7 && ((mask >> shift) & 1) == 0) ++shift;

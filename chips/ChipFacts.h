@@ -12,6 +12,8 @@ namespace kestrel::chips {
 // Where a fuse field lives; also the index into FuseSet.
 enum class FuseByte : std::uint8_t { kLow, kHigh, kExtended, kLock };
 inline constexpr std::size_t kFuseByteCount = 4;
+// "low", "high", "ext", "lock": how the facts file, the command line and the settings name them.
+const char* FuseByteName(FuseByte byte);
 
 // Why a field deserves care before it is written.
 enum class FieldDanger : std::uint8_t {

@@ -94,11 +94,10 @@ std::string BadTextLine(const Options& options) {
 // One line per field of the fuse bytes and of the lock byte, as asked for, in the facts' order.
 std::vector<std::string> FieldLines(const chips::ChipFacts& chip, const chips::FuseSet& set, bool fuses,
                                     bool lock) {
-  static constexpr const char* kByteNames[] = {"low", "high", "ext", "lock"};
   std::vector<std::string> lines;
   for (const chips::DecodedField& field : chips::DecodeFuses(chip, set)) {
     if (field.byte == chips::FuseByte::kLock ? !lock : !fuses) continue;
-    lines.push_back(Printf(messages::kCliFuseFieldPattern, kByteNames[static_cast<std::size_t>(field.byte)],
+    lines.push_back(Printf(messages::kCliFuseFieldPattern, chips::FuseByteName(field.byte),
                            field.name.c_str(), unsigned{field.value},
                            field.listed ? field.meaning.c_str() : messages::kCliUnlistedValue));
   }

@@ -26,7 +26,6 @@ using chips::FieldDanger;
 constexpr char kNoFacts[] = "此器件没有熔丝资料 no fuse facts for this chip";
 constexpr std::array<const char*, chips::kFuseByteCount> kByteHeadings{"低位 low", "高位 high", "扩展 ext",
                                                                        "锁定 lock"};
-constexpr std::array<const char*, chips::kFuseByteCount> kByteKeys{"low", "high", "ext", "lock"};
 constexpr char kUnlisted[] = "未列出的值 0x%1 unlisted value";
 constexpr char kIspLostIfProgrammedTip[] =
     "编程后ISP无法再访问，只能用高压模式恢复 "
@@ -215,7 +214,8 @@ void FuseEditor::BuildRows() {
       if (static_cast<std::size_t>(field.byte) != byte) continue;
       if (heading == nullptr) {
         heading = new QLabel(QStringLiteral("<b>%1</b>").arg(Utf8(kByteHeadings[byte])));
-        heading->setObjectName(QStringLiteral("fuseByte_") + QLatin1String(kByteKeys[byte]));
+        heading->setObjectName(QStringLiteral("fuseByte_") +
+                               QLatin1String(chips::FuseByteName(static_cast<chips::FuseByte>(byte))));
         if (form->rowCount() > 0) heading->setContentsMargins(0, 4, 0, 0);
         form->addRow(heading);
       }
