@@ -8,7 +8,13 @@
 namespace kestrel::chips {
 namespace {
 
-using Columns = std::vector<std::string_view>;
+// The widest record has 18 columns; one more slot tells a longer line apart.
+struct Columns {
+  std::array<std::string_view, 19> items;
+  std::size_t count = 0;
+  std::size_t size() const { return count; }
+  std::string_view operator[](std::size_t i) const { return items[i]; }
+};
 
 constexpr std::array<std::string_view, kFuseByteCount> kByteNames{"low", "high", "ext", "lock"};
 constexpr std::array<std::string_view, 6> kDangerNames{"-",     "ISP_LOST_IF_0",   "ISP_LOST_IF_1",
@@ -20,9 +26,10 @@ Columns SplitTabs(std::string_view line) {
   Columns columns;
   std::size_t start = 0;
   for (std::size_t tab; (tab = line.find('\t', start)) != std::string_view::npos; start = tab + 1) {
-    columns.push_back(line.substr(start, tab - start));
+    if (columns.count == columns.items.size()) return columns;
+    columns.items[columns.count++] = line.substr(start, tab - start);
   }
-  columns.push_back(line.substr(start));
+  if (columns.count < columns.items.size()) columns.items[columns.count++] = line.substr(start);
   return columns;
 }
 
@@ -133,14 +140,14 @@ class Parser {
     if (field.mask == 0) Fail(FactsProblemKind::kBadNumber);
     if (problem_) return;
     if (const auto about = about_.find(field.name); about != about_.end()) field.about = about->second;
-    std::vector<FuseField>& layout = layouts_[layoutName];
+    std::vector<FuseField>& layout = Writable(layouts_[layoutName]);
     if (FindField(layout, field.name) != nullptr) return Fail(FactsProblemKind::kDuplicate);
     layout.push_back(std::move(field));
   }
 
   void Value(const Columns& c) {
-    const auto layout = layouts_.find(std::string(c[1]));
-    FuseField* field = layout == layouts_.end() ? nullptr : FindField(layout->second, c[2]);
+    const auto layout = layouts_.find(c[1]);
+    FuseField* field = layout == layouts_.end() ? nullptr : FindField(Writable(layout->second), c[2]);
     FieldValue value{HexByte(c[3]), Flags(c[4]), Text(c[5])};
     if (field == nullptr) Fail(FactsProblemKind::kUnknownReference);
     if (problem_) return;
@@ -175,20 +182,31 @@ class Parser {
     chip.factory.bytes = {HexByte(c[8]), HexByte(c[9]), extendedColumn(c[10], 0xFF), HexByte(c[11])};
     chip.usedBits.bytes = {HexByte(c[14]), HexByte(c[15]), extendedColumn(c[16], 0), HexByte(c[12])};
     chip.modes = Modes(c[13]);
-    const auto layout = layouts_.find(std::string(c[17]));
+    const auto layout = layouts_.find(c[17]);
     if (layout == layouts_.end()) Fail(FactsProblemKind::kUnknownReference);
     if (problem_) return;
-    for (const FuseField& field : layout->second) {
+    for (const FuseField& field : *layout->second) {
       if ((field.mask & ~chip.usedBits[field.byte]) != 0) return Fail(FactsProblemKind::kOutsideMask);
     }
     if (table.Find(chip.name) != nullptr) return Fail(FactsProblemKind::kDuplicate);
-    chip.fields = layout->second;
+    chip.layout = layout->second;
     table.chips.push_back(std::move(chip));
   }
 
   std::optional<FactsProblemKind> problem_;
   std::map<std::string, std::string> about_;
-  std::map<std::string, std::vector<FuseField>> layouts_;
+  // A layout already handed to a chip is copied before it changes, so that a record below a chip
+  // never alters that chip.
+  static std::vector<FuseField>& Writable(std::shared_ptr<std::vector<FuseField>>& layout) {
+    if (!layout) {
+      layout = std::make_shared<std::vector<FuseField>>();
+    } else if (layout.use_count() > 1) {
+      layout = std::make_shared<std::vector<FuseField>>(*layout);
+    }
+    return *layout;
+  }
+
+  std::map<std::string, std::shared_ptr<std::vector<FuseField>>, std::less<>> layouts_;
 };
 
 }  // namespace
@@ -214,7 +232,13 @@ const FieldValue* FuseField::Find(std::uint8_t value) const {
   return found == values.end() ? nullptr : &*found;
 }
 
+const std::vector<FuseField>& ChipFacts::Fields() const {
+  static const std::vector<FuseField> none;
+  return layout ? *layout : none;
+}
+
 const FuseField* ChipFacts::Field(std::string_view fieldName) const {
+  const std::vector<FuseField>& fields = Fields();
   const auto found =
       std::find_if(fields.begin(), fields.end(), [&](const FuseField& f) { return f.name == fieldName; });
   return found == fields.end() ? nullptr : &*found;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,8 +83,10 @@ struct ChipFacts {
   // on chips with two fuse bytes. Other bits may read back as 0 or 1.
   FuseSet usedBits;
   std::uint8_t modes = 0;  // ProgrammingMode bits
-  std::vector<FuseField> fields;
+  // Shared by every chip of the same fuse layout; most chips share theirs with others.
+  std::shared_ptr<const std::vector<FuseField>> layout;
 
+  const std::vector<FuseField>& Fields() const;
   const FuseField* Field(std::string_view fieldName) const;
 };
 

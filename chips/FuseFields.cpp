@@ -7,8 +7,8 @@ namespace kestrel::chips {
 
 std::vector<DecodedField> DecodeFuses(const ChipFacts& chip, const FuseSet& fuses) {
   std::vector<DecodedField> decoded;
-  decoded.reserve(chip.fields.size());
-  for (const FuseField& field : chip.fields) {
+  decoded.reserve(chip.Fields().size());
+  for (const FuseField& field : chip.Fields()) {
     DecodedField& out = decoded.emplace_back();
     out.byte = field.byte;
     out.name = field.name;
@@ -55,7 +55,7 @@ std::vector<FuseByte> DifferingBytes(const ChipFacts& chip, const FuseSet& a, co
 
 std::vector<IspLockout> IspLockouts(const ChipFacts& chip, const FuseSet& fuses) {
   std::vector<IspLockout> lockouts;
-  for (const FuseField& field : chip.fields) {
+  for (const FuseField& field : chip.Fields()) {
     const std::uint8_t bits = fuses[field.byte] & field.mask;
     const bool lost = (field.danger == FieldDanger::kIspLostIfProgrammed && bits == 0) ||
                       (field.danger == FieldDanger::kIspLostIfUnprogrammed && bits == field.mask);

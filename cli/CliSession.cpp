@@ -28,33 +28,15 @@ std::string_view Trimmed(std::string_view text) {
   return text;
 }
 
-std::vector<std::string> CataloguePaths(const Options& options, const std::string& executableDir) {
-  return options.catalogue ? std::vector<std::string>{*options.catalogue}
-                           : chips::CatalogueSearchPaths(executableDir);
-}
-
 std::string UnknownChipError(const std::string& name, const std::string& cataloguePath) {
   return Printf(messages::kCliUsageErrorPattern,
                 Printf(messages::kCliUnknownChip, name.c_str(), cataloguePath.c_str()).c_str());
 }
 
-// The catalogue and the chip facts beside it, found as the start-up finds them.
-struct ChipBooks {
-  chips::ChipCatalogue catalogue;
-  chips::CatalogueLoad load;
-  chips::ChipFactsTable facts;
-
-  ChipBooks(const Options& options, const std::string& executableDir) {
-    load = chips::LoadChipCatalogue(CataloguePaths(options, executableDir), catalogue);
-    if (load.loaded) chips::LoadChipFacts(chips::ChipFactsSearchPaths({load.path}), facts);
-  }
-  // The facts of the catalogue entry called `name`, or nullptr.
-  const chips::ChipFacts* Facts(const std::string& name) const {
-    const int index = FindChip(catalogue, name);
-    return index < 0 ? nullptr
-                     : facts.Find(chips::DisplayChipName(catalogue.records[static_cast<std::size_t>(index)]));
-  }
-};
+// The facts of the catalogue entry called `name`, or nullptr.
+const chips::ChipFacts* FactsNamed(const chips::ChipBooks& books, const std::string& name) {
+  return books.FactsOf(FindChip(books.catalogue, name));
+}
 
 // The chip as the facts describe it and the simulator holds it.
 device::SimulatedChip SimulatedChipOf(const chips::ChipFacts& facts) {
@@ -70,7 +52,7 @@ device::SimulatedChip SimulatedChipOf(const chips::ChipFacts& facts) {
                                 ((facts.modes & chips::kHvsp) != 0 ? ModeBit(HVSP) : 0) |
                                 ((facts.modes & chips::kHvpp) != 0 ? ModeBit(PP_20) | ModeBit(PP_2313) : 0));
   chip.ispLockouts.clear();
-  for (const chips::FuseField& field : facts.fields) {
+  for (const chips::FuseField& field : facts.Fields()) {
     const int byte = static_cast<int>(field.byte);
     if (field.danger == chips::FieldDanger::kIspLostIfProgrammed)
       chip.ispLockouts.push_back({byte, field.mask, 0});
@@ -127,12 +109,12 @@ class Session {
     controller_.SetIdentifySelectsChip(!options.chip);
   }
 
-  int Run(const std::string& executableDir) {
+  int Run(chips::ChipBooks books) {
     if (const std::string line = BadTextLine(options_); !line.empty()) {
       frontEnd_.PrintLine(line);
       return kExitFailure;
     }
-    if (const int status = StartUp(executableDir); status != kExitSuccess) return status;
+    if (const int status = StartUp(std::move(books)); status != kExitSuccess) return status;
     bool anyFailed = false;
     for (const Command& command : options_.commands) {
       if (!command.description->anyChip && !ChipKnown() && !IdentifyChip()) {
@@ -149,8 +131,8 @@ class Session {
 
  private:
   // The main window's initialisation, in its order, so that the first line is the ready line.
-  int StartUp(const std::string& executableDir) {
-    const chips::CatalogueLoad load = controller_.LoadCatalogue(CataloguePaths(options_, executableDir));
+  int StartUp(chips::ChipBooks books) {
+    const chips::CatalogueLoad load = controller_.UseChipBooks(std::move(books));
     if (!load.loaded) {
       Report(control::CatalogueMissingLine(load) + "\n");
       return kExitFailure;
@@ -250,12 +232,11 @@ int ListProgrammers(const Options& options, device::UsbBus& bus, Terminal termin
 
 // The explain-fuses command: the fields of the --fuses and --lock texts for --chip, from the
 // chip facts alone.
-int ExplainFuses(const Options& options, Terminal terminal, const std::string& executableDir) {
+int ExplainFuses(const Options& options, Terminal terminal, const chips::ChipBooks& books) {
   if (const std::string line = BadTextLine(options); !line.empty()) {
     Write(terminal.out, line + "\n");
     return kExitFailure;
   }
-  const ChipBooks books(options, executableDir);
   if (!books.load.loaded) {
     Write(terminal.err, control::CatalogueMissingLine(books.load) + "\n");
     return kExitFailure;
@@ -264,7 +245,7 @@ int ExplainFuses(const Options& options, Terminal terminal, const std::string& e
     Write(terminal.err, UnknownChipError(*options.chip, books.load.path));
     return kExitUsage;
   }
-  const chips::ChipFacts* chip = books.Facts(*options.chip);
+  const chips::ChipFacts* chip = FactsNamed(books, *options.chip);
   if (chip == nullptr) {
     Write(terminal.out, Printf(texts::kNoFactsPattern, options.chip->c_str()) + "\n");
     return kExitFailure;
@@ -279,12 +260,16 @@ int ExplainFuses(const Options& options, Terminal terminal, const std::string& e
 
 }  // namespace
 
-device::SimulatorOptions SimulatorOptionsFor(const Options& cli, const std::string& executableDir) {
+std::vector<std::string> CataloguePaths(const Options& options, const std::string& executableDir) {
+  return options.catalogue ? std::vector<std::string>{*options.catalogue}
+                           : chips::CatalogueSearchPaths(executableDir);
+}
+
+device::SimulatorOptions SimulatorOptionsFor(const Options& cli, const chips::ChipBooks& books) {
   const SimulatorChoice& choice = cli.simulator;
   device::SimulatorOptions options;
   options.programmerPresent = !choice.absent;
-  const ChipBooks books(cli, executableDir);
-  const chips::ChipFacts* chip = cli.chip ? books.Facts(*cli.chip) : nullptr;
+  const chips::ChipFacts* chip = cli.chip ? FactsNamed(books, *cli.chip) : nullptr;
   if (choice.signature) {
     const std::vector<const chips::ChipFacts*> named = books.facts.WithSignature(*choice.signature);
     chip = named.empty() ? nullptr : named.front();
@@ -314,13 +299,13 @@ int FindChip(const chips::ChipCatalogue& catalogue, const std::string& name) {
 }
 
 int RunSession(const Options& options, device::UsbBus& bus, Terminal terminal,
-               std::unique_ptr<TonePlayer> sound, const std::string& executableDir) {
+               std::unique_ptr<TonePlayer> sound, chips::ChipBooks books) {
   const auto* alone = std::get_if<SessionCommand>(&options.commands.front().description->press);
   if (alone != nullptr && *alone == SessionCommand::ListProgrammers)
     return ListProgrammers(options, bus, terminal);
-  if (alone != nullptr) return ExplainFuses(options, terminal, executableDir);
+  if (alone != nullptr) return ExplainFuses(options, terminal, books);
   Session session(options, bus, terminal, std::move(sound));
-  return session.Run(executableDir);
+  return session.Run(std::move(books));
 }
 
 }  // namespace kestrel::cli

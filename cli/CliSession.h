@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "chips/ChipBooks.h"
 #include "chips/ChipCatalogue.h"
 #include "cli/CliFrontEnd.h"
 #include "cli/CommandLine.h"
@@ -15,7 +16,10 @@ namespace kestrel::cli {
 // signature --sim-signature gives, else the one --chip selects, as the chip facts beside the
 // catalogue describe it (signature, factory fuses and lock, the modes it answers in, the fuse
 // bits that lock ISP out); without either, or without facts, the simulator's ATmega328P.
-device::SimulatorOptions SimulatorOptionsFor(const Options& options, const std::string& executableDir);
+device::SimulatorOptions SimulatorOptionsFor(const Options& options, const chips::ChipBooks& books);
+
+// Where the catalogue is looked for: --catalogue, else the usual places.
+std::vector<std::string> CataloguePaths(const Options& options, const std::string& executableDir);
 
 // Runs the start-up as the main window does (catalogue, chip, mode, views, probe), then each
 // command as one button press, waiting until the queue is idle. Without --chip, the chip is
@@ -27,7 +31,7 @@ device::SimulatorOptions SimulatorOptionsFor(const Options& options, const std::
 // programmer found and fails when there is none, with the message the probe would show; the
 // explain-fuses command prints the fields of the fuse and lock texts without a programmer.
 int RunSession(const Options& options, device::UsbBus& bus, Terminal terminal,
-               std::unique_ptr<TonePlayer> sound, const std::string& executableDir);
+               std::unique_ptr<TonePlayer> sound, chips::ChipBooks books);
 
 // The index of the catalogue entry with this name, compared case-blind and without the white
 // space around either name; -1 when there is none.

@@ -44,8 +44,9 @@ int main(int argc, char** argv) {
     return Print(stderr, Printf(cli::messages::kCliUsageErrorPattern, parsed.error.c_str()), cli::kExitUsage);
 
   const cli::Options& options = parsed.options;
+  chips::ChipBooks books = chips::LoadChipBooks(cli::CataloguePaths(options, ExecutableDir()));
   std::unique_ptr<device::UsbBus> bus =
-      options.simulate ? device::MakeSimulatedBus(cli::SimulatorOptionsFor(options, ExecutableDir()))
+      options.simulate ? device::MakeSimulatedBus(cli::SimulatorOptionsFor(options, books))
                        : device::MakeRealUsbBus();
 
   cli::Terminal terminal;
@@ -53,7 +54,7 @@ int main(int argc, char** argv) {
   // Beeps belong to someone at the bench; a script's output goes elsewhere.
   std::unique_ptr<TonePlayer> sound;
   if (isatty(STDOUT_FILENO) == 1) sound = platform::MakeAlsaTonePlayer();
-  const int status = cli::RunSession(options, *bus, terminal, std::move(sound), ExecutableDir());
+  const int status = cli::RunSession(options, *bus, terminal, std::move(sound), std::move(books));
   // On stderr, so that a script reading the output sees the same lines with it as without.
   const auto* simulated = dynamic_cast<const device::SimulatedBus*>(bus.get());
   if (simulated == nullptr || !options.simulator.stats) return status;

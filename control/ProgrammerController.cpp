@@ -34,12 +34,16 @@ ProgrammerController::ProgrammerController(device::UsbBus& bus, FrontEnd& frontE
 ProgrammerController::~ProgrammerController() = default;
 
 chips::CatalogueLoad ProgrammerController::LoadCatalogue(const std::vector<std::string>& searchPaths) {
-  chips::CatalogueLoad load = chips::LoadChipCatalogue(searchPaths, catalogue_);
-  if (load.loaded) {
+  return UseChipBooks(chips::LoadChipBooks(searchPaths));
+}
+
+chips::CatalogueLoad ProgrammerController::UseChipBooks(chips::ChipBooks books) {
+  catalogue_ = books.catalogue;
+  facts_ = std::move(books.facts);
+  if (books.load.loaded) {
     for (const std::string& line : CatalogueCutLines(catalogue_.cuts)) log_.AppendLog(line);
-    chips::LoadChipFacts(chips::ChipFactsSearchPaths({load.path}), facts_);
   }
-  return load;
+  return std::move(books.load);
 }
 
 // Only the chip's part of each image is shown, and filled (memory is taken as it is used).

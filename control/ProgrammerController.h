@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "chips/ChipBooks.h"
 #include "chips/ChipCatalogue.h"
 #include "chips/ChipFacts.h"
 #include "control/ActivityLog.h"
@@ -30,6 +31,8 @@ class ProgrammerController {
   // Start-up pieces, called by the front end in its own order. The chip facts are read from
   // beside the catalogue; without them every chip works as before, without the checks.
   chips::CatalogueLoad LoadCatalogue(const std::vector<std::string>& searchPaths);
+  // The same with books the program has read already.
+  chips::CatalogueLoad UseChipBooks(chips::ChipBooks books);
   void BindImageViews();  // FLASH and EEPROM views <- images, with the current geometry
   // Opens the programmer; status 0 on success, the no-programmer message box otherwise.
   bool ProbeProgrammer();

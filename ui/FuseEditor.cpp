@@ -207,10 +207,10 @@ void FuseEditor::BuildRows() {
   form->setRowWrapPolicy(QFormLayout::WrapLongRows);
   form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
   form->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  rows_.reserve(facts_->fields.size());
+  rows_.reserve(facts_->Fields().size());
   for (std::size_t byte = 0; byte < chips::kFuseByteCount; ++byte) {
     QLabel* heading = nullptr;
-    for (const chips::FuseField& field : facts_->fields) {
+    for (const chips::FuseField& field : facts_->Fields()) {
       if (static_cast<std::size_t>(field.byte) != byte) continue;
       if (heading == nullptr) {
         heading = new QLabel(QStringLiteral("<b>%1</b>").arg(Utf8(kByteHeadings[byte])));

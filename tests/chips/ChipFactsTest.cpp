@@ -132,7 +132,7 @@ TEST(ChipFacts, BadLinesAreReportedAndTheRestLoads) {
   EXPECT_EQ(two->sameSignature, (std::vector<std::string>{"One", "Two"}));
   EXPECT_EQ(two->factory, (FuseSet{{0x6A, 0xFF, 0xFF, 0xFF}}));
   EXPECT_EQ(two->usedBits, (FuseSet{{0xFF, 0x1F, 0x00, 0x03}}));
-  EXPECT_EQ(two->fields.at(0).about, "时钟8分频 clock divided by 8");
+  EXPECT_EQ(two->Fields().at(0).about, "时钟8分频 clock divided by 8");
 }
 
 TEST(FuseFields, EncodingTheDecodedFieldsKeepsTheBitsOutsideThem) {

@@ -1,0 +1,17 @@
+#include "chips/ChipBooks.h"
+
+namespace kestrel::chips {
+
+const ChipFacts* ChipBooks::FactsOf(int index) const {
+  if (index < 0 || static_cast<std::uint32_t>(index) >= catalogue.recordCount) return nullptr;
+  return facts.Find(DisplayChipName(catalogue.records[static_cast<std::size_t>(index)]));
+}
+
+ChipBooks LoadChipBooks(const std::vector<std::string>& cataloguePaths) {
+  ChipBooks books;
+  books.load = LoadChipCatalogue(cataloguePaths, books.catalogue);
+  if (books.load.loaded) LoadChipFacts(ChipFactsSearchPaths({books.load.path}), books.facts);
+  return books;
+}
+
+}  // namespace kestrel::chips
