@@ -9,7 +9,7 @@ std::string UdevRuleCommand() {
 }
 
 std::string InsertProgrammerMessage() {
-  return std::string(kInsertProgrammer) + "\r\n" + kMakerLine;
+  return std::string(kInsertProgrammer) + "\r\n" + kMakerLine.c_str();
 }
 
 }  // namespace kestrel::texts

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Translate.h"
+
 // The command line's own texts: help, version and usage errors.
 namespace kestrel::cli::messages {
 
@@ -16,6 +18,7 @@ inline constexpr char kCliMissingArgument[] = "%s needs an argument";
 inline constexpr char kCliNoCommand[] = "no command given";
 inline constexpr char kCliBadNumber[] = "%s: \"%s\" is not a whole number from %u to %u";
 inline constexpr char kCliBadHexBytes[] = "%s: \"%s\" is not %d hex digits";
+inline constexpr char kCliBadLanguage[] = "%s: \"%s\" is not a language name such as zh or en";
 inline constexpr char kCliUnknownMode[] = "unknown mode %s (PP_20, PP_2313, ISP or HVSP)";
 // The bad name, then the Auto box names.
 inline constexpr char kCliUnknownAutoBox[] = "unknown Auto box \"%s\" (%s, or none alone)";
@@ -29,11 +32,11 @@ inline constexpr char kCliNoDefaultText[] = " (no default: a wrong fuse text can
 // One line of list: the address, then the manufacturer and product strings.
 inline constexpr char kCliProgrammerLinePattern[] = "programmer %s %s %s\n";
 // Without --chip, a command that needs the chip found none by its signature.
-inline constexpr char kCliChipUnknownLine[] = "无法识别芯片，请用 --chip 指定器件\n";
+inline constexpr Message kCliChipUnknownLine = Msg("无法识别芯片，请用 --chip 指定器件\n");
 // One fuse or lock field: the byte (low, high, ext, lock), the field, its value shifted down
 // to bit 0, then what the value means.
 inline constexpr char kCliFuseFieldPattern[] = "fuse %s %s=%X  %s";
-inline constexpr char kCliUnlistedValue[] = "未列出的值 unlisted value";
+inline constexpr Message kCliUnlistedValue = Msg("未列出的值 unlisted value");
 // --sim-stats: the vendor requests and the bytes of their data stages, then the modelled time
 // of the link in all, of its transfers and of the chip's writes and erases, in seconds.
 inline constexpr char kCliSimRequestsPattern[] = "requests %llu, bytes out %llu, bytes in %llu\n";

@@ -120,7 +120,8 @@ struct Options {
   bool signatureCheck = true;
   bool allowLockout = false;  // a fuse text that locks ISP out is written in ISP mode
   bool keepGoing = false;
-  bool fastVerify = false;  // see ProgrammerController::SetFastVerify
+  bool fastVerify = false;              // see ProgrammerController::SetFastVerify
+  std::optional<std::string> language;  // --lang: overrides the environment's choice
   SimulatorChoice simulator;
   bool help = false;
   bool version = false;

@@ -140,6 +140,18 @@ void TakeUsb(Options& o, const V& v) {
     v.error = Printf(messages::kCliBadUsbAddress, v.option, v.text.c_str());
 }
 
+// A catalogue name as gettext and the file system take it: "zh", "en", "pt_BR".
+void TakeLanguage(Options& o, const V& v) {
+  const bool plain = !v.text.empty() && v.text.find_first_not_of(
+                                            "abcdefghijklmnopqrstuvwxyz"
+                                            "ABCDEFGHIJKLMNOPQRSTUVWXYZ_") == std::string::npos;
+  if (plain) {
+    o.language = v.text;
+  } else {
+    v.error = Printf(messages::kCliBadLanguage, v.option, v.text.c_str());
+  }
+}
+
 template <std::size_t N>
 std::optional<std::array<std::uint8_t, N>> HexBytes(const V& v) {
   std::array<std::uint8_t, N> bytes{};
@@ -190,6 +202,12 @@ constexpr OptionDescription kOptions[] = {
      .help = "in an auto run whose erase succeeded, read back before the verify only the FLASH\n"
              "pages written; the rest is compared as erased (0xFF)",
      .take = [](Options& o, const V&) { o.fastVerify = true; }},
+    {.name = "--lang",
+     .argument = "LANG",
+     .help = "zh or en: the language of the lines shown (default: from LANGUAGE, LC_ALL,\n"
+             "LC_MESSAGES or LANG; Chinese under zh, C or POSIX, else English); never changes\n"
+             "what is sent to the chip",
+     .take = TakeLanguage},
     {.name = "--sim-absent",
      .help = "(with --simulate) no programmer on the bus",
      .needsSimulate = true,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/Format.h"
+#include "base/Language.h"
 #include "cli/CliSession.h"
 #include "cli/CliTexts.h"
 #include "cli/CommandLine.h"
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
     return Print(stderr, Printf(cli::messages::kCliUsageErrorPattern, parsed.error.c_str()), cli::kExitUsage);
 
   const cli::Options& options = parsed.options;
+  UseLanguage(options.language, LocaleSearchPaths(ExecutableDir()));
   chips::ChipBooks books = chips::LoadChipBooks(cli::CataloguePaths(options, ExecutableDir()));
   std::unique_ptr<device::UsbBus> bus =
       options.simulate ? device::MakeSimulatedBus(cli::SimulatorOptionsFor(options, books))

@@ -1,12 +1,14 @@
+#include "base/Translate.h"
 #include "control/FrontEndPorts.h"
 
 namespace kestrel::control {
 
 const FileDialogSpec& DialogSpec(FileDialogKind kind) {
-  static const FileFilter kHex{"Intel Hex文件(*.hex)", "*.hex"};
-  static const FileFilter kBin{"二进制文件(*.bin)", "*.bin"};
-  static const FileFilter kEep{"EEP文件(*.eep)", "*.eep"};
-  static const FileFilter kElf{"ELF程序(*.elf)", "*.elf"};
+  // Worded at the first dialog, after the language was chosen.
+  static const FileFilter kHex{Msg("Intel Hex文件(*.hex)"), "*.hex"};
+  static const FileFilter kBin{Msg("二进制文件(*.bin)"), "*.bin"};
+  static const FileFilter kEep{Msg("EEP文件(*.eep)"), "*.eep"};
+  static const FileFilter kElf{Msg("ELF程序(*.elf)"), "*.elf"};
   static const FileDialogSpec kOpenFlash{false, "bin", {kHex, kBin, kElf}};
   static const FileDialogSpec kOpenEeprom{false, "bin", {kHex, kBin, kEep, kElf}};
   static const FileDialogSpec kSave{true, "bin", {kBin, kHex}};

@@ -59,7 +59,7 @@ Side FlashSide(ImageContext& context) {
           device::status::FlashFileSaved,
           FlashPage,
           "FLASH",
-          "hex、bin、elf",
+          Msg("hex、bin、elf"),
           texts::kFlashBinTruncatedLine,
           texts::kOpenedToFlashPage,
           texts::kFlashSavedLine,
@@ -82,7 +82,7 @@ Side EepromSide(ImageContext& context) {
           device::status::EepromFileSaved,
           EepromPage,
           "EEPROM",
-          "hex、eep、bin、elf",
+          Msg("hex、eep、bin、elf"),
           texts::kEepromBinTruncatedLine,
           texts::kOpenedToEepromPage,
           texts::kEepromSavedLine,
@@ -217,7 +217,7 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
   }
   side.loaded = true;
   side.view.SetData(side.image.Use(size), size);
-  context.log.AppendLog(texts::kOpenedFilePrefix + name + side.openedToPage +
+  context.log.AppendLog(texts::kOpenedFilePrefix.c_str() + name + side.openedToPage +
                         Printf(texts::kOpenedCountPattern, count));
   context.pages.ShowPage(side.page);
 }
@@ -250,7 +250,7 @@ void StoreImage(ImageContext& context, const Side& side, const std::string& path
     return;
   }
   context.log.AppendLog(side.savedLine);
-  context.log.AppendLog(path + "【" + Printf(texts::kSavedCountPattern, used) + "】");
+  context.log.AppendLog(path + Printf(texts::kSavedCountPattern, used));
 }
 
 void SaveImage(ImageContext& context, const Side& side) {

@@ -56,7 +56,7 @@ bool StatusDispatcher::Dispatch(std::uint32_t code, std::uint32_t argument) {
     case StatusEntry::Reply::None:
       break;
   }
-  if (entry.line != nullptr) line(entry.line);
+  if (entry.line != nullptr) line(*entry.line);
   if (entry.readback == StatusEntry::Readback::Flash) {
     frontEnd_.FlashView().SetData(engine_.memories().flashReadback.Use(FlashViewLength()), FlashViewLength());
     frontEnd_.ShowPage(FlashPage);

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "base/Translate.h"
+
 namespace kestrel::control {
 
 // What the dispatcher does with one status code, in this order: the reply bytes into a
@@ -15,7 +17,7 @@ struct StatusEntry {
 
   std::uint32_t code;
   Kind kind;
-  const char* line = nullptr;  // time-stamped pattern
+  const Message* line = nullptr;  // time-stamped pattern
   Reply reply = Reply::None;
   Readback readback = Readback::None;
   bool linkFailure = false;

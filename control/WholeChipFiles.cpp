@@ -34,7 +34,7 @@ const char* RegionName(image::Region region) {
 }
 
 std::string Join(const std::string& list, const std::string& item) {
-  return list.empty() ? item : list + texts::kListSeparator + item;
+  return list.empty() ? item : list + texts::kListSeparator.c_str() + item;
 }
 
 WholeChipRead Refused(std::string line) {
@@ -103,7 +103,7 @@ WholeChipRead ReadWholeChipFile(const std::string& path, const image::ChipSizes&
   const std::string name = FileName(path);
   const FileKind kind = KindOfFile(name);
   if (kind != FileKind::Hex && kind != FileKind::Elf) {
-    return Refused(Printf(texts::kUnknownExtensionPattern, name.c_str(), "", "hex、elf"));
+    return Refused(Printf(texts::kUnknownExtensionPattern, name.c_str(), "", Msg("hex、elf").c_str()));
   }
   image::FileStart file = image::ReadFileStart(path, kFileLimit);
   if (file.ok && file.bytes.size() > kFileLimit) file = {false, {}, std::strerror(EFBIG)};

@@ -9,8 +9,8 @@ namespace kestrel::control {
 namespace {
 
 // Discovery with several programmers on the machine, which only an address tells apart.
-constexpr char kProgrammerNotFoundPattern[] = "找不到编程器 %s";
-constexpr char kProgrammersFoundPattern[] = "找到%zu个编程器，已打开 %s；用 --usb 总线:设备 选择";
+constexpr Message kProgrammerNotFoundPattern = Msg("找不到编程器 %s");
+constexpr Message kProgrammersFoundPattern = Msg("找到%zu个编程器，已打开 %s；用 --usb 总线:设备 选择");
 
 const char* OperationName(device::VendorCommand command) {
   using device::VendorCommand;
@@ -123,7 +123,7 @@ std::vector<std::string> CatalogueCutLines(const chips::CatalogueCuts& cuts) {
 std::string CatalogueMissingLine(const chips::CatalogueLoad& load) {
   std::string list;
   for (const std::string& path : load.searched) {
-    if (!list.empty()) list += "、";
+    if (!list.empty()) list += texts::kListSeparator.c_str();
     list += path;
   }
   return Printf(texts::kCatalogueMissingPattern, list.c_str());

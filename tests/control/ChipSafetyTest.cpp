@@ -99,8 +99,9 @@ TEST(ChipSafety, TheSignatureCheckSendsNothingToAnotherChipUnlessSwitchedOff) {
 // in a high-voltage mode, which can still reach the chip.
 TEST(ChipSafety, AFuseTextThatLocksIspOutIsRefusedInIspAndWrittenWithAWarningInHighVoltage) {
   using enum device::ProgrammingMode;
-  for (const auto& [mode, commands, line] : {std::tuple(ISP, "3 5", texts::kLockoutRefusedLine),
-                                             std::tuple(PP_20, "3 6 5", texts::kLockoutHighVoltageLine)}) {
+  for (const auto& [mode, commands, line] :
+       {std::tuple(ISP, "3 5", texts::kLockoutRefusedLine.id()),
+        std::tuple(PP_20, "3 6 5", texts::kLockoutHighVoltageLine.id())}) {
     Rig rig({}, mode);
     rig.Select("ATmega328P");
     rig.frontEnd.fuseText = "6259FF";

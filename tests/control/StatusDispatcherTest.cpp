@@ -77,7 +77,7 @@ TEST(ActivityLog, TheTimeStampKeepsItsTwentyFourHourFormUnderAnyLocale) {
   const std::string saved = std::setlocale(LC_ALL, nullptr);
   for (const char* locale : {"C", "C.UTF-8", "en_US.UTF-8", "de_DE.UTF-8", "zh_CN.UTF-8"}) {
     if (!std::setlocale(LC_ALL, locale)) continue;
-    EXPECT_EQ(FormatTimeStamped(texts::kFlashWrittenLine, time), "〖26/12/06 15:04:05〗 FLASH编程OK")
+    EXPECT_EQ(FormatTimeStamped(texts::kFlashWrittenLine.c_str(), time), "〖26/12/06 15:04:05〗 FLASH编程OK")
         << locale;
   }
   std::setlocale(LC_ALL, saved.c_str());

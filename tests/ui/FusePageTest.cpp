@@ -67,7 +67,7 @@ class FusePageTest : public QObject {
     QCOMPARE(f.bus.programmer().fuses, (std::array<std::uint8_t, 3>{0x62, 0xD9, 0xFF}));
     f.Field(1009).setText("6259FF");  // RSTDISBL programmed
     f.bus.ClearRequests();
-    QVERIFY(f.PressFuse({"fuseWrite"}) && f.Log().contains(kestrel::texts::kLockoutRefusedLine));
+    QVERIFY(f.PressFuse({"fuseWrite"}) && f.Log().contains(kestrel::texts::kLockoutRefusedLine.c_str()));
     const QString question = QString::fromStdString(f.dialogs.at(0));  // Chinese, then English
     QVERIFY(f.dialogs.size() == 1 && question.contains("复位引脚") &&
             question.contains("Write them anyway?"));

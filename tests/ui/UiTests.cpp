@@ -183,7 +183,7 @@ class OperationsTest : public QObject {
     static_cast<QAbstractButton*>(f.dialog.Control(1022))->click();
     f.dialog.close();
     QTest::keyClick(&f.dialog, Qt::Key_Q, Qt::ControlModifier);
-    QVERIFY(f.dialog.isVisible() && f.Press({}) && f.Log().count(texts::kBusyLine) == 2);
+    QVERIFY(f.dialog.isVisible() && f.Press({}) && f.Log().count(texts::kBusyLine.c_str()) == 2);
     QCOMPARE(f.dialog.progressBar().text(), "通过 PASS");
     QCOMPARE(std::count(f.tones.begin(), f.tones.end(), kestrel::kErrorToneHz), 2L);
     QTest::keyClick(&f.dialog, Qt::Key_Q, Qt::ControlModifier);
@@ -333,7 +333,7 @@ class OperationsTest : public QObject {
     QVERIFY(f.Press({1001, 1035, 1029, 1030, 1031, 1027}));
     const QString log = f.Log();
     QVERIFY(log.count("FLASH编程OK") == 1 && log.count("FLASH读取OK") == 1 &&
-            log.count(texts::kFlashVerifyEnd) == 1);
+            log.count(texts::kFlashVerifyEnd.c_str()) == 1);
     QVERIFY(!log.contains("地址：") && log.endsWith("熔丝与锁定位读取OK"));
     QCOMPARE(f.tones, std::vector<int>(3, kestrel::kSuccessToneHz));      // start-up, file, Auto
     const auto& view = *static_cast<QListView*>(f.dialog.Control(1034));  // all lines, the last selected
