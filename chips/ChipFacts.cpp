@@ -4,6 +4,8 @@
 #include <charconv>
 #include <map>
 #include <optional>
+#include <tuple>
+#include <utility>
 
 namespace kestrel::chips {
 namespace {
@@ -52,11 +54,11 @@ class Parser {
   void Line(int number, std::string_view line) {
     problem_.reset();
     const Columns c = SplitTabs(line);
-    if (c[0] == "about" && Expect(c, 3)) {
+    if (c[0] == "about" && Expect(c, 4)) {
       About(c);
     } else if (c[0] == "field" && Expect(c, 6)) {
       Field(c);
-    } else if (c[0] == "value" && Expect(c, 6)) {
+    } else if (c[0] == "value" && Expect(c, 7)) {
       Value(c);
     } else if (c[0] == "chip" && Expect(c, 18)) {
       Chip(c);
@@ -125,9 +127,9 @@ class Parser {
   }
 
   void About(const Columns& c) {
-    std::string text = Text(c[2]);
+    std::pair<std::string, std::string> texts{Text(c[2]), Text(c[3])};
     if (problem_) return;
-    if (!about_.emplace(std::string(c[1]), std::move(text)).second) Fail(FactsProblemKind::kDuplicate);
+    if (!about_.emplace(std::string(c[1]), std::move(texts)).second) Fail(FactsProblemKind::kDuplicate);
   }
 
   void Field(const Columns& c) {
@@ -139,7 +141,9 @@ class Parser {
     field.danger = static_cast<FieldDanger>(NameIndex(c[5], kDangerNames));
     if (field.mask == 0) Fail(FactsProblemKind::kBadNumber);
     if (problem_) return;
-    if (const auto about = about_.find(field.name); about != about_.end()) field.about = about->second;
+    if (const auto about = about_.find(field.name); about != about_.end()) {
+      std::tie(field.about, field.aboutEnglish) = about->second;
+    }
     std::vector<FuseField>& layout = Writable(layouts_[layoutName]);
     if (FindField(layout, field.name) != nullptr) return Fail(FactsProblemKind::kDuplicate);
     layout.push_back(std::move(field));
@@ -148,7 +152,7 @@ class Parser {
   void Value(const Columns& c) {
     const auto layout = layouts_.find(c[1]);
     FuseField* field = layout == layouts_.end() ? nullptr : FindField(Writable(layout->second), c[2]);
-    FieldValue value{HexByte(c[3]), Flags(c[4]), Text(c[5])};
+    FieldValue value{HexByte(c[3]), Flags(c[4]), Text(c[5]), Text(c[6])};
     if (field == nullptr) Fail(FactsProblemKind::kUnknownReference);
     if (problem_) return;
     if (((unsigned{value.value} << field->Shift()) & ~unsigned{field->mask}) != 0) {
@@ -194,7 +198,7 @@ class Parser {
   }
 
   std::optional<FactsProblemKind> problem_;
-  std::map<std::string, std::string> about_;
+  std::map<std::string, std::pair<std::string, std::string>> about_;  // bilingual, English
   // A layout already handed to a chip is copied before it changes, so that a record below a chip
   // never alters that chip.
   static std::vector<FuseField>& Writable(std::shared_ptr<std::vector<FuseField>>& layout) {

@@ -36,9 +36,10 @@ enum ValueFlag : std::uint8_t {
 };
 
 struct FieldValue {
-  std::uint8_t value = 0;  // as shifted down, see FuseField
-  std::uint8_t flags = 0;  // ValueFlag bits
-  std::string meaning;     // Chinese, a space, then English
+  std::uint8_t value = 0;      // as shifted down, see FuseField
+  std::uint8_t flags = 0;      // ValueFlag bits
+  std::string meaning;         // Chinese, a space, then English
+  std::string meaningEnglish;  // the same in English alone
 };
 
 // A group of bits of one byte. Its value is its bits moved down so that the lowest bit of the
@@ -49,6 +50,7 @@ struct FuseField {
   std::uint8_t mask = 0;
   FieldDanger danger = FieldDanger::kNone;
   std::string about;               // what the field is for, Chinese then English
+  std::string aboutEnglish;        // the same in English alone
   std::vector<FieldValue> values;  // the values the maker lists; any other value is reserved
 
   int Shift() const;

@@ -3,7 +3,13 @@
 #include <array>
 #include <utility>
 
+#include "base/Language.h"
+
 namespace kestrel::chips {
+
+const std::string& ShownText(const std::string& bilingual, const std::string& english) {
+  return ChosenLanguage().empty() ? bilingual : english;
+}
 
 std::vector<DecodedField> DecodeFuses(const ChipFacts& chip, const FuseSet& fuses) {
   std::vector<DecodedField> decoded;
@@ -17,6 +23,7 @@ std::vector<DecodedField> DecodeFuses(const ChipFacts& chip, const FuseSet& fuse
     if (const FieldValue* listed = field.Find(out.value)) {
       out.listed = true;
       out.meaning = listed->meaning;
+      out.meaningEnglish = listed->meaningEnglish;
       out.flags = listed->flags;
     }
   }

@@ -14,12 +14,17 @@ namespace kestrel::chips {
 struct DecodedField {
   FuseByte byte = FuseByte::kLow;
   std::string name;
-  std::uint8_t value = 0;  // shifted down to bit 0
-  bool listed = false;     // false: a value the maker reserves
-  std::string meaning;     // of a listed value; empty otherwise
-  std::uint8_t flags = 0;  // ValueFlag bits of a listed value
+  std::uint8_t value = 0;      // shifted down to bit 0
+  bool listed = false;         // false: a value the maker reserves
+  std::string meaning;         // of a listed value; empty otherwise
+  std::string meaningEnglish;  // the same in English alone
+  std::uint8_t flags = 0;      // ValueFlag bits of a listed value
   FieldDanger danger = FieldDanger::kNone;
 };
+
+// The fact text to show of a bilingual one and its English one (a meaning, a field's about):
+// the bilingual text in the program's own language, the English one in any other.
+const std::string& ShownText(const std::string& bilingual, const std::string& english);
 
 // Every field of the chip, in the order of its facts. Bytes the chip lacks are not looked at.
 std::vector<DecodedField> DecodeFuses(const ChipFacts& chip, const FuseSet& fuses);

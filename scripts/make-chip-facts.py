@@ -7,9 +7,11 @@ signature-groups.tsv).
 
 Chips are written in the order of data/chip.txt. Every text shown to users is made here from
 the structured parts of the reference texts (frequencies, start-up times, voltages, sizes) with
-our own bilingual templates; a value text no template understands gets a plain generic meaning
-and is listed on stderr so that a template can be added. The script stops on facts that
-contradict each other, so a bad reference table cannot slip into the data file.
+our own templates. Each text is made twice from the same parts: bilingual (Chinese, a space,
+English) for the program's own language and English alone for every other. A value text no
+template understands gets a plain generic meaning and is listed on stderr so that a template
+can be added. The script stops on facts that contradict each other, so a bad reference table
+cannot slip into the data file.
 """
 
 import csv
@@ -118,6 +120,9 @@ LOCK_MEANINGS = [  # (pattern, meaning, flags)
 # Clock sources that stop the chip, and ISP with it, when nothing drives the clock pins.
 EXTERNAL_SOURCE = r"ext\.|full swing|tranceiver"
 
+# A character from U+3000 on: Chinese text or punctuation, which an English text never holds.
+CJK = re.compile("[\u3000-\U0010FFFF]")
+
 unparsed = []
 added_external = []
 unlisted_factory = []
@@ -125,6 +130,23 @@ unlisted_factory = []
 
 def fail(message):
     sys.exit("make-chip-facts: " + message)
+
+
+def both(zh, en):
+    """(bilingual, English) for one text: the bilingual one is the Chinese, a space, the English."""
+    if not CJK.search(zh) or not en or CJK.search(en):
+        fail(f"not Chinese, a space, then English: {zh!r} {en!r}")
+    return f"{zh} {en}", en
+
+
+def split_entry(text):
+    """(bilingual, English) for a table entry "中文 english", split at its first space."""
+    zh, _, en = text.partition(" ")
+    return both(zh, en)
+
+
+def joined(texts):
+    return ", ".join(bi for bi, _ in texts), ", ".join(en for _, en in texts)
 
 
 def read_table(name):
@@ -167,7 +189,7 @@ def clock_source(text):
     for pattern, zh, en in CLOCK_SOURCES:
         if re.fullmatch(pattern, rest.lower()):
             tail = " " + shown if shown else ""
-            return f"{prefix_zh}{zh}{tail} {prefix_en}{en}{tail}"
+            return both(f"{prefix_zh}{zh}{tail}", f"{prefix_en}{en}{tail}")
     return None
 
 
@@ -178,7 +200,7 @@ def start_up(text):
         return None
     clocks = int(match.group(1)) * (1024 if match.group(2) else 1)
     shown = f"{clocks // 1024}K" if clocks >= 1024 and clocks % 1024 == 0 else str(clocks)
-    return f"启动 start-up {shown} CK + {match.group(3)} ms"
+    return both("启动", f"start-up {shown} CK + {match.group(3)} ms")
 
 
 def clock_meaning(text):
@@ -192,7 +214,7 @@ def clock_meaning(text):
             input_source = clock_source(part[len("PLL input:"):].strip())
             if input_source is None:
                 return None
-            pieces.append("输入 input " + input_source)
+            pieces.append((f"输入 input {input_source[0]}", f"input {input_source[1]}"))
         elif part.startswith("Start-up time"):
             shown = start_up(part)
             if shown is None:
@@ -200,14 +222,14 @@ def clock_meaning(text):
             notes.insert(0, shown)
         elif part.lower() in CLOCK_NOTES:
             if CLOCK_NOTES[part.lower()]:
-                notes.append(CLOCK_NOTES[part.lower()])
+                notes.append(split_entry(CLOCK_NOTES[part.lower()]))
         else:
             return None
-    return ", ".join(pieces + notes)
+    return joined(pieces + notes)
 
 
 def value_meaning(field, text):
-    """(meaning, flags) for one enumerated value, or None when no template fits."""
+    """((bilingual, English) meaning, flags) for one enumerated value, or None when no template fits."""
     lower = text.lower()
     if "CKSEL" in field:
         meaning = clock_meaning(text)
@@ -215,19 +237,19 @@ def value_meaning(field, text):
     if field == "BODLEVEL":
         level = re.search(r"at VCC\s*=\s*(\d+(?:\.\d+)?)\s*V", text)
         if level:
-            return f"掉电检测 {level.group(1)} V brown-out at {level.group(1)} V", "B"
+            return both(f"掉电检测 {level.group(1)} V", f"brown-out at {level.group(1)} V"), "B"
         if lower.startswith("brown-out detection disabled"):
-            return "掉电检测关闭 brown-out detection off", ""
+            return split_entry("掉电检测关闭 brown-out detection off"), ""
         return None
     if field == "BOOTSZ":
         words = re.search(r"size\s*=\s*(\d+)\s*words", text)
         if words:
-            return f"引导区 {words.group(1)} 字 boot section {words.group(1)} words", ""
+            return both(f"引导区 {words.group(1)} 字", f"boot section {words.group(1)} words"), ""
         return None
     if field == "LB":
         for pattern, meaning, flags in LOCK_MEANINGS:
             if re.match(pattern, lower):
-                return meaning, flags
+                return split_entry(meaning), flags
         return None
     if field in ("BLB0", "BLB1"):
         zh_section, en_section = ("应用区", "application section") if field == "BLB0" else ("引导区", "boot section")
@@ -236,14 +258,14 @@ def value_meaning(field, text):
                                 (r"^spm prohibited", "禁止SPM写入", "no SPM writes"),
                                 (r"^lpm prohibited", "禁止LPM读取", "no LPM reads")):
             if re.match(pattern, lower):
-                return f"{zh_section}{zh} {en_section}: {en}", ""
+                return both(f"{zh_section}{zh}", f"{en_section}: {en}"), ""
         return None
     if field in ("BODPD", "BODACT", "CFD"):
         zh_what, en_what = ("时钟失效检测", "clock failure detection") if field == "CFD" else ("掉电检测", "brown-out detection")
         states = {"disabled": ("关闭", "off"), "enabled": ("开启", "on"), "sampled": ("采样", "sampled")}
         if lower in states:
             zh, en = states[lower]
-            return f"{zh_what}{zh} {en_what} {en}", ""
+            return both(f"{zh_what}{zh}", f"{en_what} {en}"), ""
         return None
     return None
 
@@ -263,7 +285,7 @@ def hex_set(text):
 
 
 def field_values(chip, field, mask, row, bod_switch):
-    """[(value, flags, meaning)] for one field of one chip."""
+    """[(value, flags, (bilingual, English) meaning)] for one field of one chip."""
     listed = parse_values(row["values"])
     external, slow = hex_set(row["values_needing_external_clock"]), hex_set(row["values_with_very_slow_clock"])
     width_mask = mask >> ((mask & -mask).bit_length() - 1)
@@ -273,7 +295,7 @@ def field_values(chip, field, mask, row, bod_switch):
     if not listed and width_mask == 1:
         programmed, unprogrammed = ONE_BIT_MEANINGS.get(field, (PROGRAMMED, UNPROGRAMMED))
         flags = "B" if field == "BODEN" else ""
-        return [(0, flags, programmed), (1, "", unprogrammed)]
+        return [(0, flags, split_entry(programmed)), (1, "", split_entry(unprogrammed))]
     if not listed and (external or slow):
         fail(f"{chip} {field}: clock flags without values")
     factory = int(row["factory_field_value"], 16)
@@ -284,12 +306,12 @@ def field_values(chip, field, mask, row, bod_switch):
         elif value == factory:
             # Shown whenever a new chip is read, so it must say something.
             unlisted_factory.append(f"{chip} {field} 0x{value:02X}")
-            parsed = ("出厂设置(手册未列出) factory setting, not listed by the maker", "")
+            parsed = (both("出厂设置(手册未列出)", "factory setting, not listed by the maker"), "")
         else:
             parsed = None
         if parsed is None:
             unparsed.append(f"{chip} {field} 0x{value:02X}: {listed.get(value, '(not listed)')}")
-            parsed = (f"设置 0x{value:02X} setting 0x{value:02X}", "")
+            parsed = (both(f"设置 0x{value:02X}", f"setting 0x{value:02X}"), "")
         meaning, flags = parsed
         if field == "BODLEVEL" and bod_switch:
             flags = flags.replace("B", "")  # the level alone does not switch detection on
@@ -362,13 +384,14 @@ def main():
     out = [HEADER.rstrip("\n")]
     out.append("")
     for field in sorted(FIELD_ABOUT):
-        out.append(f"about\t{field}\t{FIELD_ABOUT[field]}")
+        bilingual, english = split_entry(FIELD_ABOUT[field])
+        out.append(f"about\t{field}\t{bilingual}\t{english}")
     for layout, lines in layouts.values():
         out.append("")
         for byte, field, mask, danger, values in lines:
             out.append(f"field\t{layout}\t{byte}\t{field}\t{mask:02X}\t{danger}")
-            for value, flags, meaning in values:
-                out.append(f"value\t{layout}\t{field}\t{value:02X}\t{flags or '-'}\t{meaning}")
+            for value, flags, (bilingual, english) in values:
+                out.append(f"value\t{layout}\t{field}\t{value:02X}\t{flags or '-'}\t{bilingual}\t{english}")
     out.append("")
     for name in order:
         chip = chips[name]
@@ -399,8 +422,10 @@ HEADER = """\
 # bytes. Fuse bits are active low: 0 means programmed. A record refers only to records above
 # it: a value to its field, a chip to its layout.
 #
-# about  FIELD  TEXT
-#   What a field is for, for every field name used below (Chinese, a space, then English).
+# about  FIELD  TEXT  ENGLISH
+#   What a field is for, for every field name used below: TEXT in Chinese, a space, then
+#   English, as the program shows it in its own language; ENGLISH the same in English alone, as
+#   shown in every other language.
 # field  LAYOUT  BYTE  FIELD  MASK  DANGER
 #   A field of fuse layout LAYOUT (a name shared by the chips with the same fields and values).
 #   BYTE is low, high, ext or lock; MASK the field's bits in that byte. A field's value is its
@@ -408,9 +433,10 @@ HEADER = """\
 #   ISP_LOST_IF_0 (programming it stops ISP), ISP_LOST_IF_1 (unprogramming it stops ISP),
 #   CLOCK (clock source), SLOW_CLOCK_IF_0 (programming it slows the clock), BOD (brown-out
 #   detection) or - (none).
-# value  LAYOUT  FIELD  VALUE  FLAGS  MEANING
-#   One value of a field, as shifted down. FLAGS is - or letters: E the chip then needs an
-#   external clock or crystal, S the clock is very slow, B brown-out detection is on, W further
+# value  LAYOUT  FIELD  VALUE  FLAGS  MEANING  ENGLISH
+#   One value of a field, as shifted down, with its MEANING and ENGLISH texts (bilingual and
+#   English alone, as for about). FLAGS is - or letters: E the chip then needs an external
+#   clock or crystal, S the clock is very slow, B brown-out detection is on, W further
 #   programming is disabled, R reading back (verify) is disabled. A value without a line is
 #   reserved by the maker.
 # chip  NAME  SIGNATURE  FLASH  FLASH_PAGE  EEPROM  EEPROM_PAGE  FUSES  LOW  HIGH  EXT  LOCK

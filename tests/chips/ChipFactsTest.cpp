@@ -79,6 +79,16 @@ TEST(ShippedCatalogueAndFacts, LoadFromTheFirstReadablePathAndAgreeOnEveryChip) 
     for (const DecodedField& field : DecodeFuses(*chip, chip->factory))
       EXPECT_TRUE(field.listed) << field.name;
     EXPECT_THAT(IspLockouts(*chip, chip->factory), IsEmpty());
+    // Every field and value has an English text without Chinese: nothing from U+3000 on, whose
+    // UTF-8 form is the only one with a byte from E3 up.
+    const auto english = [](const std::string& text) {
+      return !text.empty() && std::all_of(text.begin(), text.end(),
+                                          [](char c) { return static_cast<unsigned char>(c) < 0xE3; });
+    };
+    for (const FuseField& field : chip->Fields()) {
+      EXPECT_TRUE(english(field.aboutEnglish)) << field.name;
+      for (const FieldValue& value : field.values) EXPECT_TRUE(english(value.meaningEnglish)) << field.name;
+    }
   }
 }
 
@@ -98,24 +108,25 @@ TEST(ChipFacts, ASignatureNarrowsToItsGroup) {
 // A layout, two chips using it, and one bad line of each kind between them.
 constexpr char kSmallFile[] =
     "# comment\n"
-    "about\tCKDIV8\t时钟8分频 clock divided by 8\n"
+    "about\tCKDIV8\t时钟8分频 clock divided by 8\tclock divided by 8\n"
     "field\tT\tlow\tCKDIV8\t80\tSLOW_CLOCK_IF_0\n"
-    "value\tT\tCKDIV8\t00\t-\t8分频 divided\r\n"
+    "value\tT\tCKDIV8\t00\t-\t8分频 divided\tdivided\r\n"
     "field\tT\tlow\tCKSEL\t0F\tCLOCK\n"
-    "value\tT\tCKSEL\t00\tE\t外部时钟 external clock\n"
+    "value\tT\tCKSEL\t00\tE\t外部时钟 external clock\texternal clock\n"
     "\n"
     "chip\tOne\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP,HVSP\tFF\t1F\t-\tT\n"
-    "bogus\tline\n"                     // 9
-    "value\tT\tCKSEL\t01\tE\n"          // 10
-    "value\tT\tCKSEL\t1G\t-\tx\n"       // 11
-    "value\tT\tCKSEL\t01\tEX\tx\n"      // 12
-    "value\tT\tCKDIV8\t00\t-\tagain\n"  // 13
-    "value\tT\tNONE\t00\t-\tx\n"        // 14
-    "value\tT\tCKDIV8\t02\t-\tx\n"      // 15
+    "bogus\tline\n"                         // 9
+    "value\tT\tCKSEL\t01\tE\t外部时钟 x\n"  // 10: no English column
+    "value\tT\tCKSEL\t1G\t-\tx\tx\n"        // 11
+    "value\tT\tCKSEL\t01\tEX\tx\tx\n"       // 12
+    "value\tT\tCKDIV8\t00\t-\tagain\tx\n"   // 13
+    "value\tT\tNONE\t00\t-\tx\tx\n"         // 14
+    "value\tT\tCKDIV8\t02\t-\tx\tx\n"       // 15
     "chip\tTwo\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP,HVSP\tFF\t1F\t-\tT\n"
     "chip\tthree\t1E9007\t1024\t32\t64\t4\t3\t6A\tFF\tFF\tFF\t03\tISP\tFF\t1F\t00\tNONE\n"  // 17
     "chip\tFour\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP\t7F\t1F\t-\tT\n"        // 18
-    "chip\tone\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP\tFF\t1F\t-\tT\n";        // 19
+    "chip\tone\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP\tFF\t1F\t-\tT\n"         // 19
+    "about\tCKSEL\t时钟源 clock source\n";  // 20: no English column
 
 TEST(ChipFacts, BadLinesAreReportedAndTheRestLoads) {
   const ChipFactsTable table = ParseChipFacts(kSmallFile);
@@ -125,14 +136,17 @@ TEST(ChipFacts, BadLinesAreReportedAndTheRestLoads) {
                           FactsProblem{11, K::kBadNumber}, FactsProblem{12, K::kBadName},
                           FactsProblem{13, K::kDuplicate}, FactsProblem{14, K::kUnknownReference},
                           FactsProblem{15, K::kOutsideMask}, FactsProblem{17, K::kUnknownReference},
-                          FactsProblem{18, K::kOutsideMask}, FactsProblem{19, K::kDuplicate}));
+                          FactsProblem{18, K::kOutsideMask}, FactsProblem{19, K::kDuplicate},
+                          FactsProblem{20, K::kColumnCount}));
   ASSERT_EQ(table.chips.size(), 2u);
   const ChipFacts* two = table.Find("TWO");
   ASSERT_NE(two, nullptr);
   EXPECT_EQ(two->sameSignature, (std::vector<std::string>{"One", "Two"}));
   EXPECT_EQ(two->factory, (FuseSet{{0x6A, 0xFF, 0xFF, 0xFF}}));
   EXPECT_EQ(two->usedBits, (FuseSet{{0xFF, 0x1F, 0x00, 0x03}}));
-  EXPECT_EQ(two->Fields().at(0).about, "时钟8分频 clock divided by 8");
+  const FuseField& divider = two->Fields().at(0);
+  EXPECT_EQ(std::tuple(divider.about, divider.aboutEnglish, divider.values.at(0).meaningEnglish),
+            std::tuple("时钟8分频 clock divided by 8", "clock divided by 8", "divided"));
 }
 
 TEST(FuseFields, EncodingTheDecodedFieldsKeepsTheBitsOutsideThem) {
@@ -174,8 +188,8 @@ TEST(FuseFields, DecodesShiftedGappedAndReservedValues) {
     const std::vector<DecodedField> fields = DecodeFuses(Chip(c.chip), c.fuses);
     const auto field = std::find_if(fields.begin(), fields.end(), [&](auto& f) { return f.name == c.field; });
     ASSERT_NE(field, fields.end()) << c.chip;
-    EXPECT_EQ(std::tuple(field->value, field->listed, field->meaning.empty()),
-              std::tuple(c.value, c.listed, !c.listed))
+    EXPECT_EQ(std::tuple(field->value, field->listed, field->meaning.empty(), field->meaningEnglish.empty()),
+              std::tuple(c.value, c.listed, !c.listed, !c.listed))
         << c.chip;
   }
 }
