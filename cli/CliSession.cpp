@@ -81,7 +81,8 @@ std::vector<std::string> FieldLines(const chips::ChipFacts& chip, const chips::F
     if (field.byte == chips::FuseByte::kLock ? !lock : !fuses) continue;
     lines.push_back(Printf(messages::kCliFuseFieldPattern, chips::FuseByteName(field.byte),
                            field.name.c_str(), unsigned{field.value},
-                           field.listed ? field.meaning.c_str() : messages::kCliUnlistedValue));
+                           field.listed ? chips::ShownText(field.meaning, field.meaningEnglish).c_str()
+                                        : messages::kCliUnlistedValue));
   }
   return lines;
 }
