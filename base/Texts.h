@@ -64,6 +64,8 @@ inline constexpr Message kEepromHexTooLarge = Msg("打开的EEPROM大于所选�
 inline constexpr Message kHexRefusedPattern = Msg("文件 %s 未读入：%s");       // name, reader text
 inline constexpr Message kFileUnreadablePattern = Msg("无法读取文件 %s：%s");  // path, reason
 inline constexpr Message kUnknownExtensionPattern = Msg("文件 %s 的类型不能读入%s窗口页（可用：%s）");
+// A whole-chip file of a kind neither reader takes: name, the kinds it takes.
+inline constexpr Message kWholeChipUnknownExtensionPattern = Msg("文件 %s 的类型不能读入窗口页（可用：%s）");
 inline constexpr Message kHexRefusedAtLinePattern =
     Msg("文件 %s 未读入：第 %d 行：%s");  // name, line, reader text
 inline constexpr Message kImageClearedPattern = Msg("%s窗口页已清空：没有载入的文件");  // memory

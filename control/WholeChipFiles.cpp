@@ -103,7 +103,7 @@ WholeChipRead ReadWholeChipFile(const std::string& path, const image::ChipSizes&
   const std::string name = FileName(path);
   const FileKind kind = KindOfFile(name);
   if (kind != FileKind::Hex && kind != FileKind::Elf) {
-    return Refused(Printf(texts::kUnknownExtensionPattern, name.c_str(), "", Msg("hex、elf").c_str()));
+    return Refused(Printf(texts::kWholeChipUnknownExtensionPattern, name.c_str(), Msg("hex、elf").c_str()));
   }
   image::FileStart file = image::ReadFileStart(path, kFileLimit);
   if (file.ok && file.bytes.size() > kFileLimit) file = {false, {}, std::strerror(EFBIG)};

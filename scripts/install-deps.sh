@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   fonts-wqy-microhei xvfb xauth
   desktop-file-utils appstream librsvg2-bin groff-base
+  gettext
   binutils-avr hyperfine
 )
 
