@@ -131,12 +131,14 @@ TEST(UsbfsArrival, AnAddUeventReachesAUdevMonitor) {
 }
 
 // Runs the built kestrel-cli: its exit status and what it wrote to stdout and stderr. The child
-// inherits the preload library and the testbed from this process's environment. As a user:
+// inherits the preload library and the testbed from this process's environment, and shows
+// the program's own texts whatever the locale of the test run. As a user:
 // without the capabilities that let root open any file, out of the bounding set so that exec
 // does not give them back.
 std::pair<int, std::string> RunCli(const std::string& arguments, bool asUser = false) {
   const std::string user = asUser ? "setpriv --bounding-set -dac_override,-dac_read_search " : "";
-  std::FILE* output = popen((user + "'" KESTREL_CLI "' " + arguments + " 2>&1").c_str(), "r");
+  const std::string ownTexts = "env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=C ";
+  std::FILE* output = popen((ownTexts + user + "'" KESTREL_CLI "' " + arguments + " 2>&1").c_str(), "r");
   std::string text;
   char chunk[512];
   for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, output)) > 0;) text.append(chunk, n);
