@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs a build tree into a temporary DESTDIR and checks what a desktop and udev need:
-# the programs, the catalogue, the udev rule, the man page and, with the desktop program,
-# its desktop entry, AppStream metainfo and hicolor icons.
+# the programs, the catalogue, the message catalogues, the udev rule, the man page and, with
+# the desktop program, its desktop entry, AppStream metainfo and hicolor icons.
 # Arguments: build-dir source-dir prefix bindir datadir mandir udev-rules-dir app-id with-gui
 set -uo pipefail
 if [ "$#" -ne 9 ]; then
@@ -50,6 +50,16 @@ if [ -x "$bin/kestrel-cli" ]; then
   status=$?
   [ "$status" -eq 0 ] || fail "installed kestrel-cli --simulate --chip ATmega2560 signature: exit $status: $output"
   grep -q '^signature 1E：98：01$' <<<"$output" || fail "installed kestrel-cli printed no signature line: $output"
+fi
+
+# Each language's catalogue lies where the installed programs find it.
+for po in "$source"/po/*.po; do
+  need_file "$share/locale/$(basename "$po" .po)/LC_MESSAGES/kestrel.mo"
+done
+if [ -x "$bin/kestrel-cli" ]; then
+  output=$(cd "$stage" && env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=en_US.UTF-8 \
+    "$bin/kestrel-cli" --simulate --chip ATmega2560 signature 2>&1)
+  grep -q ' Programmer: ready\.$' <<<"$output" || fail "the installed kestrel-cli speaks no English: $output"
 fi
 
 # The udev rule: one rule, numbered below the seat rules (70+) that act on uaccess.
