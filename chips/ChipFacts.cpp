@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <deque>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -47,10 +48,19 @@ FuseField* FindField(std::vector<FuseField>& fields, std::string_view name) {
   return found == fields.end() ? nullptr : &*found;
 }
 
+// What the chips' layouts point into: the text of the file, which their texts view, and every
+// version of every layout. A chip's layout pointer shares the ownership of all of it.
+struct FactsStore {
+  std::string text;
+  std::deque<std::vector<FuseField>> layouts;  // a deque: its elements never move
+};
+
 // Reads one line at a time. The first problem of a line is kept and the line's record is
 // dropped; the converters return a harmless value after a problem so that parsing can go on.
 class Parser {
  public:
+  explicit Parser(std::shared_ptr<FactsStore> store) : store_(std::move(store)) {}
+
   void Line(int number, std::string_view line) {
     problem_.reset();
     const Columns c = SplitTabs(line);
@@ -101,9 +111,9 @@ class Parser {
     return 0;
   }
 
-  std::string Text(std::string_view text) {
+  std::string_view Text(std::string_view text) {
     if (text.empty()) Fail(FactsProblemKind::kBadName);
-    return std::string(text);
+    return text;
   }
 
   std::uint8_t Flags(std::string_view text) {
@@ -127,16 +137,16 @@ class Parser {
   }
 
   void About(const Columns& c) {
-    std::pair<std::string, std::string> texts{Text(c[2]), Text(c[3])};
+    const std::pair<std::string_view, std::string_view> texts{Text(c[2]), Text(c[3])};
     if (problem_) return;
-    if (!about_.emplace(std::string(c[1]), std::move(texts)).second) Fail(FactsProblemKind::kDuplicate);
+    if (!about_.emplace(c[1], texts).second) Fail(FactsProblemKind::kDuplicate);
   }
 
   void Field(const Columns& c) {
     FuseField field;
-    const std::string layoutName = Text(c[1]);
+    const std::string_view layoutName = Text(c[1]);
     field.byte = static_cast<FuseByte>(NameIndex(c[2], kByteNames));
-    field.name = Text(c[3]);
+    field.name = std::string(Text(c[3]));
     field.mask = HexByte(c[4]);
     field.danger = static_cast<FieldDanger>(NameIndex(c[5], kDangerNames));
     if (field.mask == 0) Fail(FactsProblemKind::kBadNumber);
@@ -144,14 +154,24 @@ class Parser {
     if (const auto about = about_.find(field.name); about != about_.end()) {
       std::tie(field.about, field.aboutEnglish) = about->second;
     }
+    lastField_ = nullptr;  // the push below may move the fields
     std::vector<FuseField>& layout = Writable(layouts_[layoutName]);
     if (FindField(layout, field.name) != nullptr) return Fail(FactsProblemKind::kDuplicate);
     layout.push_back(std::move(field));
   }
 
+  // The values of one field follow each other, so the field of the line before is tried first.
+  FuseField* ValueField(std::string_view layoutName, std::string_view fieldName) {
+    if (lastField_ != nullptr && layoutName == lastLayoutName_ && fieldName == lastField_->name)
+      return lastField_;
+    const auto layout = layouts_.find(layoutName);
+    lastField_ = layout == layouts_.end() ? nullptr : FindField(Writable(layout->second), fieldName);
+    lastLayoutName_ = layoutName;
+    return lastField_;
+  }
+
   void Value(const Columns& c) {
-    const auto layout = layouts_.find(c[1]);
-    FuseField* field = layout == layouts_.end() ? nullptr : FindField(Writable(layout->second), c[2]);
+    FuseField* field = ValueField(c[1], c[2]);
     FieldValue value{HexByte(c[3]), Flags(c[4]), Text(c[5]), Text(c[6])};
     if (field == nullptr) Fail(FactsProblemKind::kUnknownReference);
     if (problem_) return;
@@ -167,7 +187,7 @@ class Parser {
 
   void Chip(const Columns& c) {
     ChipFacts chip;
-    chip.name = Text(c[1]);
+    chip.name = std::string(Text(c[1]));
     const std::uint32_t signature = Number(c[2], 16, 6);
     chip.signature = {static_cast<std::uint8_t>(signature >> 16), static_cast<std::uint8_t>(signature >> 8),
                       static_cast<std::uint8_t>(signature)};
@@ -189,28 +209,39 @@ class Parser {
     const auto layout = layouts_.find(c[17]);
     if (layout == layouts_.end()) Fail(FactsProblemKind::kUnknownReference);
     if (problem_) return;
-    for (const FuseField& field : *layout->second) {
+    for (const FuseField& field : *layout->second.fields) {
       if ((field.mask & ~chip.usedBits[field.byte]) != 0) return Fail(FactsProblemKind::kOutsideMask);
     }
     if (table.Find(chip.name) != nullptr) return Fail(FactsProblemKind::kDuplicate);
-    chip.layout = layout->second;
+    layout->second.shared = true;
+    lastField_ = nullptr;  // a value below would now change a copy
+    chip.layout = std::shared_ptr<const std::vector<FuseField>>(store_, layout->second.fields);
     table.chips.push_back(std::move(chip));
   }
 
-  std::optional<FactsProblemKind> problem_;
-  std::map<std::string, std::pair<std::string, std::string>> about_;  // bilingual, English
-  // A layout already handed to a chip is copied before it changes, so that a record below a chip
-  // never alters that chip.
-  static std::vector<FuseField>& Writable(std::shared_ptr<std::vector<FuseField>>& layout) {
-    if (!layout) {
-      layout = std::make_shared<std::vector<FuseField>>();
-    } else if (layout.use_count() > 1) {
-      layout = std::make_shared<std::vector<FuseField>>(*layout);
+  // The current version of a layout; one already handed to a chip is copied before it changes,
+  // so that a record below a chip never alters that chip.
+  struct Layout {
+    std::vector<FuseField>* fields = nullptr;
+    bool shared = false;
+  };
+
+  std::vector<FuseField>& Writable(Layout& layout) {
+    if (layout.fields == nullptr) {
+      layout.fields = &store_->layouts.emplace_back();
+    } else if (layout.shared) {
+      layout.fields = &store_->layouts.emplace_back(*layout.fields);
+      layout.shared = false;
     }
-    return *layout;
+    return *layout.fields;
   }
 
-  std::map<std::string, std::shared_ptr<std::vector<FuseField>>, std::less<>> layouts_;
+  std::shared_ptr<FactsStore> store_;
+  std::optional<FactsProblemKind> problem_;
+  std::map<std::string_view, std::pair<std::string_view, std::string_view>> about_;  // bilingual, English
+  std::map<std::string_view, Layout> layouts_;
+  FuseField* lastField_ = nullptr;
+  std::string_view lastLayoutName_;
 };
 
 }  // namespace
@@ -262,8 +293,11 @@ std::vector<const ChipFacts*> ChipFactsTable::WithSignature(const Signature& sig
   return group;
 }
 
-ChipFactsTable ParseChipFacts(std::string_view text) {
-  Parser parser;
+ChipFactsTable ParseChipFacts(std::string_view source) {
+  auto store = std::make_shared<FactsStore>();
+  store->text = source;
+  const std::string_view text = store->text;
+  Parser parser(store);
   int number = 0;
   for (std::size_t start = 0; start < text.size();) {
     const std::size_t end = std::min(text.find('\n', start), text.size());

@@ -35,11 +35,13 @@ enum ValueFlag : std::uint8_t {
   kReadBackLocked = 1 << 4,     // flash and EEPROM cannot be read back until a chip erase
 };
 
+// The texts of a value and of a field are views into the facts file's text, which each chip of
+// the table keeps alive through its layout: hold a field by the chip, not by a copy of its own.
 struct FieldValue {
-  std::uint8_t value = 0;      // as shifted down, see FuseField
-  std::uint8_t flags = 0;      // ValueFlag bits
-  std::string meaning;         // Chinese, a space, then English
-  std::string meaningEnglish;  // the same in English alone
+  std::uint8_t value = 0;           // as shifted down, see FuseField
+  std::uint8_t flags = 0;           // ValueFlag bits
+  std::string_view meaning;         // Chinese, a space, then English
+  std::string_view meaningEnglish;  // the same in English alone
 };
 
 // A group of bits of one byte. Its value is its bits moved down so that the lowest bit of the
@@ -49,8 +51,8 @@ struct FuseField {
   std::string name;  // as the maker names it: SUT_CKSEL, SPIEN, BOOTSZ, LB, ...
   std::uint8_t mask = 0;
   FieldDanger danger = FieldDanger::kNone;
-  std::string about;               // what the field is for, Chinese then English
-  std::string aboutEnglish;        // the same in English alone
+  std::string_view about;          // what the field is for, Chinese then English
+  std::string_view aboutEnglish;   // the same in English alone
   std::vector<FieldValue> values;  // the values the maker lists; any other value is reserved
 
   int Shift() const;

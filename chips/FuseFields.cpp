@@ -7,8 +7,8 @@
 
 namespace kestrel::chips {
 
-const std::string& ShownText(const std::string& bilingual, const std::string& english) {
-  return ChosenLanguage().empty() ? bilingual : english;
+std::string ShownText(std::string_view bilingual, std::string_view english) {
+  return std::string(ChosenLanguage().empty() ? bilingual : english);
 }
 
 std::vector<DecodedField> DecodeFuses(const ChipFacts& chip, const FuseSet& fuses) {

@@ -24,7 +24,7 @@ struct DecodedField {
 
 // The fact text to show of a bilingual one and its English one (a meaning, a field's about):
 // the bilingual text in the program's own language, the English one in any other.
-const std::string& ShownText(const std::string& bilingual, const std::string& english);
+std::string ShownText(std::string_view bilingual, std::string_view english);
 
 // Every field of the chip, in the order of its facts. Bytes the chip lacks are not looked at.
 std::vector<DecodedField> DecodeFuses(const ChipFacts& chip, const FuseSet& fuses);

@@ -81,7 +81,7 @@ TEST(ShippedCatalogueAndFacts, LoadFromTheFirstReadablePathAndAgreeOnEveryChip) 
     EXPECT_THAT(IspLockouts(*chip, chip->factory), IsEmpty());
     // Every field and value has an English text without Chinese: nothing from U+3000 on, whose
     // UTF-8 form is the only one with a byte from E3 up.
-    const auto english = [](const std::string& text) {
+    const auto english = [](std::string_view text) {
       return !text.empty() && std::all_of(text.begin(), text.end(),
                                           [](char c) { return static_cast<unsigned char>(c) < 0xE3; });
     };
@@ -122,22 +122,29 @@ constexpr char kSmallFile[] =
     "value\tT\tCKDIV8\t00\t-\tagain\tx\n"   // 13
     "value\tT\tNONE\t00\t-\tx\tx\n"         // 14
     "value\tT\tCKDIV8\t02\t-\tx\tx\n"       // 15
+    "value\tT\tCKSEL\t02\t-\tslow\tslow\n"  // 16: for Two, not One
     "chip\tTwo\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP,HVSP\tFF\t1F\t-\tT\n"
-    "chip\tthree\t1E9007\t1024\t32\t64\t4\t3\t6A\tFF\tFF\tFF\t03\tISP\tFF\t1F\t00\tNONE\n"  // 17
-    "chip\tFour\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP\t7F\t1F\t-\tT\n"        // 18
-    "chip\tone\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP\tFF\t1F\t-\tT\n"         // 19
-    "about\tCKSEL\t时钟源 clock source\n";  // 20: no English column
+    "chip\tthree\t1E9007\t1024\t32\t64\t4\t3\t6A\tFF\tFF\tFF\t03\tISP\tFF\t1F\t00\tNONE\n"  // 18
+    "chip\tFour\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP\t7F\t1F\t-\tT\n"        // 19
+    "chip\tone\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP\tFF\t1F\t-\tT\n"         // 20
+    "about\tCKSEL\t时钟源 clock source\n";  // 21: no English column
 
+// A chip keeps its texts after its table is gone, and a line below a chip does not change it.
 TEST(ChipFacts, BadLinesAreReportedAndTheRestLoads) {
-  const ChipFactsTable table = ParseChipFacts(kSmallFile);
+  ChipFactsTable table = ParseChipFacts(kSmallFile);
+  const ChipFacts one = *table.Find("One");
+  table = ParseChipFacts(kSmallFile);
+  EXPECT_EQ(one.Field("CKSEL")->values.size(), 1u);
+  EXPECT_EQ(one.Field("CKSEL")->values.at(0).meaningEnglish, "external clock");
+  EXPECT_EQ(table.Find("Two")->Field("CKSEL")->values.at(1).meaning, "slow");
   using K = FactsProblemKind;
   EXPECT_THAT(table.problems,
               ElementsAre(FactsProblem{9, K::kUnknownRecord}, FactsProblem{10, K::kColumnCount},
                           FactsProblem{11, K::kBadNumber}, FactsProblem{12, K::kBadName},
                           FactsProblem{13, K::kDuplicate}, FactsProblem{14, K::kUnknownReference},
-                          FactsProblem{15, K::kOutsideMask}, FactsProblem{17, K::kUnknownReference},
-                          FactsProblem{18, K::kOutsideMask}, FactsProblem{19, K::kDuplicate},
-                          FactsProblem{20, K::kColumnCount}));
+                          FactsProblem{15, K::kOutsideMask}, FactsProblem{18, K::kUnknownReference},
+                          FactsProblem{19, K::kOutsideMask}, FactsProblem{20, K::kDuplicate},
+                          FactsProblem{21, K::kColumnCount}));
   ASSERT_EQ(table.chips.size(), 2u);
   const ChipFacts* two = table.Find("TWO");
   ASSERT_NE(two, nullptr);
