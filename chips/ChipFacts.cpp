@@ -293,9 +293,9 @@ std::vector<const ChipFacts*> ChipFactsTable::WithSignature(const Signature& sig
   return group;
 }
 
-ChipFactsTable ParseChipFacts(std::string_view source) {
+ChipFactsTable ParseChipFacts(std::string source) {
   auto store = std::make_shared<FactsStore>();
-  store->text = source;
+  store->text = std::move(source);
   const std::string_view text = store->text;
   Parser parser(store);
   int number = 0;

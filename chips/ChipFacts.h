@@ -120,7 +120,8 @@ struct ChipFactsTable {
 };
 
 // Parses the text of the chip facts file (format: the comment at the top of the file).
-ChipFactsTable ParseChipFacts(std::string_view text);
+// The table keeps `text`, which its texts view.
+ChipFactsTable ParseChipFacts(std::string text);
 
 inline constexpr char kChipFactsFileName[] = "chip-facts.tsv";
 

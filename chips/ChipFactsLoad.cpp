@@ -19,7 +19,7 @@ ChipFactsLoad LoadChipFacts(const std::vector<std::string>& paths, ChipFactsTabl
     load.searched.push_back(path);
     std::string bytes;
     if (!ReadWholeFile(path, bytes)) continue;
-    table = ParseChipFacts(bytes);
+    table = ParseChipFacts(std::move(bytes));
     load.loaded = true;
     load.path = path;
     break;
