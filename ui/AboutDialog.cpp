@@ -10,6 +10,7 @@
 #include "ui/DialogColours.h"
 #include "ui/DialogTemplate.h"
 #include "ui/Resources.h"
+#include "ui/Translation.h"
 
 namespace kestrel::ui {
 namespace {
@@ -24,7 +25,7 @@ constexpr int kIconPixels = 32;
 }  // namespace
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QString::fromUtf8(captions::kAboutCaption));
+  setWindowTitle(Tr(captions::kAboutCaption));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
   setFont(DialogFont());
@@ -39,8 +40,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   // The maker line is longer than its template slot in most fonts: widen the slot, and the
   // box with it, rather than cut the text.
   int textRight = 0;
-  auto addLabel = [&](const char* text, const QRect& units, const char* name) {
-    auto* label = new QLabel(QString::fromUtf8(text), this);
+  auto addLabel = [&](const QString& text, const QRect& units, const char* name) {
+    auto* label = new QLabel(text, this);
     label->setObjectName(QString::fromUtf8(name));
     label->setTextFormat(Qt::PlainText);
     ApplyDialogText(label);
@@ -50,8 +51,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     label->setGeometry(pixels);
     textRight = std::max(textRight, pixels.right());
   };
-  addLabel(captions::kAboutProduct, kProductRect, "aboutProduct");
-  addLabel(texts::kMakerLine, kMakerRect, "aboutMaker");
+  addLabel(Tr(captions::kAboutProduct), kProductRect, "aboutProduct");
+  addLabel(QString::fromUtf8(texts::kMakerLine.c_str()), kMakerRect, "aboutMaker");
 
   QSize size = DialogUnitsToPixels(kAboutSize, base);
   QRect ok = DialogUnitsToPixels(kOkRect, base);
@@ -61,7 +62,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     ok.moveLeft(textRight + gap);
     size.setWidth(ok.right() + okMargin);
   }
-  auto* button = new QPushButton(QString::fromUtf8(captions::kAboutOk), this);
+  auto* button = new QPushButton(Tr(captions::kAboutOk), this);
   button->setObjectName(QStringLiteral("aboutOk"));
   button->setDefault(true);
   button->setGeometry(ok);

@@ -1,85 +1,98 @@
 #pragma once
 
-// The desktop program's window captions, control texts and page tabs.
+#include <QtGlobal>
+
+// The desktop program's window captions, control texts and page tabs, marked for translation
+// (ui/Translation.h) and shown through Tr(). Names that read the same in every language (the
+// modes, the memories) are not marked.
 namespace kestrel::ui::captions {
 
-inline constexpr char kDialogCaption[] = "AVR串并行编程器VUSB正式版";
-inline constexpr char kAboutCaption[] = "关于 Kestrel";
-inline constexpr char kAboutMenuEntry[] = "关于 Kestrel(&A)...";
-inline constexpr char kAboutProduct[] = "AVR并行编程器解锁器USB版";
-inline constexpr char kAboutOk[] = "确定";
+inline constexpr char kDialogCaption[] = QT_TRANSLATE_NOOP("Kestrel", "AVR串并行编程器VUSB正式版");
+inline constexpr char kAboutCaption[] = QT_TRANSLATE_NOOP("Kestrel", "关于 Kestrel");
+inline constexpr char kAboutMenuEntry[] = QT_TRANSLATE_NOOP("Kestrel", "关于 Kestrel(&A)...");
+inline constexpr char kAboutProduct[] = QT_TRANSLATE_NOOP("Kestrel", "AVR并行编程器解锁器USB版");
+inline constexpr char kAboutOk[] = QT_TRANSLATE_NOOP("Kestrel", "确定");
 
 // Main window controls, in the order of the window's template.
 inline constexpr char kModePP20[] = "PP_20";
 inline constexpr char kModeIsp[] = "ISP";
 inline constexpr char kModeHvsp[] = "HVSP";
 inline constexpr char kModePP2313[] = "PP_2313";
-inline constexpr char kModeFrame[] = "Mode";
-inline constexpr char kOperateFrame[] = "Operate";
-inline constexpr char kReadButton[] = "read读";
-inline constexpr char kWriteButton[] = "write写";
-inline constexpr char kVerifyButton[] = "verify校";
+inline constexpr char kModeFrame[] = QT_TRANSLATE_NOOP("Kestrel", "Mode");
+inline constexpr char kOperateFrame[] = QT_TRANSLATE_NOOP("Kestrel", "Operate");
+inline constexpr char kReadButton[] = QT_TRANSLATE_NOOP("Kestrel", "read读");
+inline constexpr char kWriteButton[] = QT_TRANSLATE_NOOP("Kestrel", "write写");
+inline constexpr char kVerifyButton[] = QT_TRANSLATE_NOOP("Kestrel", "verify校");
 inline constexpr char kFlashFileButton[] = "FLASH";
 inline constexpr char kEepromFileButton[] = "EEPROM";
-inline constexpr char kFuseBytesLabel[] = "低高扩 low high ex";
-inline constexpr char kWriteFlashBox[] = "写FLASH";
-inline constexpr char kReadFlashBox[] = "读FLASH";
-inline constexpr char kAutoButton[] = "自动Auto";
-inline constexpr char kEraseBox[] = "擦除器件 erase chip";
-inline constexpr char kVerifyFlashBox[] = "校验FLASH";
-inline constexpr char kEraseButton[] = "擦除Erase";
-inline constexpr char kWriteEepromBox[] = "写EEPROM";
-inline constexpr char kReadEepromBox[] = "读EEPROM";
-inline constexpr char kVerifyEepromBox[] = "校验EEPROM";
-inline constexpr char kOptionFrame[] = "Option";
-inline constexpr char kSignatureLabel[] = "芯片ID：";
-inline constexpr char kFuseLockLabel[] = "熔丝与锁定:fuse && lock";  // "&&" shows as one
-inline constexpr char kFuseBox[] = "熔丝位fuse";
-inline constexpr char kLockBox[] = "锁定位lock";
-inline constexpr char kChipSelectLabel[] = "芯片选择chip select";
-inline constexpr char kCalibrationLabel[] = "晶振校准Osccal Calibration";
-inline constexpr char kBurnButton[] = "烧片";
-inline constexpr char kStopButton[] = "停止 Stop";
-inline constexpr char kFastVerifyBox[] = "快速校验 fast verify";
+inline constexpr char kFuseBytesLabel[] = QT_TRANSLATE_NOOP("Kestrel", "低高扩 low high ex");
+inline constexpr char kWriteFlashBox[] = QT_TRANSLATE_NOOP("Kestrel", "写FLASH");
+inline constexpr char kReadFlashBox[] = QT_TRANSLATE_NOOP("Kestrel", "读FLASH");
+inline constexpr char kAutoButton[] = QT_TRANSLATE_NOOP("Kestrel", "自动Auto");
+inline constexpr char kEraseBox[] = QT_TRANSLATE_NOOP("Kestrel", "擦除器件 erase chip");
+inline constexpr char kVerifyFlashBox[] = QT_TRANSLATE_NOOP("Kestrel", "校验FLASH");
+inline constexpr char kEraseButton[] = QT_TRANSLATE_NOOP("Kestrel", "擦除Erase");
+inline constexpr char kWriteEepromBox[] = QT_TRANSLATE_NOOP("Kestrel", "写EEPROM");
+inline constexpr char kReadEepromBox[] = QT_TRANSLATE_NOOP("Kestrel", "读EEPROM");
+inline constexpr char kVerifyEepromBox[] = QT_TRANSLATE_NOOP("Kestrel", "校验EEPROM");
+inline constexpr char kOptionFrame[] = QT_TRANSLATE_NOOP("Kestrel", "Option");
+inline constexpr char kSignatureLabel[] = QT_TRANSLATE_NOOP("Kestrel", "芯片ID：");
+inline constexpr char kFuseLockLabel[] =
+    QT_TRANSLATE_NOOP("Kestrel", "熔丝与锁定:fuse && lock");  // "&&" shows as one
+inline constexpr char kFuseBox[] = QT_TRANSLATE_NOOP("Kestrel", "熔丝位fuse");
+inline constexpr char kLockBox[] = QT_TRANSLATE_NOOP("Kestrel", "锁定位lock");
+inline constexpr char kChipSelectLabel[] = QT_TRANSLATE_NOOP("Kestrel", "芯片选择chip select");
+inline constexpr char kCalibrationLabel[] = QT_TRANSLATE_NOOP("Kestrel", "晶振校准Osccal Calibration");
+inline constexpr char kBurnButton[] = QT_TRANSLATE_NOOP("Kestrel", "烧片");
+inline constexpr char kStopButton[] = QT_TRANSLATE_NOOP("Kestrel", "停止 Stop");
+inline constexpr char kFastVerifyBox[] = QT_TRANSLATE_NOOP("Kestrel", "快速校验 fast verify");
 // Page tabs.
 inline constexpr char kFlashPageTab[] = "FLASH";
 inline constexpr char kEepromPageTab[] = "EEPROM";
-inline constexpr char kLogPageTab[] = "编程状态";
-inline constexpr char kIntroPageTab[] = "功能介绍";
-inline constexpr char kFusePageTab[] = "熔丝 Fuses";
+inline constexpr char kLogPageTab[] = QT_TRANSLATE_NOOP("Kestrel", "编程状态");
+inline constexpr char kIntroPageTab[] = QT_TRANSLATE_NOOP("Kestrel", "功能介绍");
+inline constexpr char kFusePageTab[] = QT_TRANSLATE_NOOP("Kestrel", "熔丝 Fuses");
 
 // The fuse page: its controls, each button's tip (Chinese, then English), and the question
 // asked before a fuse write that would lock ISP out.
-inline constexpr char kChipLabel[] = "芯片 chip";
-inline constexpr char kIdentifyButton[] = "识别 identify";
-inline constexpr char kSignatureCheckBox[] = "签名检查 signature check";
-inline constexpr char kFuseReadButton[] = "读 read";
-inline constexpr char kFuseWriteButton[] = "写 write";
-inline constexpr char kFactoryValuesButton[] = "出厂值 factory values";
-inline constexpr char kFactoryResetButton[] = "恢复出厂 factory reset";
-inline constexpr char kNoChipPicked[] = "请先在芯片选择中选定器件 pick the chip in chip select first";
+inline constexpr char kChipLabel[] = QT_TRANSLATE_NOOP("Kestrel", "芯片 chip");
+inline constexpr char kIdentifyButton[] = QT_TRANSLATE_NOOP("Kestrel", "识别 identify");
+inline constexpr char kSignatureCheckBox[] = QT_TRANSLATE_NOOP("Kestrel", "签名检查 signature check");
+inline constexpr char kFuseReadButton[] = QT_TRANSLATE_NOOP("Kestrel", "读 read");
+inline constexpr char kFuseWriteButton[] = QT_TRANSLATE_NOOP("Kestrel", "写 write");
+inline constexpr char kFactoryValuesButton[] = QT_TRANSLATE_NOOP("Kestrel", "出厂值 factory values");
+inline constexpr char kFactoryResetButton[] = QT_TRANSLATE_NOOP("Kestrel", "恢复出厂 factory reset");
+inline constexpr char kNoChipPicked[] =
+    QT_TRANSLATE_NOOP("Kestrel", "请先在芯片选择中选定器件 pick the chip in chip select first");
 inline constexpr char kIdentifyTip[] =
-    "读取芯片签名，查出器件并在芯片选择中选定它\n"
-    "reads the chip's signature, names the chip and picks it in chip select";
-inline constexpr char kSignatureCheckTip[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "读取芯片签名，查出器件并在芯片选择中选定它\n"
+                      "reads the chip's signature, names the chip and picks it in chip select");
+inline constexpr char kSignatureCheckTip[] = QT_TRANSLATE_NOOP(
+    "Kestrel",
     "改写芯片之前先核对签名与所选器件是否相符\n"
-    "before anything changes the chip, checks that its signature matches the chip selected";
-inline constexpr char kFuseReadTip[] =
-    "读取熔丝位与锁定位，填入编辑器\n"
-    "reads the fuse and lock bytes into the editor";
+    "before anything changes the chip, checks that its signature matches the chip selected");
+inline constexpr char kFuseReadTip[] = QT_TRANSLATE_NOOP("Kestrel",
+                                                         "读取熔丝位与锁定位，填入编辑器\n"
+                                                         "reads the fuse and lock bytes into the editor");
 inline constexpr char kFuseWriteTip[] =
-    "把低、高、扩展熔丝位写入芯片；会锁死ISP的值须先确认\n"
-    "writes the low, high and extended fuse bytes; values that lock ISP out ask first";
-inline constexpr char kFactoryValuesTip[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "把低、高、扩展熔丝位写入芯片；会锁死ISP的值须先确认\n"
+                      "writes the low, high and extended fuse bytes; values that lock ISP out ask first");
+inline constexpr char kFactoryValuesTip[] = QT_TRANSLATE_NOOP(
+    "Kestrel",
     "把所选器件的出厂熔丝位和锁定位载入编辑器，不写入芯片\n"
-    "loads the selected chip's factory fuse and lock bytes into the editor; writes nothing";
-inline constexpr char kFactoryResetTip[] =
+    "loads the selected chip's factory fuse and lock bytes into the editor; writes nothing");
+inline constexpr char kFactoryResetTip[] = QT_TRANSLATE_NOOP(
+    "Kestrel",
     "擦除芯片（FLASH和EEPROM一并清空），写入出厂熔丝位并读回核对\n"
-    "erases the chip (FLASH and EEPROM too), writes the factory fuse bytes and reads them back";
+    "erases the chip (FLASH and EEPROM too), writes the factory fuse bytes and reads them back");
 inline constexpr char kLockoutQuestionPattern[] =  // %1: the consequences, one a line
-    "这些熔丝位会使ISP无法再访问芯片：\n%1\n之后只能用高压模式恢复。仍要写入吗？\n\n"
-    "These fuse bytes lock ISP out of the chip (see above); only a high-voltage mode can undo "
-    "that. Write them anyway?";
+    QT_TRANSLATE_NOOP(
+        "Kestrel",
+        "这些熔丝位会使ISP无法再访问芯片：\n%1\n之后只能用高压模式恢复。仍要写入吗？\n\n"
+        "These fuse bytes lock ISP out of the chip (see above); only a high-voltage mode can undo "
+        "that. Write them anyway?");
 
 // What each button of the window does, Chinese then English (the shortcut, where it has one,
 // in both), by control ID.
@@ -87,75 +100,95 @@ inline constexpr struct {
   int id;
   const char* tip;
 } kButtonTips[] = {
-    {1000, "读取芯片ID（签名字节）\nreads the chip's signature bytes"},
-    {1002, "读取熔丝位与锁定位\nreads the fuse and lock bytes"},
-    {1005, "读取晶振校准字节\nreads the oscillator calibration bytes"},
-    {1001,
-     "打开文件到FLASH窗口页（Ctrl+O；右键：最近的文件）\n"
-     "opens a file into the FLASH page (Ctrl+O; right-click: recent files)"},
-    {1028, "把FLASH窗口页保存到文件（Ctrl+S）\nsaves the FLASH page to a file (Ctrl+S)"},
-    {1023,
-     "打开文件到EEPROM窗口页（Ctrl+Shift+O；右键：最近的文件）\n"
-     "opens a file into the EEPROM page (Ctrl+Shift+O; right-click: recent files)"},
-    {1037, "把EEPROM窗口页保存到文件（Ctrl+Shift+S）\nsaves the EEPROM page to a file (Ctrl+Shift+S)"},
-    {1022, "把FLASH窗口页写入芯片\nwrites the FLASH page to the chip"},
-    {1021, "读出芯片的FLASH到FLASH窗口页\nreads the chip's FLASH into the FLASH page"},
-    {1024, "比较FLASH文件映像与芯片读出的数据\ncompares the FLASH image with the chip's read-back"},
-    {1020, "把EEPROM窗口页写入芯片\nwrites the EEPROM page to the chip"},
-    {1018, "读出芯片的EEPROM到EEPROM窗口页\nreads the chip's EEPROM into the EEPROM page"},
-    {1025, "比较EEPROM文件映像与芯片读出的数据\ncompares the EEPROM image with the chip's read-back"},
-    {1010, "把低、高、扩展熔丝位写入芯片\nwrites the low, high and extended fuse bytes"},
-    {1015, "把锁定位写入芯片\nwrites the lock byte"},
-    {1008, "擦除芯片（FLASH和EEPROM）\nerases the chip (FLASH and EEPROM)"},
-    {1027,
-     "依次执行勾选的各项，最后读取熔丝位与锁定位（F5）\n"
-     "runs every checked step in order, then reads the fuse and lock bytes (F5)"},
-    {1066, "依次执行整个生产流程\nruns the whole production sequence"},
-    {1070,
-     "传输完当前页后停止，余下的操作不再执行\n"
-     "stops the transfer after its current page; the rest of the run is dropped"},
+    {1000, QT_TRANSLATE_NOOP("Kestrel", "读取芯片ID（签名字节）\nreads the chip's signature bytes")},
+    {1002, QT_TRANSLATE_NOOP("Kestrel", "读取熔丝位与锁定位\nreads the fuse and lock bytes")},
+    {1005, QT_TRANSLATE_NOOP("Kestrel", "读取晶振校准字节\nreads the oscillator calibration bytes")},
+    {1001, QT_TRANSLATE_NOOP("Kestrel",
+                             "打开文件到FLASH窗口页（Ctrl+O；右键：最近的文件）\n"
+                             "opens a file into the FLASH page (Ctrl+O; right-click: recent files)")},
+    {1028, QT_TRANSLATE_NOOP("Kestrel",
+                             "把FLASH窗口页保存到文件（Ctrl+S）\nsaves the FLASH page to a file (Ctrl+S)")},
+    {1023, QT_TRANSLATE_NOOP("Kestrel",
+                             "打开文件到EEPROM窗口页（Ctrl+Shift+O；右键：最近的文件）\n"
+                             "opens a file into the EEPROM page (Ctrl+Shift+O; right-click: recent files)")},
+    {1037, QT_TRANSLATE_NOOP(
+               "Kestrel",
+               "把EEPROM窗口页保存到文件（Ctrl+Shift+S）\nsaves the EEPROM page to a file (Ctrl+Shift+S)")},
+    {1022, QT_TRANSLATE_NOOP("Kestrel", "把FLASH窗口页写入芯片\nwrites the FLASH page to the chip")},
+    {1021, QT_TRANSLATE_NOOP("Kestrel",
+                             "读出芯片的FLASH到FLASH窗口页\nreads the chip's FLASH into the FLASH page")},
+    {1024,
+     QT_TRANSLATE_NOOP(
+         "Kestrel", "比较FLASH文件映像与芯片读出的数据\ncompares the FLASH image with the chip's read-back")},
+    {1020, QT_TRANSLATE_NOOP("Kestrel", "把EEPROM窗口页写入芯片\nwrites the EEPROM page to the chip")},
+    {1018, QT_TRANSLATE_NOOP("Kestrel",
+                             "读出芯片的EEPROM到EEPROM窗口页\nreads the chip's EEPROM into the EEPROM page")},
+    {1025, QT_TRANSLATE_NOOP(
+               "Kestrel",
+               "比较EEPROM文件映像与芯片读出的数据\ncompares the EEPROM image with the chip's read-back")},
+    {1010, QT_TRANSLATE_NOOP("Kestrel",
+                             "把低、高、扩展熔丝位写入芯片\nwrites the low, high and extended fuse bytes")},
+    {1015, QT_TRANSLATE_NOOP("Kestrel", "把锁定位写入芯片\nwrites the lock byte")},
+    {1008, QT_TRANSLATE_NOOP("Kestrel", "擦除芯片（FLASH和EEPROM）\nerases the chip (FLASH and EEPROM)")},
+    {1027, QT_TRANSLATE_NOOP("Kestrel",
+                             "依次执行勾选的各项，最后读取熔丝位与锁定位（F5）\n"
+                             "runs every checked step in order, then reads the fuse and lock bytes (F5)")},
+    {1066, QT_TRANSLATE_NOOP("Kestrel", "依次执行整个生产流程\nruns the whole production sequence")},
+    {1070, QT_TRANSLATE_NOOP("Kestrel",
+                             "传输完当前页后停止，余下的操作不再执行\n"
+                             "stops the transfer after its current page; the rest of the run is dropped")},
 };
-inline constexpr char kFastVerifyTip[] =
+inline constexpr char kFastVerifyTip[] = QT_TRANSLATE_NOOP(
+    "Kestrel",
     "擦除后校验FLASH时只读取写入过的页，其余按FF比较\n"
-    "after an erase, the verify reads back only the pages written and takes the rest as erased";
+    "after an erase, the verify reads back only the pages written and takes the rest as erased");
 
 // What the window shows of the programmer and of the last run.
-inline constexpr char kConnectedPattern[] = "已连接 connected %1";  // %1: bus and device, "001:004"
-inline constexpr char kNotConnected[] = "未连接 not connected";
-inline constexpr char kTransferProgressPattern[] = "%1 %2/%3 页";  // memory, page, pages
-inline constexpr char kRunPassed[] = "通过 PASS";
-inline constexpr char kRunFailed[] = "失败 FAIL";
+inline constexpr char kConnectedPattern[] =
+    QT_TRANSLATE_NOOP("Kestrel", "已连接 connected %1");  // %1: bus and device, "001:004"
+inline constexpr char kNotConnected[] = QT_TRANSLATE_NOOP("Kestrel", "未连接 not connected");
+inline constexpr char kTransferProgressPattern[] =
+    QT_TRANSLATE_NOOP("Kestrel", "%1 %2/%3 页");  // memory, page, pages
+inline constexpr char kRunPassed[] = QT_TRANSLATE_NOOP("Kestrel", "通过 PASS");
+inline constexpr char kRunFailed[] = QT_TRANSLATE_NOOP("Kestrel", "失败 FAIL");
 
 // The hex pages: which bytes they show.
-inline constexpr char kImageCaption[] = "文件映像 file image";
-inline constexpr char kImageFileCaptionPattern[] = "文件映像 file image：%1";    // the file's name
-inline constexpr char kReadbackCaptionPattern[] = "芯片读出 chip read-back %1";  // the time read
-inline constexpr char kHexViewTip[] =
+inline constexpr char kImageCaption[] = QT_TRANSLATE_NOOP("Kestrel", "文件映像 file image");
+inline constexpr char kImageFileCaptionPattern[] =
+    QT_TRANSLATE_NOOP("Kestrel", "文件映像 file image：%1");  // the file's name
+inline constexpr char kReadbackCaptionPattern[] =
+    QT_TRANSLATE_NOOP("Kestrel", "芯片读出 chip read-back %1");  // the time read
+inline constexpr char kHexViewTip[] = QT_TRANSLATE_NOOP(
+    "Kestrel",
     "改动过的字节以橙色显示；Ctrl+Z撤销；点击右侧文字列可直接输入字符；可拖入文件打开\n"
     "edited bytes are orange; Ctrl+Z undoes; click the text column to type characters; drop a "
-    "file here to open it";
+    "file here to open it");
 
 // Menus: the recent files of an open button, the log page's context menu.
-inline constexpr char kRecentFilesTitle[] = "最近的文件 recent files";
-inline constexpr char kNoRecentFiles[] = "（无 none）";
-inline constexpr char kCopyLogEntry[] = "复制 copy";
-inline constexpr char kSaveLogEntry[] = "保存日志 save log…";
-inline constexpr char kClearLogEntry[] = "清除 clear";
-inline constexpr char kLogFileFilter[] = "文本文件 text (*.txt)";
-inline constexpr char kSaveLogFailedPattern[] = "无法保存日志 cannot save the log：%1";
+inline constexpr char kRecentFilesTitle[] = QT_TRANSLATE_NOOP("Kestrel", "最近的文件 recent files");
+inline constexpr char kNoRecentFiles[] = QT_TRANSLATE_NOOP("Kestrel", "（无 none）");
+inline constexpr char kCopyLogEntry[] = QT_TRANSLATE_NOOP("Kestrel", "复制 copy");
+inline constexpr char kSaveLogEntry[] = QT_TRANSLATE_NOOP("Kestrel", "保存日志 save log…");
+inline constexpr char kClearLogEntry[] = QT_TRANSLATE_NOOP("Kestrel", "清除 clear");
+inline constexpr char kLogFileFilter[] = QT_TRANSLATE_NOOP("Kestrel", "文本文件 text (*.txt)");
+inline constexpr char kSaveLogFailedPattern[] =
+    QT_TRANSLATE_NOOP("Kestrel", "无法保存日志 cannot save the log：%1");
 
 // The fuse page's whole-chip buttons.
-inline constexpr char kOpenWholeChipButton[] = "打开整片 open whole chip…";
-inline constexpr char kBackupButton[] = "备份 backup…";
-inline constexpr char kRestoreButton[] = "恢复 restore…";
+inline constexpr char kOpenWholeChipButton[] = QT_TRANSLATE_NOOP("Kestrel", "打开整片 open whole chip…");
+inline constexpr char kBackupButton[] = QT_TRANSLATE_NOOP("Kestrel", "备份 backup…");
+inline constexpr char kRestoreButton[] = QT_TRANSLATE_NOOP("Kestrel", "恢复 restore…");
 inline constexpr char kOpenWholeChipTip[] =
-    "打开含FLASH、EEPROM、熔丝位和签名的整片文件（HEX或ELF）\n"
-    "opens a whole-chip file (HEX or ELF) with FLASH, EEPROM, fuses and signature";
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "打开含FLASH、EEPROM、熔丝位和签名的整片文件（HEX或ELF）\n"
+                      "opens a whole-chip file (HEX or ELF) with FLASH, EEPROM, fuses and signature");
 inline constexpr char kBackupTip[] =
-    "读出整片芯片（签名、熔丝位、锁定位、FLASH、EEPROM）保存为HEX文件\n"
-    "reads the whole chip (signature, fuses, lock, FLASH, EEPROM) into a HEX file";
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "读出整片芯片（签名、熔丝位、锁定位、FLASH、EEPROM）保存为HEX文件\n"
+                      "reads the whole chip (signature, fuses, lock, FLASH, EEPROM) into a HEX file");
 inline constexpr char kRestoreTip[] =
-    "把整片文件写回芯片：擦除、写入、校验，再写熔丝位与锁定位\n"
-    "writes a whole-chip file back: erase, write, verify, then the fuses and lock";
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "把整片文件写回芯片：擦除、写入、校验，再写熔丝位与锁定位\n"
+                      "writes a whole-chip file back: erase, write, verify, then the fuses and lock");
 
 }  // namespace kestrel::ui::captions

@@ -118,8 +118,7 @@ QSize DialogUnitsToPixels(const QSize& units, BaseUnits base) {
   return {MulDiv(units.width(), base.x, 4), MulDiv(units.height(), base.y, 8)};
 }
 
-QString LabelText(const char* caption) {
-  const QString text = QString::fromUtf8(caption);
+QString LabelText(const QString& text) {
   QString shown;
   for (qsizetype i = 0; i < text.size(); ++i) {
     if (text.at(i) == u'&') {

@@ -62,6 +62,6 @@ QRect DialogUnitsToPixels(const QRect& units, BaseUnits base);
 QSize DialogUnitsToPixels(const QSize& units, BaseUnits base);
 
 // A Windows caption as Qt shows it on a label: "&&" becomes "&", a lone "&" disappears.
-QString LabelText(const char* caption);
+QString LabelText(const QString& caption);
 
 }  // namespace kestrel::ui

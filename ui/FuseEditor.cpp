@@ -17,34 +17,36 @@
 #include "chips/FuseFields.h"
 #include "control/ChipSafety.h"
 #include "ui/Captions.h"
+#include "ui/Translation.h"
 
 namespace kestrel::ui {
 namespace {
 
 using chips::FieldDanger;
 
-constexpr char kNoFacts[] = "此器件没有熔丝资料 no fuse facts for this chip";
-constexpr std::array<const char*, chips::kFuseByteCount> kByteHeadings{"低位 low", "高位 high", "扩展 ext",
-                                                                       "锁定 lock"};
-constexpr char kUnlisted[] = "未列出的值 0x%1 unlisted value";
+constexpr char kNoFacts[] = QT_TRANSLATE_NOOP("Kestrel", "此器件没有熔丝资料 no fuse facts for this chip");
+constexpr std::array<const char*, chips::kFuseByteCount> kByteHeadings{
+    QT_TRANSLATE_NOOP("Kestrel", "低位 low"), QT_TRANSLATE_NOOP("Kestrel", "高位 high"),
+    QT_TRANSLATE_NOOP("Kestrel", "扩展 ext"), QT_TRANSLATE_NOOP("Kestrel", "锁定 lock")};
+constexpr char kUnlisted[] = QT_TRANSLATE_NOOP("Kestrel", "未列出的值 0x%1 unlisted value");
 constexpr char kIspLostIfProgrammedTip[] =
-    "编程后ISP无法再访问，只能用高压模式恢复 "
-    "programming this makes ISP unreachable; only a high-voltage mode can undo it";
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "编程后ISP无法再访问，只能用高压模式恢复 "
+                      "programming this makes ISP unreachable; only a high-voltage mode can undo it");
 constexpr char kIspLostIfUnprogrammedTip[] =
-    "取消编程后ISP无法再访问，只能用高压模式恢复 "
-    "unprogramming this makes ISP unreachable; only a high-voltage mode can undo it";
-constexpr char kClockTip[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "取消编程后ISP无法再访问，只能用高压模式恢复 "
+                      "unprogramming this makes ISP unreachable; only a high-voltage mode can undo it");
+constexpr char kClockTip[] = QT_TRANSLATE_NOOP(
+    "Kestrel",
     "选用外部时钟或晶振后，芯片和ISP只在接有该时钟时工作 "
-    "with an external clock or crystal chosen, the chip and ISP work only while that clock is there";
+    "with an external clock or crystal chosen, the chip and ISP work only while that clock is there");
 constexpr char kSlowClockTip[] =
-    "编程后时钟8分频，ISP时钟须相应降低 "
-    "programming this divides the clock by 8; ISP then needs a slower clock";
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "编程后时钟8分频，ISP时钟须相应降低 "
+                      "programming this divides the clock by 8; ISP then needs a slower clock");
 
 const QColor kDangerColour{200, 0, 0};
-
-QString Utf8(const char* text) {
-  return QString::fromUtf8(text);
-}
 
 QString Hex(std::uint8_t value) {
   return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
@@ -53,13 +55,13 @@ QString Hex(std::uint8_t value) {
 QString TipFor(FieldDanger danger) {
   switch (danger) {
     case FieldDanger::kIspLostIfProgrammed:
-      return Utf8(kIspLostIfProgrammedTip);
+      return Tr(kIspLostIfProgrammedTip);
     case FieldDanger::kIspLostIfUnprogrammed:
-      return Utf8(kIspLostIfUnprogrammedTip);
+      return Tr(kIspLostIfUnprogrammedTip);
     case FieldDanger::kClock:
-      return Utf8(kClockTip);
+      return Tr(kClockTip);
     case FieldDanger::kSlowClockIfProgrammed:
-      return Utf8(kSlowClockTip);
+      return Tr(kSlowClockTip);
     default:
       return {};
   }
@@ -137,7 +139,7 @@ FuseEditor::FuseEditor(QWidget* parent) : QWidget(parent) {
   auto* textLayout = new QHBoxLayout(textRow);
   textLayout->setContentsMargins(0, 0, 0, 0);
   const auto addText = [&](const char* caption, const char* name, int digits) {
-    textLayout->addWidget(new QLabel(Utf8(caption), textRow));
+    textLayout->addWidget(new QLabel(Tr(caption), textRow));
     auto* field = new HexField(digits);
     field->setObjectName(QLatin1String(name));
     textLayout->addWidget(field);
@@ -158,7 +160,7 @@ FuseEditor::FuseEditor(QWidget* parent) : QWidget(parent) {
 
 void FuseEditor::SetChip(const chips::ChipFacts* facts, const QString& whyNone) {
   facts_ = facts;
-  noFacts_->setText(whyNone.isEmpty() ? Utf8(kNoFacts) : whyNone);
+  noFacts_->setText(whyNone.isEmpty() ? Tr(kNoFacts) : whyNone);
   noFacts_->setVisible(facts == nullptr);
   scroll_->setVisible(facts != nullptr);
   BuildRows();
@@ -213,7 +215,7 @@ void FuseEditor::BuildRows() {
     for (const chips::FuseField& field : facts_->Fields()) {
       if (static_cast<std::size_t>(field.byte) != byte) continue;
       if (heading == nullptr) {
-        heading = new QLabel(QStringLiteral("<b>%1</b>").arg(Utf8(kByteHeadings[byte])));
+        heading = new QLabel(QStringLiteral("<b>%1</b>").arg(Tr(kByteHeadings[byte])));
         heading->setObjectName(QStringLiteral("fuseByte_") +
                                QLatin1String(chips::FuseByteName(static_cast<chips::FuseByte>(byte))));
         if (form->rowCount() > 0) heading->setContentsMargins(0, 4, 0, 0);
@@ -275,7 +277,7 @@ void FuseEditor::ShowFuses() {
     const int listed = static_cast<int>(row.field->values.size());
     int item = choice->findData(int{value});
     if (item < 0 || item >= listed) {
-      const QString text = Utf8(kUnlisted).arg(Hex(value));
+      const QString text = Tr(kUnlisted).arg(Hex(value));
       if (choice->count() > listed) {
         choice->setItemText(listed, text);
         choice->setItemData(listed, int{value});

@@ -13,15 +13,12 @@
 #include "ui/Captions.h"
 #include "ui/DialogColours.h"
 #include "ui/FuseEditor.h"
+#include "ui/Translation.h"
 
 namespace kestrel::ui {
 namespace {
 
 using control::OperationButton;
-
-QString Utf8(const char* text) {
-  return QString::fromUtf8(text);
-}
 
 bool SameFuseBytes(const chips::FuseSet& a, const chips::FuseSet& b) {
   return a[chips::FuseByte::kLow] == b[chips::FuseByte::kLow] &&
@@ -37,7 +34,7 @@ FusePage::FusePage(QWidget* parent) : QWidget(parent) {
   layout->setSpacing(6);
 
   auto* chipRow = new QHBoxLayout;
-  auto* chipLabel = new QLabel(Utf8(captions::kChipLabel), this);
+  auto* chipLabel = new QLabel(Tr(captions::kChipLabel), this);
   ApplyDialogText(chipLabel);
   chipRow->addWidget(chipLabel);
   chip_ = new QLineEdit(this);
@@ -50,9 +47,9 @@ FusePage::FusePage(QWidget* parent) : QWidget(parent) {
   connect(identify, &QPushButton::clicked, this, [this] { emit operationChosen(OperationButton::Identify); });
   chipRow->addWidget(identify);
   chipRow->addSpacing(12);
-  signatureCheck_ = new QCheckBox(Utf8(captions::kSignatureCheckBox), this);
+  signatureCheck_ = new QCheckBox(Tr(captions::kSignatureCheckBox), this);
   signatureCheck_->setObjectName(QStringLiteral("fuseSignatureCheck"));
-  signatureCheck_->setToolTip(Utf8(captions::kSignatureCheckTip));
+  signatureCheck_->setToolTip(Tr(captions::kSignatureCheckTip));
   signatureCheck_->setChecked(true);  // as the controller starts
   connect(signatureCheck_, &QCheckBox::toggled, this, &FusePage::signatureCheckChanged);
   chipRow->addWidget(signatureCheck_);
@@ -114,9 +111,9 @@ FusePage::FusePage(QWidget* parent) : QWidget(parent) {
 }
 
 QPushButton* FusePage::AddButton(const char* caption, const char* tip, const char* name) {
-  auto* button = new QPushButton(Utf8(caption), this);
+  auto* button = new QPushButton(Tr(caption), this);
   button->setObjectName(QLatin1String(name));
-  button->setToolTip(Utf8(tip));
+  button->setToolTip(Tr(tip));
   button->setFlat(true);
   button->setStyleSheet(QString::fromLatin1(kFlatButtonStyle));
   button->setAutoDefault(false);
@@ -133,7 +130,7 @@ void FusePage::ShowChipText(const QString& names) {
 
 void FusePage::SetChip(const chips::ChipFacts* facts, bool picked) {
   facts_ = facts;
-  editor_->SetChip(facts, picked ? QString() : Utf8(captions::kNoChipPicked));
+  editor_->SetChip(facts, picked ? QString() : Tr(captions::kNoChipPicked));
   factoryValues_->setEnabled(facts != nullptr);
 }
 

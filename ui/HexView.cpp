@@ -14,6 +14,7 @@
 
 #include "ui/Captions.h"
 #include "ui/DialogColours.h"
+#include "ui/Translation.h"
 
 namespace kestrel::ui {
 namespace {
@@ -62,7 +63,7 @@ HexView::HexView(QWidget* parent) : QAbstractScrollArea(parent) {
   viewport()->setBackgroundRole(QPalette::Base);
   setAcceptDrops(true);
   viewport()->setAcceptDrops(true);
-  setToolTip(QString::fromUtf8(captions::kHexViewTip));
+  setToolTip(Tr(captions::kHexViewTip));
   caption_ = new QLabel(this);
   caption_->setObjectName(QStringLiteral("hexCaption"));
   caption_->setTextFormat(Qt::PlainText);

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <string>
+#include <QString>
 
 namespace kestrel::ui {
 
 // The text of the introduction page: the heading, four numbered paragraphs and the maker's
 // details, lines separated by CR LF, body lines indented by eight blanks.
-std::string IntroText();
+QString IntroText();
 
 }  // namespace kestrel::ui

@@ -40,6 +40,7 @@
 #include "ui/HexView.h"
 #include "ui/IntroText.h"
 #include "ui/Resources.h"
+#include "ui/Translation.h"
 
 namespace kestrel::ui {
 namespace {
@@ -79,7 +80,7 @@ ProgrammerDialog::ProgrammerDialog(device::UsbBus& bus, TonePlayer& tones, QWidg
     : QDialog(parent), tones_(tones), channel_(this) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
-  setWindowTitle(Utf8(captions::kDialogCaption) + QString(8, u' ') + Utf8(texts::kMakerLine));
+  setWindowTitle(Tr(captions::kDialogCaption) + QString(8, u' ') + Utf8(texts::kMakerLine));
   setFont(FitDialogFont(DialogFont(), AvailableRoom(screen())));
   ApplyDialogBackground(this);
   CreateControls();
@@ -122,8 +123,8 @@ void ProgrammerDialog::CreateControls() {
   for (QGroupBox* frame : frames) frame->lower();
   modeGroup_->button(0)->setChecked(true);
   RefreshModeIndex();
-  for (const auto& [id, tip] : captions::kButtonTips) controls_.at(id)->setToolTip(Utf8(tip));
-  controls_.at(kFastVerifyBoxId)->setToolTip(Utf8(captions::kFastVerifyTip));
+  for (const auto& [id, tip] : captions::kButtonTips) controls_.at(id)->setToolTip(Tr(tip));
+  controls_.at(kFastVerifyBoxId)->setToolTip(Tr(captions::kFastVerifyTip));
   controls_.at(kStopButtonId)->setEnabled(false);
   LimitFuseFields();
   connection_ = static_cast<QLabel*>(controls_.at(kConnectionLabelId));
@@ -181,7 +182,7 @@ QWidget* ProgrammerDialog::CreateControl(const ControlTemplate& control, const B
   QWidget* widget = nullptr;
   switch (control.kind) {
     case ControlKind::RadioButton: {
-      auto* radio = new QRadioButton(Utf8(control.caption), this);
+      auto* radio = new QRadioButton(Tr(control.caption), this);
       ApplyDialogText(radio);
       modeGroup_->addButton(radio, static_cast<int>(modeGroup_->buttons().size()));
       FitText(radio, pixels);
@@ -189,11 +190,11 @@ QWidget* ProgrammerDialog::CreateControl(const ControlTemplate& control, const B
       break;
     }
     case ControlKind::GroupBox:
-      widget = new QGroupBox(Utf8(control.caption), this);
+      widget = new QGroupBox(Tr(control.caption), this);
       widget->setFocusPolicy(Qt::NoFocus);
       break;
     case ControlKind::PushButton: {
-      auto* button = new QPushButton(Utf8(control.caption), this);
+      auto* button = new QPushButton(Tr(control.caption), this);
       button->setFlat(true);
       button->setStyleSheet(QString::fromLatin1(kFlatButtonStyle));
       button->setAutoDefault(false);
@@ -203,14 +204,14 @@ QWidget* ProgrammerDialog::CreateControl(const ControlTemplate& control, const B
       break;
     }
     case ControlKind::CheckBox: {
-      auto* box = new QCheckBox(Utf8(control.caption), this);
+      auto* box = new QCheckBox(Tr(control.caption), this);
       box->setFocusPolicy(Qt::StrongFocus);
       FitText(box, pixels);
       widget = box;
       break;
     }
     case ControlKind::Label: {
-      auto* label = new QLabel(LabelText(control.caption), this);
+      auto* label = new QLabel(LabelText(Tr(control.caption)), this);
       label->setTextFormat(Qt::PlainText);
       ApplyDialogText(label);
       FitText(label, pixels);
@@ -362,7 +363,7 @@ void ProgrammerDialog::AddShortcuts() {
 
 void ProgrammerDialog::AddLogMenu() {
   const auto add = [this](const char* caption, const char* name, auto handler) {
-    auto* action = new QAction(Utf8(caption), logList_);
+    auto* action = new QAction(Tr(caption), logList_);
     action->setObjectName(QLatin1String(name));
     connect(action, &QAction::triggered, this, handler);
     logList_->addAction(action);
@@ -378,10 +379,10 @@ void ProgrammerDialog::AddLogMenu() {
   copy->setShortcut(QKeySequence::Copy);
   copy->setShortcutContext(Qt::WidgetShortcut);
   add(captions::kSaveLogEntry, "logSave", [this] {
-    QFileDialog dialog(this, Utf8(captions::kSaveLogEntry));
+    QFileDialog dialog(this, Tr(captions::kSaveLogEntry));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(Utf8(captions::kLogFileFilter));
+    dialog.setNameFilter(Tr(captions::kLogFileFilter));
     dialog.setDefaultSuffix(QStringLiteral("txt"));
     if (const QString path = RunFileDialog(dialog); !path.isEmpty()) SaveLog(path);
   });
@@ -397,7 +398,7 @@ bool ProgrammerDialog::SaveLog(const QString& path) {
       file.flush()) {
     return true;
   }
-  ShowMessage(QString::fromUtf8(captions::kSaveLogFailedPattern).arg(file.errorString()).toStdString());
+  ShowMessage(Tr(captions::kSaveLogFailedPattern).arg(file.errorString()).toStdString());
   return false;
 }
 
@@ -406,8 +407,8 @@ void ProgrammerDialog::ShowRecentFiles(control::OperationButton button, const QP
       RecentFiles(button == control::OperationButton::OpenFlashFile ? control::FileDialogKind::OpenFlash
                                                                     : control::FileDialogKind::OpenEeprom);
   QMenu menu(this);
-  menu.addSection(Utf8(captions::kRecentFilesTitle));
-  if (files.isEmpty()) menu.addAction(Utf8(captions::kNoRecentFiles))->setEnabled(false);
+  menu.addSection(Tr(captions::kRecentFilesTitle));
+  if (files.isEmpty()) menu.addAction(Tr(captions::kNoRecentFiles))->setEnabled(false);
   for (const QString& file : files) {
     connect(menu.addAction(QFileInfo(file).fileName()), &QAction::triggered, this,
             [this, button, file] { OpenFile(button, file); });
@@ -436,7 +437,7 @@ bool ProgrammerDialog::OnInitDialog(const std::vector<std::string>& catalogueSea
   RestoreSettings();
   SetButtonImages();
   ConfigureViews();
-  introEdit_->setPlainText(QString::fromStdString(IntroText()));
+  introEdit_->setPlainText(IntroText());
   const bool found = controller_->ProbeProgrammer();
   ShowConnection();
   return found;
@@ -444,7 +445,7 @@ bool ProgrammerDialog::OnInitDialog(const std::vector<std::string>& catalogueSea
 
 void ProgrammerDialog::AddAboutEntry() {
   // Window managers own the window menu: the entry lives in the dialog's context menu and on F1.
-  auto* about = new QAction(Utf8(captions::kAboutMenuEntry), this);
+  auto* about = new QAction(Tr(captions::kAboutMenuEntry), this);
   about->setObjectName(QStringLiteral("aboutAction"));
   about->setShortcut(QKeySequence(Qt::Key_F1));
   about->setShortcutContext(Qt::WindowShortcut);
@@ -455,11 +456,11 @@ void ProgrammerDialog::AddAboutEntry() {
 
 void ProgrammerDialog::AddPages() {
   const QSignalBlocker quiet(pageTabs_);
-  pageTabs_->addTab(flashHexView_, PageImage(0), Utf8(captions::kFlashPageTab));
-  pageTabs_->addTab(eepromHexView_, PageImage(1), Utf8(captions::kEepromPageTab));
-  pageTabs_->addTab(logList_, PageImage(2), Utf8(captions::kLogPageTab));
-  pageTabs_->addTab(introEdit_, PageImage(3), Utf8(captions::kIntroPageTab));
-  pageTabs_->addTab(fusePage_, PageImage(4), Utf8(captions::kFusePageTab));
+  pageTabs_->addTab(flashHexView_, PageImage(0), Tr(captions::kFlashPageTab));
+  pageTabs_->addTab(eepromHexView_, PageImage(1), Tr(captions::kEepromPageTab));
+  pageTabs_->addTab(logList_, PageImage(2), Tr(captions::kLogPageTab));
+  pageTabs_->addTab(introEdit_, PageImage(3), Tr(captions::kIntroPageTab));
+  pageTabs_->addTab(fusePage_, PageImage(4), Tr(captions::kFusePageTab));
 }
 
 void ProgrammerDialog::FillChipList() {
@@ -481,7 +482,7 @@ void ProgrammerDialog::ConfigureViews() {
   controller_->BindImageViews();
   flashHexView_->SetViewColour(kFlashViewColour);
   eepromHexView_->SetViewColour(kEepromViewColour);
-  for (HexView* view : {flashHexView_, eepromHexView_}) view->SetCaption(Utf8(captions::kImageCaption));
+  for (HexView* view : {flashHexView_, eepromHexView_}) view->SetCaption(Tr(captions::kImageCaption));
 }
 
 void ProgrammerDialog::ShowAbout() {

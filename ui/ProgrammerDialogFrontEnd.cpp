@@ -16,6 +16,7 @@
 #include "ui/FusePage.h"
 #include "ui/HexView.h"
 #include "ui/ProgrammerDialog.h"
+#include "ui/Translation.h"
 
 namespace kestrel::ui {
 namespace {
@@ -55,7 +56,7 @@ void ProgrammerDialog::SetLockText(const std::string& text) {
 
 bool ProgrammerDialog::ConfirmLockout(const std::string& consequence) {
   const QString question =
-      QString::fromUtf8(captions::kLockoutQuestionPattern).arg(QString::fromStdString(consequence).trimmed());
+      Tr(captions::kLockoutQuestionPattern).arg(QString::fromStdString(consequence).trimmed());
   if (questionHandler_) return questionHandler_(question.toStdString());
   QMessageBox box(QMessageBox::Warning, QString::fromUtf8(texts::kProgramName), question,
                   QMessageBox::Yes | QMessageBox::No, this);

@@ -16,6 +16,7 @@
 #include "ui/DialogTemplate.h"
 #include "ui/HexView.h"
 #include "ui/ProgrammerDialog.h"
+#include "ui/Translation.h"
 
 namespace kestrel::ui {
 
@@ -82,7 +83,7 @@ void ProgrammerDialog::EndRun() {
 
 void ProgrammerDialog::ShowTransferProgress(std::uint32_t page) {
   const device::ProgrammerEngine& engine = controller_->engine();
-  progressBar_->setFormat(QString::fromUtf8(captions::kTransferProgressPattern)
+  progressBar_->setFormat(Tr(captions::kTransferProgressPattern)
                               .arg(device::IsFlashTransfer(engine.Transfer()) ? u"FLASH" : u"EEPROM")
                               .arg(page + 1)
                               .arg(engine.PageTotal()));
@@ -95,20 +96,19 @@ void ProgrammerDialog::ShowOutcome(bool failed) {
   colours.setColor(QPalette::Text, Qt::white);
   progressBar_->setPalette(colours);
   progressBar_->setValue(100);
-  progressBar_->setFormat(QString::fromUtf8(failed ? captions::kRunFailed : captions::kRunPassed));
+  progressBar_->setFormat(Tr(failed ? captions::kRunFailed : captions::kRunPassed));
 }
 
 // Which bytes the hex pages show, and whether the programmer is still there.
 void ProgrammerDialog::NoteFinalCode(std::uint32_t code) {
   namespace status = device::status;
   const auto readback = [](HexView* view) {
-    view->SetCaption(QString::fromUtf8(captions::kReadbackCaptionPattern)
-                         .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
+    view->SetCaption(
+        Tr(captions::kReadbackCaptionPattern).arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
   };
   const auto image = [this](HexView* view, bool loaded) {
     const QString name = QFileInfo(QString::fromStdString(*fileChosen_)).fileName();
-    view->SetCaption(loaded ? QString::fromUtf8(captions::kImageFileCaptionPattern).arg(name)
-                            : QString::fromUtf8(captions::kImageCaption));
+    view->SetCaption(loaded ? Tr(captions::kImageFileCaptionPattern).arg(name) : Tr(captions::kImageCaption));
   };
   const device::ChipMemories& memories = controller_->engine().memories();
   const bool chosen = fileChosen_.has_value();
@@ -137,10 +137,9 @@ void ProgrammerDialog::NoteArrival() {
 void ProgrammerDialog::ShowConnection() {
   const device::ProgrammerLink& link = controller_->link();
   const bool connected = link.deviceHandle != nullptr && !unplugged_;
-  connection_->setText(
-      connected
-          ? QString::fromUtf8(captions::kConnectedPattern).arg(QString::fromStdString(link.openedAddress))
-          : QString::fromUtf8(captions::kNotConnected));
+  connection_->setText(connected
+                           ? Tr(captions::kConnectedPattern).arg(QString::fromStdString(link.openedAddress))
+                           : Tr(captions::kNotConnected));
   QPalette colours = connection_->palette();
   colours.setColor(QPalette::WindowText, connected ? kPassedColour : kFailedColour);
   connection_->setPalette(colours);
