@@ -17,6 +17,7 @@ constexpr std::string_view kLatencyOption = "--sim-latency-ms";
 constexpr std::string_view kProgrammersOption = "--sim-programmers";
 constexpr std::string_view kUsbOption = "--usb";
 constexpr std::string_view kSignatureOption = "--sim-signature";
+constexpr std::string_view kLanguageOption = "--lang";
 
 // Qt's own options, which QApplication takes out later; those in the first list take a value.
 constexpr std::array<std::string_view, 13> kQtValueOptions = {
@@ -29,6 +30,13 @@ constexpr std::array<std::string_view, 5> kQtFlagOptions = {"-reverse", "-widget
 
 bool IsOneOf(std::string_view argument, std::span<const std::string_view> options) {
   return std::find(options.begin(), options.end(), argument) != options.end();
+}
+
+// A catalogue name as gettext and the file system take it ("zh", "en", "pt_BR"), as kestrel-cli
+// takes it.
+bool IsLanguageName(const std::string& text) {
+  return !text.empty() &&
+         text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_") == std::string::npos;
 }
 
 bool ParseNumber(const std::string& text, int low, int high, int& number) {
@@ -98,6 +106,13 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
         return options;
       }
       options.usb = value;
+    } else if (TakeValue(kLanguageOption, arguments, i, value)) {
+      if (!IsLanguageName(value)) {
+        options.error = "invalid language in " + std::string(kLanguageOption) + " " + value +
+                        " (expected a language name such as zh or en)";
+        return options;
+      }
+      options.language = value;
     } else if (argument == "--help" || argument == "-h") {
       options.help = true;
     } else {
@@ -109,9 +124,12 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
 }
 
 std::string UsageText() {
-  return "Usage: kestrel [--usb BBB:DDD] [--simulate] [--sim-absent] [--sim-latency-ms MS] "
+  return "Usage: kestrel [--usb BBB:DDD] [--lang LANG] [--simulate] [--sim-absent] [--sim-latency-ms MS] "
          "[--sim-programmers N] [--sim-signature HEX6]\n"
          "  --usb BBB:DDD        the programmer at this bus and device number (kestrel-cli list)\n"
+         "  --lang LANG          zh or en: the language of the window and its log (default: from\n"
+         "                       LANGUAGE, LC_ALL, LC_MESSAGES or LANG; Chinese under zh, C or POSIX,\n"
+         "                       else English)\n"
          "  --simulate           run on the built-in simulated programmer\n"
          "  --sim-absent         simulate, with no programmer plugged in\n"
          "  --sim-latency-ms MS  simulated time per USB request (default 3)\n"

@@ -15,6 +15,8 @@ struct StartOptions {
   int latencyMs = 3;            // simulated time per request, so that progress can be seen
   int programmers = 1;          // simulated programmers on the bus, each with its own chip
   std::string usb;              // the programmer's address, "BBB:DDD"; empty: the first found
+  // --lang: "zh", "en" or another catalogue name; unset: the environment chooses.
+  std::optional<std::string> language;
   bool help = false;
   std::string error;  // a plain report of the first argument not understood
   // The simulated chip's signature; without it the simulated chip is an ATmega328P.

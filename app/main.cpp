@@ -2,17 +2,20 @@
 // --simulate, on the built-in simulated programmer.
 #include <QApplication>
 #include <QDir>
+#include <QTranslator>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 
 #include "app/StartOptions.h"
+#include "base/Language.h"
 #include "chips/ChipCatalogue.h"
 #include "device/sim/SimulatedBus.h"
 #include "device/usb/RealUsbBus.h"
 #include "platform/AlsaTonePlayer.h"
 #include "ui/ProgrammerDialog.h"
+#include "ui/Translation.h"
 
 namespace {
 
@@ -47,13 +50,21 @@ int main(int argc, char** argv) {
   application.setApplicationName(QStringLiteral("kestrel"));
   // Lets Wayland shells match the window with the installed desktop entry and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quintavel.Kestrel"));
+  // After QApplication, which sets the locale from the environment; before any text is shown.
+  const std::string executableDir = QCoreApplication::applicationDirPath().toStdString();
+  kestrel::UseLanguage(options.language, kestrel::LocaleSearchPaths(executableDir));
+  QTranslator translation;
+  if (!kestrel::ChosenLanguage().empty() &&
+      kestrel::ui::LoadTranslation(translation, kestrel::ChosenLanguage(),
+                                   kestrel::ui::TranslationSearchPaths(executableDir))) {
+    QCoreApplication::installTranslator(&translation);
+  }
 
   const std::unique_ptr<kestrel::device::UsbBus> bus = MakeBus(options);
   const std::unique_ptr<kestrel::TonePlayer> tones = kestrel::platform::MakeAlsaTonePlayer();
   kestrel::ui::ProgrammerDialog dialog(*bus, *tones);
   dialog.controller().SelectProgrammer(options.usb);
-  dialog.OnInitDialog(
-      kestrel::chips::CatalogueSearchPaths(QCoreApplication::applicationDirPath().toStdString()));
+  dialog.OnInitDialog(kestrel::chips::CatalogueSearchPaths(executableDir));
   dialog.exec();
   return 0;
 }
