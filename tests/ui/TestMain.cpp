@@ -3,10 +3,13 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 #include <cstring>
 #include <string>
 
 #include "Screenshots.h"
+#include "base/Language.h"
+#include "ui/Translation.h"
 #include "ui/UiTestRegistry.h"
 
 // Runs every registered test class, or only the one named by --class=Name; the remaining
@@ -26,7 +29,15 @@ int main(int argc, char** argv) {
   const QTemporaryDir settings;
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
   QApplication application(kept, argv);
-  if (!screenshots.empty()) return kestrel::uitest::SaveScreenshots(QString::fromStdString(screenshots));
+  if (!screenshots.empty()) {  // in the language the environment chooses, as the program shows it
+    const std::string folder = QCoreApplication::applicationDirPath().toStdString();
+    QTranslator translation;
+    if (!kestrel::UseLanguage(std::nullopt, {folder + "/../../locale"}).empty() &&
+        kestrel::ui::LoadTranslation(translation, kestrel::ChosenLanguage(),
+                                     kestrel::ui::TranslationSearchPaths(folder)))
+      QCoreApplication::installTranslator(&translation);
+    return kestrel::uitest::SaveScreenshots(QString::fromStdString(screenshots));
+  }
   int failures = 0;
   for (const auto& [name, make] : kestrel::uitest::testClasses) {
     if (only.empty() || only == name) failures += QTest::qExec(make().get(), kept, argv);

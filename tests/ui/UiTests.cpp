@@ -11,12 +11,14 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTranslator>
 
 #include "DialogFixture.h"
 #include "app/StartOptions.h"
 #include "base/Texts.h"
 #include "ui/DialogTemplate.h"
 #include "ui/HexView.h"
+#include "ui/Translation.h"
 #include "ui/UiTestRegistry.h"
 
 using kestrel::uitest::DialogFixture;
@@ -39,6 +41,25 @@ class StartupTest : public QObject {
     QVERIFY(ParseStartOptions({"--simulat"}).error.find("--simulat") != std::string::npos);
     for (const char* bad : {"--sim-latency-ms", "--sim-latency-ms=1001", "--sim-latency-ms=5ms"})
       QVERIFY2(ParseStartOptions({bad}).error.find("latency") != std::string::npos, bad);
+    QVERIFY(ParseStartOptions({"--lang", "pt_BR"}).language == "pt_BR" && !ParseStartOptions({}).language);
+    for (const char* bad : {"--lang", "--lang=", "--lang=en-GB", "--lang=../en"})
+      QVERIFY2(ParseStartOptions({bad}).error.find("language") != std::string::npos, bad);
+  }
+
+  // With the translation loaded as the program loads it (English for a language without one
+  // of its own), the window's captions are English; without it they are its own again.
+  void ShowsTheTranslatedCaptions() {
+    const auto folders = ui::TranslationSearchPaths(QCoreApplication::applicationDirPath().toStdString());
+    QTranslator english;
+    QVERIFY(ui::LoadTranslation(english, "de", folders) && english.language() == "en");
+    for (const bool translated : {true, false}) {
+      if (translated) QCoreApplication::installTranslator(&english);
+      DialogFixture f;
+      QCOMPARE(static_cast<QPushButton*>(f.dialog.Control(1000))->text(), translated ? "read" : "read读");
+      QCOMPARE(static_cast<QLabel*>(f.dialog.Control(1059))->text(),
+               translated ? "fuse & lock" : "熔丝与锁定:fuse & lock");
+      QCoreApplication::removeTranslator(&english);
+    }
   }
 
   // The list keeps the catalogue's order and shows entry 0; only a user's pick sets the geometry.
