@@ -121,8 +121,8 @@ image::ChipSizes SizesOf(const chips::ChipGeometry& geometry) {
           static_cast<std::uint32_t>(std::max<std::int64_t>(geometry.EepromSize(), 0))};
 }
 
-// The side's own memory of a whole-chip file, into `scratch`; one line names the memories it
-// left. Returns the refusal, or empty.
+// The side's own memory of a whole-chip file, into `scratch` (the side's image); one line names the memories
+// it left. Returns the refusal, or empty.
 std::string TakeRegion(ImageContext& context, const Side& side, const std::string& name,
                        const image::WholeChipImage& whole, std::span<std::uint8_t> scratch,
                        std::int32_t& count) {
@@ -204,16 +204,15 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
     std::copy_n(file.bytes.begin(), length, side.image.Use(size));
     count = static_cast<std::int32_t>(length);
   } else {
-    // Read into a scratch image so that a refused file reaches nothing.
-    std::vector<std::uint8_t> scratch(size, 0xFF);
-    std::string refusal = kind == FileKind::Elf
-                              ? ReadElfSide(context, side, name, file.bytes, scratch, count)
-                              : ReadHexSide(context, side, name, file.bytes, scratch, count);
+    // Straight into the image: a refused file clears it again, so none of its bytes remain.
+    const std::span<std::uint8_t> image(side.image.Use(size), size);
+    std::fill(image.begin(), image.end(), std::uint8_t{0xFF});
+    std::string refusal = kind == FileKind::Elf ? ReadElfSide(context, side, name, file.bytes, image, count)
+                                                : ReadHexSide(context, side, name, file.bytes, image, count);
     if (!refusal.empty()) {
       Refuse(context, refusal);
       return ClearSide(context, side, size);
     }
-    std::copy(scratch.begin(), scratch.end(), side.image.Use(size));
   }
   side.loaded = true;
   side.view.SetData(side.image.Use(size), size);
