@@ -66,9 +66,11 @@ class Parser {
     const Columns c = SplitTabs(line);
     if (c[0] == "about" && Expect(c, 4)) {
       About(c);
+    } else if (c[0] == "meaning" && Expect(c, 4)) {
+      Meaning(c);
     } else if (c[0] == "field" && Expect(c, 6)) {
       Field(c);
-    } else if (c[0] == "value" && Expect(c, 7)) {
+    } else if (c[0] == "value" && Expect(c, 6)) {
       Value(c);
     } else if (c[0] == "chip" && Expect(c, 18)) {
       Chip(c);
@@ -142,6 +144,14 @@ class Parser {
     if (!about_.emplace(c[1], texts).second) Fail(FactsProblemKind::kDuplicate);
   }
 
+  // Numbered from 0 in file order, so that a value finds its text by index.
+  void Meaning(const Columns& c) {
+    const std::uint32_t number = Number(c[1], 10);
+    const std::pair<std::string_view, std::string_view> texts{Text(c[2]), Text(c[3])};
+    if (!problem_ && number != meanings_.size()) Fail(FactsProblemKind::kBadNumber);
+    if (!problem_) meanings_.push_back(texts);
+  }
+
   void Field(const Columns& c) {
     FuseField field;
     const std::string_view layoutName = Text(c[1]);
@@ -172,9 +182,13 @@ class Parser {
 
   void Value(const Columns& c) {
     FuseField* field = ValueField(c[1], c[2]);
-    FieldValue value{HexByte(c[3]), Flags(c[4]), Text(c[5]), Text(c[6])};
-    if (field == nullptr) Fail(FactsProblemKind::kUnknownReference);
+    FieldValue value;
+    value.value = HexByte(c[3]);
+    value.flags = Flags(c[4]);
+    const std::uint32_t meaning = Number(c[5], 10);
+    if (field == nullptr || meaning >= meanings_.size()) Fail(FactsProblemKind::kUnknownReference);
     if (problem_) return;
+    std::tie(value.meaning, value.meaningEnglish) = meanings_[meaning];
     if (((unsigned{value.value} << field->Shift()) & ~unsigned{field->mask}) != 0) {
       return Fail(FactsProblemKind::kOutsideMask);
     }
@@ -239,6 +253,7 @@ class Parser {
   std::shared_ptr<FactsStore> store_;
   std::optional<FactsProblemKind> problem_;
   std::map<std::string_view, std::pair<std::string_view, std::string_view>> about_;  // bilingual, English
+  std::vector<std::pair<std::string_view, std::string_view>> meanings_;              // the same
   std::map<std::string_view, Layout> layouts_;
   FuseField* lastField_ = nullptr;
   std::string_view lastLayoutName_;

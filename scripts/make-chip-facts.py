@@ -386,12 +386,22 @@ def main():
     for field in sorted(FIELD_ABOUT):
         bilingual, english = split_entry(FIELD_ABOUT[field])
         out.append(f"about\t{field}\t{bilingual}\t{english}")
+    # Each value text once, numbered in the order of first use: most of them recur in many
+    # layouts, and the programs read the file at every start.
+    meaning_numbers = {}
+    for _, lines in layouts.values():
+        for _, _, _, _, values in lines:
+            for _, _, texts in values:
+                meaning_numbers.setdefault(texts, len(meaning_numbers))
+    out.append("")
+    for (bilingual, english), number in meaning_numbers.items():
+        out.append(f"meaning\t{number}\t{bilingual}\t{english}")
     for layout, lines in layouts.values():
         out.append("")
         for byte, field, mask, danger, values in lines:
             out.append(f"field\t{layout}\t{byte}\t{field}\t{mask:02X}\t{danger}")
-            for value, flags, (bilingual, english) in values:
-                out.append(f"value\t{layout}\t{field}\t{value:02X}\t{flags or '-'}\t{bilingual}\t{english}")
+            for value, flags, texts in values:
+                out.append(f"value\t{layout}\t{field}\t{value:02X}\t{flags or '-'}\t{meaning_numbers[texts]}")
     out.append("")
     for name in order:
         chip = chips[name]
@@ -420,12 +430,15 @@ HEADER = """\
 # not this file. UTF-8, one record per line, columns separated by one tab; lines starting with
 # '#' and empty lines are ignored. Numbers in hex are two digits without "0x"; sizes are decimal
 # bytes. Fuse bits are active low: 0 means programmed. A record refers only to records above
-# it: a value to its field, a chip to its layout.
+# it: a value to its field and meaning, a chip to its layout.
 #
 # about  FIELD  TEXT  ENGLISH
 #   What a field is for, for every field name used below: TEXT in Chinese, a space, then
 #   English, as the program shows it in its own language; ENGLISH the same in English alone, as
 #   shown in every other language.
+# meaning  NUMBER  TEXT  ENGLISH
+#   A text of one or more values: TEXT and ENGLISH as for about. NUMBER counts the meaning
+#   lines from 0 in file order.
 # field  LAYOUT  BYTE  FIELD  MASK  DANGER
 #   A field of fuse layout LAYOUT (a name shared by the chips with the same fields and values).
 #   BYTE is low, high, ext or lock; MASK the field's bits in that byte. A field's value is its
@@ -433,12 +446,11 @@ HEADER = """\
 #   ISP_LOST_IF_0 (programming it stops ISP), ISP_LOST_IF_1 (unprogramming it stops ISP),
 #   CLOCK (clock source), SLOW_CLOCK_IF_0 (programming it slows the clock), BOD (brown-out
 #   detection) or - (none).
-# value  LAYOUT  FIELD  VALUE  FLAGS  MEANING  ENGLISH
-#   One value of a field, as shifted down, with its MEANING and ENGLISH texts (bilingual and
-#   English alone, as for about). FLAGS is - or letters: E the chip then needs an external
-#   clock or crystal, S the clock is very slow, B brown-out detection is on, W further
-#   programming is disabled, R reading back (verify) is disabled. A value without a line is
-#   reserved by the maker.
+# value  LAYOUT  FIELD  VALUE  FLAGS  MEANING
+#   One value of a field, as shifted down; MEANING is the NUMBER of its meaning line. FLAGS is
+#   - or letters: E the chip then needs an external clock or crystal, S the clock is very slow,
+#   B brown-out detection is on, W further programming is disabled, R reading back (verify) is
+#   disabled. A value without a line is reserved by the maker.
 # chip  NAME  SIGNATURE  FLASH  FLASH_PAGE  EEPROM  EEPROM_PAGE  FUSES  LOW  HIGH  EXT  LOCK
 #       LOCK_MASK  MODES  LOW_USED  HIGH_USED  EXT_USED  LAYOUT
 #   SIGNATURE is three bytes as six hex digits; chips with the same signature form a group

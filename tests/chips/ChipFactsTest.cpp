@@ -109,25 +109,28 @@ TEST(ChipFacts, ASignatureNarrowsToItsGroup) {
 constexpr char kSmallFile[] =
     "# comment\n"
     "about\tCKDIV8\t时钟8分频 clock divided by 8\tclock divided by 8\n"
+    "meaning\t0\t8分频 divided\tdivided\n"
+    "meaning\t1\t外部时钟 external clock\texternal clock\n"
     "field\tT\tlow\tCKDIV8\t80\tSLOW_CLOCK_IF_0\n"
-    "value\tT\tCKDIV8\t00\t-\t8分频 divided\tdivided\r\n"
+    "value\tT\tCKDIV8\t00\t-\t0\r\n"
     "field\tT\tlow\tCKSEL\t0F\tCLOCK\n"
-    "value\tT\tCKSEL\t00\tE\t外部时钟 external clock\texternal clock\n"
-    "\n"
+    "value\tT\tCKSEL\t00\tE\t1\n"
+    "meaning\t2\tslow\tslow\n"
     "chip\tOne\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP,HVSP\tFF\t1F\t-\tT\n"
-    "bogus\tline\n"                         // 9
-    "value\tT\tCKSEL\t01\tE\t外部时钟 x\n"  // 10: no English column
-    "value\tT\tCKSEL\t1G\t-\tx\tx\n"        // 11
-    "value\tT\tCKSEL\t01\tEX\tx\tx\n"       // 12
-    "value\tT\tCKDIV8\t00\t-\tagain\tx\n"   // 13
-    "value\tT\tNONE\t00\t-\tx\tx\n"         // 14
-    "value\tT\tCKDIV8\t02\t-\tx\tx\n"       // 15
-    "value\tT\tCKSEL\t02\t-\tslow\tslow\n"  // 16: for Two, not One
+    "bogus\tline\n"                   // 11
+    "value\tT\tCKSEL\t01\tE\t1\tx\n"  // 12: a text column the format no longer has
+    "value\tT\tCKSEL\t1G\t-\t1\n"     // 13
+    "value\tT\tCKSEL\t01\tEX\t1\n"    // 14
+    "value\tT\tCKDIV8\t00\t-\t0\n"    // 15
+    "value\tT\tCKSEL\t01\t-\t7\n"     // 16: no meaning 7
+    "value\tT\tCKDIV8\t02\t-\t0\n"    // 17
+    "meaning\t5\tx\tx\n"              // 18: out of order
+    "value\tT\tCKSEL\t02\t-\t2\n"     // 19: for Two, not One
     "chip\tTwo\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP,HVSP\tFF\t1F\t-\tT\n"
-    "chip\tthree\t1E9007\t1024\t32\t64\t4\t3\t6A\tFF\tFF\tFF\t03\tISP\tFF\t1F\t00\tNONE\n"  // 18
-    "chip\tFour\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP\t7F\t1F\t-\tT\n"        // 19
-    "chip\tone\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP\tFF\t1F\t-\tT\n"         // 20
-    "about\tCKSEL\t时钟源 clock source\n";  // 21: no English column
+    "chip\tthree\t1E9007\t1024\t32\t64\t4\t3\t6A\tFF\tFF\tFF\t03\tISP\tFF\t1F\t00\tNONE\n"  // 21
+    "chip\tFour\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP\t7F\t1F\t-\tT\n"        // 22
+    "chip\tone\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP\tFF\t1F\t-\tT\n"         // 23
+    "about\tCKSEL\t时钟源 clock source\n";  // 24: no English column
 
 // A chip keeps its texts after its table is gone, and a line below a chip does not change it.
 TEST(ChipFacts, BadLinesAreReportedAndTheRestLoads) {
@@ -139,12 +142,12 @@ TEST(ChipFacts, BadLinesAreReportedAndTheRestLoads) {
   EXPECT_EQ(table.Find("Two")->Field("CKSEL")->values.at(1).meaning, "slow");
   using K = FactsProblemKind;
   EXPECT_THAT(table.problems,
-              ElementsAre(FactsProblem{9, K::kUnknownRecord}, FactsProblem{10, K::kColumnCount},
-                          FactsProblem{11, K::kBadNumber}, FactsProblem{12, K::kBadName},
-                          FactsProblem{13, K::kDuplicate}, FactsProblem{14, K::kUnknownReference},
-                          FactsProblem{15, K::kOutsideMask}, FactsProblem{18, K::kUnknownReference},
-                          FactsProblem{19, K::kOutsideMask}, FactsProblem{20, K::kDuplicate},
-                          FactsProblem{21, K::kColumnCount}));
+              ElementsAre(FactsProblem{11, K::kUnknownRecord}, FactsProblem{12, K::kColumnCount},
+                          FactsProblem{13, K::kBadNumber}, FactsProblem{14, K::kBadName},
+                          FactsProblem{15, K::kDuplicate}, FactsProblem{16, K::kUnknownReference},
+                          FactsProblem{17, K::kOutsideMask}, FactsProblem{18, K::kBadNumber},
+                          FactsProblem{21, K::kUnknownReference}, FactsProblem{22, K::kOutsideMask},
+                          FactsProblem{23, K::kDuplicate}, FactsProblem{24, K::kColumnCount}));
   ASSERT_EQ(table.chips.size(), 2u);
   const ChipFacts* two = table.Find("TWO");
   ASSERT_NE(two, nullptr);
