@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build tree into a temporary DESTDIR and checks what a desktop and udev need:
 # the programs, the catalogue, the message catalogues, the udev rule, the man page and, with
-# the desktop program, its desktop entry, AppStream metainfo and hicolor icons.
+# the desktop program, its desktop entry, AppStream metainfo, hicolor icons and window
+# translations.
 # Arguments: build-dir source-dir prefix bindir datadir mandir udev-rules-dir app-id with-gui
 set -uo pipefail
 if [ "$#" -ne 9 ]; then
@@ -121,6 +122,9 @@ if [ "$gui" = ON ]; then
     grep -qF "<id>$appid</id>" "$metainfo" || fail "the metainfo id is not $appid"
     grep -qF ">$appid.desktop</launchable>" "$metainfo" || fail "the metainfo does not launch $appid.desktop"
   fi
+  for ts in "$source"/translations/kestrel_*.ts; do
+    need_file "$share/kestrel/translations/$(basename "$ts" .ts).qm"
+  done
   [ -s "$svg" ] && need_same "$svg" "$source/ui/resources/kestrel.svg"
   if [ -s "$png" ]; then
     # PNG signature, then the IHDR chunk: width and height as 32-bit big-endian numbers.
