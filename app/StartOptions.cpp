@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "base/Bytes.h"
+#include "base/Language.h"
 #include "device/UsbBus.h"
 
 namespace kestrel::app {
@@ -30,13 +31,6 @@ constexpr std::array<std::string_view, 5> kQtFlagOptions = {"-reverse", "-widget
 
 bool IsOneOf(std::string_view argument, std::span<const std::string_view> options) {
   return std::find(options.begin(), options.end(), argument) != options.end();
-}
-
-// A catalogue name as gettext and the file system take it ("zh", "en", "pt_BR"), as kestrel-cli
-// takes it.
-bool IsLanguageName(const std::string& text) {
-  return !text.empty() &&
-         text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_") == std::string::npos;
 }
 
 bool ParseNumber(const std::string& text, int low, int high, int& number) {

@@ -36,6 +36,11 @@ std::string CataloguePath(const std::string& dir, const std::string& language) {
 
 }  // namespace
 
+bool IsLanguageName(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_") ==
+                              std::string_view::npos;
+}
+
 std::string ChooseLanguage(const std::optional<std::string>& override, const EnvironmentLookup& environment,
                            const CatalogueCheck& hasCatalogue) {
   std::string wanted;

@@ -3,12 +3,17 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrel {
 
 // The gettext domain of the core's and the command line's texts.
 inline constexpr char kTextDomain[] = "kestrel";
+
+// A catalogue name as gettext and the file system take it ("zh", "en", "pt_BR"): letters and
+// underscores only, so that --lang cannot name a path.
+bool IsLanguageName(std::string_view text);
 
 // Reads an environment variable; nullptr when it is not set.
 using EnvironmentLookup = std::function<const char*(const char* name)>;

@@ -4,6 +4,7 @@
 
 #include "base/Bytes.h"
 #include "base/Format.h"
+#include "base/Language.h"
 #include "cli/CliTexts.h"
 #include "cli/CommandLine.h"
 #include "device/UsbBus.h"
@@ -140,12 +141,8 @@ void TakeUsb(Options& o, const V& v) {
     v.error = Printf(messages::kCliBadUsbAddress, v.option, v.text.c_str());
 }
 
-// A catalogue name as gettext and the file system take it: "zh", "en", "pt_BR".
 void TakeLanguage(Options& o, const V& v) {
-  const bool plain = !v.text.empty() && v.text.find_first_not_of(
-                                            "abcdefghijklmnopqrstuvwxyz"
-                                            "ABCDEFGHIJKLMNOPQRSTUVWXYZ_") == std::string::npos;
-  if (plain) {
+  if (IsLanguageName(v.text)) {
     o.language = v.text;
   } else {
     v.error = Printf(messages::kCliBadLanguage, v.option, v.text.c_str());
