@@ -60,7 +60,8 @@ std::string ChooseLanguage(const std::optional<std::string>& override, const Env
     const std::size_t colon = std::min(wanted.find(':', start), wanted.size());
     const std::string entry = wanted.substr(start, colon - start);
     start = colon + 1;
-    if (entry.empty()) continue;
+    // A locale name never holds a slash; a path must not lead the catalogue search elsewhere.
+    if (entry.empty() || entry.find('/') != std::string::npos) continue;
     if (IsProgramsOwn(entry)) return "";
     anyName = true;
     for (const std::string& name : CatalogueNames(entry)) {

@@ -11,8 +11,10 @@ namespace {
 
 TEST(ChooseLanguage, FirstSetVariableWinsAndChineseOrCKeepTheProgramsOwnTexts) {
   using Environment = std::map<std::string, std::string>;
-  // Catalogues exist for English and German only.
-  const auto hasCatalogue = [](const std::string& name) { return name == "en" || name == "de"; };
+  // Catalogues exist for English and German, and at any path someone made one.
+  const auto hasCatalogue = [](const std::string& name) {
+    return name == "en" || name == "de" || name.find('/') != std::string::npos;
+  };
   const std::tuple<std::optional<std::string>, Environment, std::string> cases[] = {
       {{}, {}, ""},
       {{}, {{"LANG", "C"}}, ""},
@@ -28,6 +30,7 @@ TEST(ChooseLanguage, FirstSetVariableWinsAndChineseOrCKeepTheProgramsOwnTexts) {
       {{}, {{"LANG", "en_US.UTF-8"}, {"LANGUAGE", "fr:zh_CN:de"}}, ""},  // zh listed before de
       {{}, {{"LANG", "zh_CN.UTF-8"}, {"LANGUAGE", ":fr:de"}}, "de"},
       {{}, {{"LANG", "en_US.UTF-8"}, {"LC_ALL", ""}}, "en"},  // set but empty counts as unset
+      {{}, {{"LANGUAGE", "../../tmp/de:en"}}, "en"},          // never a path
       {"zh", {{"LANG", "en_US.UTF-8"}}, ""},
       {"en", {{"LANG", "C"}}, "en"},
   };
