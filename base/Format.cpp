@@ -5,7 +5,7 @@
 
 namespace kestrel {
 
-std::string Printf(const char* pattern, ...) {
+std::string FormatArguments(const char* pattern, ...) {
   va_list arguments;
   va_start(arguments, pattern);
   va_list copy;

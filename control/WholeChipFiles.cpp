@@ -162,13 +162,15 @@ std::string DescribeWholeChip(const image::WholeChipImage& image) {
   }
   const auto fuses = FileFuses(image);
   if (fuses && !image[image::Region::Fuses].Empty()) {
-    list = Join(list, Printf(texts::kRegionValuePattern, texts::kFuseRegionName, FuseTextOf(*fuses).c_str()));
+    list = Join(
+        list, Printf(texts::kRegionValuePattern, texts::kFuseRegionName.c_str(), FuseTextOf(*fuses).c_str()));
   }
   if (fuses && !image[image::Region::Lock].Empty()) {
-    list = Join(list, Printf(texts::kRegionValuePattern, texts::kLockRegionName, LockTextOf(*fuses).c_str()));
+    list = Join(
+        list, Printf(texts::kRegionValuePattern, texts::kLockRegionName.c_str(), LockTextOf(*fuses).c_str()));
   }
   if (const auto signature = FileSignature(image)) {
-    list = Join(list, Printf(texts::kRegionValuePattern, texts::kSignatureRegionName,
+    list = Join(list, Printf(texts::kRegionValuePattern, texts::kSignatureRegionName.c_str(),
                              SignatureText(*signature).c_str()));
   }
   return list;

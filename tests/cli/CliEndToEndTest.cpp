@@ -52,14 +52,16 @@ const std::string kDemonstration =
     "open-eeprom '" KESTREL_SOURCE_DIR "/data/examples/blink/blink.eep' " +
     "auto erase,write-flash,read-flash,verify-flash,write-eeprom,read-eeprom,verify-eeprom,fuses,lock";
 
-// The demonstration, a run with failures and explain-fuses, as one text with their statuses.
+// The demonstration, a run with failures and a whole-chip file, and explain-fuses, as one text
+// with their statuses.
 std::string LanguageRuns(const std::string& locale, const std::string& options = "",
                          std::string* stats = nullptr) {
   const std::string runs[] = {
       options + "--sim-stats " + kDemonstration,
       options + kSimulated +
           "--chip ATmega328P --keep-going --sim-fail-at 4 --fuses 6259FF write-fuses open-flash "
-          "/nonexistent.hex write-flash read-flash verify-flash calibration",
+          "/nonexistent.hex write-flash read-flash verify-flash calibration open '" KESTREL_TEST_DATA
+          "/elf/program.elf'",
       options + kSimulated + "--chip ATtiny13 --fuses 7AEFFF --lock FC explain-fuses"};
   std::string text;
   for (const std::string& arguments : runs) {
@@ -70,8 +72,8 @@ std::string LanguageRuns(const std::string& locale, const std::string& options =
   return text;
 }
 
-// A character of the CJK scripts or their punctuation, but for the time stamp's brackets and
-// the field lines' colon, which keep their form in every language.
+// A character of the CJK scripts or their punctuation, but for the brackets and colons that
+// frame time stamps, field lines, addresses and counts, which keep their form in every language.
 bool HasCjk(const std::string& utf8) {
   for (std::size_t i = 0; i < utf8.size();) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
@@ -79,7 +81,7 @@ bool HasCjk(const std::string& utf8) {
     char32_t point = length == 1 ? lead : lead & (0x7Fu >> length);
     for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) point = point << 6 | (utf8[i + k] & 0x3F);
     i += length;
-    if (point == U'〖' || point == U'〗' || point == U'：') continue;
+    if (point == U'〖' || point == U'〗' || point == U'【' || point == U'】' || point == U'：') continue;
     if ((point >= 0x2E80 && point <= 0x9FFF) || (point >= 0xF900 && point <= 0xFAFF) ||
         (point >= 0xFF00 && point <= 0xFFEF))
       return true;
