@@ -52,7 +52,12 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quintavel.Kestrel"));
   // After QApplication, which sets the locale from the environment; before any text is shown.
   const std::string executableDir = QCoreApplication::applicationDirPath().toStdString();
-  kestrel::UseLanguage(options.language, kestrel::LocaleSearchPaths(executableDir));
+  if (const kestrel::LanguageUse language =
+          kestrel::UseLanguage(options.language, kestrel::LocaleSearchPaths(executableDir));
+      options.language && !language.missing.empty()) {
+    std::fprintf(stderr, "kestrel: no texts installed for language %s; showing Chinese\n",
+                 language.missing.c_str());
+  }
   QTranslator translation;
   if (!kestrel::ChosenLanguage().empty() &&
       kestrel::ui::LoadTranslation(translation, kestrel::ChosenLanguage(),

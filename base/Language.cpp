@@ -15,8 +15,9 @@ namespace {
 std::string chosenLanguage;
 
 bool IsProgramsOwn(std::string_view name) {
-  return name.starts_with("zh") || name == "C" || name == "POSIX" || name.starts_with("C.") ||
-         name.starts_with("C@");
+  const auto lower = [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); };
+  return (name.size() >= 2 && lower(name[0]) == 'z' && lower(name[1]) == 'h') || name == "C" ||
+         name == "POSIX" || name.starts_with("C.") || name.starts_with("C@");
 }
 
 // The names gettext tries for one locale name, most specific first:
@@ -48,8 +49,9 @@ std::string ChooseLanguage(const std::optional<std::string>& override, const Env
     wanted = *override;
   } else {
     for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+      // Empty, or only the colons of an empty list, counts as not set.
       const char* value = environment(variable);
-      if (value != nullptr && *value != '\0') {
+      if (value != nullptr && std::string_view(value).find_first_not_of(':') != std::string_view::npos) {
         wanted = value;
         break;
       }
@@ -75,7 +77,7 @@ std::vector<std::string> LocaleSearchPaths(const std::string& executableDir) {
   return {KESTREL_LOCALE_DIR, executableDir + "/../share/locale", executableDir + "/../locale"};
 }
 
-std::string UseLanguage(const std::optional<std::string>& override,
+LanguageUse UseLanguage(const std::optional<std::string>& override,
                         const std::vector<std::string>& localeDirs) {
   std::string folder;
   const auto hasCatalogue = [&](const std::string& language) {
@@ -89,8 +91,9 @@ std::string UseLanguage(const std::optional<std::string>& override,
     return false;
   };
   const std::string language = ChooseLanguage(override, std::getenv, hasCatalogue);
-  // Without a catalogue (a build without gettext's tools) the program's own texts stay.
-  if (language.empty() || !hasCatalogue(language)) return chosenLanguage = "";
+  chosenLanguage.clear();
+  if (language.empty()) return {};
+  if (!hasCatalogue(language)) return {"", language};
 
   // gettext reads LANGUAGE only while the messages locale is not "C"; C.UTF-8 stands in when
   // the user's locale is not installed, and the output is UTF-8 whatever the terminal's is.
@@ -101,7 +104,8 @@ std::string UseLanguage(const std::optional<std::string>& override,
   }
   bindtextdomain(kTextDomain, folder.c_str());
   bind_textdomain_codeset(kTextDomain, "UTF-8");
-  return chosenLanguage = language;
+  chosenLanguage = language;
+  return {language, ""};
 }
 
 const std::string& ChosenLanguage() {

@@ -33,15 +33,19 @@ std::string ChooseLanguage(const std::optional<std::string>& override, const Env
 // install beside the executable, and the build tree's.
 std::vector<std::string> LocaleSearchPaths(const std::string& executableDir);
 
+struct LanguageUse {
+  std::string language;  // as ChosenLanguage() gives it
+  std::string missing;   // a language chosen whose catalogue none of the folders holds
+};
+
 // Chooses the language from `override` and the process environment and makes Translate()
-// use it, with the catalogues of the first folder of `localeDirs` that holds any. Call once,
-// before any text is shown, and after QApplication (which resets the locale). Returns the
-// language chosen.
-std::string UseLanguage(const std::optional<std::string>& override,
+// use it, with the catalogue from the first folder of `localeDirs` that holds it. Call once,
+// before any text is shown, and after QApplication (which resets the locale). Without the
+// catalogue (a build without gettext's tools) the program's own texts stay.
+LanguageUse UseLanguage(const std::optional<std::string>& override,
                         const std::vector<std::string>& localeDirs);
 
-// The language UseLanguage chose ("" for the program's own texts) and the folder its
-// catalogue came from.
+// The language UseLanguage chose: "" for the program's own texts.
 const std::string& ChosenLanguage();
 
 }  // namespace kestrel

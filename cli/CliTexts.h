@@ -18,6 +18,9 @@ inline constexpr char kCliMissingArgument[] = "%s needs an argument";
 inline constexpr char kCliNoCommand[] = "no command given";
 inline constexpr char kCliBadNumber[] = "%s: \"%s\" is not a whole number from %u to %u";
 inline constexpr char kCliBadHexBytes[] = "%s: \"%s\" is not %d hex digits";
+// --lang named a language whose catalogue is not installed.
+inline constexpr char kCliNoCatalogue[] =
+    "kestrel-cli: no texts installed for language %s; showing Chinese\n";
 inline constexpr char kCliBadLanguage[] = "%s: \"%s\" is not a language name such as zh or en";
 inline constexpr char kCliUnknownMode[] = "unknown mode %s (PP_20, PP_2313, ISP or HVSP)";
 // The bad name, then the Auto box names.

@@ -45,7 +45,10 @@ int main(int argc, char** argv) {
     return Print(stderr, Printf(cli::messages::kCliUsageErrorPattern, parsed.error.c_str()), cli::kExitUsage);
 
   const cli::Options& options = parsed.options;
-  UseLanguage(options.language, LocaleSearchPaths(ExecutableDir()));
+  if (const LanguageUse language = UseLanguage(options.language, LocaleSearchPaths(ExecutableDir()));
+      options.language && !language.missing.empty()) {
+    Print(stderr, Printf(cli::messages::kCliNoCatalogue, language.missing.c_str()), 0);
+  }
   chips::ChipBooks books = chips::LoadChipBooks(cli::CataloguePaths(options, ExecutableDir()));
   std::unique_ptr<device::UsbBus> bus =
       options.simulate ? device::MakeSimulatedBus(cli::SimulatorOptionsFor(options, books))

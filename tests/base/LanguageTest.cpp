@@ -31,7 +31,9 @@ TEST(ChooseLanguage, FirstSetVariableWinsAndChineseOrCKeepTheProgramsOwnTexts) {
       {{}, {{"LANG", "zh_CN.UTF-8"}, {"LANGUAGE", ":fr:de"}}, "de"},
       {{}, {{"LANG", "en_US.UTF-8"}, {"LC_ALL", ""}}, "en"},  // set but empty counts as unset
       {{}, {{"LANGUAGE", "../../tmp/de:en"}}, "en"},          // never a path
+      {{}, {{"LANG", "en_GB.UTF-8"}, {"LANGUAGE", ":"}}, "en"},
       {"zh", {{"LANG", "en_US.UTF-8"}}, ""},
+      {"ZH", {{"LANG", "en_US.UTF-8"}}, ""},
       {"en", {{"LANG", "C"}}, "en"},
   };
   for (const auto& [override, environment, expected] : cases) {

@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
   if (!screenshots.empty()) {  // in the language the environment chooses, as the program shows it
     const std::string folder = QCoreApplication::applicationDirPath().toStdString();
     QTranslator translation;
-    if (!kestrel::UseLanguage(std::nullopt, {folder + "/../../locale"}).empty() &&
+    if (!kestrel::UseLanguage(std::nullopt, {folder + "/../../locale"}).language.empty() &&
         kestrel::ui::LoadTranslation(translation, kestrel::ChosenLanguage(),
                                      kestrel::ui::TranslationSearchPaths(folder)))
       QCoreApplication::installTranslator(&translation);
