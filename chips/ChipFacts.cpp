@@ -144,12 +144,15 @@ class Parser {
     if (!about_.emplace(c[1], texts).second) Fail(FactsProblemKind::kDuplicate);
   }
 
-  // Numbered from 0 in file order, so that a value finds its text by index.
+  // A value finds its text by number; a bad meaning line costs only the values that name it.
   void Meaning(const Columns& c) {
     const std::uint32_t number = Number(c[1], 10);
     const std::pair<std::string_view, std::string_view> texts{Text(c[2]), Text(c[3])};
-    if (!problem_ && number != meanings_.size()) Fail(FactsProblemKind::kBadNumber);
-    if (!problem_) meanings_.push_back(texts);
+    if (!problem_ && number >= kMeaningLimit) Fail(FactsProblemKind::kBadNumber);
+    if (!problem_ && number < meanings_.size() && meanings_[number]) Fail(FactsProblemKind::kDuplicate);
+    if (problem_) return;
+    if (number >= meanings_.size()) meanings_.resize(number + 1);
+    meanings_[number] = texts;
   }
 
   void Field(const Columns& c) {
@@ -186,9 +189,10 @@ class Parser {
     value.value = HexByte(c[3]);
     value.flags = Flags(c[4]);
     const std::uint32_t meaning = Number(c[5], 10);
-    if (field == nullptr || meaning >= meanings_.size()) Fail(FactsProblemKind::kUnknownReference);
+    if (field == nullptr || meaning >= meanings_.size() || !meanings_[meaning])
+      Fail(FactsProblemKind::kUnknownReference);
     if (problem_) return;
-    std::tie(value.meaning, value.meaningEnglish) = meanings_[meaning];
+    std::tie(value.meaning, value.meaningEnglish) = *meanings_[meaning];
     if (((unsigned{value.value} << field->Shift()) & ~unsigned{field->mask}) != 0) {
       return Fail(FactsProblemKind::kOutsideMask);
     }
@@ -253,7 +257,8 @@ class Parser {
   std::shared_ptr<FactsStore> store_;
   std::optional<FactsProblemKind> problem_;
   std::map<std::string_view, std::pair<std::string_view, std::string_view>> about_;  // bilingual, English
-  std::vector<std::pair<std::string_view, std::string_view>> meanings_;              // the same
+  static constexpr std::uint32_t kMeaningLimit = 65536;
+  std::vector<std::optional<std::pair<std::string_view, std::string_view>>> meanings_;  // the same
   std::map<std::string_view, Layout> layouts_;
   FuseField* lastField_ = nullptr;
   std::string_view lastLayoutName_;

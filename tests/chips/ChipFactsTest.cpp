@@ -124,7 +124,7 @@ constexpr char kSmallFile[] =
     "value\tT\tCKDIV8\t00\t-\t0\n"    // 15
     "value\tT\tCKSEL\t01\t-\t7\n"     // 16: no meaning 7
     "value\tT\tCKDIV8\t02\t-\t0\n"    // 17
-    "meaning\t5\tx\tx\n"              // 18: out of order
+    "meaning\t1\tx\tx\n"              // 18: its number again
     "value\tT\tCKSEL\t02\t-\t2\n"     // 19: for Two, not One
     "chip\tTwo\t1E9007\t1024\t32\t64\t4\t2\t6A\tFF\t-\tFF\t03\tISP,HVSP\tFF\t1F\t-\tT\n"
     "chip\tthree\t1E9007\t1024\t32\t64\t4\t3\t6A\tFF\tFF\tFF\t03\tISP\tFF\t1F\t00\tNONE\n"  // 21
@@ -145,7 +145,7 @@ TEST(ChipFacts, BadLinesAreReportedAndTheRestLoads) {
               ElementsAre(FactsProblem{11, K::kUnknownRecord}, FactsProblem{12, K::kColumnCount},
                           FactsProblem{13, K::kBadNumber}, FactsProblem{14, K::kBadName},
                           FactsProblem{15, K::kDuplicate}, FactsProblem{16, K::kUnknownReference},
-                          FactsProblem{17, K::kOutsideMask}, FactsProblem{18, K::kBadNumber},
+                          FactsProblem{17, K::kOutsideMask}, FactsProblem{18, K::kDuplicate},
                           FactsProblem{21, K::kUnknownReference}, FactsProblem{22, K::kOutsideMask},
                           FactsProblem{23, K::kDuplicate}, FactsProblem{24, K::kColumnCount}));
   ASSERT_EQ(table.chips.size(), 2u);
