@@ -18,6 +18,9 @@
 # installed, else a plain loop that alternates the commands. Both outputs of (1) are compared
 # with the fixture's binary, so each command is known to have done the whole job.
 set -euo pipefail
+# The checks below read the program's own (Chinese) lines, whatever the caller's locale.
+unset LANGUAGE LC_ALL LC_MESSAGES
+export LANG=C
 cd "$(dirname "$0")/.."
 runs=${1:-40}
 build=build/bench

@@ -10,6 +10,9 @@
 # Builds kestrel-cli in build/bench (Release, no sanitizers) first. The images are the first
 # 2 KiB, half and all of the chip's FLASH taken from tests/data/hex/rand256k.bin (random bytes).
 set -euo pipefail
+# The checks below read the program's own (Chinese) lines, whatever the caller's locale.
+unset LANGUAGE LC_ALL LC_MESSAGES
+export LANG=C
 cd "$(dirname "$0")/.."
 build=build/bench
 images=$(mktemp -d)
