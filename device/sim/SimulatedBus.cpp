@@ -165,7 +165,7 @@ int SimulatedBus::ControlMsg(UsbHandle* handle, int requestType, int request, in
                                  static_cast<std::uint16_t>(size)};
   if ((requestType & 0x80) == 0 && size > 0) record.dataOut.assign(bytes, bytes + size);
 
-  const std::uint32_t number = ++vendorRequests_ - faultBase_;
+  const std::uint64_t number = statistics_.requests + 1 - faultBase_;
   if (options_.unplugAt != 0 && number >= options_.unplugAt) unplugged_ = true;
   if (device.handleWithoutNode) {
     record.result = -EBADF;
@@ -243,11 +243,6 @@ void SimulatedBus::ClearRequests() {
   requests_.clear();
 }
 
-std::uint32_t SimulatedBus::vendorRequestCount() const {
-  std::lock_guard lock(mutex_);
-  return vendorRequests_;
-}
-
 LinkStatistics SimulatedBus::linkStatistics() const {
   std::lock_guard lock(mutex_);
   return statistics_;
@@ -272,7 +267,7 @@ void SimulatedBus::InjectFaults(std::uint32_t failAt, std::uint32_t unplugAt) {
   std::lock_guard lock(mutex_);
   options_.failAt = failAt;
   options_.unplugAt = unplugAt;
-  faultBase_ = vendorRequests_;
+  faultBase_ = statistics_.requests;
   unplugged_ = false;
 }
 

@@ -102,7 +102,6 @@ class SimulatedBus : public UsbBus {
   SimulatedProgrammer& programmer(std::size_t index = 0) { return *programmers_.at(index); }
   std::vector<RecordedRequest> requests() const;
   void ClearRequests();
-  std::uint32_t vendorRequestCount() const;
   LinkStatistics linkStatistics() const;
   int openHandleCount() const;
   int initCount() const;
@@ -114,7 +113,6 @@ class SimulatedBus : public UsbBus {
   struct Entry;
   struct Handle;
   int AnswerStringDescriptor(const Entry& entry, int value, std::uint8_t* bytes, int size) const;
-  int AnswerVendorRequest(const VendorRequest& request, std::uint8_t* bytes, int size);
   void Count(const RecordedRequest& record);
 
   mutable std::mutex mutex_;
@@ -122,9 +120,8 @@ class SimulatedBus : public UsbBus {
   std::vector<std::unique_ptr<SimulatedProgrammer>> programmers_;  // at least one, if unused
   std::vector<std::vector<std::unique_ptr<Entry>>> busses_;
   std::vector<RecordedRequest> requests_;
-  std::uint32_t vendorRequests_ = 0;
-  LinkStatistics statistics_;
-  std::uint32_t faultBase_ = 0;  // vendorRequests_ when the faults were armed
+  LinkStatistics statistics_;    // its request count also numbers the requests for the faults
+  std::uint64_t faultBase_ = 0;  // statistics_.requests when the faults were armed
   bool unplugged_ = false;
   int openHandles_ = 0;
   int initCalls_ = 0;
