@@ -19,11 +19,11 @@ int SimulatedProgrammer::Answer(const VendorRequest& request, std::uint8_t* byte
   if (request.requestType != expectedType) return -EPIPE;
 
   std::uint8_t reply[kReplyLength] = {};
-  answering_ = AnswersIn(static_cast<std::uint8_t>(request.request >> 4));
-  if (!answering_ && command != VendorCommand::Ready && command <= VendorCommand::WriteLock) {
+  const bool answering = AnswersIn(static_cast<std::uint8_t>(request.request >> 4));
+  if (!answering && command != VendorCommand::Ready && command <= VendorCommand::WriteLock) {
     // The programmer still replies, with what it reads from a chip that does not answer.
     std::fill(std::begin(reply), std::end(reply), 0xFF);
-    return ReplyWith(reply, emptyReplies && UsedBytes(request) == 0 ? 0 : kReplyLength, bytes, size);
+    return ReplyWith(request, reply, bytes, size);
   }
   switch (command) {
     case VendorCommand::Ready:
@@ -56,17 +56,17 @@ int SimulatedProgrammer::Answer(const VendorRequest& request, std::uint8_t* byte
       lock &= static_cast<std::uint8_t>(request.value & 0xFF);
       break;
     case VendorCommand::WriteFlashPage:
-      return WriteFlashPage(request, bytes, size);
+      return WriteFlashPage(request, bytes, size, answering && !WritesLocked());
     case VendorCommand::WriteEepromPage:
-      return WriteEepromPage(request, bytes, size);
+      return WriteEepromPage(request, bytes, size, answering && !WritesLocked());
     case VendorCommand::ReadFlashPage:
-      return ReadPage(flash, request.value * 2, bytes, size);
+      return ReadPage(flash, request.value * 2, bytes, size, answering && !ReadsLocked());
     case VendorCommand::ReadEepromPage:
-      return ReadPage(eeprom, request.value, bytes, size);
+      return ReadPage(eeprom, request.value, bytes, size, answering && !ReadsLocked());
     default:
       return -EPIPE;
   }
-  return ReplyWith(reply, emptyReplies && UsedBytes(request) == 0 ? 0 : kReplyLength, bytes, size);
+  return ReplyWith(request, reply, bytes, size);
 }
 
 bool SimulatedProgrammer::AnswersIn(std::uint8_t mode) const {
@@ -85,21 +85,21 @@ void SimulatedProgrammer::Erase() {
   lock = 0xFF;
 }
 
-int SimulatedProgrammer::ReplyWith(const std::uint8_t* reply, int replyLength, std::uint8_t* bytes,
-                                   int size) {
-  const int count = std::clamp(size, 0, replyLength);
+int SimulatedProgrammer::ReplyWith(const VendorRequest& request, const std::uint8_t* reply,
+                                   std::uint8_t* bytes, int size) {
+  const int count = std::clamp(size, 0, emptyReplies && UsedBytes(request) == 0 ? 0 : kReplyLength);
   if (count > 0) std::memcpy(bytes, reply, static_cast<std::size_t>(count));
   return count;
 }
 
 // FLASH cells can only be programmed from 1 to 0; bytes past the memory are lost, and all of
-// them under a lock or when the chip does not answer (the request itself succeeds: the
-// programmer does not know).
-int SimulatedProgrammer::WriteFlashPage(const VendorRequest& request, const std::uint8_t* bytes, int size) {
+// them unless the chip `stores` them, which it does not under a lock or when it does not answer
+// (the request itself succeeds: the programmer does not know).
+int SimulatedProgrammer::WriteFlashPage(const VendorRequest& request, const std::uint8_t* bytes, int size,
+                                        bool stores) {
   const std::size_t pageBytes = std::size_t{request.value} * 2;
   const std::size_t start = pageNumber * pageBytes;
-  const std::size_t count =
-      WritesLocked() || !answering_ ? 0 : std::min(pageBytes, static_cast<std::size_t>(std::max(size, 0)));
+  const std::size_t count = stores ? std::min(pageBytes, static_cast<std::size_t>(std::max(size, 0))) : 0;
   const std::size_t end = std::min(start + count, flash.size());
   std::uint8_t* const cells = flash.Use(end);
   for (std::size_t i = start; i < end; ++i) cells[i] &= bytes[i - start];
@@ -108,14 +108,14 @@ int SimulatedProgrammer::WriteFlashPage(const VendorRequest& request, const std:
 }
 
 // Only the four bytes of the setup packet reach the chip, whatever the page length.
-int SimulatedProgrammer::WriteEepromPage(const VendorRequest& request, std::uint8_t* bytes, int size) {
+int SimulatedProgrammer::WriteEepromPage(const VendorRequest& request, std::uint8_t* bytes, int size,
+                                         bool stores) {
   const std::size_t pageBytes = request.length;
   const std::uint8_t carried[kEepromBytesInSetupPacket] = {
       static_cast<std::uint8_t>(request.value & 0xFF), static_cast<std::uint8_t>(request.value >> 8),
       static_cast<std::uint8_t>(request.index & 0xFF), static_cast<std::uint8_t>(request.index >> 8)};
   const std::size_t start = pageNumber * pageBytes;
-  const std::size_t written =
-      WritesLocked() || !answering_ ? 0 : std::min<std::size_t>(pageBytes, kEepromBytesInSetupPacket);
+  const std::size_t written = stores ? std::min<std::size_t>(pageBytes, kEepromBytesInSetupPacket) : 0;
   const std::size_t end = std::min(start + written, eeprom.size());
   std::uint8_t* const cells = eeprom.Use(end);
   for (std::size_t i = start; i < end; ++i) cells[i] = carried[i - start];
@@ -125,11 +125,13 @@ int SimulatedProgrammer::WriteEepromPage(const VendorRequest& request, std::uint
   return count;
 }
 
-// Past the memory, under a read lock and from a chip that does not answer, bytes read 0xFF.
-int SimulatedProgrammer::ReadPage(const ChipBuffer& memory, int pageBytes, std::uint8_t* bytes, int size) {
+// Past the memory, and unless the chip `shows` it (not under a read lock, nor when it does not
+// answer), bytes read 0xFF.
+int SimulatedProgrammer::ReadPage(const ChipBuffer& memory, int pageBytes, std::uint8_t* bytes, int size,
+                                  bool shows) {
   const std::size_t start = std::size_t{pageNumber} * static_cast<std::size_t>(pageBytes);
   const auto count = static_cast<std::size_t>(std::clamp(size, 0, pageBytes));
-  const bool readable = !ReadsLocked() && answering_ && start < memory.size();
+  const bool readable = shows && start < memory.size();
   const std::size_t inside = readable ? std::min(count, memory.size() - start) : 0;
   memory.CopyOut(start, inside, bytes);
   std::fill(bytes + inside, bytes + count, std::uint8_t{0xFF});

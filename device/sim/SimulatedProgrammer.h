@@ -71,13 +71,13 @@ class SimulatedProgrammer {
 
  private:
   void Erase();
-  int ReplyWith(const std::uint8_t* reply, int replyLength, std::uint8_t* bytes, int size);
-  int WriteFlashPage(const VendorRequest& request, const std::uint8_t* bytes, int size);
-  int WriteEepromPage(const VendorRequest& request, std::uint8_t* bytes, int size);
-  int ReadPage(const ChipBuffer& memory, int pageBytes, std::uint8_t* bytes, int size);
+  // The 8-byte reply, or none for a request whose reply the host does not use under emptyReplies.
+  int ReplyWith(const VendorRequest& request, const std::uint8_t* reply, std::uint8_t* bytes, int size);
+  int WriteFlashPage(const VendorRequest& request, const std::uint8_t* bytes, int size, bool stores);
+  int WriteEepromPage(const VendorRequest& request, std::uint8_t* bytes, int size, bool stores);
+  int ReadPage(const ChipBuffer& memory, int pageBytes, std::uint8_t* bytes, int size, bool shows);
 
   SimulatedChip factory_;
-  bool answering_ = true;  // the chip answers the request being carried out
 };
 
 }  // namespace kestrel::device
