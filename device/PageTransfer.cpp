@@ -73,10 +73,13 @@ PageTransferPlan PlanTransfer(BlockTransfer transfer, const chips::ChipGeometry&
   static constexpr std::uint32_t kSuccess[] = {status::FlashWritten, status::FlashRead, status::EepromWritten,
                                                status::EepromRead};
   const auto index = static_cast<std::size_t>(transfer);
-  return {transfer,        kCommands[index],
-          writes,          static_cast<std::size_t>(pageBytes),
-          pages,           flash ? geometry.flashPageWords : geometry.eepromPageBytes,
-          kSuccess[index], std::span<std::uint8_t>(bytes, chipBytes)};
+  return {kCommands[index],
+          writes,
+          static_cast<std::size_t>(pageBytes),
+          pages,
+          flash ? geometry.flashPageWords : geometry.eepromPageBytes,
+          kSuccess[index],
+          std::span<std::uint8_t>(bytes, chipBytes)};
 }
 
 int ProgressPosition(std::uint32_t index, std::uint32_t total) {
@@ -107,7 +110,7 @@ std::uint32_t RunPageTransfer(PageTransferRun& run) {
   // the bar is worth that.
   int shown = -1;
   const auto stopped = [&run] { return run.stop != nullptr && run.stop->load(); };
-  for (std::uint32_t index = 0; index < plan.pageCount && failure == 0 && !stopped(); ++index) {
+  for (std::uint32_t index = 0; index < plan.pageCount && !stopped(); ++index) {
     std::uint8_t* const at = plan.memory.data() + index * plan.pageBytes;
     if (plan.writes) std::memcpy(page, at, plan.pageBytes);
     failure = IssueRequest(run.bus, run.handle, PageRequest(plan, run.mode, page), page, index, run.failure);

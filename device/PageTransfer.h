@@ -24,7 +24,6 @@ struct TransferRefusal {
 
 // The one thing that differs between the four block transfers, fixed at their start.
 struct PageTransferPlan {
-  BlockTransfer transfer;
   VendorCommand command;  // the page request
   bool writes;            // pages go from `memory` to the chip, else from the chip to it
   std::size_t pageBytes;
