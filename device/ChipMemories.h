@@ -66,8 +66,11 @@ class ChipBuffer {
   std::uint8_t* end() { return data() + size_; }
   const std::uint8_t* begin() const { return data(); }
   const std::uint8_t* end() const { return data() + size_; }
-  std::uint8_t& operator[](std::size_t index) { return data()[index]; }
-  std::uint8_t operator[](std::size_t index) const { return data()[index]; }
+  // One byte: a write fills only the bytes up to it, a read takes no memory.
+  std::uint8_t& operator[](std::size_t index) { return Use(index + 1)[index]; }
+  std::uint8_t operator[](std::size_t index) const {
+    return index < filled_ ? bytes_[index] : std::uint8_t{0xFF};
+  }
 
  private:
   std::size_t size_;
