@@ -28,7 +28,7 @@ struct Side {
   bool& loaded;
   bool& readbackValid;
   HexViewPort& view;
-  std::int64_t chipSize;
+  std::size_t size;  // the chip's
   bool eeprom;
   FileDialogKind openDialog;
   FileDialogKind saveDialog;
@@ -51,7 +51,7 @@ Side FlashSide(ImageContext& context) {
           memories.flashImageLoaded,
           memories.flashReadbackValid,
           context.flashView,
-          context.geometry.FlashSize(),
+          FlashLength(context.geometry, memories),
           false,
           FileDialogKind::OpenFlash,
           FileDialogKind::SaveFlash,
@@ -74,7 +74,7 @@ Side EepromSide(ImageContext& context) {
           memories.eepromImageLoaded,
           memories.eepromReadbackValid,
           context.eepromView,
-          context.geometry.EepromSize(),
+          EepromLength(context.geometry, memories),
           true,
           FileDialogKind::OpenEeprom,
           FileDialogKind::SaveEeprom,
@@ -89,10 +89,10 @@ Side EepromSide(ImageContext& context) {
           texts::kEepromHexTooLarge};
 }
 
-// The chip's size, kept inside both buffers of the side whatever the geometry says.
-std::size_t UsableSize(const Side& side) {
-  const auto buffer = static_cast<std::int64_t>(std::min(side.image.size(), side.readback.size()));
-  return static_cast<std::size_t>(std::clamp<std::int64_t>(side.chipSize, 0, buffer));
+std::size_t UsableLength(std::int64_t chipSize, const device::ChipBuffer& image,
+                         const device::ChipBuffer& readback) {
+  const auto buffer = static_cast<std::int64_t>(std::min(image.size(), readback.size()));
+  return static_cast<std::size_t>(std::clamp<std::int64_t>(chipSize, 0, buffer));
 }
 
 // A side reads HEX, binary and ELF files; ".eep" is EEPROM data only.
@@ -177,7 +177,7 @@ std::string ReadHexSide(ImageContext& context, const Side& side, const std::stri
 void LoadImage(ImageContext& context, const Side& side, const std::string& path) {
   const std::string name = FileName(path);
   const FileKind kind = KindOf(name, side);
-  const std::size_t size = UsableSize(side);
+  const std::size_t size = side.size;
   if (kind == FileKind::Unknown) {
     Refuse(context,
            Printf(texts::kUnknownExtensionPattern, name.c_str(), side.memoryName, side.readableKinds));
@@ -230,7 +230,7 @@ void OpenImage(ImageContext& context, const Side& side) {
 
 // Saves the view's bytes up to the last one that is not 0xFF, by way of the read-back buffer.
 void StoreImage(ImageContext& context, const Side& side, const std::string& path) {
-  const std::size_t size = UsableSize(side);
+  const std::size_t size = side.size;
   std::uint8_t* const bytes = side.readback.Use(size);
   side.view.GetData(bytes, size);
   // The view's bytes are not the chip's: a verify needs a new read now.
@@ -260,6 +260,13 @@ void SaveImage(ImageContext& context, const Side& side) {
 }
 
 }  // namespace
+
+std::size_t FlashLength(const chips::ChipGeometry& geometry, const device::ChipMemories& memories) {
+  return UsableLength(geometry.FlashSize(), memories.flashImage, memories.flashReadback);
+}
+std::size_t EepromLength(const chips::ChipGeometry& geometry, const device::ChipMemories& memories) {
+  return UsableLength(geometry.EepromSize(), memories.eepromImage, memories.eepromReadback);
+}
 
 void OpenFlashImage(ImageContext& context) {
   OpenImage(context, FlashSide(context));

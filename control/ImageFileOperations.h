@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 
 #include "chips/ChipGeometry.h"
@@ -22,6 +23,11 @@ struct ImageContext {
   PageSwitch& pages;
   std::function<void()> operationFailed;  // the error beep, counted as a failed operation
 };
+
+// The chip's FLASH and EEPROM sizes, kept inside the host's buffers whatever the geometry says:
+// the part of each image and read-back that is shown, opened, saved, compared and backed up.
+std::size_t FlashLength(const chips::ChipGeometry& geometry, const device::ChipMemories& memories);
+std::size_t EepromLength(const chips::ChipGeometry& geometry, const device::ChipMemories& memories);
 
 // Each reports exactly one status on every path, cancel and failure included:
 // 115 open FLASH, 116 open EEPROM, 117 save EEPROM, 118 save FLASH.

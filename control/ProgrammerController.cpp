@@ -48,7 +48,8 @@ chips::CatalogueLoad ProgrammerController::UseChipBooks(chips::ChipBooks books) 
 
 // Only the chip's part of each image is shown, and filled (memory is taken as it is used).
 void ProgrammerController::BindImageViews() {
-  const std::size_t flash = dispatcher_.FlashViewLength(), eeprom = dispatcher_.EepromViewLength();
+  const std::size_t flash = FlashLength(geometry_, engine_.memories());
+  const std::size_t eeprom = EepromLength(geometry_, engine_.memories());
   frontEnd_.FlashView().SetData(engine_.memories().flashImage.Use(flash), flash);
   frontEnd_.EepromView().SetData(engine_.memories().eepromImage.Use(eeprom), eeprom);
 }

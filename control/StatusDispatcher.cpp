@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Texts.h"
+#include "control/ImageFileOperations.h"
 #include "control/StatusTable.h"
 #include "control/Wording.h"
 
@@ -15,20 +16,7 @@ std::string UpperCased(std::string text) {
   return text;
 }
 
-std::size_t ClampedSize(std::int64_t size, std::size_t limit) {
-  if (size <= 0) return 0;
-  return static_cast<std::uint64_t>(size) < limit ? static_cast<std::size_t>(size) : limit;
-}
-
 }  // namespace
-
-std::size_t StatusDispatcher::FlashViewLength() const {
-  return ClampedSize(geometry_.FlashSize(), engine_.memories().flashReadback.size());
-}
-
-std::size_t StatusDispatcher::EepromViewLength() const {
-  return ClampedSize(geometry_.EepromSize(), engine_.memories().eepromReadback.size());
-}
 
 bool StatusDispatcher::Dispatch(std::uint32_t code, std::uint32_t argument) {
   using Kind = StatusEntry::Kind;
@@ -57,12 +45,14 @@ bool StatusDispatcher::Dispatch(std::uint32_t code, std::uint32_t argument) {
       break;
   }
   if (entry.line != nullptr) line(*entry.line);
+  const device::ChipMemories& memories = engine_.memories();
   if (entry.readback == StatusEntry::Readback::Flash) {
-    frontEnd_.FlashView().SetData(engine_.memories().flashReadback.Use(FlashViewLength()), FlashViewLength());
+    const std::size_t length = FlashLength(geometry_, memories);
+    frontEnd_.FlashView().SetData(memories.flashReadback.Use(length), length);
     frontEnd_.ShowPage(FlashPage);
   } else if (entry.readback == StatusEntry::Readback::Eeprom) {
-    frontEnd_.EepromView().SetData(engine_.memories().eepromReadback.Use(EepromViewLength()),
-                                   EepromViewLength());
+    const std::size_t length = EepromLength(geometry_, memories);
+    frontEnd_.EepromView().SetData(memories.eepromReadback.Use(length), length);
     frontEnd_.ShowPage(EepromPage);
   }
   if (entry.linkFailure) {

@@ -26,10 +26,6 @@ class StatusDispatcher {
   // Every line of one dispatch carries the same time stamp.
   bool Dispatch(std::uint32_t code, std::uint32_t argument);
 
-  // The chip's size, kept inside the buffers whatever the geometry says.
-  std::size_t FlashViewLength() const;
-  std::size_t EepromViewLength() const;
-
  private:
   FrontEnd& frontEnd_;
   ActivityLog& log_;

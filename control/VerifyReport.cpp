@@ -16,7 +16,7 @@ struct VerifySide {
   const device::ChipBuffer& readback;
   bool readbackValid;
   const char* memoryName;
-  std::int64_t chipSize;
+  std::size_t size;  // the chip's
   const char* beginLine;
   const char* endLine;
   std::uint32_t passed;
@@ -61,8 +61,7 @@ void Verify(ImageContext& context, const VerifySide& side) {
     context.engine.PostStatus(side.failed);
     return;
   }
-  const auto buffer = static_cast<std::int64_t>(std::min(side.image.size(), side.readback.size()));
-  const auto size = static_cast<std::int32_t>(std::clamp<std::int64_t>(side.chipSize, 0, buffer));
+  const auto size = static_cast<std::int32_t>(side.size);
   // Only the chip's part of each buffer is compared (and takes memory).
   const std::uint8_t* const image = side.image.Use(static_cast<std::size_t>(size));
   const std::uint8_t* const readback = side.readback.Use(static_cast<std::size_t>(size));
@@ -85,15 +84,16 @@ void Verify(ImageContext& context, const VerifySide& side) {
 void VerifyFlash(ImageContext& context) {
   const device::ChipMemories& memories = context.engine.memories();
   Verify(context, {memories.flashImage, memories.flashReadback, memories.flashReadbackValid, "FLASH",
-                   context.geometry.FlashSize(), texts::kFlashVerifyBegin, texts::kFlashVerifyEnd,
+                   FlashLength(context.geometry, memories), texts::kFlashVerifyBegin, texts::kFlashVerifyEnd,
                    device::status::FlashVerified, device::status::FlashVerifyFailed});
 }
 
 void VerifyEeprom(ImageContext& context) {
   const device::ChipMemories& memories = context.engine.memories();
-  Verify(context, {memories.eepromImage, memories.eepromReadback, memories.eepromReadbackValid, "EEPROM",
-                   context.geometry.EepromSize(), texts::kEepromVerifyBegin, texts::kEepromVerifyEnd,
-                   device::status::EepromVerified, device::status::EepromVerifyFailed});
+  Verify(context,
+         {memories.eepromImage, memories.eepromReadback, memories.eepromReadbackValid, "EEPROM",
+          EepromLength(context.geometry, memories), texts::kEepromVerifyBegin, texts::kEepromVerifyEnd,
+          device::status::EepromVerified, device::status::EepromVerifyFailed});
 }
 
 }  // namespace kestrel::control

@@ -13,10 +13,6 @@
 namespace kestrel::control {
 namespace {
 
-std::size_t Clamped(std::int64_t size, std::size_t limit) {
-  return static_cast<std::size_t>(std::clamp<std::int64_t>(size, 0, static_cast<std::int64_t>(limit)));
-}
-
 // Fills one memory's image from its region and shows it.
 void Fill(device::ChipBuffer& image, bool& loaded, HexViewPort& view, std::size_t size,
           const image::RegionImage& region) {
@@ -42,8 +38,8 @@ WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd,
     return opened;
   }
   device::ChipMemories& memories = context.engine.memories();
-  const std::size_t flashSize = Clamped(context.geometry.FlashSize(), memories.flashImage.size());
-  const std::size_t eepromSize = Clamped(context.geometry.EepromSize(), memories.eepromImage.size());
+  const std::size_t flashSize = FlashLength(context.geometry, memories);
+  const std::size_t eepromSize = EepromLength(context.geometry, memories);
   const std::string name = FileName(*path);
   WholeChipRead read = ReadWholeChipFile(
       *path, {static_cast<std::uint32_t>(flashSize), static_cast<std::uint32_t>(eepromSize)});
@@ -99,8 +95,8 @@ bool LockHidesMemory(const chips::ChipFacts* chip, std::uint8_t lock) {
 
 void WriteBackupFile(ImageContext& context, const BackupRun& backup) {
   const device::ChipMemories& memories = context.engine.memories();
-  const std::size_t flashSize = Clamped(context.geometry.FlashSize(), memories.flashReadback.size());
-  const std::size_t eepromSize = Clamped(context.geometry.EepromSize(), memories.eepromReadback.size());
+  const std::size_t flashSize = FlashLength(context.geometry, memories);
+  const std::size_t eepromSize = EepromLength(context.geometry, memories);
   const image::WholeChipImage image =
       BackupImage(std::span(memories.flashReadback.Use(flashSize), flashSize),
                   std::span(memories.eepromReadback.Use(eepromSize), eepromSize), backup.fuses,
