@@ -8,11 +8,6 @@ namespace {
 
 constexpr int kBarWidth = 40;
 
-void WriteAll(std::FILE* stream, const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
-}
-
 // A message box's CR LF line breaks as terminal line breaks.
 std::string PlainLines(const std::string& text) {
   std::string lines;
@@ -40,6 +35,11 @@ const char* FieldName(control::Field field) {
 }
 
 }  // namespace
+
+void WriteAll(std::FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
+}
 
 void ByteHexView::SetData(const std::uint8_t* bytes, std::size_t length) {
   bytes_.assign(bytes, bytes + length);

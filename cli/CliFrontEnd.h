@@ -35,6 +35,10 @@ class OptionalTonePlayer : public TonePlayer {
   std::unique_ptr<TonePlayer> sound_;
 };
 
+// Writes `text` and flushes the stream at once, so that the lines of `out` and `err` reach a
+// shared terminal in the order they were written.
+void WriteAll(std::FILE* stream, const std::string& text);
+
 // Where the front end writes, and whether the progress bar is drawn.
 struct Terminal {
   std::FILE* out = stdout;  // log and field lines

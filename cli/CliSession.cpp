@@ -87,11 +87,6 @@ std::vector<std::string> FieldLines(const chips::ChipFacts& chip, const chips::F
   return lines;
 }
 
-void Write(std::FILE* stream, const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
-}
-
 class Session {
  public:
   Session(const Options& options, device::UsbBus& bus, Terminal terminal, std::unique_ptr<TonePlayer> sound)
@@ -204,8 +199,7 @@ class Session {
 
   void Report(const std::string& text) {
     frontEnd_.EndProgress();
-    std::fwrite(text.data(), 1, text.size(), terminal_.err);
-    std::fflush(terminal_.err);
+    WriteAll(terminal_.err, text);
   }
 
   const Options& options_;
@@ -221,11 +215,9 @@ int ListProgrammers(const Options& options, device::UsbBus& bus, Terminal termin
   link.wantedAddress = options.usb.value_or("");
   const std::vector<std::string> found = link.List();
   for (const std::string& address : found) {
-    const std::string line = Printf(messages::kCliProgrammerLinePattern, address.c_str(),
-                                    device::kProgrammerManufacturer, device::kProgrammerProduct);
-    std::fwrite(line.data(), 1, line.size(), terminal.out);
+    WriteAll(terminal.out, Printf(messages::kCliProgrammerLinePattern, address.c_str(),
+                                  device::kProgrammerManufacturer, device::kProgrammerProduct));
   }
-  std::fflush(terminal.out);
   if (!found.empty()) return kExitSuccess;
   CliFrontEnd(terminal, nullptr).ShowMessage(control::ProgrammerMissingMessage(link));
   return kExitFailure;
@@ -235,27 +227,27 @@ int ListProgrammers(const Options& options, device::UsbBus& bus, Terminal termin
 // chip facts alone.
 int ExplainFuses(const Options& options, Terminal terminal, const chips::ChipBooks& books) {
   if (const std::string line = BadTextLine(options); !line.empty()) {
-    Write(terminal.out, line + "\n");
+    WriteAll(terminal.out, line + "\n");
     return kExitFailure;
   }
   if (!books.load.loaded) {
-    Write(terminal.err, control::CatalogueMissingLine(books.load) + "\n");
+    WriteAll(terminal.err, control::CatalogueMissingLine(books.load) + "\n");
     return kExitFailure;
   }
   if (FindChip(books.catalogue, *options.chip) < 0) {
-    Write(terminal.err, UnknownChipError(*options.chip, books.load.path));
+    WriteAll(terminal.err, UnknownChipError(*options.chip, books.load.path));
     return kExitUsage;
   }
   const chips::ChipFacts* chip = FactsNamed(books, *options.chip);
   if (chip == nullptr) {
-    Write(terminal.out, Printf(texts::kNoFactsPattern, options.chip->c_str()) + "\n");
+    WriteAll(terminal.out, Printf(texts::kNoFactsPattern, options.chip->c_str()) + "\n");
     return kExitFailure;
   }
   chips::FuseSet set;
   if (options.fuses) control::ParseFuseText(*options.fuses, set);
   if (options.lock) control::ParseLockText(*options.lock, set);
   for (const std::string& line : FieldLines(*chip, set, options.fuses.has_value(), options.lock.has_value()))
-    Write(terminal.out, line + "\n");
+    WriteAll(terminal.out, line + "\n");
   return kExitSuccess;
 }
 

@@ -24,8 +24,7 @@ std::string ExecutableDir() {
 }
 
 int Print(std::FILE* stream, const std::string& text, int status) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
+  kestrel::cli::WriteAll(stream, text);
   return status;
 }
 
