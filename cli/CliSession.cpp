@@ -234,11 +234,12 @@ int ExplainFuses(const Options& options, Terminal terminal, const chips::ChipBoo
     WriteAll(terminal.err, control::CatalogueMissingLine(books.load) + "\n");
     return kExitFailure;
   }
-  if (FindChip(books.catalogue, *options.chip) < 0) {
+  const int index = FindChip(books.catalogue, *options.chip);
+  if (index < 0) {
     WriteAll(terminal.err, UnknownChipError(*options.chip, books.load.path));
     return kExitUsage;
   }
-  const chips::ChipFacts* chip = FactsNamed(books, *options.chip);
+  const chips::ChipFacts* chip = books.FactsOf(index);
   if (chip == nullptr) {
     WriteAll(terminal.out, Printf(texts::kNoFactsPattern, options.chip->c_str()) + "\n");
     return kExitFailure;
