@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/Bytes.h"
 #include "ui/Captions.h"
 #include "ui/DialogColours.h"
 #include "ui/Translation.h"
@@ -26,15 +27,6 @@ constexpr int kHexChars = HexView::kBytesPerRow * 3 + 1;
 constexpr int kRowChars = kAddressChars + kHexChars + 1 + HexView::kBytesPerRow;
 
 constexpr char kDigits[] = "0123456789ABCDEF";
-
-int HexDigitValue(const QString& text) {
-  if (text.size() != 1) return -1;
-  const QChar c = text.at(0);
-  if (c >= u'0' && c <= u'9') return c.unicode() - u'0';
-  if (c >= u'a' && c <= u'f') return c.unicode() - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c.unicode() - u'A' + 10;
-  return -1;
-}
 
 QChar Printable(std::uint8_t byte) {
   return (byte >= 0x20 && byte < 0x7F) ? QChar(byte) : QChar(u'.');
@@ -270,7 +262,8 @@ void HexView::keyPressEvent(QKeyEvent* event) {
   if (textColumn_ && typed && character.unicode() >= 0x20 && character.unicode() < 0x7F) {
     return OverwriteByte(static_cast<std::uint8_t>(character.unicode()));
   }
-  const int digit = typed && !textColumn_ ? HexDigitValue(event->text()) : -1;
+  // A character beyond Latin-1 reads as 0, which is no digit either.
+  const int digit = textColumn_ ? -1 : HexDigitValue(character.toLatin1());
   if (digit >= 0) return OverwriteNibble(digit);
   QAbstractScrollArea::keyPressEvent(event);
 }
