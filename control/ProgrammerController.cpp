@@ -124,7 +124,8 @@ bool ProgrammerController::RefuseWhileBusy() {
   // Only the busy line tells of this failure, not the lines of the operation that runs.
   const int running = std::exchange(log_.failureFrom, log_.logLineCount);
   log_.AppendLog(texts::kBusyLine);
-  OperationFailed();
+  // The refused press failed, not the run under way: a backup or restore goes on.
+  CountFailure();
   log_.failureFrom = running;
   return true;
 }
@@ -356,9 +357,13 @@ void ProgrammerController::StopTransfer() {
 }
 
 void ProgrammerController::OperationFailed() {
+  if (wholeChipRun_) queue_.Clear();
+  CountFailure();
+}
+
+void ProgrammerController::CountFailure() {
   ++failures_;
   log_.MarkFailure();
-  if (wholeChipRun_) queue_.Clear();
   frontEnd_.Tones().Play(kErrorToneHz, kErrorToneMs);
 }
 

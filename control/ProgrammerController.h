@@ -111,7 +111,9 @@ class ProgrammerController {
   void WriteLock();
   // A refusal of the operation's own: the line, then status 120.
   void Refuse(const std::string& line);
+  // A failure of the run's operation (a backup or restore stops), or only its count and beep.
   void OperationFailed();
+  void CountFailure();
   void ForgetReadbacks();
   void HandleArrivalNow();
   std::string ProgrammerMissingMessage() const;

@@ -168,6 +168,14 @@ TEST(ProgrammerController, BackupEraseRestoreBackupGivesTheSameFile) {
   h.Press(OperationButton::Restore);  // no file chosen: a failure, and the chip is not erased
   EXPECT_EQ(h.controller.FailureCount(), 3u);
   EXPECT_EQ(chip.flash[1], 13) << "nothing was erased";
+  h.frontEnd.answers.resize(h.frontEnd.dialogs.size());  // a click refused mid-way leaves the restore going
+  h.frontEnd.answers.push_back(dir + "/1.hex");
+  h.onStatus = [&](std::uint32_t code, std::uint32_t) {
+    if (code == device::status::Erased) h.controller.OnOperationButton(OperationButton::ReadSignature);
+  };
+  h.Press(OperationButton::Restore);
+  EXPECT_EQ(h.Lines().end()[-1], "恢复OK");
+  EXPECT_EQ(chip.flash[1], 13);
   std::filesystem::remove_all(dir);
 }
 
