@@ -13,13 +13,6 @@
 namespace kestrel::app {
 namespace {
 
-// The same spellings as kestrel-cli's: "--sim-latency-ms N" or "--sim-latency-ms=N".
-constexpr std::string_view kLatencyOption = "--sim-latency-ms";
-constexpr std::string_view kProgrammersOption = "--sim-programmers";
-constexpr std::string_view kUsbOption = "--usb";
-constexpr std::string_view kSignatureOption = "--sim-signature";
-constexpr std::string_view kLanguageOption = "--lang";
-
 // Qt's own options, which QApplication takes out later; those in the first list take a value.
 constexpr std::array<std::string_view, 13> kQtValueOptions = {
     "-platform", "-platformpluginpath", "-platformtheme", "-plugin",
@@ -42,17 +35,58 @@ bool ParseNumber(const std::string& text, int low, int high, int& number) {
   return true;
 }
 
-// Whether `argument` is `option`, then takes its value from "=value" or the next argument.
-bool TakeValue(std::string_view option, const std::vector<std::string>& arguments, std::size_t& i,
-               std::string& value) {
+// An option with a value, in the same spellings as kestrel-cli's: "--name VALUE" or
+// "--name=VALUE". A value `take` refuses is reported as "invalid WHAT in --name VALUE
+// (expected EXPECTED)".
+struct ValueOption {
+  std::string_view name;
+  const char* what;
+  const char* expected;
+  bool simulates;  // the option implies --simulate
+  bool (*take)(StartOptions& options, const std::string& value);
+};
+
+constexpr ValueOption kValueOptions[] = {
+    {"--sim-latency-ms", "latency", "milliseconds, 0 to 1000", true,
+     [](StartOptions& o, const std::string& v) { return ParseNumber(v, 0, 1000, o.latencyMs); }},
+    {"--sim-programmers", "count", "1 to 99", true,
+     [](StartOptions& o, const std::string& v) { return ParseNumber(v, 1, 99, o.programmers); }},
+    {"--sim-signature", "signature", "six hex digits, as 1E950F", true,
+     [](StartOptions& o, const std::string& v) {
+       std::array<std::uint8_t, 3> signature{};
+       if (v.size() != 6 || !ParseHexText(v, 3, signature.data())) return false;
+       o.simSignature = signature;
+       return true;
+     }},
+    {"--usb", "address", "BUS:DEVICE, as 001:004", false,
+     [](StartOptions& o, const std::string& v) {
+       if (!device::IsDeviceAddress(v)) return false;
+       o.usb = v;
+       return true;
+     }},
+    {"--lang", "language", "a language name such as zh or en", false,
+     [](StartOptions& o, const std::string& v) {
+       if (!IsLanguageName(v)) return false;
+       o.language = v;
+       return true;
+     }},
+};
+
+// The option of kValueOptions that `arguments[i]` is, with its value from "=value" or the next
+// argument (empty when there is none); nullptr when it is none of them.
+const ValueOption* TakeValueOption(const std::vector<std::string>& arguments, std::size_t& i,
+                                   std::string& value) {
   const std::string& argument = arguments[i];
-  if (argument != option && argument.rfind(std::string(option) + "=", 0) != 0) return false;
-  if (argument.size() > option.size()) {
-    value = argument.substr(option.size() + 1);
-  } else if (i + 1 < arguments.size()) {
-    value = arguments[++i];
+  for (const ValueOption& option : kValueOptions) {
+    if (argument != option.name && argument.rfind(std::string(option.name) + "=", 0) != 0) continue;
+    if (argument.size() > option.name.size()) {
+      value = argument.substr(option.name.size() + 1);
+    } else if (i + 1 < arguments.size()) {
+      value = arguments[++i];
+    }
+    return &option;
   }
-  return true;
+  return nullptr;
 }
 
 }  // namespace
@@ -70,43 +104,13 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
     } else if (argument == "--sim-absent") {
       options.simulate = true;
       options.simulateAbsent = true;
-    } else if (std::string value; TakeValue(kLatencyOption, arguments, i, value)) {
-      options.simulate = true;
-      if (!ParseNumber(value, 0, 1000, options.latencyMs)) {
-        options.error = "invalid latency in " + std::string(kLatencyOption) + " " + value +
-                        " (expected milliseconds, 0 to 1000)";
+    } else if (std::string value; const ValueOption* option = TakeValueOption(arguments, i, value)) {
+      options.simulate = options.simulate || option->simulates;
+      if (!option->take(options, value)) {
+        options.error = "invalid " + std::string(option->what) + " in " + std::string(option->name) + " " +
+                        value + " (expected " + option->expected + ")";
         return options;
       }
-    } else if (TakeValue(kProgrammersOption, arguments, i, value)) {
-      options.simulate = true;
-      if (!ParseNumber(value, 1, 99, options.programmers)) {
-        options.error =
-            "invalid count in " + std::string(kProgrammersOption) + " " + value + " (expected 1 to 99)";
-        return options;
-      }
-    } else if (TakeValue(kSignatureOption, arguments, i, value)) {
-      options.simulate = true;
-      std::array<std::uint8_t, 3> signature{};
-      if (value.size() != 6 || !ParseHexText(value, 3, signature.data())) {
-        options.error = "invalid signature in " + std::string(kSignatureOption) + " " + value +
-                        " (expected six hex digits, as 1E950F)";
-        return options;
-      }
-      options.simSignature = signature;
-    } else if (TakeValue(kUsbOption, arguments, i, value)) {
-      if (!device::IsDeviceAddress(value)) {
-        options.error = "invalid address in " + std::string(kUsbOption) + " " + value +
-                        " (expected BUS:DEVICE, as 001:004)";
-        return options;
-      }
-      options.usb = value;
-    } else if (TakeValue(kLanguageOption, arguments, i, value)) {
-      if (!IsLanguageName(value)) {
-        options.error = "invalid language in " + std::string(kLanguageOption) + " " + value +
-                        " (expected a language name such as zh or en)";
-        return options;
-      }
-      options.language = value;
     } else if (argument == "--help" || argument == "-h") {
       options.help = true;
     } else {
