@@ -71,7 +71,6 @@ bool LosesIsp(FieldDanger danger) {
   return danger == FieldDanger::kIspLostIfProgrammed || danger == FieldDanger::kIspLostIfUnprogrammed;
 }
 
-// Exactly 2 * pairs hex digits, nothing around them.
 // A drop-down that leaves the mouse wheel to the scroll area unless it has the focus, so that
 // scrolling through the rows never changes a fuse on the way.
 class FieldChoice : public QComboBox {

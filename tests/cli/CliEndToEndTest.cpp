@@ -205,7 +205,6 @@ TEST(CliRun, AChipLockedOutOfIspIsRescuedInHighVoltageMode) {
   EXPECT_EQ(RunCli(isp + "--sim-fuses 62DFFF erase").status, kExitSuccess);
 }
 
-// explain-fuses needs no programmer: one line per field of the texts, in the facts' order.
 // A save past the file-size limit fails as any failed save does, and leaves no file behind.
 TEST(CliRun, ASaveBeyondTheFileSizeLimitFailsAndLeavesNothingBehind) {
   const std::string dir = ::testing::TempDir() + "kestrel-fsize-" + std::to_string(getpid());
