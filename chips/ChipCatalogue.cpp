@@ -1,13 +1,10 @@
 #include "chips/ChipCatalogue.h"
 
 #include <iconv.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
 
 #ifndef KESTREL_DATA_DIR
 #define KESTREL_DATA_DIR "/usr/local/share/kestrel"
@@ -118,26 +115,6 @@ ChipCatalogue ParseChipCatalogue(std::string_view bytes) {
   }
   catalogue.cuts = {namesCut, numbersCut, recordsDropped, bytes.size() - position};
   return catalogue;
-}
-
-// False when the file cannot be opened or read (a folder opens but cannot be read).
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!file) return false;
-  // One allocation of the size the file has now; whatever a pipe or a growing file adds is
-  // appended after it.
-  struct stat status {};
-  std::string data;
-  if (fstat(fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
-    data.resize(static_cast<std::size_t>(status.st_size));
-    data.resize(std::fread(data.data(), 1, data.size(), file.get()));
-  }
-  char chunk[16384];
-  std::size_t count;
-  while ((count = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) data.append(chunk, count);
-  if (std::ferror(file.get())) return false;
-  bytes = std::move(data);
-  return true;
 }
 
 std::vector<std::string> CatalogueSearchPaths(const std::string& executableDir) {

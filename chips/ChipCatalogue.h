@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/FileRead.h"
 #include "chips/ChipGeometry.h"
 
 namespace kestrel::chips {
@@ -54,9 +55,6 @@ struct CatalogueLoad {
   std::string path;                   // the file read
   std::vector<std::string> searched;  // every path tried
 };
-
-// Reads the whole file into `bytes`; false, and `bytes` untouched, when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& bytes);
 
 // Reads the first readable file of `paths` into `catalogue`.
 CatalogueLoad LoadChipCatalogue(const std::vector<std::string>& paths, ChipCatalogue& catalogue);

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -46,50 +45,6 @@ bool WriteAll(int fd, const std::uint8_t* bytes, std::size_t count) {
   }
   return true;
 }
-
-}  // namespace
-
-FileStart ReadFileStart(const std::string& path, std::size_t limit) {
-  FileStart file;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    file.error = ErrorText(errno);
-    return file;
-  }
-  const std::size_t wanted = limit + 1;
-  // One allocation sized from the file's length, one byte over so that the end shows without
-  // growing; only a file without a length (a FIFO, a /proc file) or one that grows meanwhile
-  // is read on in doubling steps.
-  std::size_t first = std::size_t{1} << 16;
-  struct stat status {};
-  if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
-    first = static_cast<std::size_t>(status.st_size) + 1;
-  }
-  file.bytes.resize(std::min(wanted, first));
-  std::size_t have = 0;
-  for (;;) {
-    if (have == file.bytes.size()) {
-      if (have == wanted) break;
-      file.bytes.resize(std::min(wanted, have * 2));
-    }
-    const ssize_t got = ::read(fd, file.bytes.data() + have, file.bytes.size() - have);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      file.error = ErrorText(errno);
-      ::close(fd);
-      file.bytes.clear();
-      return file;
-    }
-    if (got == 0) break;
-    have += static_cast<std::size_t>(got);
-  }
-  ::close(fd);
-  file.bytes.resize(have);
-  file.ok = true;
-  return file;
-}
-
-namespace {
 
 // A device, a FIFO or a socket: written in place, since a rename would replace the node
 // itself. O_NONBLOCK keeps a FIFO without a reader from hanging the program.

@@ -4,17 +4,14 @@
 #include <cstdint>
 #include <string>
 
-// Whole-file reads and all-or-nothing writes for the image files.
+#include "base/FileRead.h"
+
+// Whole-file reads (base's, named here too for the image files' callers) and all-or-nothing
+// writes for the image files.
 namespace kestrel::image {
 
-struct FileStart {
-  bool ok = false;
-  std::string bytes;  // at most limit + 1 bytes, so that a caller can tell a longer file
-  std::string error;  // why the file could not be read, when !ok
-};
-
-// Reads the first `limit` + 1 bytes of the file at `path` (fewer when it is shorter).
-FileStart ReadFileStart(const std::string& path, std::size_t limit);
+using kestrel::FileStart;
+using kestrel::ReadFileStart;
 
 // Replaces the file at `path` (through a symbolic link, the file it names; the link stays)
 // with `count` bytes. A regular file, or none, gets a new file beside it, which is flushed to
