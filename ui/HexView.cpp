@@ -34,9 +34,10 @@ QChar Printable(std::uint8_t byte) {
 
 // The local file a drag carries, or an empty string.
 QString DroppedFile(const QMimeData* mime) {
-  if (mime == nullptr || !mime->hasUrls() || mime->urls().isEmpty()) return {};
-  const QUrl& url = mime->urls().constFirst();
-  return url.isLocalFile() ? url.toLocalFile() : QString();
+  // urls() builds a new list at each call; it is kept here, so that the URL read from it lives
+  // as long as it is used (a platform's drag data may hold no other copy).
+  const QList<QUrl> urls = mime != nullptr ? mime->urls() : QList<QUrl>();
+  return !urls.isEmpty() && urls.constFirst().isLocalFile() ? urls.constFirst().toLocalFile() : QString();
 }
 
 }  // namespace
