@@ -135,7 +135,7 @@ void ProgrammerController::OnOperationButton(OperationButton button) {
   log_.failureFrom = log_.logLineCount;
   if (button == OperationButton::Auto) {
     log_.ClearLog();
-    autoRun_ = true;
+    runKind_ = RunKind::Auto;
     queue_.QueueAuto(frontEnd_.AutoBoxes());
   } else if (button == OperationButton::Burn) {
     log_.ClearLog();
@@ -147,10 +147,10 @@ void ProgrammerController::OnOperationButton(OperationButton button) {
     backup_->path = *path;
     backup_->start = std::chrono::steady_clock::now();
     if (selectedFacts_ != nullptr) backup_->fuseBytes = selectedFacts_->fuseBytes;
-    wholeChipRun_ = true;  // part of a chip is no backup: stop at the first failure
+    runKind_ = RunKind::Backup;
     queue_.QueueButton(button);
   } else if (button == OperationButton::Restore) {
-    wholeChipRun_ = true;
+    runKind_ = RunKind::Restore;
     queue_.QueueButton(button);
   } else if (button == OperationButton::FactoryReset) {
     if (selectedFacts_ == nullptr) {
@@ -159,11 +159,11 @@ void ProgrammerController::OnOperationButton(OperationButton button) {
                          : Printf(texts::kNoFactsPattern, chips::DisplayChipName(SelectedRecord()).c_str()));
       return OperationFailed();
     }
-    factoryExpected_ = selectedFacts_->factory;
-    factoryResetRunning_ = true;
-    frontEnd_.SetFuseText(FuseTextOf(factoryExpected_));
-    log_.AppendLog(Printf(texts::kFactoryValuesPattern, FuseTextOf(factoryExpected_).c_str(),
-                          LockTextOf(factoryExpected_).c_str()));
+    runKind_ = RunKind::FactoryReset;
+    expectedFuses_ = selectedFacts_->factory;
+    frontEnd_.SetFuseText(FuseTextOf(*expectedFuses_));
+    log_.AppendLog(Printf(texts::kFactoryValuesPattern, FuseTextOf(*expectedFuses_).c_str(),
+                          LockTextOf(*expectedFuses_).c_str()));
     queue_.QueueButton(button);
   } else {
     queue_.QueueButton(button);
@@ -186,11 +186,10 @@ void ProgrammerController::RunNextOperation() {
   if (!next) {
     // The run is over: the next one checks the chip again.
     signatureChecked_ = false;
-    factoryResetRunning_ = false;
-    wholeChipRun_ = false;
-    autoRun_ = flashErased_ = false;
+    runKind_ = RunKind::Plain;
+    flashErased_ = false;
     flashPagesWritten_ = 0;
-    restoreFuses_.reset();
+    expectedFuses_.reset();
     backup_.reset();
     frontEnd_.Tones().Play(kSuccessToneHz, kSuccessToneMs);
     return;
@@ -207,7 +206,7 @@ void ProgrammerController::RunNextOperation() {
 
 bool ProgrammerController::NeedsSignatureCheck(Operation operation) const {
   // A restore always checks: it erases the chip to clone another onto it.
-  if ((!signatureCheck_ && !wholeChipRun_) || signatureChecked_) return false;
+  if ((!signatureCheck_ && runKind_ != RunKind::Restore) || signatureChecked_) return false;
   if (selectedFacts_ == nullptr && !expectedSignature_) return false;
   switch (operation) {
     case Operation::Unlock:
@@ -271,7 +270,7 @@ void ProgrammerController::Run(Operation operation) {
     case Operation::WriteLock:
       return WriteLock();
     case Operation::ReadFuseLock:
-      if (factoryResetRunning_ || restoreFuses_) followUp_ = FollowUp::FactoryCheck;
+      if (expectedFuses_) followUp_ = FollowUp::FuseCheck;
       return engine_.ReadFuseLock();
     case Operation::BackupFuseLock:
       followUp_ = FollowUp::BackupLock;
@@ -296,7 +295,7 @@ void ProgrammerController::StartTransfer(device::BlockTransfer transfer, const c
 }
 
 void ProgrammerController::TrackErasedFlash(std::uint32_t code) {
-  if (code == device::status::Erased && autoRun_) {
+  if (code == device::status::Erased && runKind_ == RunKind::Auto) {
     flashErased_ = true;
     flashPagesWritten_ = 0;
   }
@@ -357,7 +356,8 @@ void ProgrammerController::StopTransfer() {
 }
 
 void ProgrammerController::OperationFailed() {
-  if (wholeChipRun_) queue_.Clear();
+  // Part of a chip is no backup, and a half-restored chip no clone: stop at the first failure.
+  if (runKind_ == RunKind::Backup || runKind_ == RunKind::Restore) queue_.Clear();
   CountFailure();
 }
 
@@ -391,8 +391,8 @@ bool ProgrammerController::FinishFollowUp(std::uint32_t code) {
       return true;
     case FollowUp::Identify:
       return code == device::status::SignatureRead ? FinishIdentify() : true;
-    case FollowUp::FactoryCheck:
-      return code == device::status::FuseLockRead ? CheckFactoryReset() : true;
+    case FollowUp::FuseCheck:
+      return code == device::status::FuseLockRead ? CheckWrittenFuses() : true;
     case FollowUp::BackupSignature:
       if (code == device::status::SignatureRead && backup_) backup_->signature = ReplySignature();
       return true;
@@ -462,14 +462,11 @@ bool ProgrammerController::FinishIdentify() {
   return true;
 }
 
-bool ProgrammerController::CheckFactoryReset() {
-  factoryResetRunning_ = false;
-  if (restoreFuses_) {
-    const chips::FuseSet expected = *std::exchange(restoreFuses_, std::nullopt);
+bool ProgrammerController::CheckWrittenFuses() {
+  const chips::FuseSet expected = *std::exchange(expectedFuses_, std::nullopt);
+  if (runKind_ == RunKind::Restore)
     return CheckFuseReadback(expected, texts::kRestoreMismatchPattern, texts::kRestoreDoneLine);
-  }
-  return CheckFuseReadback(factoryExpected_, texts::kFactoryResetMismatchPattern,
-                           texts::kFactoryResetDoneLine);
+  return CheckFuseReadback(expected, texts::kFactoryResetMismatchPattern, texts::kFactoryResetDoneLine);
 }
 
 bool ProgrammerController::CheckFuseReadback(const chips::FuseSet& expected, const char* mismatchPattern,
@@ -505,10 +502,11 @@ void ProgrammerController::OpenWholeChip() {
   // The code is posted last: its handling starts the next operation of a restore, which must
   // see what the file holds.
   const WholeChipOpened opened = OpenWholeChipImage(imageContext_, frontEnd_, selectedFacts_);
-  if (opened.cancelled && wholeChipRun_) OperationFailed();  // a restore without a file
+  const bool restore = runKind_ == RunKind::Restore;
+  if (opened.cancelled && restore) OperationFailed();  // a restore without a file
   if (opened.opened) {
     if (opened.signature) expectedSignature_ = opened.signature;
-    if (wholeChipRun_) PlanRestore(opened.image);
+    if (restore) PlanRestore(opened.image);
   }
   engine_.PostStatus(device::status::WholeChipFileOpened);
 }
@@ -526,7 +524,7 @@ void ProgrammerController::PlanRestore(const image::WholeChipImage& image) {
   }
   if (image[image::Region::Fuses].Empty()) queue_.Drop(Operation::WriteFuses);
   if (image[image::Region::Lock].Empty()) queue_.Drop(Operation::WriteLock);
-  if (!image[image::Region::Fuses].Empty()) restoreFuses_ = FileFuses(image);
+  if (!image[image::Region::Fuses].Empty()) expectedFuses_ = FileFuses(image);
 }
 
 int ProgrammerController::FindCatalogueChip(const std::string& name) const {

@@ -95,7 +95,8 @@ class ProgrammerController {
   bool FinishFollowUp(std::uint32_t code);
   bool CheckSignature();
   bool FinishIdentify();
-  bool CheckFactoryReset();
+  // The fuse and lock read-back of a factory reset or a restore.
+  bool CheckWrittenFuses();
   bool CheckBackupLock();
   void OpenWholeChip();
   void PlanRestore(const image::WholeChipImage& image);
@@ -128,7 +129,9 @@ class ProgrammerController {
   ActivityLog log_;
   StatusDispatcher dispatcher_;
   ImageContext imageContext_;
-  enum class FollowUp { None, SignatureCheck, Identify, FactoryCheck, BackupSignature, BackupLock };
+  enum class FollowUp { None, SignatureCheck, Identify, FuseCheck, BackupSignature, BackupLock };
+  // The button that started the run now going on, where the run depends on it.
+  enum class RunKind { Plain, Auto, FactoryReset, Backup, Restore };
 
   chips::ChipFactsTable facts_;
   int selectedIndex_ = -1;
@@ -138,17 +141,14 @@ class ProgrammerController {
   bool signatureChecked_ = false;  // in this run, since the last change of chip, mode or programmer
   bool identifySelectsChip_ = true;
   bool fastVerify_ = false;
-  bool autoRun_ = false;                 // the run now going on was started by the Auto button
-  bool flashErased_ = false;             // by that run, and nothing since may have changed the chip
+  RunKind runKind_ = RunKind::Plain;
+  bool flashErased_ = false;             // by an Auto run, and nothing since may have changed the chip
   std::uint32_t flashPagesWritten_ = 0;  // the pages its FLASH write covered after the erase
   FollowUp followUp_ = FollowUp::None;
-  bool factoryResetRunning_ = false;
-  chips::FuseSet factoryExpected_;
+  // The fuses and lock a factory reset or a restore writes, until their read-back is compared.
+  std::optional<chips::FuseSet> expectedFuses_;
   // The chip the last whole-chip file was made for; the signature check compares with it.
   std::optional<chips::Signature> expectedSignature_;
-  // A backup or a restore: a failure stops the rest, and a restore always checks the signature.
-  bool wholeChipRun_ = false;
-  std::optional<chips::FuseSet> restoreFuses_;
   std::optional<BackupRun> backup_;
   bool busy_ = false;  // from the start of an operation until its final code is dispatched
   std::uint32_t failures_ = 0;
