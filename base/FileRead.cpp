@@ -52,12 +52,20 @@ FileStart ReadFileStart(const std::string& path, std::size_t limit) {
   return file;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  // The largest limit whose one byte over still fits a size_t: the whole file.
-  FileStart file = ReadFileStart(path, std::numeric_limits<std::size_t>::max() - 1);
-  if (!file.ok) return false;
-  bytes = std::move(file.bytes);
-  return true;
+FileLoad ReadFirstFile(const std::vector<std::string>& paths, std::string& bytes) {
+  FileLoad load;
+  for (const std::string& path : paths) {
+    load.searched.push_back(path);
+    // The largest limit whose one byte over still fits a size_t: the whole file.
+    FileStart file = ReadFileStart(path, std::numeric_limits<std::size_t>::max() - 1);
+    if (file.ok) {
+      bytes = std::move(file.bytes);
+      load.loaded = true;
+      load.path = path;
+      break;
+    }
+  }
+  return load;
 }
 
 }  // namespace kestrel

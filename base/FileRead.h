@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // Whole-file reads, for the image files and the chip data files alike.
 namespace kestrel {
@@ -15,8 +16,16 @@ struct FileStart {
 // Reads the first `limit` + 1 bytes of the file at `path` (fewer when it is shorter).
 FileStart ReadFileStart(const std::string& path, std::size_t limit);
 
-// Reads the whole file into `bytes`; false, and `bytes` untouched, when it cannot be read (a
-// folder opens, but cannot be read).
-bool ReadWholeFile(const std::string& path, std::string& bytes);
+// Which file of a list of paths was read.
+struct FileLoad {
+  bool loaded = false;
+  std::string path;                   // the file read
+  std::vector<std::string> searched;  // every path tried
+};
+
+// Reads the whole of the first readable file of `paths` into `bytes`, passing over a path
+// that is missing or cannot be read (a folder opens, but cannot be read); `bytes` stays as it
+// was when none can.
+FileLoad ReadFirstFile(const std::vector<std::string>& paths, std::string& bytes);
 
 }  // namespace kestrel

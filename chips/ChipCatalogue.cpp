@@ -131,17 +131,9 @@ std::vector<std::string> CatalogueSearchPaths(const std::string& executableDir) 
 }
 
 CatalogueLoad LoadChipCatalogue(const std::vector<std::string>& paths, ChipCatalogue& catalogue) {
-  CatalogueLoad load;
-  for (const std::string& path : paths) {
-    load.searched.push_back(path);
-    std::string bytes;
-    if (ReadWholeFile(path, bytes)) {
-      catalogue = ParseChipCatalogue(bytes);
-      load.loaded = true;
-      load.path = path;
-      return load;
-    }
-  }
+  std::string bytes;
+  CatalogueLoad load = ReadFirstFile(paths, bytes);
+  if (load.loaded) catalogue = ParseChipCatalogue(bytes);
   return load;
 }
 

@@ -50,11 +50,7 @@ ChipCatalogue ParseChipCatalogue(std::string_view bytes);
 // beside the executable, with fallbacks for a relocated install and for a build tree.
 std::vector<std::string> CatalogueSearchPaths(const std::string& executableDir);
 
-struct CatalogueLoad {
-  bool loaded = false;
-  std::string path;                   // the file read
-  std::vector<std::string> searched;  // every path tried
-};
+using CatalogueLoad = FileLoad;
 
 // Reads the first readable file of `paths` into `catalogue`.
 CatalogueLoad LoadChipCatalogue(const std::vector<std::string>& paths, ChipCatalogue& catalogue);

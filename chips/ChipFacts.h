@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/FileRead.h"
+
 namespace kestrel::chips {
 
 // Where a fuse field lives; also the index into FuseSet.
@@ -128,11 +130,7 @@ inline constexpr char kChipFactsFileName[] = "chip-facts.tsv";
 // The facts file beside each catalogue path, so that both are found in the same search order.
 std::vector<std::string> ChipFactsSearchPaths(const std::vector<std::string>& cataloguePaths);
 
-struct ChipFactsLoad {
-  bool loaded = false;
-  std::string path;                   // the file read
-  std::vector<std::string> searched;  // every path tried
-};
+using ChipFactsLoad = FileLoad;
 
 // Parses the first readable file of `paths` into `table`; leaves `table` alone when none is.
 ChipFactsLoad LoadChipFacts(const std::vector<std::string>& paths, ChipFactsTable& table);

@@ -1,4 +1,5 @@
-#include "chips/ChipCatalogue.h"
+#include <utility>
+
 #include "chips/ChipFacts.h"
 
 namespace kestrel::chips {
@@ -14,16 +15,9 @@ std::vector<std::string> ChipFactsSearchPaths(const std::vector<std::string>& ca
 }
 
 ChipFactsLoad LoadChipFacts(const std::vector<std::string>& paths, ChipFactsTable& table) {
-  ChipFactsLoad load;
-  for (const std::string& path : paths) {
-    load.searched.push_back(path);
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes)) continue;
-    table = ParseChipFacts(std::move(bytes));
-    load.loaded = true;
-    load.path = path;
-    break;
-  }
+  std::string bytes;
+  ChipFactsLoad load = ReadFirstFile(paths, bytes);
+  if (load.loaded) table = ParseChipFacts(std::move(bytes));
   return load;
 }
 
