@@ -10,13 +10,6 @@ std::int32_t TrimmedLength(const std::uint8_t* bytes, std::int32_t length) {
   return 0;
 }
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 bool ParseHexText(std::string_view text, int pairs, std::uint8_t* bytes) {
   if (pairs < 0 || text.size() < static_cast<std::size_t>(pairs) * 2) return false;
   for (int i = 0; i < pairs * 2; ++i) {

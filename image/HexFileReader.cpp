@@ -1,32 +1,16 @@
 #include "image/HexFileReader.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
+
+#include "base/Bytes.h"
 
 namespace kestrel::image {
 namespace {
 
-// Digit values, -1 for every character that is not a hex digit.
-constexpr std::array<std::int8_t, 256> MakeDigitTable() {
-  std::array<std::int8_t, 256> table{};
-  for (auto& value : table) value = -1;
-  for (int c = '0'; c <= '9'; ++c) table[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - '0');
-  for (int c = 'a'; c <= 'f'; ++c)
-    table[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - 'a' + 10);
-  for (int c = 'A'; c <= 'F'; ++c)
-    table[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - 'A' + 10);
-  return table;
-}
-constexpr std::array<std::int8_t, 256> kDigit = MakeDigitTable();
-
-inline int Digit(char c) {
-  return kDigit[static_cast<unsigned char>(c)];
-}
-
 // The pair at `at`, which the caller has checked to be two hex digits.
 inline unsigned Pair(const char* at) {
-  return static_cast<unsigned>(Digit(at[0]) << 4 | Digit(at[1]));
+  return static_cast<unsigned>(HexDigitValue(at[0]) << 4 | HexDigitValue(at[1]));
 }
 
 constexpr std::string_view kEndRecord = ":00000001";
@@ -62,7 +46,7 @@ std::int32_t WalkRecords(std::string_view body, Visit&& visit, const char** fail
     Record record;
     if constexpr (kCheck) {
       if (end - p < 3) return HexTruncatedRecord;
-      if ((Digit(p[1]) | Digit(p[2])) < 0) return HexBadDigit;
+      if ((HexDigitValue(p[1]) | HexDigitValue(p[2])) < 0) return HexBadDigit;
     }
     record.count = Pair(p + 1);
     record.length = 2 * record.count + kRecordOverhead;
@@ -70,8 +54,8 @@ std::int32_t WalkRecords(std::string_view body, Visit&& visit, const char** fail
       if (static_cast<std::size_t>(end - p) < record.length) return HexTruncatedRecord;
       unsigned sum = 0;
       for (std::size_t i = 1; i < record.length; i += 2) {
-        const int high = Digit(p[i]);
-        const int low = Digit(p[i + 1]);
+        const int high = HexDigitValue(p[i]);
+        const int low = HexDigitValue(p[i + 1]);
         if ((high | low) < 0) return HexBadDigit;
         sum += static_cast<unsigned>(high << 4 | low);
       }
