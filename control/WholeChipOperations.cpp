@@ -13,13 +13,15 @@
 namespace kestrel::control {
 namespace {
 
-// Fills one memory's image from its region and shows it.
+// Fills one memory's image from its region and shows it. Only the chip's part of the buffer
+// is used (and takes memory).
 void Fill(device::ChipBuffer& image, bool& loaded, HexViewPort& view, std::size_t size,
           const image::RegionImage& region) {
-  std::fill_n(image.begin(), size, std::uint8_t{0xFF});
-  std::copy(region.bytes.begin(), region.bytes.end(), image.begin());
+  std::uint8_t* const bytes = image.Use(size);
+  std::fill_n(bytes, size, std::uint8_t{0xFF});
+  std::copy(region.bytes.begin(), region.bytes.end(), bytes);
   loaded = true;
-  view.SetData(image.data(), size);
+  view.SetData(bytes, size);
 }
 
 void Clear(device::ChipBuffer& image, bool& loaded, HexViewPort& view, std::size_t size) {
@@ -107,11 +109,10 @@ void WriteBackupFile(ImageContext& context, const BackupRun& backup) {
   if (!failure.empty()) {
     context.log.AppendLog(Printf(texts::kSaveFailedPattern, backup.path.c_str(), failure.c_str()));
     return context.engine.PostStatus(device::status::Refused);
-  } else {
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - backup.start;
-    context.log.AppendLog(Printf(texts::kBackupSavedPattern, backup.path.c_str(),
-                                 DescribeWholeChip(image).c_str(), took.count()));
   }
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - backup.start;
+  context.log.AppendLog(Printf(texts::kBackupSavedPattern, backup.path.c_str(),
+                               DescribeWholeChip(image).c_str(), took.count()));
   context.engine.PostStatus(device::status::BackupFileSaved);
 }
 
