@@ -29,7 +29,6 @@ struct Side {
   bool& readbackValid;
   HexViewPort& view;
   std::size_t size;  // the chip's
-  bool eeprom;
   FileDialogKind openDialog;
   FileDialogKind saveDialog;
   std::uint32_t openStatus;
@@ -52,7 +51,6 @@ Side FlashSide(ImageContext& context) {
           memories.flashReadbackValid,
           context.flashView,
           FlashLength(context.geometry, memories),
-          false,
           FileDialogKind::OpenFlash,
           FileDialogKind::SaveFlash,
           device::status::FlashFileOpened,
@@ -75,7 +73,6 @@ Side EepromSide(ImageContext& context) {
           memories.eepromReadbackValid,
           context.eepromView,
           EepromLength(context.geometry, memories),
-          true,
           FileDialogKind::OpenEeprom,
           FileDialogKind::SaveEeprom,
           device::status::EepromFileOpened,
@@ -97,7 +94,7 @@ std::size_t UsableLength(std::int64_t chipSize, const device::ChipBuffer& image,
 
 // A side reads HEX, binary and ELF files; ".eep" is EEPROM data only.
 FileKind KindOf(const std::string& name, const Side& side) {
-  if (UpperExtension(name) == "EEP" && !side.eeprom) return FileKind::Unknown;
+  if (UpperExtension(name) == "EEP" && side.region != image::Region::Eeprom) return FileKind::Unknown;
   return KindOfFile(name);
 }
 
