@@ -52,8 +52,9 @@ std::int32_t WalkRecords(std::string_view body, Visit&& visit, const char** fail
     record.length = 2 * record.count + kRecordOverhead;
     if constexpr (kCheck) {
       if (static_cast<std::size_t>(end - p) < record.length) return HexTruncatedRecord;
-      unsigned sum = 0;
-      for (std::size_t i = 1; i < record.length; i += 2) {
+      // The count's digits are checked above; the sum starts with it.
+      unsigned sum = record.count;
+      for (std::size_t i = 3; i < record.length; i += 2) {
         const int high = HexDigitValue(p[i]);
         const int low = HexDigitValue(p[i + 1]);
         if ((high | low) < 0) return HexBadDigit;
@@ -69,6 +70,12 @@ std::int32_t WalkRecords(std::string_view body, Visit&& visit, const char** fail
     p += record.length;
   }
   return HexSuccess;
+}
+
+// The data bytes of a record that a checked walk has passed.
+void CopyData(const Record& record, std::uint8_t* out) {
+  const char* at = record.data;
+  for (unsigned i = 0; i < record.count; ++i, at += 2) out[i] = static_cast<std::uint8_t>(Pair(at));
 }
 
 // The bases of the address records seen so far; a segment and a linear base add up.
@@ -196,9 +203,7 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text, std::span<std::u
   WalkRecords<false>(body, [&](const Record& record) -> std::int32_t {
     // A record without bytes is not in the extent and may name an address past the image.
     if (record.kind == '0' && record.count > 0) {
-      std::uint8_t* out = destination.data() + bases.Of(record);
-      const char* at = record.data;
-      for (unsigned i = 0; i < record.count; ++i, at += 2) out[i] = static_cast<std::uint8_t>(Pair(at));
+      CopyData(record, destination.data() + bases.Of(record));
     } else if (record.kind == '2' || record.kind == '4') {
       bases.Apply(record);
     }
@@ -223,8 +228,7 @@ HexRegionRead ReadHexRegions(std::string_view text) {
       [&](const Record& record) -> std::int32_t {
         return CheckRecord(record, bases, [&] {
           bytes.resize(record.count);
-          for (unsigned i = 0; i < record.count; ++i)
-            bytes[i] = static_cast<std::uint8_t>(Pair(record.data + 2 * i));
+          CopyData(record, bytes.data());
           const auto outside = Place(read.image, bases.Of(record), bytes);
           if (outside && !read.outsideAddress) read.outsideAddress = outside;
         });
