@@ -150,11 +150,15 @@ int SimulatedBus::ControlMsg(UsbHandle* handle, int requestType, int request, in
   const auto* simHandle = dynamic_cast<Handle*>(handle);
   if (simHandle == nullptr) return -EINVAL;
   const SimulatedDevice& device = simHandle->entry.device;
-
-  if (!vendor) {
+  // What usbfs answers every request on this handle with before the device sees it, or 0.
+  const auto nodeError = [this, &device] {
     if (device.handleWithoutNode) return -EBADF;
     if (device.accessDenied) return -EPERM;
-    if (unplugged_ && device.answersVendorRequests) return -ENODEV;
+    return unplugged_ && device.answersVendorRequests ? -ENODEV : 0;
+  };
+
+  if (!vendor) {
+    if (const int error = nodeError(); error != 0) return error;
     if (requestType != kStandardDeviceIn || request != kGetDescriptor) return -EPIPE;
     return AnswerStringDescriptor(simHandle->entry, value, bytes, size);
   }
@@ -167,12 +171,8 @@ int SimulatedBus::ControlMsg(UsbHandle* handle, int requestType, int request, in
 
   const std::uint64_t number = statistics_.requests + 1 - faultBase_;
   if (options_.unplugAt != 0 && number >= options_.unplugAt) unplugged_ = true;
-  if (device.handleWithoutNode) {
-    record.result = -EBADF;
-  } else if (device.accessDenied) {
-    record.result = -EPERM;
-  } else if (unplugged_ && device.answersVendorRequests) {
-    record.result = -ENODEV;
+  if (const int error = nodeError(); error != 0) {
+    record.result = error;
   } else if (options_.failAt != 0 && number == options_.failAt) {
     record.result = -ETIMEDOUT;
   } else if (!device.answersVendorRequests) {
