@@ -328,11 +328,6 @@ ChipFactsTable ParseChipFacts(std::string source) {
     if (line.empty() || line[0] == '#') continue;
     parser.Line(number, line);
   }
-  for (ChipFacts& chip : parser.table.chips) {
-    for (const ChipFacts* other : parser.table.WithSignature(chip.signature)) {
-      chip.sameSignature.push_back(other->name);
-    }
-  }
   return std::move(parser.table);
 }
 

@@ -78,7 +78,6 @@ using Signature = std::array<std::uint8_t, 3>;
 struct ChipFacts {
   std::string name;
   Signature signature{};
-  std::vector<std::string> sameSignature;  // every chip with this signature, this one included
   std::uint32_t flashBytes = 0;
   std::uint32_t flashPageBytes = 0;
   std::uint32_t eepromBytes = 0;

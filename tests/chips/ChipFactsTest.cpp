@@ -151,7 +151,7 @@ TEST(ChipFacts, BadLinesAreReportedAndTheRestLoads) {
   ASSERT_EQ(table.chips.size(), 2u);
   const ChipFacts* two = table.Find("TWO");
   ASSERT_NE(two, nullptr);
-  EXPECT_EQ(two->sameSignature, (std::vector<std::string>{"One", "Two"}));
+  EXPECT_THAT(table.WithSignature(two->signature), ElementsAre(table.Find("One"), two));
   EXPECT_EQ(two->factory, (FuseSet{{0x6A, 0xFF, 0xFF, 0xFF}}));
   EXPECT_EQ(two->usedBits, (FuseSet{{0xFF, 0x1F, 0x00, 0x03}}));
   const FuseField& divider = two->Fields().at(0);
