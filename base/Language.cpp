@@ -2,6 +2,7 @@
 
 #include <libintl.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/Bytes.h"
+#include "base/FileRead.h"
 #include "base/Texts.h"
 #include "control/WholeChipFiles.h"
 #include "device/StatusCode.h"
@@ -180,7 +181,7 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
            Printf(texts::kUnknownExtensionPattern, name.c_str(), side.memoryName, side.readableKinds));
     return ClearSide(context, side, size);
   }
-  image::FileStart file = image::ReadFileStart(path, kind == FileKind::Binary ? size : kHexTextLimit);
+  FileStart file = ReadFileStart(path, kind == FileKind::Binary ? size : kHexTextLimit);
   if (file.ok && kind != FileKind::Binary && file.bytes.size() > kHexTextLimit) {
     file = {false, {}, std::strerror(EFBIG)};
   }

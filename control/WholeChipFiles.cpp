@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "base/Bytes.h"
+#include "base/FileRead.h"
 #include "base/Texts.h"
 #include "control/ChipSafety.h"
 #include "image/ElfImage.h"
-#include "image/FileAccess.h"
 #include "image/HexFileReader.h"
 
 namespace kestrel::control {
@@ -105,7 +105,7 @@ WholeChipRead ReadWholeChipFile(const std::string& path, const image::ChipSizes&
   if (kind != FileKind::Hex && kind != FileKind::Elf) {
     return Refused(Printf(texts::kWholeChipUnknownExtensionPattern, name.c_str(), Msg("hex、elf").c_str()));
   }
-  image::FileStart file = image::ReadFileStart(path, kFileLimit);
+  FileStart file = ReadFileStart(path, kFileLimit);
   if (file.ok && file.bytes.size() > kFileLimit) file = {false, {}, std::strerror(EFBIG)};
   if (!file.ok) return Refused(Printf(texts::kFileUnreadablePattern, path.c_str(), file.error.c_str()));
   if (kind == FileKind::Elf) return ReadElfFile(name, file.bytes, sizes);

@@ -4,14 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "base/FileRead.h"
-
-// Whole-file reads (base's, named here too for the image files' callers) and all-or-nothing
-// writes for the image files.
+// All-or-nothing writes for the image files (reads are base/FileRead.h's).
 namespace kestrel::image {
-
-using kestrel::FileStart;
-using kestrel::ReadFileStart;
 
 // Replaces the file at `path` (through a symbolic link, the file it names; the link stays)
 // with `count` bytes. A regular file, or none, gets a new file beside it, which is flushed to
