@@ -14,11 +14,15 @@ namespace kestrel {
 
 FileStart ReadFileStart(const std::string& path, std::size_t limit) {
   FileStart file;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK the open of a FIFO waits for a writer, and a FIFO chosen or dropped by
+  // mistake would hang the program; once open, reads may block again, so that a pipe with a
+  // writer (a shell's <(...)) is read to its end.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     file.error = std::strerror(errno);
     return file;
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   const std::size_t wanted = limit + 1;
   // One allocation sized from the file's length, one byte over so that the end shows without
   // growing; only a file without a length (a FIFO, a /proc file) or one that grows meanwhile
