@@ -153,13 +153,17 @@ std::string ReadHexSide(ImageContext& context, const Side& side, const std::stri
     count = context.reader.dataLength;
     return {};
   }
-  if (code == image::HexOpenError) {
+  // Too large for the chip: a whole-chip file, whose data reaches past FLASH's window, gives
+  // this side its own memory; any other is refused without reading it a second time.
+  if (code == image::HexOpenError && context.reader.extent > image::RegionWindow(image::Region::Flash)) {
     const image::HexRegionRead regions = image::ReadHexRegions(text);
     const bool held = !RegionsHeld(regions.image, image::Region::Flash).empty();
     if (regions.code == image::HexSuccess && !regions.outsideAddress && held &&
         (side.region == image::Region::Flash || !regions.image[side.region].Empty())) {
       return TakeRegion(context, side, name, regions.image, scratch, count);
     }
+  }
+  if (code == image::HexOpenError) {
     context.messages.ShowMessage(side.hexTooLarge);
     return Printf(texts::kHexRefusedPattern, name.c_str(), side.hexTooLarge);
   }

@@ -159,6 +159,7 @@ std::string HexResultText(std::int32_t code) {
 std::int32_t HexFileReader::ReadHexImage(std::string_view text, std::span<std::uint8_t> destination,
                                          std::int64_t chipSize) {
   errorLine = 0;
+  extent = 0;
   const auto finish = [this](std::int32_t code) {
     if (code != HexSuccess) dataLength = 0;
     resultCode = code;
@@ -171,7 +172,7 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text, std::span<std::u
   const std::string_view body = *found;
 
   // First pass: every record checked, the extent taken over all data records.
-  std::uint64_t extent = 0;
+  std::uint64_t end = 0;
   Bases bases;
   const char* failedAt = nullptr;
   const std::int32_t checked = WalkRecords<true>(
@@ -179,7 +180,7 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text, std::span<std::u
       [&](const Record& record) {
         return CheckRecord(record, bases, [&] {
           // A record without bytes holds no data and so does not reach the end of it.
-          if (record.count > 0) extent = std::max(extent, bases.Of(record) + record.count);
+          if (record.count > 0) end = std::max(end, bases.Of(record) + record.count);
         });
       },
       &failedAt);
@@ -188,6 +189,7 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text, std::span<std::u
     return finish(checked);
   }
 
+  extent = end;
   const std::int64_t room =
       std::clamp<std::int64_t>(chipSize, 0, static_cast<std::int64_t>(destination.size()));
   if (extent > static_cast<std::uint64_t>(room)) {

@@ -29,12 +29,14 @@ class HexFileReader {
   // 0xFF over the chip's size `chipSize`. Returns a HexResult; on any result but success the
   // destination is untouched. An image whose extent (the highest base + address + count of
   // any data record) exceeds `chipSize` is refused with HexOpenError, leaving
-  // resultCode and resultText as they were. Sets dataLength to the extent, 0 on failure.
+  // resultCode and resultText as they were. Sets dataLength to the extent, 0 on failure, and
+  // extent to the extent whenever the records were sound, so also on that refusal.
   std::int32_t ReadHexImage(std::string_view text, std::span<std::uint8_t> destination,
                             std::int64_t chipSize);
 
   std::uint8_t fillByte = 0xFF;  // image bytes no record covers
   std::int32_t dataLength = 0;   // byte count of the last opened image
+  std::uint64_t extent = 0;      // end of the data of the last sound text, opened or too large
   std::int32_t errorLine = 0;    // 1-based line of the faulty record of the last read; 0: none
   std::int32_t resultCode = -1;  // code of the last completed read
   std::string resultText;        // text of resultCode

@@ -76,6 +76,20 @@ TEST_F(ImageFileOperationsTest, OpensAndSavesEachSideOverTheChipSize) {
   EXPECT_TRUE(rig.memories.flashImageLoaded && rig.memories.eepromImageLoaded);
 }
 
+// A whole-chip HEX file gives each side its own memory; a plain one too large for the chip is refused.
+TEST_F(ImageFileOperationsTest, AWholeChipHexFileGivesEachSideItsOwnMemory) {
+  const std::string whole =
+      DataRecord(0, {0x0C}) + image::testing::BaseRecord(4, 0x81) + DataRecord(1, {0xEE}) + kEnd;
+  Run(rig, OpenEepromImage, File("whole.hex", whole));
+  Run(rig, OpenFlashImage, File("big.hex", DataRecord(0x500, {1}) + kEnd));
+  EXPECT_EQ(rig.memories.eepromImage[1], 0xEE);
+  EXPECT_THAT(rig.lines(),
+              ElementsAre("文件 whole.hex 中的FLASH未读入EEPROM窗口页",
+                          "读入文件 whole.hex 到EEPROM窗口页【     2字节】.",
+                          std::string("文件 big.hex 未读入：") + texts::kFlashHexTooLarge.c_str(),
+                          "FLASH窗口页已清空：没有载入的文件"));
+}
+
 TEST_F(ImageFileOperationsTest, RefusesWhatItCannotReadAndLeavesThatSideWithoutAnImage) {
   const std::string badSum = DataRecord(0, {1, 2}) + image::testing::HexRecord(0, 2, {3}, 1) + "\n" + kEnd;
   const std::string tooLarge = texts::kEepromHexTooLarge;
