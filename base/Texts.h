@@ -173,6 +173,26 @@ inline constexpr Message kFactoryResetDoneLine = Msg("〖%y/%m/%d %X〗 恢复�
 inline constexpr Message kFactoryResetMismatchPattern =
     Msg("恢复出厂后读回熔丝位 %s 锁定位 %s，与出厂值 %s %s 不符");
 
+// The run: what the plan check refuses before anything is sent, and the closing line of a run
+// that failed, naming its cause.
+inline constexpr Message kRunRefusedPattern = Msg("运行未开始：%s，未向芯片发送任何内容");  // cause
+inline constexpr Message kVerifyNothingToComparePattern =
+    Msg("%s校验既没有载入文件，也没有在此之前读出芯片");  // memory
+inline constexpr Message kFuseReadbackMismatchPattern =
+    Msg("熔丝位回读 %s 与写入的 %s 不符");  // read, written
+inline constexpr Message kLockoutTookEffectLine = Msg("芯片已如警告不再以ISP应答：请用高压模式访问");
+inline constexpr Message kFileFuseBytesShortPattern = Msg(
+    "文件 %s 的熔丝区只有%d字节，器件 %s 有%d个熔丝字节；文件不完整，不能使用");  // file, count, chip, count
+inline constexpr Message kRunFailedPattern = Msg("运行失败：%s");                 // cause
+inline constexpr Message kCauseRefusedInput = Msg("输入被拒绝");
+inline constexpr Message kCauseWrongChip = Msg("芯片不符");
+inline constexpr Message kCauseNoProgrammer = Msg("编程器不在");
+inline constexpr Message kCauseCommunication = Msg("通讯出错");
+inline constexpr Message kCauseTimeOut = Msg("编程器接收数据超时");
+inline constexpr Message kCauseVerify = Msg("校验或回读有差异");
+inline constexpr Message kCauseStopped = Msg("用户停止");
+inline constexpr Message kCauseCancelled = Msg("用户取消");
+
 // Start-up and discovery.
 inline constexpr Message kInsertProgrammer = Msg("\t请插入编程器!");
 inline constexpr Message kCatalogueMissingPattern = Msg("找不到器件列表 chip.txt，已查找：%s");

@@ -58,18 +58,6 @@ CliFrontEnd::~CliFrontEnd() {
   EndProgress();
 }
 
-void CliFrontEnd::SetFileAnswer(control::FileDialogKind kind, std::string path) {
-  fileKind_ = kind;
-  filePath_ = std::move(path);
-}
-
-std::optional<std::string> CliFrontEnd::ChooseFile(control::FileDialogKind kind) {
-  // Only the dialog of the command being run gets its path; any other reads as cancelled.
-  if (!fileKind_ || *fileKind_ != kind) return std::nullopt;
-  fileKind_.reset();
-  return filePath_;
-}
-
 void CliFrontEnd::ShowMessage(const std::string& text) {
   EndProgress();
   ++messageCount_;
@@ -82,9 +70,9 @@ void CliFrontEnd::SetFieldText(control::Field field, const std::string& text) {
   WriteLine(std::string(FieldName(field)) + " " + text);
 }
 
-void CliFrontEnd::SetProgress(int position) {
+void CliFrontEnd::ShowProgress(const control::RunProgress& progress) {
   if (!terminal_.drawProgress) return;
-  position = std::clamp(position, 0, 100);
+  const int position = std::clamp(progress.position, 0, 100);
   if (position == progressShown_) return;
   progressShown_ = position;
   const int filled = position * kBarWidth / 100;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -47,18 +48,19 @@ struct Terminal {
 };
 
 // The command line's front end: every log line and field update becomes one line on `out`
-// as it happens, message boxes go to `err`, the file chooser answers with the path of the
-// command being run and the Auto boxes with its list.
+// as it happens, message boxes go to `err`; it keeps the outcome of the last run and the last
+// fuse and lock bytes read.
 class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
  public:
   CliFrontEnd(Terminal terminal, std::unique_ptr<TonePlayer> sound);
   ~CliFrontEnd() override;
 
-  // What the next button press is answered with.
-  void SetFileAnswer(control::FileDialogKind kind, std::string path);
-  void SetAutoBoxes(const control::AutoSelection& boxes) { autoBoxes_ = boxes; }
+  // The fuse and lock texts of the next run: the options', until a whole-chip file or a
+  // factory reset sets them, as they set the window's fields.
   void SetFuseText(const std::string& text) override { fuseText_ = text; }
   void SetLockText(const std::string& text) override { lockText_ = text; }
+  const std::string& fuseText() const { return fuseText_; }
+  const std::string& lockText() const { return lockText_; }
   // The answer to every question whether a fuse text that locks ISP out may be written.
   void SetAllowLockout(bool allow) { allowLockout_ = allow; }
   // A line of the command line's own on `out`.
@@ -68,21 +70,21 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
   void EndProgress();
 
   int messageCount() const { return messageCount_; }
+  const control::Outcome& outcome() const { return outcome_; }
+  const std::array<std::uint8_t, 4>& fusesRead() const { return fusesRead_; }
 
   // control::FrontEnd
-  std::optional<std::string> ChooseFile(control::FileDialogKind kind) override;
   void ShowMessage(const std::string& text) override;
   void ShowPage(int page) override;
   control::LogListPort& LogList() override { return *this; }
   void SetFieldText(control::Field field, const std::string& text) override;
-  std::string FuseText() override { return fuseText_; }
-  std::string LockText() override { return lockText_; }
-  control::AutoSelection AutoBoxes() override { return autoBoxes_; }
-  void SetProgress(int position) override;
+  void ShowProgress(const control::RunProgress& progress) override;
   control::HexViewPort& FlashView() override { return flashView_; }
   control::HexViewPort& EepromView() override { return eepromView_; }
   TonePlayer& Tones() override { return tones_; }
   bool ConfirmLockout(const std::string&) override { return allowLockout_; }
+  void RunEnded(const control::Outcome& outcome) override { outcome_ = outcome; }
+  void FusesRead(const std::array<std::uint8_t, 4>& bytes) override { fusesRead_ = bytes; }
 
  private:
   // control::LogListPort: the lines are written as they arrive, always at the end.
@@ -96,11 +98,10 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
   OptionalTonePlayer tones_;
   ByteHexView flashView_;
   ByteHexView eepromView_;
-  std::optional<control::FileDialogKind> fileKind_;
-  std::string filePath_;
-  control::AutoSelection autoBoxes_;
   std::string fuseText_;
   std::string lockText_;
+  control::Outcome outcome_;
+  std::array<std::uint8_t, 4> fusesRead_{};
   bool allowLockout_ = false;
   int messageCount_ = 0;
   int progressShown_ = -1;  // position on screen, -1 when no bar is drawn

@@ -100,8 +100,6 @@ class Session {
     frontEnd_.SetFuseText(options.fuses.value_or(""));
     frontEnd_.SetLockText(options.lock.value_or(""));
     frontEnd_.SetAllowLockout(options.allowLockout);
-    controller_.SetSignatureCheck(options.signatureCheck);
-    controller_.SetFastVerify(options.fastVerify);
     controller_.SetIdentifySelectsChip(!options.chip);
   }
 
@@ -149,19 +147,33 @@ class Session {
     return kExitSuccess;
   }
 
+  // The run of one button press, with every answer it needs from the options and the command.
+  control::RunRequest RequestFor(const Command& command) const {
+    const CommandDescription& what = *command.description;
+    control::RunRequest request;
+    if (const auto* button = std::get_if<control::OperationButton>(&what.press))
+      request.press = *button;
+    else
+      request.press = std::get<control::Operation>(what.press);
+    if (what.dialog) request.file = command.path;
+    request.boxes = command.boxes;
+    request.fuseText = frontEnd_.fuseText();
+    request.lockText = frontEnd_.lockText();
+    request.fastVerify = options_.fastVerify;
+    request.signatureCheck = options_.signatureCheck;
+    return request;
+  }
+
   // One button press and everything it chains; true when none of its operations failed.
   bool RunCommand(const Command& command) {
-    const CommandDescription& what = *command.description;
-    const std::uint32_t failuresBefore = controller_.FailureCount();
-    if (what.dialog) frontEnd_.SetFileAnswer(*what.dialog, command.path);
-    if (what.argument == ArgumentKind::AutoList) frontEnd_.SetAutoBoxes(command.boxes);
-    if (const auto* button = std::get_if<control::OperationButton>(&what.press))
-      controller_.OnOperationButton(*button);
-    else
-      controller_.OnOperation(std::get<control::Operation>(what.press));
+    if (!Run(RequestFor(command))) return false;
+    return !command.description->describesFuses || DescribeFuses();
+  }
+
+  bool Run(control::RunRequest request) {
+    controller_.Start(std::move(request));
     WaitUntilIdle();
-    if (controller_.FailureCount() != failuresBefore) return false;
-    return !what.describesFuses || DescribeFuses();
+    return frontEnd_.outcome().passed;
   }
 
   // With --chip, or once identified, the run knows its chip; the start-up geometry is never
@@ -171,10 +183,9 @@ class Session {
   // Identifies the chip as identify does, which selects it; false, with a line that suggests
   // --chip, when no chip of the catalogue answered.
   bool IdentifyChip() {
-    const std::uint32_t failuresBefore = controller_.FailureCount();
-    controller_.OnOperationButton(control::OperationButton::Identify);
-    WaitUntilIdle();
-    if (controller_.FailureCount() == failuresBefore && ChipKnown()) return true;
+    control::RunRequest request;
+    request.press = control::OperationButton::Identify;
+    if (Run(std::move(request)) && ChipKnown()) return true;
     Report(messages::kCliChipUnknownLine);
     return false;
   }
@@ -186,9 +197,8 @@ class Session {
       frontEnd_.PrintLine(Printf(texts::kNoFactsPattern, options_.chip.value_or("").c_str()));
       return false;
     }
-    const auto& reply = controller_.engine().LastReply();
     chips::FuseSet read;
-    read.bytes = {reply[0], reply[1], reply[2], reply[3]};
+    read.bytes = frontEnd_.fusesRead();
     for (const std::string& line : FieldLines(*chip, read, true, true)) frontEnd_.PrintLine(line);
     return true;
   }

@@ -5,7 +5,7 @@
 namespace kestrel::control {
 
 void ActivityLog::AppendLog(const std::string& text) {
-  pages_.ShowPage(LogPage);
+  if (!keepPage) pages_.ShowPage(LogPage);
   list_.InsertLine(logLineCount, text);
   list_.SelectLine(logLineCount);
   if (failureLines) list_.MarkFailureLine(logLineCount);

@@ -34,6 +34,7 @@ class ActivityLog : public LogSink {
   int logLineCount = 0;  // lines in the list, and the index of the next one
   int failureFrom = 0;   // the first line of the operation under way: after the last code shown or press
   bool failureLines = false;
+  bool keepPage = false;  // a run that keeps its page in front: the log page stays behind
 
  private:
   LogListPort& list_;

@@ -1,27 +1,28 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 #include "base/TonePlayer.h"
 #include "control/ActivityLog.h"
 #include "control/FrontEndPorts.h"
 #include "control/Operations.h"
+#include "control/Run.h"
 
 namespace kestrel::control {
 
 // The read-only fields 1045, 1046, 1047, and the chip named by its signature.
 enum class Field { Signature, Calibration, FuseLock, Chip };
 
-// Everything the core asks of a front end (the desktop window, the command line, a test).
+// What the core tells a front end (the desktop window, the command line, a test), and the one
+// question it may ask while a run goes on. The answers a run needs come with its RunRequest.
 // Called only on the front end's thread.
-class FrontEnd : public FileChooser, public MessageSink, public PageSwitch {
+class FrontEnd : public MessageSink, public PageSwitch {
  public:
   virtual LogListPort& LogList() = 0;
   virtual void SetFieldText(Field field, const std::string& text) = 0;
-  virtual std::string FuseText() = 0;  // fuse field 1009
-  virtual std::string LockText() = 0;  // lock field 1014
-  virtual AutoSelection AutoBoxes() = 0;
-  virtual void SetProgress(int position) = 0;  // 0..100
+  virtual void ShowProgress(const RunProgress& progress) = 0;
   virtual HexViewPort& FlashView() = 0;
   virtual HexViewPort& EepromView() = 0;
   virtual TonePlayer& Tones() = 0;
@@ -34,6 +35,16 @@ class FrontEnd : public FileChooser, public MessageSink, public PageSwitch {
   virtual bool ConfirmLockout(const std::string& /*consequence*/) { return false; }
   // An identified chip was picked in the chip list: show it there.
   virtual void ShowSelectedChip(int /*index*/) {}
+
+  // A run's life, as it happens: the start, each operation's begin and end, the outcome.
+  virtual void RunStarted() {}
+  virtual void OperationBegan(Operation /*operation*/) {}
+  virtual void OperationEnded(Operation /*operation*/, bool /*passed*/) {}
+  virtual void RunEnded(const Outcome& /*outcome*/) {}
+  // The fuse and lock bytes a read just brought back: low, high, extended, lock.
+  virtual void FusesRead(const std::array<std::uint8_t, 4>& /*bytes*/) {}
+  // Where the open programmer sits, or empty when none is open or it went away.
+  virtual void ConnectionChanged(const std::string& /*address*/) {}
 };
 
 }  // namespace kestrel::control

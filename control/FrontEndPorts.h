@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-// The small pieces of a front end that the image operations reach: file dialogs, the two hex
-// views, message boxes, the activity log and the page switch.
+// The small pieces of a front end that the image operations reach: the file dialogs' kinds, the
+// two hex views, message boxes, the activity log and the page switch.
 namespace kestrel::control {
 
 enum class FileDialogKind { OpenFlash, OpenEeprom, SaveFlash, SaveEeprom, OpenWholeChip, SaveBackup };
@@ -24,13 +24,6 @@ struct FileDialogSpec {
   std::vector<FileFilter> filters;
 };
 const FileDialogSpec& DialogSpec(FileDialogKind kind);
-
-class FileChooser {
- public:
-  virtual ~FileChooser() = default;
-  // The full path the user chose, or nothing when cancelled.
-  virtual std::optional<std::string> ChooseFile(FileDialogKind kind) = 0;
-};
 
 // A hex view holds its own copy of the bytes. SetData copies `length` bytes in and shows them;
 // GetData copies the view's bytes, edits included, out, and 0xFF for bytes beyond its content.

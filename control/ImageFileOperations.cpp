@@ -30,8 +30,6 @@ struct Side {
   bool& readbackValid;
   HexViewPort& view;
   std::size_t size;  // the chip's
-  FileDialogKind openDialog;
-  FileDialogKind saveDialog;
   std::uint32_t openStatus;
   std::uint32_t saveStatus;
   int page;
@@ -52,8 +50,6 @@ Side FlashSide(ImageContext& context) {
           memories.flashReadbackValid,
           context.flashView,
           FlashLength(context.geometry, memories),
-          FileDialogKind::OpenFlash,
-          FileDialogKind::SaveFlash,
           device::status::FlashFileOpened,
           device::status::FlashFileSaved,
           FlashPage,
@@ -74,8 +70,6 @@ Side EepromSide(ImageContext& context) {
           memories.eepromReadbackValid,
           context.eepromView,
           EepromLength(context.geometry, memories),
-          FileDialogKind::OpenEeprom,
-          FileDialogKind::SaveEeprom,
           device::status::EepromFileOpened,
           device::status::EepromFileSaved,
           EepromPage,
@@ -223,10 +217,8 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
   context.pages.ShowPage(side.page);
 }
 
-void OpenImage(ImageContext& context, const Side& side) {
-  if (const auto path = context.chooser.ChooseFile(side.openDialog)) {
-    LoadImage(context, side, *path);
-  }
+void OpenImage(ImageContext& context, const Side& side, const std::string& path) {
+  LoadImage(context, side, path);
   context.engine.PostStatus(side.openStatus);
 }
 
@@ -254,10 +246,8 @@ void StoreImage(ImageContext& context, const Side& side, const std::string& path
   context.log.AppendLog(path + Printf(texts::kSavedCountPattern, used));
 }
 
-void SaveImage(ImageContext& context, const Side& side) {
-  if (const auto path = context.chooser.ChooseFile(side.saveDialog)) {
-    StoreImage(context, side, *path);
-  }
+void SaveImage(ImageContext& context, const Side& side, const std::string& path) {
+  StoreImage(context, side, path);
   context.engine.PostStatus(side.saveStatus);
 }
 
@@ -270,17 +260,17 @@ std::size_t EepromLength(const chips::ChipGeometry& geometry, const device::Chip
   return UsableLength(geometry.EepromSize(), memories.eepromImage, memories.eepromReadback);
 }
 
-void OpenFlashImage(ImageContext& context) {
-  OpenImage(context, FlashSide(context));
+void OpenFlashImage(ImageContext& context, const std::string& path) {
+  OpenImage(context, FlashSide(context), path);
 }
-void OpenEepromImage(ImageContext& context) {
-  OpenImage(context, EepromSide(context));
+void OpenEepromImage(ImageContext& context, const std::string& path) {
+  OpenImage(context, EepromSide(context), path);
 }
-void SaveFlashImage(ImageContext& context) {
-  SaveImage(context, FlashSide(context));
+void SaveFlashImage(ImageContext& context, const std::string& path) {
+  SaveImage(context, FlashSide(context), path);
 }
-void SaveEepromImage(ImageContext& context) {
-  SaveImage(context, EepromSide(context));
+void SaveEepromImage(ImageContext& context, const std::string& path) {
+  SaveImage(context, EepromSide(context), path);
 }
 
 }  // namespace kestrel::control

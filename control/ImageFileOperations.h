@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 
 #include "chips/ChipGeometry.h"
 #include "control/FrontEndPorts.h"
@@ -15,7 +16,6 @@ struct ImageContext {
   device::ProgrammerEngine& engine;
   image::HexFileReader& reader;
   const chips::ChipGeometry& geometry;
-  FileChooser& chooser;
   HexViewPort& flashView;
   HexViewPort& eepromView;
   LogSink& log;
@@ -29,11 +29,11 @@ struct ImageContext {
 std::size_t FlashLength(const chips::ChipGeometry& geometry, const device::ChipMemories& memories);
 std::size_t EepromLength(const chips::ChipGeometry& geometry, const device::ChipMemories& memories);
 
-// Each reports exactly one status on every path, cancel and failure included:
+// Each reports exactly one status on every path, failure included:
 // 115 open FLASH, 116 open EEPROM, 117 save EEPROM, 118 save FLASH.
-void OpenFlashImage(ImageContext& context);
-void OpenEepromImage(ImageContext& context);
-void SaveFlashImage(ImageContext& context);
-void SaveEepromImage(ImageContext& context);
+void OpenFlashImage(ImageContext& context, const std::string& path);
+void OpenEepromImage(ImageContext& context, const std::string& path);
+void SaveFlashImage(ImageContext& context, const std::string& path);
+void SaveEepromImage(ImageContext& context, const std::string& path);
 
 }  // namespace kestrel::control

@@ -2,12 +2,15 @@
 
 #include <initializer_list>
 
+#include "control/Run.h"
+
 namespace kestrel::control {
 namespace {
 
 struct ButtonOperations {
   OperationButton button;
   std::initializer_list<Operation> operations;
+  std::optional<FileDialogKind> file = std::nullopt;  // the file the press needs
 };
 
 // A change to the fuses or lock, and the erase that resets the lock, show the result at once.
@@ -15,14 +18,16 @@ const ButtonOperations kButtons[] = {
     {OperationButton::ReadSignature, {Operation::ReadSignature}},
     {OperationButton::Identify, {Operation::Identify}},
     {OperationButton::FactoryReset, {Operation::EraseChip, Operation::WriteFuses, Operation::ReadFuseLock}},
-    {OperationButton::OpenWholeChipFile, {Operation::OpenWholeChipFile}},
+    {OperationButton::OpenWholeChipFile, {Operation::OpenWholeChipFile}, FileDialogKind::OpenWholeChip},
     {OperationButton::Backup,
      {Operation::ReadSignature, Operation::BackupFuseLock, Operation::ReadFlash, Operation::ReadEeprom,
-      Operation::WriteBackupFile}},
+      Operation::WriteBackupFile},
+     FileDialogKind::SaveBackup},
     {OperationButton::Restore,
      {Operation::OpenWholeChipFile, Operation::EraseChip, Operation::WriteFlash, Operation::ReadFlash,
       Operation::VerifyFlash, Operation::WriteEeprom, Operation::ReadEeprom, Operation::VerifyEeprom,
-      Operation::WriteFuses, Operation::WriteLock, Operation::ReadFuseLock}},
+      Operation::WriteFuses, Operation::WriteLock, Operation::ReadFuseLock},
+     FileDialogKind::OpenWholeChip},
     {OperationButton::ReadCalibration, {Operation::ReadCalibration}},
     {OperationButton::ReadFuseLock, {Operation::ReadFuseLock}},
     {OperationButton::Erase, {Operation::EraseChip, Operation::ReadFuseLock}},
@@ -34,13 +39,20 @@ const ButtonOperations kButtons[] = {
     {OperationButton::WriteEeprom, {Operation::WriteEeprom}},
     {OperationButton::ReadEeprom, {Operation::ReadEeprom}},
     {OperationButton::VerifyEeprom, {Operation::VerifyEeprom}},
-    {OperationButton::OpenFlashFile, {Operation::OpenFlashFile}},
-    {OperationButton::SaveFlashFile, {Operation::SaveFlashFile}},
-    {OperationButton::OpenEepromFile, {Operation::OpenEepromFile}},
-    {OperationButton::SaveEepromFile, {Operation::SaveEepromFile}},
+    {OperationButton::OpenFlashFile, {Operation::OpenFlashFile}, FileDialogKind::OpenFlash},
+    {OperationButton::SaveFlashFile, {Operation::SaveFlashFile}, FileDialogKind::SaveFlash},
+    {OperationButton::OpenEepromFile, {Operation::OpenEepromFile}, FileDialogKind::OpenEeprom},
+    {OperationButton::SaveEepromFile, {Operation::SaveEepromFile}, FileDialogKind::SaveEeprom},
 };
 
 }  // namespace
+
+std::optional<FileDialogKind> FileDialogOf(OperationButton button) {
+  for (const ButtonOperations& entry : kButtons) {
+    if (entry.button == button) return entry.file;
+  }
+  return std::nullopt;
+}
 
 void OperationQueue::QueueButton(OperationButton button) {
   for (const ButtonOperations& entry : kButtons) {

@@ -14,6 +14,7 @@ enum class Operation {
   Identify,
   BackupFuseLock,  // a backup reads fuses and lock first: locked memory is not worth reading
   ReadCalibration,
+  CheckSignature,  // reads the signature and ends the run unless it is the expected chip's
   Unlock,
   EraseChip,
   WriteFlash,

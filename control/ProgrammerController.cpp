@@ -1,11 +1,13 @@
 #include "control/ProgrammerController.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <utility>
 
 #include "base/Bytes.h"
 #include "base/Texts.h"
 #include "control/ChipSafety.h"
+#include "control/StatusTable.h"
 #include "control/VerifyReport.h"
 #include "control/WholeChipFiles.h"
 #include "control/Wording.h"
@@ -19,17 +21,17 @@ ProgrammerController::ProgrammerController(device::UsbBus& bus, FrontEnd& frontE
       link_(bus),
       engine_(link_, geometry_, channel),
       log_(frontEnd.LogList(), frontEnd),
-      dispatcher_(frontEnd, log_, engine_, geometry_, [this] { OperationFailed(); }),
+      dispatcher_(frontEnd, log_, engine_, geometry_,
+                  [this](std::uint32_t code) { OperationFailed(CauseOf(code)); }),
       imageContext_{engine_,
                     reader_,
                     geometry_,
-                    frontEnd,
                     frontEnd.FlashView(),
                     frontEnd.EepromView(),
                     log_,
                     frontEnd,
                     frontEnd,
-                    [this] { OperationFailed(); }} {}
+                    [this] { OperationFailed(Cause::RefusedInput); }} {}
 
 ProgrammerController::~ProgrammerController() = default;
 
@@ -61,6 +63,7 @@ bool ProgrammerController::ProbeProgrammer() {
   }
   engine_.PostStatus(device::status::Ready);
   if (const std::string line = ProgrammersFoundLine(link_); !line.empty()) log_.AppendLog(line);
+  PublishConnection();
   return true;
 }
 
@@ -68,8 +71,7 @@ void ProgrammerController::OnChipSelChange(int index) {
   if (!chips::SelectChip(catalogue_, index, geometry_)) return;
   selectedIndex_ = index;
   expectedSignature_.reset();
-  signatureChecked_ = false;
-  ForgetReadbacks();
+  ChipMayHaveChanged();
   const std::string name = chips::DisplayChipName(catalogue_.records[static_cast<std::size_t>(index)]);
   selectedFacts_ = facts_.Find(name);
   if (selectedFacts_ != nullptr || facts_.chips.empty()) return;
@@ -81,22 +83,29 @@ void ProgrammerController::OnChipSelChange(int index) {
 
 void ProgrammerController::SetMode(std::uint8_t mode) {
   link_.currentMode = mode;
-  signatureChecked_ = false;
-  ForgetReadbacks();
+  ChipMayHaveChanged();
 }
 
 void ProgrammerController::ForgetReadbacks() {
   engine_.memories().flashReadbackValid = false;
   engine_.memories().eepromReadbackValid = false;
-  // Another chip, mode or programmer: what the run erased is not known to be there.
-  flashErased_ = false;
-  flashPagesWritten_ = 0;
+  if (!run_) return;
+  // What the run erased is not known to be there any more.
+  run_->flashErased = false;
+  run_->flashPagesWritten = 0;
+}
+
+// Another chip, mode or programmer: nothing read of the chip holds, and a run going on checks
+// the chip again before its next change.
+void ProgrammerController::ChipMayHaveChanged() {
+  ForgetReadbacks();
+  if (run_ && run_->planChecked && NeedsSignatureCheck()) queue_.Queue(Operation::CheckSignature);
 }
 
 void ProgrammerController::OnDeviceArrival() {
   // libusb-0.1 is not thread-safe and a rescan frees devices that have gone: never rescan
   // under a running operation.
-  if (busy_) {
+  if (run_ && run_->current) {
     arrivalPending_ = true;
     return;
   }
@@ -105,14 +114,20 @@ void ProgrammerController::OnDeviceArrival() {
 
 void ProgrammerController::HandleArrivalNow() {
   arrivalPending_ = false;
-  signatureChecked_ = false;
   // Another programmer may hold another chip.
-  ForgetReadbacks();
+  ChipMayHaveChanged();
+  programmerGone_ = false;
   if (link_.Open() != device::OpenOk) {
     frontEnd_.ShowMessage(ProgrammerMissingMessage());
   } else if (const std::string line = ProgrammersFoundLine(link_); !line.empty()) {
     log_.AppendLog(line);
   }
+  PublishConnection();
+}
+
+void ProgrammerController::PublishConnection() {
+  const bool connected = link_.deviceHandle != nullptr && !programmerGone_;
+  frontEnd_.ConnectionChanged(connected ? link_.openedAddress : std::string());
 }
 
 std::string ProgrammerController::ProgrammerMissingMessage() const {
@@ -120,126 +135,224 @@ std::string ProgrammerController::ProgrammerMissingMessage() const {
 }
 
 bool ProgrammerController::RefuseWhileBusy() {
-  if (!busy_) return false;
+  if (!run_) return false;
   // Only the busy line tells of this failure, not the lines of the operation that runs.
   const int running = std::exchange(log_.failureFrom, log_.logLineCount);
   log_.AppendLog(texts::kBusyLine);
   // The refused press failed, not the run under way: a backup or restore goes on.
-  CountFailure();
+  log_.MarkFailure();
+  frontEnd_.Tones().Play(kErrorToneHz, kErrorToneMs);
   log_.failureFrom = running;
   return true;
 }
 
-void ProgrammerController::OnOperationButton(OperationButton button) {
+void ProgrammerController::Start(RunRequest request) {
   if (RefuseWhileBusy()) return;
+  RunState run;
+  run.fuseText = request.fuseText;
+  run.lockText = request.lockText;
+  run.request = std::move(request);
+  Begin(std::move(run));
+}
+
+void ProgrammerController::Begin(RunState run) {
   log_.failureFrom = log_.logLineCount;
-  if (button == OperationButton::Auto) {
-    log_.ClearLog();
-    runKind_ = RunKind::Auto;
-    queue_.QueueAuto(frontEnd_.AutoBoxes());
-  } else if (button == OperationButton::Burn) {
-    log_.ClearLog();
-    queue_.QueueBurn();
-  } else if (button == OperationButton::Backup) {
-    const auto path = frontEnd_.ChooseFile(FileDialogKind::SaveBackup);
-    if (!path) return;
-    backup_.emplace();
-    backup_->path = *path;
-    backup_->start = std::chrono::steady_clock::now();
-    if (selectedFacts_ != nullptr) backup_->fuseBytes = selectedFacts_->fuseBytes;
-    runKind_ = RunKind::Backup;
-    queue_.QueueButton(button);
-  } else if (button == OperationButton::Restore) {
-    runKind_ = RunKind::Restore;
-    queue_.QueueButton(button);
-  } else if (button == OperationButton::FactoryReset) {
-    if (selectedFacts_ == nullptr) {
-      log_.AppendLog(selectedIndex_ < 0
-                         ? std::string(texts::kPickChipFirstLine)
-                         : Printf(texts::kNoFactsPattern, chips::DisplayChipName(SelectedRecord()).c_str()));
-      return OperationFailed();
-    }
-    runKind_ = RunKind::FactoryReset;
-    expectedFuses_ = selectedFacts_->factory;
-    frontEnd_.SetFuseText(FuseTextOf(*expectedFuses_));
-    log_.AppendLog(Printf(texts::kFactoryValuesPattern, FuseTextOf(*expectedFuses_).c_str(),
-                          LockTextOf(*expectedFuses_).c_str()));
-    queue_.QueueButton(button);
-  } else {
-    queue_.QueueButton(button);
+  run_.emplace(std::move(run));
+  log_.keepPage = run_->request.keepPage;
+  frontEnd_.RunStarted();
+  if (!PrepareRun(*run_)) {
+    queue_.Clear();
+    return EndRun();
   }
   RunNextOperation();
 }
 
-void ProgrammerController::OnOperation(Operation operation) {
-  if (RefuseWhileBusy()) return;
-  log_.failureFrom = log_.logLineCount;
-  queue_.Queue(operation);
-  RunNextOperation();
+// Queues what the press asks for; false when the run ends before its first operation.
+bool ProgrammerController::PrepareRun(RunState& run) {
+  const auto* button = std::get_if<OperationButton>(&run.request.press);
+  if (button == nullptr) {
+    queue_.Queue(std::get<Operation>(run.request.press));
+    return true;
+  }
+  if (FileDialogOf(*button) && !run.request.file) {
+    run.outcome = {false, std::nullopt, Cause::Cancelled, 0, 0, true};
+    return false;
+  }
+  switch (*button) {
+    case OperationButton::Auto:
+      log_.ClearLog();
+      run.kind = RunKind::Auto;
+      queue_.QueueAuto(run.request.boxes);
+      return true;
+    case OperationButton::Burn:
+      log_.ClearLog();
+      queue_.QueueBurn();
+      return true;
+    case OperationButton::Backup:
+      run.kind = RunKind::Backup;
+      run.backup.emplace();
+      run.backup->path = *run.request.file;
+      run.backup->start = std::chrono::steady_clock::now();
+      if (selectedFacts_ != nullptr) run.backup->fuseBytes = selectedFacts_->fuseBytes;
+      break;
+    case OperationButton::Restore:
+      run.kind = RunKind::Restore;
+      break;
+    case OperationButton::FactoryReset:
+      if (selectedFacts_ == nullptr) {
+        log_.AppendLog(selectedIndex_ < 0 ? std::string(texts::kPickChipFirstLine)
+                                          : Printf(texts::kNoFactsPattern,
+                                                   chips::DisplayChipName(SelectedRecord()).c_str()));
+        OperationFailed(Cause::RefusedInput);
+        return false;
+      }
+      run.kind = RunKind::FactoryReset;
+      run.fuseText = FuseTextOf(selectedFacts_->factory);
+      run.lockText = LockTextOf(selectedFacts_->factory);
+      frontEnd_.SetFuseText(run.fuseText);
+      log_.AppendLog(Printf(texts::kFactoryValuesPattern, run.fuseText.c_str(), run.lockText.c_str()));
+      break;
+    default:
+      break;
+  }
+  queue_.QueueButton(*button);
+  return true;
 }
 
-// Starts the first waiting operation. `busy_` is set before the operation starts: a
-// window-thread operation dispatches its completion inside its own call, and that dispatch
-// clears `busy_` and re-enters here for the next one.
+// Starts the first waiting operation. An operation started on this thread dispatches its
+// completion inside its own call, and that dispatch re-enters here for the next one.
 void ProgrammerController::RunNextOperation() {
+  RunState& run = *run_;
   const std::optional<Operation> next = queue_.TakeNext();
-  if (!next) {
-    // The run is over: the next one checks the chip again.
-    signatureChecked_ = false;
-    runKind_ = RunKind::Plain;
-    flashErased_ = false;
-    flashPagesWritten_ = 0;
-    expectedFuses_.reset();
-    backup_.reset();
-    frontEnd_.Tones().Play(kSuccessToneHz, kSuccessToneMs);
-    return;
-  }
-  busy_ = true;
-  if (NeedsSignatureCheck(*next)) {
-    // Nothing that changes the chip is sent before its signature has been read and compared.
+  if (!next) return EndRun();
+  if (!run.planChecked && !IsFileOperation(*next)) {
+    // The files are open now: the whole rest of the run is known, and checked before the
+    // first request.
+    run.planChecked = true;
     queue_.Queue(*next);
-    followUp_ = FollowUp::SignatureCheck;
-    return engine_.ReadSignature();
+    if (NeedsSignatureCheck()) queue_.Queue(Operation::CheckSignature);
+    const std::vector<std::string> reasons = CheckPlan();
+    if (!reasons.empty()) {
+      for (const std::string& line : reasons) log_.AppendLog(line);
+      queue_.Clear();
+      OperationFailed(Cause::RefusedInput);
+      run.outcome.sentNothing = true;
+      return EndRun();
+    }
+    return RunNextOperation();
   }
+  run.current = *next;
+  run.currentFailed = false;
+  ++run.outcome.operations;
+  frontEnd_.OperationBegan(*next);
   Run(*next);
 }
 
-bool ProgrammerController::NeedsSignatureCheck(Operation operation) const {
-  // A restore always checks: it erases the chip to clone another onto it.
-  if ((!signatureCheck_ && runKind_ != RunKind::Restore) || signatureChecked_) return false;
-  if (selectedFacts_ == nullptr && !expectedSignature_) return false;
-  switch (operation) {
-    case Operation::Unlock:
-    case Operation::EraseChip:
-    case Operation::WriteFlash:
-    case Operation::WriteEeprom:
-    case Operation::WriteFuses:
-    case Operation::WriteLock:
-      return true;
-    default:
-      return false;
+void ProgrammerController::EndRun() {
+  RunState run = std::move(*run_);
+  run_.reset();
+  log_.keepPage = false;
+  lastOutcome_ = run.outcome;
+  if (run.outcome.passed) {
+    frontEnd_.Tones().Play(kSuccessToneHz, kSuccessToneMs);
+  } else if (run.outcome.cause != Cause::Cancelled) {
+    const char* pattern = run.outcome.sentNothing ? texts::kRunRefusedPattern : texts::kRunFailedPattern;
+    log_.AppendLog(Printf(pattern, CauseText(run.outcome.cause)));
+    if (run.request.keepPage) frontEnd_.ShowPage(LogPage);
   }
+  frontEnd_.RunEnded(lastOutcome_);
+}
+
+bool ProgrammerController::NeedsSignatureCheck() const {
+  // A restore always checks: it erases the chip to clone another onto it.
+  const bool restore = run_->kind == RunKind::Restore;
+  if (!run_->request.signatureCheck && !restore) return false;
+  if (selectedFacts_ == nullptr && !expectedSignature_ && !restore) return false;
+  for (Operation changes : {Operation::Unlock, Operation::EraseChip, Operation::WriteFlash,
+                            Operation::WriteEeprom, Operation::WriteFuses, Operation::WriteLock}) {
+    if (queue_.Holds(changes)) return true;
+  }
+  return false;
+}
+
+// A read-back the verify may use without a read of its own in this run: one from before the
+// run that nothing queued before the verify may change.
+bool ProgrammerController::ReadbackUsable(bool flash) const {
+  const device::ChipMemories& memories = engine_.memories();
+  if (!(flash ? memories.flashReadbackValid : memories.eepromReadbackValid)) return false;
+  const Operation write = flash ? Operation::WriteFlash : Operation::WriteEeprom;
+  return !queue_.Holds(Operation::Unlock) && !queue_.Holds(Operation::EraseChip) && !queue_.Holds(write);
+}
+
+std::vector<std::string> ProgrammerController::CheckPlan() {
+  RunState& run = *run_;
+  const device::ChipMemories& memories = engine_.memories();
+  std::vector<std::string> reasons;
+  const struct {
+    bool flash;
+    const char* name;
+    bool loaded;
+    Operation write, read, verify;
+  } sides[] = {{true, "FLASH", memories.flashImageLoaded, Operation::WriteFlash, Operation::ReadFlash,
+                Operation::VerifyFlash},
+               {false, "EEPROM", memories.eepromImageLoaded, Operation::WriteEeprom, Operation::ReadEeprom,
+                Operation::VerifyEeprom}};
+  for (const auto& side : sides) {
+    if (queue_.Holds(side.write) && !side.loaded)
+      reasons.push_back(Printf(texts::kNoImagePattern, side.name, side.name));
+    // Without a read in this run, a verify compares with a read-back that nothing may change.
+    if (queue_.Holds(side.verify) && !queue_.Holds(side.read) && !ReadbackUsable(side.flash))
+      reasons.push_back(Printf(texts::kVerifyNoReadbackPattern, side.name));
+  }
+  using device::BlockTransfer;
+  for (const auto& [operation, transfer] : {std::pair(Operation::WriteFlash, BlockTransfer::WriteFlash),
+                                            std::pair(Operation::ReadFlash, BlockTransfer::ReadFlash),
+                                            std::pair(Operation::WriteEeprom, BlockTransfer::WriteEeprom),
+                                            std::pair(Operation::ReadEeprom, BlockTransfer::ReadEeprom)}) {
+    const device::TransferRefusal refusal = device::CheckTransfer(transfer, geometry_);
+    if (queue_.Holds(operation) && refusal.Refused())
+      reasons.push_back(TransferRefusalLine(transfer, refusal, geometry_));
+  }
+  chips::FuseSet set;
+  const bool fuses = queue_.Holds(Operation::WriteFuses);
+  if (fuses && !ParseFuseText(run.fuseText, set)) {
+    reasons.push_back(Printf(texts::kFuseTextInvalidPattern, run.fuseText.c_str()));
+  } else if (fuses && selectedFacts_ != nullptr &&
+             link_.currentMode == static_cast<std::uint8_t>(device::ProgrammingMode::ISP)) {
+    const FuseWriteReview review = ReviewFuseWrite(*selectedFacts_, set);
+    if (!review.lockouts.empty()) {
+      std::string consequence;
+      for (const std::string& line : review.lockouts) consequence += line + "\n";
+      run.lockoutConfirmed = reasons.empty() && frontEnd_.ConfirmLockout(consequence);
+      if (!run.lockoutConfirmed) {
+        reasons.insert(reasons.end(), review.lockouts.begin(), review.lockouts.end());
+        reasons.push_back(texts::kLockoutRefusedLine);
+      }
+    }
+  }
+  if (queue_.Holds(Operation::WriteLock) && !ParseLockText(run.lockText, set))
+    reasons.push_back(Printf(texts::kLockTextInvalidPattern, run.lockText.c_str()));
+  return reasons;
 }
 
 void ProgrammerController::Run(Operation operation) {
   using device::BlockTransfer;
   device::ChipMemories& memories = engine_.memories();
+  const std::string file = run_->request.file.value_or("");
   switch (operation) {
     case Operation::OpenWholeChipFile:
       return OpenWholeChip();
     case Operation::SaveFlashFile:
-      return SaveFlashImage(imageContext_);
+      return SaveFlashImage(imageContext_, file);
     case Operation::SaveEepromFile:
-      return SaveEepromImage(imageContext_);
+      return SaveEepromImage(imageContext_, file);
     case Operation::OpenFlashFile:
-      return OpenFlashImage(imageContext_);
+      return OpenFlashImage(imageContext_, file);
     case Operation::OpenEepromFile:
-      return OpenEepromImage(imageContext_);
+      return OpenEepromImage(imageContext_, file);
     case Operation::ReadSignature:
-      if (backup_) followUp_ = FollowUp::BackupSignature;
-      return engine_.ReadSignature();
     case Operation::Identify:
-      followUp_ = FollowUp::Identify;
+    case Operation::CheckSignature:
       return engine_.ReadSignature();
     case Operation::ReadCalibration:
       return engine_.ReadCalibration();
@@ -248,7 +361,6 @@ void ProgrammerController::Run(Operation operation) {
       ForgetReadbacks();
       return operation == Operation::Unlock ? engine_.Unlock() : engine_.EraseChip();
     case Operation::WriteFlash:
-      if (!memories.flashImageLoaded) return Refuse(Printf(texts::kNoImagePattern, "FLASH", "FLASH"));
       memories.flashReadbackValid = false;
       return StartTransfer(BlockTransfer::WriteFlash, texts::kFlashWriteStartLine);
     case Operation::ReadFlash:
@@ -257,7 +369,6 @@ void ProgrammerController::Run(Operation operation) {
     case Operation::VerifyFlash:
       return VerifyFlash(imageContext_);
     case Operation::WriteEeprom:
-      if (!memories.eepromImageLoaded) return Refuse(Printf(texts::kNoImagePattern, "EEPROM", "EEPROM"));
       memories.eepromReadbackValid = false;
       return StartTransfer(BlockTransfer::WriteEeprom, texts::kEepromWriteStartLine);
     case Operation::ReadEeprom:
@@ -270,16 +381,10 @@ void ProgrammerController::Run(Operation operation) {
     case Operation::WriteLock:
       return WriteLock();
     case Operation::ReadFuseLock:
-      if (expectedFuses_) followUp_ = FollowUp::FuseCheck;
-      return engine_.ReadFuseLock();
     case Operation::BackupFuseLock:
-      followUp_ = FollowUp::BackupLock;
       return engine_.ReadFuseLock();
-    case Operation::WriteBackupFile: {
-      BackupRun backup = *backup_;
-      backup_.reset();
-      return WriteBackupFile(imageContext_, backup);
-    }
+    case Operation::WriteBackupFile:
+      return WriteBackupFile(imageContext_, *run_->backup);
   }
 }
 
@@ -294,116 +399,175 @@ void ProgrammerController::StartTransfer(device::BlockTransfer transfer, const c
   }
 }
 
-void ProgrammerController::TrackErasedFlash(std::uint32_t code) {
-  if (code == device::status::Erased && runKind_ == RunKind::Auto) {
-    flashErased_ = true;
-    flashPagesWritten_ = 0;
-  }
-  if (code == device::status::FlashWritten && flashErased_) flashPagesWritten_ = engine_.PageTotal();
-}
-
 // An erased chip holds 0xFF beyond the pages written after the erase, and the verify compares
 // the image's 0xFF there: reading those pages back would only take the link's time.
 std::uint32_t ProgrammerController::FastVerifyPages() const {
-  if (!fastVerify_ || !flashErased_ || !queue_.Holds(Operation::VerifyFlash)) return 0;
-  return flashPagesWritten_;
+  const RunState& run = *run_;
+  if (!run.request.fastVerify || !run.flashErased || !queue_.Holds(Operation::VerifyFlash)) return 0;
+  return run.flashPagesWritten;
 }
 
-// Arbitrary fuse bytes can lock a chip out of its programming mode, so text that is not six
-// hex digits is refused instead of guessed at.
+// The plan check has parsed both texts and asked about a lock-out; what is left is to word
+// what the fuses will do.
 void ProgrammerController::WriteFuses() {
-  const std::string text = frontEnd_.FuseText();
   chips::FuseSet set;
-  if (!ParseFuseText(text, set)) return Refuse(Printf(texts::kFuseTextInvalidPattern, text.c_str()));
+  ParseFuseText(run_->fuseText, set);
   if (selectedFacts_ != nullptr) {
     const FuseWriteReview review = ReviewFuseWrite(*selectedFacts_, set);
     for (const std::string& line : review.lockouts) log_.AppendLog(line);
-    if (!review.lockouts.empty()) {
-      if (link_.currentMode == static_cast<std::uint8_t>(device::ProgrammingMode::ISP)) {
-        std::string consequence;
-        for (const std::string& line : review.lockouts) consequence += line + "\n";
-        if (!frontEnd_.ConfirmLockout(consequence)) return Refuse(texts::kLockoutRefusedLine);
-      } else {
-        log_.AppendLog(texts::kLockoutHighVoltageLine);
-      }
-    }
+    const bool isp = link_.currentMode == static_cast<std::uint8_t>(device::ProgrammingMode::ISP);
+    if (!review.lockouts.empty() && !isp) log_.AppendLog(texts::kLockoutHighVoltageLine);
+    run_->ispLockoutWritten = !review.lockouts.empty() && isp;
     for (const std::string& line : review.warnings) log_.AppendLog(line);
   }
+  // The read-back that follows every fuse write compares with what was sent.
+  chips::FuseSet expected = run_->expectedFuses.value_or(set);
+  for (chips::FuseByte byte : {chips::FuseByte::kLow, chips::FuseByte::kHigh, chips::FuseByte::kExtended})
+    expected[byte] = set[byte];
+  run_->expectedFuses = expected;
   engine_.WriteFuses(
       {set[chips::FuseByte::kLow], set[chips::FuseByte::kHigh], set[chips::FuseByte::kExtended]});
 }
 
 void ProgrammerController::WriteLock() {
-  const std::string text = frontEnd_.LockText();
   chips::FuseSet set;
-  if (!ParseLockText(text, set)) return Refuse(Printf(texts::kLockTextInvalidPattern, text.c_str()));
+  ParseLockText(run_->lockText, set);
   const std::uint8_t lock = set[chips::FuseByte::kLock];
   if (selectedFacts_ != nullptr) {
     for (const std::string& line : ReviewLockWrite(*selectedFacts_, lock)) log_.AppendLog(line);
   }
+  if (run_->expectedFuses) {
+    (*run_->expectedFuses)[chips::FuseByte::kLock] = lock;
+    run_->lockWritten = true;
+  }
   engine_.WriteLock(lock);
 }
 
-void ProgrammerController::Refuse(const std::string& line) {
+void ProgrammerController::Refuse(const std::string& line, Cause cause) {
   if (!line.empty()) log_.AppendLog(line);
+  run_->refusalCause = cause;
   engine_.PostStatus(device::status::Refused);
 }
 
 void ProgrammerController::StopTransfer() {
-  if (!busy_) return;
+  if (!run_ || !engine_.TransferRunning()) return;
   engine_.RequestStop();
   queue_.Clear();
 }
 
-void ProgrammerController::OperationFailed() {
-  // Part of a chip is no backup, and a half-restored chip no clone: stop at the first failure.
-  if (runKind_ == RunKind::Backup || runKind_ == RunKind::Restore) queue_.Clear();
-  CountFailure();
-}
-
-void ProgrammerController::CountFailure() {
-  ++failures_;
+void ProgrammerController::OperationFailed(Cause cause) {
   log_.MarkFailure();
   frontEnd_.Tones().Play(kErrorToneHz, kErrorToneMs);
+  if (!run_) return;
+  RunState& run = *run_;
+  run.currentFailed = true;
+  Outcome& outcome = run.outcome;
+  ++outcome.failures;
+  if (outcome.passed) {
+    outcome.passed = false;
+    outcome.failedAt = run.current;
+    outcome.cause = cause;
+  }
+  // Part of a chip is no backup, and a half-restored chip no clone: stop at the first failure.
+  if (run.kind == RunKind::Backup || run.kind == RunKind::Restore) queue_.Clear();
+}
+
+Cause ProgrammerController::CauseOf(std::uint32_t code) const {
+  namespace status = device::status;
+  switch (code) {
+    case status::CommunicationError: {
+      const device::LinkFailure& failure = engine_.LastFailure();
+      return failure.noHandle || failure.result == -ENODEV ? Cause::NoProgrammer : Cause::CommunicationError;
+    }
+    case status::ReceiveTimeout:
+      return Cause::TimeOut;
+    case status::FlashVerifyFailed:
+    case status::EepromVerifyFailed:
+      return Cause::VerifyDifference;
+    case status::TransferStopped:
+      return Cause::Stopped;
+    case status::Refused:
+      return run_ ? run_->refusalCause : Cause::RefusedInput;
+    default:
+      return Cause::CommunicationError;
+  }
 }
 
 void ProgrammerController::OnProgrammerStatus(std::uint32_t code, std::uint32_t argument) {
   if (!dispatcher_.Dispatch(code, argument)) return;
-  busy_ = false;
-  // Before a deferred rescan, which forgets it again.
-  TrackErasedFlash(code);
+  const bool gone = CauseOf(code) == Cause::NoProgrammer && FindStatus(code).linkFailure;
+  const bool answered =
+      FindStatus(code).kind == StatusEntry::Kind::Success && code <= device::status::EepromRead;
+  if (gone != programmerGone_ && (gone || answered)) {
+    programmerGone_ = gone;
+    PublishConnection();
+  }
+  if (!run_ || !run_->current) return;
+  RunState& run = *run_;
+  const Operation operation = *run.current;
+  // A refused step ends the run: nothing after it may rest on what it would have done.
+  if (code == device::status::Refused) queue_.Clear();
   // The operation that just ended has finished with the bus: a deferred rescan is safe now.
   if (arrivalPending_) HandleArrivalNow();
-  if (!FinishFollowUp(code)) return;
+  FinishOperation(operation, code);
+  run.current.reset();
+  frontEnd_.OperationEnded(operation, !run.currentFailed);
   RunNextOperation();
 }
 
-bool ProgrammerController::FinishFollowUp(std::uint32_t code) {
-  // Only a read that completed every page makes its read-back count.
-  if (code == device::status::FlashRead) engine_.memories().flashReadbackValid = true;
-  if (code == device::status::EepromRead) engine_.memories().eepromReadbackValid = true;
-  const FollowUp followUp = std::exchange(followUp_, FollowUp::None);
-  switch (followUp) {
-    case FollowUp::SignatureCheck:
-      if (code == device::status::SignatureRead) return CheckSignature();
+// A check after the operation's own code failed: the operation fails as a refusal does, and
+// the run ends.
+bool ProgrammerController::FailFollowUp(Cause cause) {
+  run_->refusalCause = cause;
+  queue_.Clear();
+  dispatcher_.Dispatch(device::status::Refused, 0);
+  return false;
+}
+
+bool ProgrammerController::FinishOperation(Operation operation, std::uint32_t code) {
+  namespace status = device::status;
+  RunState& run = *run_;
+  device::ChipMemories& memories = engine_.memories();
+  switch (operation) {
+    case Operation::EraseChip:
+      // Only an erase that succeeded leaves the chip blank for fast verify.
+      run.flashErased = code == status::Erased && run.kind == RunKind::Auto;
+      run.flashPagesWritten = 0;
+      return true;
+    case Operation::WriteFlash:
+      if (code == status::FlashWritten && run.flashErased) run.flashPagesWritten = engine_.PageTotal();
+      return true;
+    case Operation::ReadFlash:
+      // Only a read that completed every page makes its read-back count.
+      memories.flashReadbackValid = code == status::FlashRead;
+      return true;
+    case Operation::ReadEeprom:
+      memories.eepromReadbackValid = code == status::EepromRead;
+      return true;
+    case Operation::CheckSignature:
+      if (code == status::SignatureRead) return CheckSignature();
       // Without a signature nothing may change the chip.
       queue_.Clear();
       return true;
-    case FollowUp::Identify:
-      return code == device::status::SignatureRead ? FinishIdentify() : true;
-    case FollowUp::FuseCheck:
-      return code == device::status::FuseLockRead ? CheckWrittenFuses() : true;
-    case FollowUp::BackupSignature:
-      if (code == device::status::SignatureRead && backup_) backup_->signature = ReplySignature();
+    case Operation::Identify:
+      return code == status::SignatureRead ? FinishIdentify() : true;
+    case Operation::ReadSignature:
+      if (code == status::SignatureRead && run.backup) run.backup->signature = ReplySignature();
       return true;
-    case FollowUp::BackupLock:
-      return code == device::status::FuseLockRead ? CheckBackupLock() : true;
-    case FollowUp::None:
-      break;
+    case Operation::ReadFuseLock:
+      if (code != status::FuseLockRead) return true;
+      frontEnd_.FusesRead(
+          {engine_.LastReply()[0], engine_.LastReply()[1], engine_.LastReply()[2], engine_.LastReply()[3]});
+      return run.expectedFuses ? CheckFuseReadback() : true;
+    case Operation::BackupFuseLock:
+      return code == status::FuseLockRead ? CheckBackupLock() : true;
+    case Operation::WriteFuses:
+      if (code != status::FusesWritten) run.expectedFuses.reset();
+      return true;
+    default:
+      return true;
   }
-  return true;
 }
-
 chips::Signature ProgrammerController::ReplySignature() const {
   const auto& reply = engine_.LastReply();
   return {reply[0], reply[1], reply[2]};
@@ -418,19 +582,17 @@ void ProgrammerController::LogNoAnswer(const chips::Signature& signature) {
 
 bool ProgrammerController::CheckSignature() {
   const chips::Signature read = ReplySignature();
+  // A restore without facts of the selected chip compares with its file's signature alone.
+  if (!expectedSignature_ && selectedFacts_ == nullptr) return true;
   const chips::Signature expected = expectedSignature_ ? *expectedSignature_ : selectedFacts_->signature;
-  if (read == expected) {
-    signatureChecked_ = true;
-    return true;
-  }
+  if (read == expected) return true;
   queue_.Clear();
   if (NoChipAnswered(read)) LogNoAnswer(read);
   const std::string name =
       selectedFacts_ != nullptr ? selectedFacts_->name : chips::DisplayChipName(SelectedRecord());
   log_.AppendLog(Printf(texts::kSignatureMismatchPattern, name.c_str(), SignatureText(expected).c_str(),
                         SignatureText(read).c_str()));
-  Refuse(std::string());
-  return false;
+  return FailFollowUp(Cause::WrongChip);
 }
 
 bool ProgrammerController::FinishIdentify() {
@@ -442,8 +604,7 @@ bool ProgrammerController::FinishIdentify() {
     } else {
       log_.AppendLog(Printf(texts::kUnknownSignaturePattern, SignatureText(read).c_str()));
     }
-    Refuse(std::string());
-    return false;
+    return FailFollowUp(Cause::WrongChip);
   }
   std::string list, shown;
   for (const std::string& name : names) {
@@ -462,51 +623,59 @@ bool ProgrammerController::FinishIdentify() {
   return true;
 }
 
-bool ProgrammerController::CheckWrittenFuses() {
-  const chips::FuseSet expected = *std::exchange(expectedFuses_, std::nullopt);
-  if (runKind_ == RunKind::Restore)
-    return CheckFuseReadback(expected, texts::kRestoreMismatchPattern, texts::kRestoreDoneLine);
-  return CheckFuseReadback(expected, texts::kFactoryResetMismatchPattern, texts::kFactoryResetDoneLine);
-}
-
-bool ProgrammerController::CheckFuseReadback(const chips::FuseSet& expected, const char* mismatchPattern,
-                                             const char* doneLine) {
+// The fuses (and the lock, where the run wrote one) read back after a fuse write, compared
+// with what was written under the used-bit masks.
+bool ProgrammerController::CheckFuseReadback() {
+  RunState& run = *run_;
+  chips::FuseSet expected = *std::exchange(run.expectedFuses, std::nullopt);
   const auto& reply = engine_.LastReply();
   chips::FuseSet read;
   read.bytes = {reply[0], reply[1], reply[2], reply[3]};
+  if (!run.lockWritten) expected[chips::FuseByte::kLock] = read[chips::FuseByte::kLock];
   const bool same = selectedFacts_ != nullptr ? chips::DifferingBytes(*selectedFacts_, read, expected).empty()
                                               : read == expected;
+  const char* doneLine = nullptr;
+  if (run.kind == RunKind::Restore) doneLine = texts::kRestoreDoneLine;
+  if (run.kind == RunKind::FactoryReset) doneLine = texts::kFactoryResetDoneLine;
   if (same) {
-    log_.AppendLog(FormatTimeStamped(doneLine, LocalTimeNow()));
+    if (doneLine != nullptr) log_.AppendLog(FormatTimeStamped(doneLine, LocalTimeNow()));
     return true;
   }
-  log_.AppendLog(Printf(mismatchPattern, FuseTextOf(read).c_str(), LockTextOf(read).c_str(),
-                        FuseTextOf(expected).c_str(), LockTextOf(expected).c_str()));
-  Refuse(std::string());
-  return false;
+  if (run.kind == RunKind::Restore || run.kind == RunKind::FactoryReset) {
+    const char* pattern =
+        run.kind == RunKind::Restore ? texts::kRestoreMismatchPattern : texts::kFactoryResetMismatchPattern;
+    log_.AppendLog(Printf(pattern, FuseTextOf(read).c_str(), LockTextOf(read).c_str(),
+                          FuseTextOf(expected).c_str(), LockTextOf(expected).c_str()));
+  } else {
+    log_.AppendLog(
+        Printf(texts::kFuseReadbackMismatchPattern, FuseTextOf(read).c_str(), FuseTextOf(expected).c_str()));
+  }
+  if (run.ispLockoutWritten) log_.AppendLog(texts::kLockoutTookEffectLine);
+  return FailFollowUp(Cause::VerifyDifference);
 }
 
 bool ProgrammerController::CheckBackupLock() {
   const std::uint8_t lock = engine_.LastReply()[3];
-  if (backup_)
-    backup_->fuses.bytes = {engine_.LastReply()[0], engine_.LastReply()[1], engine_.LastReply()[2], lock};
+  run_->backup->fuses.bytes = {engine_.LastReply()[0], engine_.LastReply()[1], engine_.LastReply()[2], lock};
   if (!LockHidesMemory(selectedFacts_, lock)) return true;
   // A backup that silently held 0xFF would be worse than none.
   queue_.Clear();
   log_.AppendLog(Printf(texts::kBackupLockedPattern, lock));
-  Refuse(std::string());
-  return false;
+  return FailFollowUp(Cause::RefusedInput);
 }
 
 void ProgrammerController::OpenWholeChip() {
   // The code is posted last: its handling starts the next operation of a restore, which must
   // see what the file holds.
-  const WholeChipOpened opened = OpenWholeChipImage(imageContext_, frontEnd_, selectedFacts_);
-  const bool restore = runKind_ == RunKind::Restore;
-  if (opened.cancelled && restore) OperationFailed();  // a restore without a file
+  const WholeChipOpened opened =
+      OpenWholeChipImage(imageContext_, frontEnd_, selectedFacts_, *run_->request.file);
   if (opened.opened) {
     if (opened.signature) expectedSignature_ = opened.signature;
-    if (restore) PlanRestore(opened.image);
+    if (const auto fuses = FileFuses(opened.image)) {
+      if (!opened.image[image::Region::Fuses].Empty()) run_->fuseText = FuseTextOf(*fuses);
+      if (!opened.image[image::Region::Lock].Empty()) run_->lockText = LockTextOf(*fuses);
+    }
+    if (run_->kind == RunKind::Restore) PlanRestore(opened.image);
   }
   engine_.PostStatus(device::status::WholeChipFileOpened);
 }
@@ -524,7 +693,11 @@ void ProgrammerController::PlanRestore(const image::WholeChipImage& image) {
   }
   if (image[image::Region::Fuses].Empty()) queue_.Drop(Operation::WriteFuses);
   if (image[image::Region::Lock].Empty()) queue_.Drop(Operation::WriteLock);
-  if (!image[image::Region::Fuses].Empty()) expectedFuses_ = FileFuses(image);
+  // The lock reads FF after the erase when the file gives none.
+  if (!image[image::Region::Fuses].Empty()) {
+    run_->expectedFuses = FileFuses(image);
+    run_->lockWritten = true;
+  }
 }
 
 int ProgrammerController::FindCatalogueChip(const std::string& name) const {

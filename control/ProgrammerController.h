@@ -11,6 +11,7 @@
 #include "control/FrontEnd.h"
 #include "control/ImageFileOperations.h"
 #include "control/OperationQueue.h"
+#include "control/Run.h"
 #include "control/StatusDispatcher.h"
 #include "control/WholeChipOperations.h"
 #include "device/ProgrammerEngine.h"
@@ -37,21 +38,14 @@ class ProgrammerController {
   // Opens the programmer; status 0 on success, the no-programmer message box otherwise.
   bool ProbeProgrammer();
 
-  // Handlers of the main window.
-  void OnOperationButton(OperationButton button);
-  // One operation that no button of the window queues alone (the command line's unlock).
-  void OnOperation(Operation operation);
+  // Starts one run: refused with the busy line while another goes on. The run is planned and
+  // checked whole before its first request; it publishes its life to the front end and ends
+  // with RunEnded.
+  void Start(RunRequest request);
   void OnChipSelChange(int index);
   void SetMode(std::uint8_t mode);  // a ProgrammingMode value
   // Uses only the programmer at this address ("BBB:DDD"); empty: the first one found.
   void SelectProgrammer(std::string address) { link_.wantedAddress = std::move(address); }
-  // Whether the signature is compared with the selected chip before the first operation of a
-  // run that changes the chip (on by default).
-  void SetSignatureCheck(bool on) { signatureCheck_ = on; }
-  // Whether the FLASH read before the verify of an Auto run whose erase succeeded reads only
-  // the pages that run's write covered, comparing the rest as erased (0xFF); off by default.
-  // A read alone, or an Auto run without an erase, always reads the whole chip.
-  void SetFastVerify(bool on) { fastVerify_ = on; }
   // Whether identifying a chip also picks it in the chip list (on by default).
   void SetIdentifySelectsChip(bool on) { identifySelectsChip_ = on; }
   // A USB device arrived: discovery now, or once the running operation has ended.
@@ -59,22 +53,20 @@ class ProgrammerController {
 
   void OnProgrammerStatus(std::uint32_t code, std::uint32_t argument);
 
-  // The busy guard of every operation, the window's close included: while one runs, logs
-  // the busy line, sounds the error beep and returns true.
+  // The busy guard of every operation, the window's close included: while a run goes on,
+  // logs the busy line, sounds the error beep and returns true.
   bool RefuseWhileBusy();
   // Ends the running block transfer after its current page (TransferStopped, a failure) and
-  // drops the rest of the run; nothing while no operation runs.
+  // drops the rest of the run; nothing while no block transfer runs.
   void StopTransfer();
 
-  // No operation runs.
-  bool Idle() const { return !busy_; }
-  // Operations that failed or were refused since start-up; a front end compares counts
-  // before and after a button press to learn its outcome.
-  std::uint32_t FailureCount() const { return failures_; }
+  // No run goes on.
+  bool Idle() const { return !run_; }
+  // How the last run ended.
+  const Outcome& LastOutcome() const { return lastOutcome_; }
 
-  device::ProgrammerEngine& engine() { return engine_; }
-  // The programmer connection: whether one is open, and where.
-  const device::ProgrammerLink& link() const { return link_; }
+  // The images and read-backs the hex views show.
+  device::ChipMemories& memories() { return engine_.memories(); }
   chips::ChipCatalogue& catalogue() { return catalogue_; }
   const chips::ChipFactsTable& facts() const { return facts_; }
   // The facts of the selected chip, or nullptr when it has none.
@@ -83,27 +75,50 @@ class ProgrammerController {
   ActivityLog& log() { return log_; }
 
  private:
+  // The button that started the run, where the run depends on it.
+  enum class RunKind { Plain, Auto, FactoryReset, Backup, Restore };
+  // The run going on: its request and everything it has learnt so far.
+  struct RunState {
+    RunRequest request;
+    RunKind kind = RunKind::Plain;
+    std::optional<Operation> current;  // from its start until its final code is dispatched
+    bool currentFailed = false;
+    bool planChecked = false;
+    bool lockoutConfirmed = false;        // the user let a fuse text lock ISP out
+    bool flashErased = false;             // by an Auto erase, and nothing since may have changed the chip
+    std::uint32_t flashPagesWritten = 0;  // the pages its FLASH write covered after the erase
+    std::string fuseText, lockText;       // the request's, or a whole-chip file's, or the factory values
+    // What the fuse and lock read-back must show: the fuses written, and the lock where the run
+    // wrote one; nothing before a fuse write.
+    std::optional<chips::FuseSet> expectedFuses;
+    bool lockWritten = false;
+    bool ispLockoutWritten = false;            // fuses that lock ISP out went to a chip in ISP mode
+    Cause refusalCause = Cause::RefusedInput;  // of the next Refused code
+    std::optional<BackupRun> backup;
+    Outcome outcome;
+  };
+
+  void Begin(RunState run);
+  bool PrepareRun(RunState& run);
   void RunNextOperation();
+  void EndRun();
   void Run(Operation operation);
   void StartTransfer(device::BlockTransfer transfer, const char* startLine, std::uint32_t readPages = 0);
-  // What the Auto run has done to the chip's FLASH so far, from the code that ends an operation.
-  void TrackErasedFlash(std::uint32_t code);
   std::uint32_t FastVerifyPages() const;
-  bool NeedsSignatureCheck(Operation operation) const;
-  // What to do once the code that ends the current operation has been shown: false when it
-  // posted a code of its own (whose handling has gone on with the queue).
-  bool FinishFollowUp(std::uint32_t code);
+  bool NeedsSignatureCheck() const;
+  // The reasons the queued run may not start; empty when every step has what it needs.
+  std::vector<std::string> CheckPlan();
+  bool ReadbackUsable(bool flash) const;
+  // What the operation that just ended leaves for the run: its read-backs, replies and the
+  // checks of what it read. False when a check failed the operation and ended the run.
+  bool FinishOperation(Operation operation, std::uint32_t code);
+  bool FailFollowUp(Cause cause);
   bool CheckSignature();
   bool FinishIdentify();
-  // The fuse and lock read-back of a factory reset or a restore.
-  bool CheckWrittenFuses();
+  bool CheckFuseReadback();
   bool CheckBackupLock();
   void OpenWholeChip();
   void PlanRestore(const image::WholeChipImage& image);
-  void StartBackup();
-  // The fuses and lock read back after a factory reset or a restore, compared with what was
-  // written under the used-bit masks.
-  bool CheckFuseReadback(const chips::FuseSet& expected, const char* mismatchPattern, const char* doneLine);
   chips::Signature ReplySignature() const;
   void LogNoAnswer(const chips::Signature& signature);
   int FindCatalogueChip(const std::string& name) const;
@@ -111,12 +126,14 @@ class ProgrammerController {
   void WriteFuses();
   void WriteLock();
   // A refusal of the operation's own: the line, then status 120.
-  void Refuse(const std::string& line);
-  // A failure of the run's operation (a backup or restore stops), or only its count and beep.
-  void OperationFailed();
-  void CountFailure();
+  void Refuse(const std::string& line, Cause cause = Cause::RefusedInput);
+  // A failure of the run's operation: counted, beeped, and with its cause for the outcome.
+  void OperationFailed(Cause cause);
+  Cause CauseOf(std::uint32_t code) const;
   void ForgetReadbacks();
+  void ChipMayHaveChanged();
   void HandleArrivalNow();
+  void PublishConnection();
   std::string ProgrammerMissingMessage() const;
 
   FrontEnd& frontEnd_;
@@ -129,30 +146,18 @@ class ProgrammerController {
   ActivityLog log_;
   StatusDispatcher dispatcher_;
   ImageContext imageContext_;
-  enum class FollowUp { None, SignatureCheck, Identify, FuseCheck, BackupSignature, BackupLock };
-  // The button that started the run now going on, where the run depends on it.
-  enum class RunKind { Plain, Auto, FactoryReset, Backup, Restore };
 
   chips::ChipFactsTable facts_;
   int selectedIndex_ = -1;
   const chips::ChipFacts* selectedFacts_ = nullptr;
   std::vector<std::string> noFactsNoted_;  // chips whose missing facts were logged
-  bool signatureCheck_ = true;
-  bool signatureChecked_ = false;  // in this run, since the last change of chip, mode or programmer
   bool identifySelectsChip_ = true;
-  bool fastVerify_ = false;
-  RunKind runKind_ = RunKind::Plain;
-  bool flashErased_ = false;             // by an Auto run, and nothing since may have changed the chip
-  std::uint32_t flashPagesWritten_ = 0;  // the pages its FLASH write covered after the erase
-  FollowUp followUp_ = FollowUp::None;
-  // The fuses and lock a factory reset or a restore writes, until their read-back is compared.
-  std::optional<chips::FuseSet> expectedFuses_;
   // The chip the last whole-chip file was made for; the signature check compares with it.
   std::optional<chips::Signature> expectedSignature_;
-  std::optional<BackupRun> backup_;
-  bool busy_ = false;  // from the start of an operation until its final code is dispatched
-  std::uint32_t failures_ = 0;
+  std::optional<RunState> run_;
+  Outcome lastOutcome_;
   bool arrivalPending_ = false;
+  bool programmerGone_ = false;  // the last request found the programmer unplugged
 };
 
 }  // namespace kestrel::control

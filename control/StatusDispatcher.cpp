@@ -22,7 +22,12 @@ bool StatusDispatcher::Dispatch(std::uint32_t code, std::uint32_t argument) {
   using Kind = StatusEntry::Kind;
   const StatusEntry& entry = FindStatus(code);
   if (entry.kind == Kind::Progress) {
-    frontEnd_.SetProgress(ProgressPosition(argument, engine_.PageTotal()));
+    const device::BlockTransfer transfer = engine_.Transfer();
+    const bool write =
+        transfer == device::BlockTransfer::WriteFlash || transfer == device::BlockTransfer::WriteEeprom;
+    frontEnd_.ShowProgress({device::IsFlashTransfer(transfer) ? MemoryKind::Flash : MemoryKind::Eeprom,
+                            write ? Direction::Write : Direction::Read, argument, engine_.PageTotal(),
+                            ProgressPosition(argument, engine_.PageTotal())});
     return false;
   }
   const std::tm now = LocalTimeNow();
@@ -57,11 +62,11 @@ bool StatusDispatcher::Dispatch(std::uint32_t code, std::uint32_t argument) {
   }
   if (entry.linkFailure) {
     line(texts::kCommunicationErrorLine);
-    operationFailed_();
+    operationFailed_(code);
     line(texts::kOtherReasonLine);
     log_.AppendLog(LinkFailureLine(engine_.LastFailure()));
   } else if (entry.kind == Kind::Failure) {
-    operationFailed_();
+    operationFailed_(code);
     if (entry.otherReason) line(texts::kOtherReasonLine);
   }
   log_.failureLines = false;

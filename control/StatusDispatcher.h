@@ -15,7 +15,8 @@ namespace kestrel::control {
 class StatusDispatcher {
  public:
   StatusDispatcher(FrontEnd& frontEnd, ActivityLog& log, const device::ProgrammerEngine& engine,
-                   const chips::ChipGeometry& geometry, std::function<void()> operationFailed)
+                   const chips::ChipGeometry& geometry,
+                   std::function<void(std::uint32_t code)> operationFailed)
       : frontEnd_(frontEnd),
         log_(log),
         engine_(engine),
@@ -31,7 +32,7 @@ class StatusDispatcher {
   ActivityLog& log_;
   const device::ProgrammerEngine& engine_;
   const chips::ChipGeometry& geometry_;
-  std::function<void()> operationFailed_;
+  std::function<void(std::uint32_t code)> operationFailed_;
 };
 
 // The bar position of a page: one formula for the worker, which sends only the pages that

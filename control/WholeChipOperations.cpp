@@ -32,19 +32,14 @@ void Clear(device::ChipBuffer& image, bool& loaded, HexViewPort& view, std::size
 }  // namespace
 
 WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd,
-                                   const chips::ChipFacts* selected) {
+                                   const chips::ChipFacts* selected, const std::string& path) {
   WholeChipOpened opened;
-  const auto path = context.chooser.ChooseFile(FileDialogKind::OpenWholeChip);
-  if (!path) {
-    opened.cancelled = true;
-    return opened;
-  }
   device::ChipMemories& memories = context.engine.memories();
   const std::size_t flashSize = FlashLength(context.geometry, memories);
   const std::size_t eepromSize = EepromLength(context.geometry, memories);
-  const std::string name = FileName(*path);
+  const std::string name = FileName(path);
   WholeChipRead read = ReadWholeChipFile(
-      *path, {static_cast<std::uint32_t>(flashSize), static_cast<std::uint32_t>(eepromSize)});
+      path, {static_cast<std::uint32_t>(flashSize), static_cast<std::uint32_t>(eepromSize)});
   const auto signature = read.ok ? FileSignature(read.image) : std::nullopt;
   if (read.ok && RegionsHeld(read.image, image::Region::Signature).empty()) {
     read = {false, Printf(texts::kWholeChipEmptyPattern, name.c_str()), {}};
@@ -52,6 +47,14 @@ WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd,
     read = {false,
             Printf(texts::kFileSignatureMismatchPattern, name.c_str(), SignatureText(*signature).c_str(),
                    selected->name.c_str(), SignatureText(selected->signature).c_str()),
+            {}};
+  } else if (const std::size_t fuseBytes = read.ok ? read.image[image::Region::Fuses].bytes.size() : 0;
+             fuseBytes > 0 && selected != nullptr &&
+             fuseBytes < static_cast<std::size_t>(selected->fuseBytes)) {
+    // A byte the file lacks would be written as 0xFF, which unprograms SPIEN on many chips.
+    read = {false,
+            Printf(texts::kFileFuseBytesShortPattern, name.c_str(), static_cast<int>(fuseBytes),
+                   selected->name.c_str(), selected->fuseBytes),
             {}};
   }
   if (!read.ok) {

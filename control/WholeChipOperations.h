@@ -14,17 +14,16 @@ namespace kestrel::control {
 // What a whole-chip open left for the operations after it.
 struct WholeChipOpened {
   bool opened = false;
-  bool cancelled = false;                     // no file was chosen
   image::WholeChipImage image;                // the memories the file holds
   std::optional<chips::Signature> signature;  // the chip the file was made for
 };
 
-// Asks for a .hex or .elf file and fills every memory it holds: the FLASH and EEPROM images,
+// Reads a .hex or .elf file and fills every memory it holds: the FLASH and EEPROM images,
 // the fuse and lock texts. Refuses a file made for another chip than `selected`, data outside
 // the regions or beyond the chip's sizes; then both images are cleared. Posts no status: the
 // caller does, once it has acted on what the file holds.
 WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd,
-                                   const chips::ChipFacts* selected);
+                                   const chips::ChipFacts* selected, const std::string& path);
 
 // What a backup has read of the chip before its file is written.
 struct BackupRun {

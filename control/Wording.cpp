@@ -129,4 +129,27 @@ std::string CatalogueMissingLine(const chips::CatalogueLoad& load) {
   return Printf(texts::kCatalogueMissingPattern, list.c_str());
 }
 
+const char* CauseText(Cause cause) {
+  switch (cause) {
+    case Cause::RefusedInput:
+      return texts::kCauseRefusedInput;
+    case Cause::WrongChip:
+      return texts::kCauseWrongChip;
+    case Cause::NoProgrammer:
+      return texts::kCauseNoProgrammer;
+    case Cause::CommunicationError:
+    case Cause::None:
+      return texts::kCauseCommunication;
+    case Cause::TimeOut:
+      return texts::kCauseTimeOut;
+    case Cause::VerifyDifference:
+      return texts::kCauseVerify;
+    case Cause::Stopped:
+      return texts::kCauseStopped;
+    case Cause::Cancelled:
+      return texts::kCauseCancelled;
+  }
+  return texts::kCauseCommunication;
+}
+
 }  // namespace kestrel::control

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "chips/ChipCatalogue.h"
+#include "control/Run.h"
 #include "device/LinkFailure.h"
 #include "device/PageTransfer.h"
 #include "device/ProgrammerLink.h"
@@ -28,5 +29,7 @@ std::string ProgrammerMissingMessage(const device::ProgrammerLink& link);
 // After an Open that found several programmers, which one was opened and how to choose;
 // empty otherwise.
 std::string ProgrammersFoundLine(const device::ProgrammerLink& link);
+// The cause of a failed run, as the run's closing line names it.
+const char* CauseText(Cause cause);
 
 }  // namespace kestrel::control

@@ -39,7 +39,7 @@ struct Rig {
         controller.OnChipSelChange(static_cast<int>(i));
   }
   void Press(OperationButton button) {
-    controller.OnOperationButton(button);
+    controller.Start(frontEnd.Request(button));
     channel.blocking.PumpUntil([this] { return controller.Idle(); });
   }
   // The commands (the low nibble of the request byte) the chip was sent.
@@ -48,6 +48,11 @@ struct Rig {
     for (const auto& request : support::Requests(bus))
       commands += std::to_string(request.request & 0x0F) + " ";
     return commands.substr(0, commands.empty() ? 0 : commands.size() - 1);
+  }
+  unsigned Failures() const {
+    unsigned failures = 0;
+    for (const Outcome& outcome : frontEnd.outcomes) failures += static_cast<unsigned>(outcome.failures);
+    return failures;
   }
   std::vector<std::string> Lines() const { return support::Unstamped(frontEnd.log.lines); }
 
@@ -74,7 +79,7 @@ TEST(ChipSafety, IdentifyNamesTheGroupAndPicksItsFirstChipOrFailsOnAnUnknownSign
     EXPECT_THAT(rig.Lines(), Contains(line));
     const chips::ChipFacts* picked = rig.controller.SelectedFacts();
     EXPECT_EQ(picked != nullptr ? picked->name : "", group.empty() ? "" : "ATmega8");
-    EXPECT_EQ(rig.controller.FailureCount(), group.empty() ? 1u : 0u);
+    EXPECT_EQ(rig.Failures(), group.empty() ? 1u : 0u);
   }
 }
 
@@ -84,10 +89,10 @@ TEST(ChipSafety, TheSignatureCheckSendsNothingToAnotherChipUnlessSwitchedOff) {
   for (const bool check : {true, false}) {
     Rig rig(kAtmega8);
     rig.Select("ATmega328P");
-    rig.controller.SetSignatureCheck(check);
+    rig.frontEnd.signatureCheck = check;
     rig.Press(OperationButton::Erase);
     EXPECT_EQ(rig.Commands(), check ? "3" : "2 5");
-    EXPECT_EQ(rig.controller.FailureCount(), check ? 1u : 0u);
+    EXPECT_EQ(rig.Failures(), check ? 1u : 0u);
     EXPECT_THAT(rig.Lines(),
                 Contains(check ? "签名不符：所选器件 ATmega328P 的签名为 1E 95 0F，读到的是 1E 93 07；"
                                  "未向芯片写入任何内容"
@@ -97,18 +102,23 @@ TEST(ChipSafety, TheSignatureCheckSendsNothingToAnotherChipUnlessSwitchedOff) {
 
 // RSTDISBL programmed: refused in ISP (the front end does not confirm), written with a warning
 // in a high-voltage mode, which can still reach the chip.
+// In ISP, a fuse text that locks ISP out is refused before anything is sent unless the user
+// confirms it; then the read-back shows the chip gone, as warned, and the run fails.
 TEST(ChipSafety, AFuseTextThatLocksIspOutIsRefusedInIspAndWrittenWithAWarningInHighVoltage) {
   using enum device::ProgrammingMode;
-  for (const auto& [mode, commands, line] :
-       {std::tuple(ISP, "3 5", texts::kLockoutRefusedLine.id()),
-        std::tuple(PP_20, "3 6 5", texts::kLockoutHighVoltageLine.id())}) {
+  for (const auto& [mode, confirm, commands, line, cause] :
+       {std::tuple(ISP, false, "", texts::kLockoutRefusedLine.id(), Cause::RefusedInput),
+        std::tuple(ISP, true, "3 6 5", texts::kLockoutTookEffectLine.id(), Cause::VerifyDifference),
+        std::tuple(PP_20, false, "3 6 5", texts::kLockoutHighVoltageLine.id(), Cause::None)}) {
     Rig rig({}, mode);
     rig.Select("ATmega328P");
     rig.frontEnd.fuseText = "6259FF";
+    rig.frontEnd.confirmLockout = confirm;
     rig.Press(OperationButton::WriteFuses);
     EXPECT_EQ(rig.Commands(), commands);
     EXPECT_THAT(rig.Lines(),
                 IsSupersetOf({"熔丝高位 RSTDISBL：复位引脚将变为普通I/O，ISP将无法访问芯片", line}));
+    EXPECT_EQ(rig.frontEnd.outcomes.back().cause, cause);
   }
 }
 

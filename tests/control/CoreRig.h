@@ -21,9 +21,9 @@ struct CoreRig {
   ActivityLog log{frontEnd.log, frontEnd};
   int failures = 0;
   std::function<void()> failed = [this] { ++failures; };
-  ImageContext context{engine, reader,   geometry, frontEnd, frontEnd.flashView, frontEnd.eepromView,
-                       log,    frontEnd, frontEnd, failed};
-  StatusDispatcher dispatcher{frontEnd, log, engine, geometry, failed};
+  ImageContext context{engine,   reader,   geometry, frontEnd.flashView, frontEnd.eepromView, log,
+                       frontEnd, frontEnd, failed};
+  StatusDispatcher dispatcher{frontEnd, log, engine, geometry, [this](std::uint32_t) { ++failures; }};
 
   const std::vector<std::string>& lines() const { return frontEnd.log.lines; }
 };

@@ -36,8 +36,13 @@ struct Harness {
   }
   // A button press, then the event loop until the operations have ended.
   void Press(OperationButton button) {
-    controller.OnOperationButton(button);
+    controller.Start(frontEnd.Request(button));
     channel.blocking.PumpUntil([this] { return controller.Idle(); });
+  }
+  unsigned Failures() const {
+    unsigned failures = 0;
+    for (const Outcome& outcome : frontEnd.outcomes) failures += static_cast<unsigned>(outcome.failures);
+    return failures;
   }
   std::vector<std::string> Lines() const { return support::Unstamped(frontEnd.log.lines); }
 
@@ -52,7 +57,7 @@ struct Harness {
 TEST(ProgrammerController, AutoWithEveryBoxProgramsTheChipRefusingAClickAndDeferringAnArrival) {
   Harness h;
   ASSERT_TRUE(h.Start());
-  auto& memories = h.controller.engine().memories();
+  auto& memories = h.controller.memories();
   for (int i = 0; i < 1024; ++i) memories.flashImage[i] = static_cast<std::uint8_t>(i * 7);
   memories.flashImageLoaded = memories.eepromImageLoaded = true;
   h.frontEnd.fuseText = "62D9FF";
@@ -63,7 +68,7 @@ TEST(ProgrammerController, AutoWithEveryBoxProgramsTheChipRefusingAClickAndDefer
   int clicks = 0, scansDuringRead = -1;  // a click during the FLASH write, an arrival during the read
   h.onStatus = [&](std::uint32_t code, std::uint32_t) {
     if (code == device::status::PageWritten && clicks++ == 0)
-      h.controller.OnOperationButton(OperationButton::Erase);
+      h.controller.Start(h.frontEnd.Request(OperationButton::Erase));
     if (code != device::status::PageRead || scansDuringRead >= 0) return;
     h.controller.OnDeviceArrival();
     scansDuringRead = h.bus.findDevicesCount() - scans;
@@ -84,21 +89,26 @@ TEST(ProgrammerController, AutoWithEveryBoxProgramsTheChipRefusingAClickAndDefer
   EXPECT_EQ(std::count(bar.begin(), bar.end(), 100), 4);  // the last page of each transfer
   EXPECT_EQ(h.frontEnd.tones.ErrorBeeps(), 1);            // the refused click
   EXPECT_EQ(h.frontEnd.tones.SuccessBeeps(), 1);
-  EXPECT_EQ(h.controller.FailureCount(), 1u);
-  EXPECT_EQ(scansDuringRead, 0);  // the rescan waits until the transfer has ended
+  EXPECT_TRUE(h.frontEnd.outcomes.back().passed);  // the click failed, not the run
+  EXPECT_EQ(scansDuringRead, 0);                   // the rescan waits until the transfer has ended
   EXPECT_EQ(h.bus.findDevicesCount() - scans, 1);
 }
 
-TEST(ProgrammerController, ARefusedOperationLogsWhyInsteadOfItsStartLineAndTheChainGoesOn) {
+// What the plan check finds refuses the run before its first request; a step refused on its way
+// ends the run there.
+TEST(ProgrammerController, ARefusedStepEndsTheRunAndTheClosingLineNamesTheCause) {
   const std::string catalogue = ::testing::TempDir() + "kestrel-chip-" + std::to_string(::getpid()) + ".txt";
   std::ofstream(catalogue) << "Wide|16:16|16:8<";  // EEPROM pages of 8 bytes
   const std::pair<AutoSelection, std::vector<std::string>> cases[] = {
       {{.writeFuses = true},
-       {"熔丝位文本“E1Z9FF”无效：需要6个十六进制数字（低 高 扩），未写入", "其它原因", "熔丝与锁定位读取OK"}},
+       {"熔丝位文本“E1Z9FF”无效：需要6个十六进制数字（低 高 扩），未写入",
+        "运行未开始：输入被拒绝，未向芯片发送任何内容"}},
       {{.writeEeprom = true, .readEeprom = true},
-       {"所选器件的EEPROM页为8字节，编程器每页只能传送4字节，EEPROM编程未进行", "其它原因", "EEPROM读取开始",
-        "EEPROM读取OK，显示在EEPROM窗口页", "熔丝与锁定位读取OK"}},
-      {{.writeFlash = true}, {"FLASH窗口页没有载入文件，FLASH编程未进行", "其它原因", "熔丝与锁定位读取OK"}},
+       {"所选器件的EEPROM页为8字节，编程器每页只能传送4字节，EEPROM编程未进行",
+        "运行未开始：输入被拒绝，未向芯片发送任何内容"}},
+      {{.writeFlash = true, .verifyFlash = true},
+       {"FLASH窗口页没有载入文件，FLASH编程未进行", "芯片的FLASH数据未（完整）读出，不能校验",
+        "运行未开始：输入被拒绝，未向芯片发送任何内容"}},
   };
   for (const auto& [boxes, lines] : cases) {
     Harness h;
@@ -106,12 +116,17 @@ TEST(ProgrammerController, ARefusedOperationLogsWhyInsteadOfItsStartLineAndTheCh
     h.controller.OnChipSelChange(0);
     h.Start();
     h.frontEnd.fuseText = "E1Z9FF";
-    h.controller.engine().memories().eepromImageLoaded = true;
+    h.controller.memories().eepromImageLoaded = true;
     h.frontEnd.autoBoxes = boxes;
+    h.bus.ClearRequests();
     h.Press(OperationButton::Auto);
     EXPECT_EQ(h.Lines(), lines);
     EXPECT_EQ(h.frontEnd.tones.ErrorBeeps(), 1) << lines[0];
-    EXPECT_EQ(h.controller.FailureCount(), 1u) << lines[0];
+    const Outcome& outcome = h.frontEnd.outcomes.back();
+    EXPECT_EQ(outcome.failures, 1) << lines[0];
+    EXPECT_EQ(outcome.cause, Cause::RefusedInput);
+    EXPECT_TRUE(outcome.sentNothing) << lines[0];
+    EXPECT_TRUE(support::Requests(h.bus).empty()) << lines[0];
   }
   std::remove(catalogue.c_str());
 }
@@ -126,7 +141,16 @@ TEST(ProgrammerController, OnlyAReadThatCompletedEveryPageCanBeVerified) {
   h.Press(OperationButton::ReadFlash);
   h.Press(OperationButton::VerifyFlash);
   EXPECT_EQ(h.Lines().end()[-2], "芯片的FLASH数据未（完整）读出，不能校验");
-  EXPECT_EQ(h.controller.FailureCount(), 2u);
+  EXPECT_EQ(h.Failures(), 2u);
+  // Nor does a read-back that a write of the same run has made stale.
+  h.Press(OperationButton::ReadFlash);
+  h.controller.memories().flashImage[3] = 0x12;
+  h.controller.memories().flashImageLoaded = true;
+  h.frontEnd.autoBoxes = {.writeFlash = true, .verifyFlash = true};
+  h.bus.ClearRequests();
+  h.Press(OperationButton::Auto);
+  EXPECT_TRUE(support::Requests(h.bus).empty());
+  EXPECT_EQ(h.frontEnd.outcomes.back().cause, Cause::RefusedInput);
 }
 
 // Whole-chip files through the controller: a backup restored onto an erased chip backs up
@@ -148,7 +172,7 @@ TEST(ProgrammerController, BackupEraseRestoreBackupGivesTheSameFile) {
   h.Press(OperationButton::Erase);
   h.Press(OperationButton::Restore);
   h.Press(OperationButton::Backup);
-  EXPECT_EQ(h.controller.FailureCount(), 0u);
+  EXPECT_EQ(h.Failures(), 0u);
   std::ifstream one(dir + "/1.hex"), two(dir + "/2.hex");
   const std::string first{std::istreambuf_iterator<char>(one), {}};
   EXPECT_EQ(first, std::string(std::istreambuf_iterator<char>(two), {}));
@@ -163,15 +187,17 @@ TEST(ProgrammerController, BackupEraseRestoreBackupGivesTheSameFile) {
   chip.lock = 0xFC;  // read-back disabled: no backup rather than one full of 0xFF
   h.frontEnd.answers.push_back(dir + "/3.hex");
   h.Press(OperationButton::Backup);
-  EXPECT_EQ(h.Lines().end()[-2], "锁定位 FC 禁止读出芯片数据：备份未进行，没有写入文件");
+  EXPECT_EQ(h.Lines().end()[-3], "锁定位 FC 禁止读出芯片数据：备份未进行，没有写入文件");
   EXPECT_FALSE(std::filesystem::exists(dir + "/3.hex"));
-  h.Press(OperationButton::Restore);  // no file chosen: a failure, and the chip is not erased
-  EXPECT_EQ(h.controller.FailureCount(), 3u);
+  h.Press(OperationButton::Restore);  // no file chosen: cancelled, and the chip is not erased
+  EXPECT_EQ(h.frontEnd.outcomes.back().cause, Cause::Cancelled);
+  EXPECT_EQ(h.Failures(), 2u);
   EXPECT_EQ(chip.flash[1], 13) << "nothing was erased";
   h.frontEnd.answers.resize(h.frontEnd.dialogs.size());  // a click refused mid-way leaves the restore going
   h.frontEnd.answers.push_back(dir + "/1.hex");
   h.onStatus = [&](std::uint32_t code, std::uint32_t) {
-    if (code == device::status::Erased) h.controller.OnOperationButton(OperationButton::ReadSignature);
+    if (code == device::status::Erased)
+      h.controller.Start(h.frontEnd.Request(OperationButton::ReadSignature));
   };
   h.Press(OperationButton::Restore);
   EXPECT_EQ(h.Lines().end()[-1], "恢复OK");
@@ -195,14 +221,14 @@ TEST(ProgrammerController, FastVerifyReadsOnlyTheWrittenPagesAfterAnErase) {
   for (const auto& [fast, button, boxes, pagesRead] : cases) {
     Harness h;
     ASSERT_TRUE(h.Start());
-    h.controller.SetFastVerify(fast);
+    h.frontEnd.fastVerify = fast;
     h.frontEnd.autoBoxes = {.eraseChip = true};  // an erase in an earlier run counts for nothing
     h.Press(OperationButton::Auto);
     auto& chip = h.bus.programmer();
     chip.flash.assign(chip.flash.size(), 0x00);
     h.Press(OperationButton::ReadFlash);
-    h.controller.engine().memories().flashImage[70] = 0x12;  // three pages of 32 bytes
-    h.controller.engine().memories().flashImageLoaded = true;
+    h.controller.memories().flashImage[70] = 0x12;  // three pages of 32 bytes
+    h.controller.memories().flashImageLoaded = true;
     h.onStatus = [&](std::uint32_t code, std::uint32_t) {
       if (code == device::status::FlashWritten) chip.flash[70] = 0x10;
     };

@@ -50,24 +50,34 @@ class FakeLogList : public control::LogListPort {
   std::vector<std::string> lines;
 };
 
-// Answers from its fields and records what it is shown. The n-th file dialog takes the n-th
-// answer; one past the answers reads as cancel.
+// Builds requests from its fields, as the window does from its controls, and records what it
+// is shown. The n-th press that needs a file takes the n-th answer; one past the answers reads
+// as cancel.
 class FakeFrontEnd : public control::FrontEnd {
  public:
-  std::optional<std::string> ChooseFile(control::FileDialogKind kind) override {
-    dialogs.push_back(kind);
-    return dialogs.size() <= answers.size() ? answers[dialogs.size() - 1] : std::nullopt;
+  control::RunRequest Request(control::OperationButton button) {
+    control::RunRequest request;
+    request.press = button;
+    if (const auto kind = control::FileDialogOf(button)) {
+      dialogs.push_back(*kind);
+      if (dialogs.size() <= answers.size()) request.file = answers[dialogs.size() - 1];
+    }
+    request.boxes = autoBoxes;
+    request.fuseText = fuseText;
+    request.lockText = lockText;
+    request.fastVerify = fastVerify;
+    request.signatureCheck = signatureCheck;
+    return request;
   }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void ShowPage(int page) override { pages.push_back(page); }
   control::LogListPort& LogList() override { return log; }
   void SetFieldText(control::Field field, const std::string& text) override { fields[field] = text; }
-  std::string FuseText() override { return fuseText; }
   void SetFuseText(const std::string& text) override { fuseText = text; }
   void SetLockText(const std::string& text) override { lockText = text; }
-  std::string LockText() override { return lockText; }
-  control::AutoSelection AutoBoxes() override { return autoBoxes; }
-  void SetProgress(int position) override { progress.push_back(position); }
+  void ShowProgress(const control::RunProgress& shown) override { progress.push_back(shown.position); }
+  void RunEnded(const control::Outcome& outcome) override { outcomes.push_back(outcome); }
+  bool ConfirmLockout(const std::string&) override { return confirmLockout; }
   control::HexViewPort& FlashView() override { return flashView; }
   control::HexViewPort& EepromView() override { return eepromView; }
   TonePlayer& Tones() override { return tones; }
@@ -81,7 +91,11 @@ class FakeFrontEnd : public control::FrontEnd {
   std::string fuseText = "E199FF";
   std::string lockText = "FF";
   control::AutoSelection autoBoxes;
+  bool fastVerify = false;
+  bool signatureCheck = true;
+  bool confirmLockout = false;
   std::vector<int> progress;
+  std::vector<control::Outcome> outcomes;
   FakeHexView flashView;
   FakeHexView eepromView;
   ToneRecorder tones;
