@@ -176,8 +176,6 @@ inline constexpr Message kFactoryResetMismatchPattern =
 // The run: what the plan check refuses before anything is sent, and the closing line of a run
 // that failed, naming its cause.
 inline constexpr Message kRunRefusedPattern = Msg("运行未开始：%s，未向芯片发送任何内容");  // cause
-inline constexpr Message kVerifyNothingToComparePattern =
-    Msg("%s校验既没有载入文件，也没有在此之前读出芯片");  // memory
 inline constexpr Message kFuseReadbackMismatchPattern =
     Msg("熔丝位回读 %s 与写入的 %s 不符");  // read, written
 inline constexpr Message kLockoutTookEffectLine = Msg("芯片已如警告不再以ISP应答：请用高压模式访问");

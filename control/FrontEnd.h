@@ -40,6 +40,8 @@ class FrontEnd : public MessageSink, public PageSwitch {
   virtual void RunStarted() {}
   virtual void OperationBegan(Operation /*operation*/) {}
   virtual void OperationEnded(Operation /*operation*/, bool /*passed*/) {}
+  // An open put a file's image into a memory (its path), or left the memory without one (empty).
+  virtual void ImageOpened(MemoryKind /*memory*/, const std::string& /*path*/) {}
   virtual void RunEnded(const Outcome& /*outcome*/) {}
   // The fuse and lock bytes a read just brought back: low, high, extended, lock.
   virtual void FusesRead(const std::array<std::uint8_t, 4>& /*bytes*/) {}

@@ -502,7 +502,9 @@ void ProgrammerController::OnProgrammerStatus(std::uint32_t code, std::uint32_t 
     programmerGone_ = gone;
     PublishConnection();
   }
-  if (!run_ || !run_->current) return;
+  // The ready code of the probe, which no run sent.
+  if (!run_) return frontEnd_.Tones().Play(kSuccessToneHz, kSuccessToneMs);
+  if (!run_->current) return;
   RunState& run = *run_;
   const Operation operation = *run.current;
   // A refused step ends the run: nothing after it may rest on what it would have done.
@@ -528,7 +530,20 @@ bool ProgrammerController::FinishOperation(Operation operation, std::uint32_t co
   namespace status = device::status;
   RunState& run = *run_;
   device::ChipMemories& memories = engine_.memories();
+  const auto publishImage = [&](MemoryKind memory, bool loaded) {
+    frontEnd_.ImageOpened(memory, loaded ? run.request.file.value_or("") : std::string());
+  };
   switch (operation) {
+    case Operation::OpenFlashFile:
+      publishImage(MemoryKind::Flash, memories.flashImageLoaded);
+      return true;
+    case Operation::OpenEepromFile:
+      publishImage(MemoryKind::Eeprom, memories.eepromImageLoaded);
+      return true;
+    case Operation::OpenWholeChipFile:
+      publishImage(MemoryKind::Flash, memories.flashImageLoaded);
+      publishImage(MemoryKind::Eeprom, memories.eepromImageLoaded);
+      return true;
     case Operation::EraseChip:
       // Only an erase that succeeded leaves the chip blank for fast verify.
       run.flashErased = code == status::Erased && run.kind == RunKind::Auto;

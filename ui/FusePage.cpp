@@ -167,4 +167,8 @@ void FusePage::Announce(bool all) {
   }
 }
 
+bool FusePage::SignatureCheckOn() const {
+  return signatureCheck_->isChecked();
+}
+
 }  // namespace kestrel::ui

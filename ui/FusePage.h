@@ -43,6 +43,8 @@ class FusePage : public QWidget {
   void TakeFuseLockRead(const QString& text);
 
   FuseEditor& editor() const { return *editor_; }
+  // Whether a run compares the chip's signature before it changes the chip.
+  bool SignatureCheckOn() const;
 
  signals:
   void operationChosen(kestrel::control::OperationButton button);

@@ -311,8 +311,6 @@ void ProgrammerDialog::ConnectHandlers() {
   }
   connect(static_cast<QPushButton*>(controls_.at(kStopButtonId)), &QPushButton::clicked, this,
           [this] { controller_->StopTransfer(); });
-  connect(static_cast<QCheckBox*>(controls_.at(kFastVerifyBoxId)), &QCheckBox::toggled, this,
-          [this](bool on) { controller_->SetFastVerify(on); });
   // Group position n is mode n: PP_20, ISP, HVSP, PP_2313 in template order.
   connect(modeGroup_, &QButtonGroup::idClicked, this,
           [this](int mode) { controller_->SetMode(static_cast<std::uint8_t>(mode)); });
@@ -333,12 +331,8 @@ void ProgrammerDialog::ConnectHandlers() {
 
   // An identify or a fuse read started here keeps this page in front of the log it writes.
   connect(fusePage_, &FusePage::operationChosen, this, [this](OperationButton button) {
-    if (controller_->Idle())
-      holdFusePage_ = button == OperationButton::Identify || button == OperationButton::ReadFuseLock;
-    Press(button);
+    Press(button, button == OperationButton::Identify || button == OperationButton::ReadFuseLock);
   });
-  connect(fusePage_, &FusePage::signatureCheckChanged, this,
-          [this](bool on) { controller_->SetSignatureCheck(on); });
   auto* fuseField = static_cast<QLineEdit*>(controls_.at(1009));
   auto* lockField = static_cast<QLineEdit*>(controls_.at(1014));
   connect(fusePage_, &FusePage::fuseTextChosen, fuseField, &QLineEdit::setText);
@@ -439,7 +433,7 @@ bool ProgrammerDialog::OnInitDialog(const std::vector<std::string>& catalogueSea
   ConfigureViews();
   introEdit_->setPlainText(IntroText());
   const bool found = controller_->ProbeProgrammer();
-  ShowConnection();
+  if (!found) ConnectionChanged(std::string());
   return found;
 }
 
@@ -518,14 +512,7 @@ void ProgrammerDialog::OnTabSelected() {
 
 void ProgrammerDialog::OnDeviceArrival() {
   // While a run goes on the controller looks for the programmer once the operation has ended.
-  const bool deferred = !controller_->Idle();
   controller_->OnDeviceArrival();
-  if (deferred) {
-    arrivalDeferred_ = true;
-    return;
-  }
-  NoteArrival();
-  ShowConnection();
 }
 
 bool ProgrammerDialog::ArrivalDetectionActive() const {
@@ -542,7 +529,7 @@ void ProgrammerDialog::RefreshModeIndex() {
 }
 
 void ProgrammerDialog::done(int result) {
-  if (controller_ && RefuseWhileBusy()) return;
+  if (controller_ && controller_->RefuseWhileBusy()) return;
   SaveSettings();
   QDialog::done(result);
 }

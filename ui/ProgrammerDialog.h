@@ -71,8 +71,9 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   void ShowAbout();
 
   // One press of an operation button: refused with the busy line while a run goes on, else the
-  // run it starts.
-  void Press(control::OperationButton button);
+  // run it starts, with the file its dialog chose. A run that keeps its page shows the log page
+  // only when it fails.
+  void Press(control::OperationButton button, bool keepPage = false);
   // Opens `path` by the open button's operation (OpenFlashFile or OpenEepromFile), as if the
   // file dialog had been answered with it: a dropped or a recent file.
   void OpenFile(control::OperationButton button, const QString& path);
@@ -84,6 +85,8 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   // Keeps the chip, mode, fuse and lock texts, check boxes and the window's place for the next
   // start (the folders and recent files are kept as they are chosen). done() calls it.
   void SaveSettings() const;
+  // The Auto check boxes as a run request carries them.
+  control::AutoSelection AutoBoxes() const;
 
   // Replace the modal message box, file dialogs and Yes/No question box, e.g. in tests.
   void SetMessageHandler(MessageHandler handler) { messageHandler_ = std::move(handler); }
@@ -106,14 +109,10 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   // FrontEnd.
   control::LogListPort& LogList() override { return logModel_; }
   void SetFieldText(control::Field field, const std::string& text) override;
-  std::string FuseText() override;
-  std::string LockText() override;
-  control::AutoSelection AutoBoxes() override;
-  void SetProgress(int position) override;
+  void ShowProgress(const control::RunProgress& progress) override;
   control::HexViewPort& FlashView() override;
   control::HexViewPort& EepromView() override;
   TonePlayer& Tones() override { return tones_; }
-  std::optional<std::string> ChooseFile(control::FileDialogKind kind) override;
   void ShowMessage(const std::string& text) override;
   void ShowPage(int page) override;
   void SetFuseText(const std::string& text) override;
@@ -121,6 +120,12 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   // A Yes/No question naming the consequence, No the default.
   bool ConfirmLockout(const std::string& consequence) override;
   void ShowSelectedChip(int index) override;
+  void RunStarted() override;
+  void OperationBegan(control::Operation operation) override;
+  void OperationEnded(control::Operation operation, bool passed) override;
+  void ImageOpened(control::MemoryKind memory, const std::string& path) override;
+  void RunEnded(const control::Outcome& outcome) override;
+  void ConnectionChanged(const std::string& address) override;
 
   // Ends the modal run, unless a transfer is under way: then the busy line and error beep.
   void done(int result) override;
@@ -149,6 +154,8 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   void ShowSelectedFacts();  // the fuse page follows the controller's chip
   void PickChip(int index);  // by the user, or restored
   void TakeTypedChip();      // a catalogue name typed into the chip list, or back to the chip
+  // The file the press's dialog chose (remembered for the next dialog), or none.
+  std::optional<std::string> ChooseFile(control::FileDialogKind kind);
   std::optional<std::string> AskForFile(control::FileDialogKind kind);
   // Runs a file dialog; the chosen path, or an empty one.
   static QString RunFileDialog(QFileDialog& dialog);
@@ -156,17 +163,10 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   QString SavedFolder(control::FileDialogKind kind) const;  // the last one used, if it is there
   void RestoreSettings();
 
-  // A run and what the window shows of it (ProgrammerDialogRun.cpp).
+  // A run: its request, and the codes on their way to the controller (ProgrammerDialogRun.cpp).
+  control::RunRequest RequestFor(control::OperationButton button, std::optional<std::string> file,
+                                 bool keepPage) const;
   void OnStatus(std::uint32_t code, std::uint32_t argument);
-  bool RefuseWhileBusy();  // the busy line, which is no failure of the running run
-  void BeginRun();
-  void AfterControllerCall();
-  void EndRun();
-  void ShowTransferProgress(std::uint32_t page);
-  void ShowOutcome(bool failed);
-  void NoteFinalCode(std::uint32_t code);
-  void NoteArrival();
-  void ShowConnection();
 
   TonePlayer& tones_;
   QtStatusChannel channel_;
@@ -188,18 +188,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   QRect pagesRect_;          // the pages' place at the template's size
   bool chipPicked_ = false;  // by the user or by identifying a chip
   std::array<QFileDialog*, static_cast<std::size_t>(control::FileDialogKind::SaveBackup) + 1> fileDialogs_{};
-  std::optional<std::string> fileAnswer_;  // answers the next file dialog
-  std::optional<std::string> fileChosen_;  // in the running operation's file dialog
   int modeIndex_ = 0;
-  // The run of the last press: the failures before it, the codes it has handled, whether it
-  // cancelled a file dialog, whether the fuse page stays in front of the log.
-  bool runActive_ = false;
-  std::uint32_t runFailuresBefore_ = 0;
-  int runCodes_ = 0;
-  bool runCancelled_ = false;
-  bool holdFusePage_ = false;
-  bool unplugged_ = false;        // the last request found the programmer gone
-  bool arrivalDeferred_ = false;  // an arrival waits for the run to end
   DeviceArrivalMonitor* arrival_ = nullptr;
   std::unique_ptr<control::ProgrammerController> controller_;  // last: it reaches the controls
 };

@@ -73,19 +73,11 @@ void ProgrammerDialog::ShowSelectedChip(int index) {
   ShowSelectedFacts();
 }
 
-std::string ProgrammerDialog::FuseText() {
-  return static_cast<QLineEdit*>(Control(1009))->text().toStdString();
-}
-
-std::string ProgrammerDialog::LockText() {
-  return static_cast<QLineEdit*>(Control(1014))->text().toStdString();
-}
-
 bool ProgrammerDialog::IsChecked(int id) const {
   return static_cast<QCheckBox*>(Control(id))->isChecked();
 }
 
-control::AutoSelection ProgrammerDialog::AutoBoxes() {
+control::AutoSelection ProgrammerDialog::AutoBoxes() const {
   control::AutoSelection boxes;
   boxes.eraseChip = IsChecked(1035);
   boxes.writeFlash = IsChecked(1029);
@@ -99,10 +91,6 @@ control::AutoSelection ProgrammerDialog::AutoBoxes() {
   return boxes;
 }
 
-void ProgrammerDialog::SetProgress(int position) {
-  progressBar_->setValue(position);
-}
-
 control::HexViewPort& ProgrammerDialog::FlashView() {
   return *flashHexView_;
 }
@@ -112,14 +100,8 @@ control::HexViewPort& ProgrammerDialog::EepromView() {
 }
 
 std::optional<std::string> ProgrammerDialog::ChooseFile(control::FileDialogKind kind) {
-  std::optional<std::string> chosen = std::exchange(fileAnswer_, std::nullopt);
-  if (!chosen) chosen = fileChooser_ ? fileChooser_(kind) : AskForFile(kind);
-  if (!chosen) {
-    runCancelled_ = true;
-    return chosen;
-  }
-  fileChosen_ = chosen;
-  RememberFile(kind, QString::fromStdString(*chosen));
+  std::optional<std::string> chosen = fileChooser_ ? fileChooser_(kind) : AskForFile(kind);
+  if (chosen) RememberFile(kind, QString::fromStdString(*chosen));
   return chosen;
 }
 
@@ -159,7 +141,6 @@ void ProgrammerDialog::ShowMessage(const std::string& text) {
 }
 
 void ProgrammerDialog::ShowPage(int page) {
-  if (holdFusePage_ && page == control::LogPage) return;
   // A number that names no page moves only the tab selection, which Qt does not allow to
   // leave the tabs: nothing changes.
   pageTabs_->setCurrentIndex(page);

@@ -1,147 +1,106 @@
-// A run as the main window shows it: one press of a button and the operations it queues, from
-// the press until no operation runs. Every status code passes through here on its way to the
-// controller, so that the window can follow the transfer's pages, the buffers the hex pages
-// show and the programmer's connection, and say at the end whether the run failed.
+// A run as the main window shows it: the window builds the request of a press from its
+// controls, hands it to the controller, and shows what the controller publishes of the run.
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTime>
-#include <cerrno>
 
-#include "device/StatusCode.h"
 #include "ui/Captions.h"
 #include "ui/DialogColours.h"
 #include "ui/DialogTemplate.h"
+#include "ui/FusePage.h"
 #include "ui/HexView.h"
 #include "ui/ProgrammerDialog.h"
 #include "ui/Translation.h"
 
 namespace kestrel::ui {
 
-void ProgrammerDialog::Press(control::OperationButton button) {
-  if (RefuseWhileBusy()) return;
-  BeginRun();
-  controller_->OnOperationButton(button);
-  AfterControllerCall();
+void ProgrammerDialog::Press(control::OperationButton button, bool keepPage) {
+  std::optional<std::string> file;
+  // While a run goes on the controller refuses the press; no dialog is opened for it.
+  if (const auto kind = control::FileDialogOf(button); kind && controller_->Idle()) file = ChooseFile(*kind);
+  controller_->Start(RequestFor(button, std::move(file), keepPage));
 }
 
 void ProgrammerDialog::OpenFile(control::OperationButton button, const QString& path) {
-  if (RefuseWhileBusy()) return;
-  fileAnswer_ = path.toStdString();
-  Press(button);
-  fileAnswer_.reset();
+  if (const auto kind = control::FileDialogOf(button); kind && controller_->Idle()) RememberFile(*kind, path);
+  controller_->Start(RequestFor(button, path.toStdString(), false));
 }
 
-bool ProgrammerDialog::RefuseWhileBusy() {
-  // The refusal counts as a failure, but not as one of the run that goes on.
-  const std::uint32_t failures = controller_->FailureCount();
-  if (!controller_->RefuseWhileBusy()) return false;
-  runFailuresBefore_ += controller_->FailureCount() - failures;
-  return true;
+control::RunRequest ProgrammerDialog::RequestFor(control::OperationButton button,
+                                                 std::optional<std::string> file, bool keepPage) const {
+  control::RunRequest request;
+  request.press = button;
+  request.file = std::move(file);
+  request.boxes = AutoBoxes();
+  request.fuseText = static_cast<QLineEdit*>(Control(1009))->text().toStdString();
+  request.lockText = static_cast<QLineEdit*>(Control(1014))->text().toStdString();
+  request.fastVerify = IsChecked(kFastVerifyBoxId);
+  request.signatureCheck = fusePage_->SignatureCheckOn();
+  request.keepPage = keepPage;
+  return request;
 }
 
-void ProgrammerDialog::BeginRun() {
-  runActive_ = true;
-  runFailuresBefore_ = controller_->FailureCount();
-  runCodes_ = 0;
-  runCancelled_ = false;
+void ProgrammerDialog::OnStatus(std::uint32_t code, std::uint32_t argument) {
+  controller_->OnProgrammerStatus(code, argument);
+}
+
+void ProgrammerDialog::RunStarted() {
   progressBar_->setPalette(QPalette());
   progressBar_->setFormat(QString());
   progressBar_->setValue(0);
 }
 
-// A code is shown before the controller goes on with the queue: its handling may start the
-// next operation, whose codes then pass through here inside this call.
-void ProgrammerDialog::OnStatus(std::uint32_t code, std::uint32_t argument) {
-  if (device::IsProgressStatus(code)) {
-    ShowTransferProgress(argument);
-  } else {
-    ++runCodes_;
-    NoteFinalCode(code);
-  }
-  controller_->OnProgrammerStatus(code, argument);
-  AfterControllerCall();
-}
-
-void ProgrammerDialog::AfterControllerCall() {
-  controls_.at(kStopButtonId)->setEnabled(!controller_->Idle() && controller_->engine().TransferRunning());
-  if (runActive_ && controller_->Idle()) EndRun();
-  ShowConnection();
-}
-
-void ProgrammerDialog::EndRun() {
-  runActive_ = false;
-  const bool failed = controller_->FailureCount() != runFailuresBefore_;
-  // A failure is told on the log page, also after an identify or a fuse read.
-  if (std::exchange(holdFusePage_, false) && failed) ShowPage(control::LogPage);
-  if (std::exchange(arrivalDeferred_, false)) NoteArrival();
-  // A run that did nothing (a file dialog cancelled) has no outcome to tell.
-  if (failed || (runCodes_ > 0 && !runCancelled_)) ShowOutcome(failed);
-}
-
-void ProgrammerDialog::ShowTransferProgress(std::uint32_t page) {
-  const device::ProgrammerEngine& engine = controller_->engine();
+void ProgrammerDialog::ShowProgress(const control::RunProgress& progress) {
   progressBar_->setFormat(Tr(captions::kTransferProgressPattern)
-                              .arg(device::IsFlashTransfer(engine.Transfer()) ? u"FLASH" : u"EEPROM")
-                              .arg(page + 1)
-                              .arg(engine.PageTotal()));
+                              .arg(progress.memory == control::MemoryKind::Flash ? u"FLASH" : u"EEPROM")
+                              .arg(progress.page + 1)
+                              .arg(progress.total));
+  progressBar_->setValue(progress.position);
 }
 
-void ProgrammerDialog::ShowOutcome(bool failed) {
+void ProgrammerDialog::OperationBegan(control::Operation operation) {
+  controls_.at(kStopButtonId)->setEnabled(control::IsBlockTransfer(operation));
+}
+
+void ProgrammerDialog::OperationEnded(control::Operation operation, bool passed) {
+  controls_.at(kStopButtonId)->setEnabled(false);
+  const QString now = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+  if (passed && operation == control::Operation::ReadFlash)
+    flashHexView_->SetCaption(Tr(captions::kReadbackCaptionPattern).arg(now));
+  if (passed && operation == control::Operation::ReadEeprom)
+    eepromHexView_->SetCaption(Tr(captions::kReadbackCaptionPattern).arg(now));
+}
+
+void ProgrammerDialog::ImageOpened(control::MemoryKind memory, const std::string& path) {
+  HexView* view = memory == control::MemoryKind::Flash ? flashHexView_ : eepromHexView_;
+  const QString name = QFileInfo(QString::fromStdString(path)).fileName();
+  view->SetCaption(path.empty() ? Tr(captions::kImageCaption)
+                                : Tr(captions::kImageFileCaptionPattern).arg(name));
+}
+
+void ProgrammerDialog::RunEnded(const control::Outcome& outcome) {
+  controls_.at(kStopButtonId)->setEnabled(false);
+  // A run that did nothing (a file dialog cancelled) has no outcome to tell.
+  if (outcome.cause == control::Cause::Cancelled) return;
   QPalette colours = progressBar_->palette();
-  colours.setColor(QPalette::Highlight, failed ? kFailedColour : kPassedColour);
+  colours.setColor(QPalette::Highlight, outcome.passed ? kPassedColour : kFailedColour);
   colours.setColor(QPalette::HighlightedText, Qt::white);
   colours.setColor(QPalette::Text, Qt::white);
   progressBar_->setPalette(colours);
   progressBar_->setValue(100);
-  progressBar_->setFormat(Tr(failed ? captions::kRunFailed : captions::kRunPassed));
+  progressBar_->setFormat(Tr(outcome.passed ? captions::kRunPassed : captions::kRunFailed));
 }
 
-// Which bytes the hex pages show, and whether the programmer is still there.
-void ProgrammerDialog::NoteFinalCode(std::uint32_t code) {
-  namespace status = device::status;
-  const auto readback = [](HexView* view) {
-    view->SetCaption(
-        Tr(captions::kReadbackCaptionPattern).arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
-  };
-  const auto image = [this](HexView* view, bool loaded) {
-    const QString name = QFileInfo(QString::fromStdString(*fileChosen_)).fileName();
-    view->SetCaption(loaded ? Tr(captions::kImageFileCaptionPattern).arg(name) : Tr(captions::kImageCaption));
-  };
-  const device::ChipMemories& memories = controller_->engine().memories();
-  const bool chosen = fileChosen_.has_value();
-  if (code == status::FlashRead) readback(flashHexView_);
-  if (code == status::EepromRead) readback(eepromHexView_);
-  if (chosen && (code == status::FlashFileOpened || code == status::WholeChipFileOpened)) {
-    image(flashHexView_, memories.flashImageLoaded);
-  }
-  if (chosen && (code == status::EepromFileOpened || code == status::WholeChipFileOpened)) {
-    image(eepromHexView_, memories.eepromImageLoaded);
-  }
-  fileChosen_.reset();
-  if (code == status::CommunicationError || code == status::ReceiveTimeout) {
-    const device::LinkFailure& failure = controller_->engine().LastFailure();
-    if (failure.noHandle || failure.result == -ENODEV) unplugged_ = true;
-  } else if (code <= status::LockWritten || code == status::FlashWritten || code == status::EepromWritten ||
-             code == status::FlashRead || code == status::EepromRead) {
-    unplugged_ = false;  // the programmer answered
-  }
-}
-
-void ProgrammerDialog::NoteArrival() {
-  unplugged_ = controller_->link().programmersFound == 0;
-}
-
-void ProgrammerDialog::ShowConnection() {
-  const device::ProgrammerLink& link = controller_->link();
-  const bool connected = link.deviceHandle != nullptr && !unplugged_;
-  connection_->setText(connected
-                           ? Tr(captions::kConnectedPattern).arg(QString::fromStdString(link.openedAddress))
-                           : Tr(captions::kNotConnected));
+void ProgrammerDialog::ConnectionChanged(const std::string& address) {
+  connection_->setText(address.empty()
+                           ? Tr(captions::kNotConnected)
+                           : Tr(captions::kConnectedPattern).arg(QString::fromStdString(address)));
   QPalette colours = connection_->palette();
-  colours.setColor(QPalette::WindowText, connected ? kPassedColour : kFailedColour);
+  colours.setColor(QPalette::WindowText, address.empty() ? kFailedColour : kPassedColour);
   connection_->setPalette(colours);
 }
 

@@ -169,7 +169,7 @@ TEST(CliRun, RunsThatEndBeforeTheFirstCommandExitAtOnce) {
        "熔丝位文本“E199”无效：需要6个十六进制数字（低 高 扩），未写入\n", ""},
       {kSimulated + "--sim-signature 1E0000 erase", kExitFailure,
        "〖〗 编程器:就绪.\nsignature 1E：00：00\n〖〗 ID读取OK\n签名 1E 00 00 "
-       "不属于器件资料中的任何芯片\n〖〗 其它原因\n",
+       "不属于器件资料中的任何芯片\n〖〗 其它原因\n运行失败：芯片不符\n",
        "无法识别芯片，请用 --chip 指定器件\n"},
       {"--simulate --sim-programmers 2 list", kExitSuccess,
        "programmer 001:002 Quintavel Vorne PGR\nprogrammer 001:003 Quintavel Vorne PGR\n", ""},

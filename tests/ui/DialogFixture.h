@@ -41,7 +41,7 @@ struct DialogFixture : TonePlayer {
   bool Show() { return dialog.show(), dialog.activateWindow(), QTest::qWaitForWindowActive(&dialog); }
   // As if a file had been opened into each memory: a write needs one.
   void LoadImages() {
-    auto& memories = dialog.controller().engine().memories();
+    auto& memories = dialog.controller().memories();
     memories.flashImageLoaded = memories.eepromImageLoaded = true;
   }
   // Presses the buttons as the user does (the hidden 1066 too), then lets the worker's reports

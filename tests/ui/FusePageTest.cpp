@@ -72,9 +72,9 @@ class FusePageTest : public QObject {
     QVERIFY(f.dialogs.size() == 1 && question.contains("复位引脚") &&
             question.contains("Write them anyway?"));
     for (const auto& sent : f.bus.requests()) QVERIFY(sent.request.request != 16 + 6);
-    f.answerYes = true;  // the read that follows the write has put the chip's fuses on the page
-    f.dialog.fusePage().editor().findChild<QCheckBox*>("fuseField_RSTDISBL")->click();
+    f.answerYes = true;
     QVERIFY(f.PressFuse({"fuseWrite"}) && f.bus.programmer().fuses[1] == 0x59 && f.dialogs.size() == 2);
+    QVERIFY(f.Log().contains(kestrel::texts::kLockoutTookEffectLine.c_str()));
   }
 };
 

@@ -22,7 +22,7 @@ int SaveScreenshots(const QString& folder) {
   DialogFixture f;
   f.Start();
   f.dialog.show();
-  auto& memories = f.dialog.controller().engine().memories();
+  auto& memories = f.dialog.controller().memories();
   for (std::size_t i = 0; i < 1024; ++i) memories.flashImage[i] = std::uint8_t((i * 37) ^ (i >> 3));
   for (std::size_t i = 0; i < 64; ++i) memories.eepromImage[i] = std::uint8_t("Kestrel EEPROM demo "[i % 20]);
   f.LoadImages();
