@@ -20,16 +20,8 @@ ProgrammerController::ProgrammerController(device::UsbBus& bus, FrontEnd& frontE
       engine_(link_, geometry_, channel),
       log_(frontEnd.LogList(), frontEnd),
       dispatcher_(frontEnd, log_, engine_, geometry_, [this] { OperationFailed(); }),
-      imageContext_{engine_,
-                    reader_,
-                    geometry_,
-                    frontEnd,
-                    frontEnd.FlashView(),
-                    frontEnd.EepromView(),
-                    log_,
-                    frontEnd,
-                    frontEnd,
-                    [this] { OperationFailed(); }} {}
+      imageContext_{engine_, geometry_, frontEnd, frontEnd.FlashView(),         frontEnd.EepromView(),
+                    log_,    frontEnd,  frontEnd, [this] { OperationFailed(); }} {}
 
 ProgrammerController::~ProgrammerController() = default;
 
