@@ -12,6 +12,7 @@
 #include "control/WholeChipFiles.h"
 #include "device/StatusCode.h"
 #include "image/FileAccess.h"
+#include "image/HexFileReader.h"
 #include "image/HexWriter.h"
 
 namespace kestrel::control {
@@ -141,30 +142,29 @@ std::string ReadElfSide(ImageContext& context, const Side& side, const std::stri
 // the FLASH side takes the FLASH region, the EEPROM side the EEPROM region when there is one.
 std::string ReadHexSide(ImageContext& context, const Side& side, const std::string& name,
                         const std::string& text, std::span<std::uint8_t> scratch, std::int32_t& count) {
-  const std::int32_t code =
-      context.reader.ReadHexImage(text, scratch, static_cast<std::int64_t>(scratch.size()));
-  if (code == image::HexSuccess) {
-    count = context.reader.dataLength;
+  const image::HexReadResult read =
+      image::ReadHexImage(text, scratch, static_cast<std::int64_t>(scratch.size()));
+  if (read.code == image::HexSuccess) {
+    count = static_cast<std::int32_t>(read.length);
     return {};
   }
   // Too large for the chip: a whole-chip file, whose data reaches past FLASH's window, gives
   // this side its own memory; any other is refused without reading it a second time.
-  if (code == image::HexOpenError && context.reader.extent > image::RegionWindow(image::Region::Flash)) {
-    const image::HexRegionRead regions = image::ReadHexRegions(text);
-    const bool held = !RegionsHeld(regions.image, image::Region::Flash).empty();
-    if (regions.code == image::HexSuccess && !regions.outsideAddress && held &&
-        (side.region == image::Region::Flash || !regions.image[side.region].Empty())) {
-      return TakeRegion(context, side, name, regions.image, scratch, count);
+  if (read.code == image::HexTooLarge) {
+    if (read.extent > image::RegionWindow(image::Region::Flash)) {
+      const image::HexRegionRead regions = image::ReadHexRegions(text);
+      const bool held = !RegionsHeld(regions.image, image::Region::Flash).empty();
+      if (regions.code == image::HexSuccess && !regions.outsideAddress && held &&
+          (side.region == image::Region::Flash || !regions.image[side.region].Empty())) {
+        return TakeRegion(context, side, name, regions.image, scratch, count);
+      }
     }
-  }
-  if (code == image::HexOpenError) {
     context.messages.ShowMessage(side.hexTooLarge);
     return Printf(texts::kHexRefusedPattern, name.c_str(), side.hexTooLarge);
   }
-  const std::string reason = image::HexResultText(code);
-  const int line = context.reader.errorLine;
-  return line > 0 ? Printf(texts::kHexRefusedAtLinePattern, name.c_str(), line, reason.c_str())
-                  : Printf(texts::kHexRefusedPattern, name.c_str(), reason.c_str());
+  const std::string reason = image::HexResultText(read.code);
+  return read.line > 0 ? Printf(texts::kHexRefusedAtLinePattern, name.c_str(), read.line, reason.c_str())
+                       : Printf(texts::kHexRefusedPattern, name.c_str(), reason.c_str());
 }
 
 // Reads the chosen file into the side's image and shows it. A file that cannot be read, is of

@@ -7,14 +7,12 @@
 #include "chips/ChipGeometry.h"
 #include "control/FrontEndPorts.h"
 #include "device/ProgrammerEngine.h"
-#include "image/HexFileReader.h"
 
 namespace kestrel::control {
 
 // Everything the image-file operations and the verifies touch.
 struct ImageContext {
   device::ProgrammerEngine& engine;
-  image::HexFileReader& reader;
   const chips::ChipGeometry& geometry;
   HexViewPort& flashView;
   HexViewPort& eepromView;

@@ -23,15 +23,10 @@ ProgrammerController::ProgrammerController(device::UsbBus& bus, FrontEnd& frontE
       log_(frontEnd.LogList(), frontEnd),
       dispatcher_(frontEnd, log_, engine_, geometry_,
                   [this](std::uint32_t code) { OperationFailed(CauseOf(code)); }),
-      imageContext_{engine_,
-                    reader_,
-                    geometry_,
-                    frontEnd.FlashView(),
-                    frontEnd.EepromView(),
-                    log_,
-                    frontEnd,
-                    frontEnd,
-                    [this] { OperationFailed(Cause::RefusedInput); }} {}
+      imageContext_{
+          engine_, geometry_, frontEnd.FlashView(), frontEnd.EepromView(), log_, frontEnd, frontEnd, [this] {
+            OperationFailed(Cause::RefusedInput);
+          }} {}
 
 ProgrammerController::~ProgrammerController() = default;
 

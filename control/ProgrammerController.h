@@ -15,12 +15,12 @@
 #include "control/StatusDispatcher.h"
 #include "control/WholeChipOperations.h"
 #include "device/ProgrammerEngine.h"
-#include "image/HexFileReader.h"
+#include "image/MemoryRegions.h"
 
 namespace kestrel::control {
 
-// The core of the main window, without the window: the engine, the HEX reader, the queue and
-// the log, running one operation at a time and turning status codes into what the front end
+// The core of the main window, without the window: the engine, the queue and the log,
+// running one operation at a time and turning status codes into what the front end
 // shows. Lives on the front end's thread; the status channel must deliver to
 // OnProgrammerStatus there. Construct it once the front end's log list, views and tone player
 // exist: it keeps references to them.
@@ -141,7 +141,6 @@ class ProgrammerController {
   chips::ChipCatalogue catalogue_;
   chips::ChipGeometry geometry_;
   device::ProgrammerEngine engine_;
-  image::HexFileReader reader_;
   OperationQueue queue_;
   ActivityLog log_;
   StatusDispatcher dispatcher_;

@@ -144,14 +144,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   Ports ports;
   ports.path = WriteInput(extension, file);
-  image::HexFileReader reader;
   // Kept between inputs, like the engine, so that no input pays for fresh 256 KiB pages.
   static View flashView, eepromView;
   flashView.sets = eepromView.sets = 0;
   int failures = 0;
   control::ImageContext context{
-      fixture.engine, reader, fixture.geometry,   ports, flashView, eepromView, ports,
-      ports,          ports,  [&] { ++failures; }};
+      fixture.engine, fixture.geometry,   ports, flashView, eepromView, ports, ports,
+      ports,          [&] { ++failures; }};
   (eeprom ? control::OpenEepromImage : control::OpenFlashImage)(context);
   ::unlink(ports.path.c_str());
 
@@ -167,8 +166,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Expect(
       view.sets == 1 && view.bytes.size() == chipBytes && SameBytes(view.bytes.data(), imageStart, chipBytes),
       "the view must show the image over the chip's size");
-  Expect(reader.dataLength >= 0 && static_cast<std::size_t>(reader.dataLength) <= chipBytes,
-         "dataLength beyond the chip's size");
   // What a binary file and a file of a kind the side does not read give is ImageFileOperationsTest's.
   if (std::string_view(extension) == ".bin" || (std::string_view(extension) == ".eep" && !eeprom)) return 0;
 
@@ -179,10 +176,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // its message box.
   static std::vector<std::uint8_t> direct;
   direct.assign(chipBytes, 0xFF);
-  image::HexFileReader directReader;
-  const std::int32_t code = directReader.ReadHexImage(file, direct, static_cast<std::int64_t>(chipBytes));
-  const bool tooLarge = code == image::HexOpenError;
-  Expect(directReader.dataLength == reader.dataLength, "dataLength differs from the reader's");
+  const image::HexReadResult read = image::ReadHexImage(file, direct, static_cast<std::int64_t>(chipBytes));
+  const std::int32_t code = read.code;
+  const bool tooLarge = code == image::HexTooLarge;
+  Expect(read.length <= chipBytes, "the length beyond the chip's size");
   Expect(ports.messages == (tooLarge ? failures : 0), "a message box for a text that is not too large");
   Expect(failures == (code == image::HexSuccess ? 0 : 1) || (tooLarge && failures == 0),
          "a refused text must count as one failure");

@@ -139,8 +139,6 @@ std::string HexResultText(std::int32_t code) {
   switch (code) {
     case HexSuccess:
       return "Success.";
-    case HexOpenError:
-      return "Open hex file error.";
     case HexEofError:
       return "Hex file eof error.";
     case HexChecksumError:
@@ -151,31 +149,28 @@ std::string HexResultText(std::int32_t code) {
       return "Hex file bad digit.";
     case HexTruncatedRecord:
       return "Hex file record truncated.";
+    case HexTooLarge:
+      return "Hex file too large.";
     default:
       return "Unknow error.";
   }
 }
 
-std::int32_t HexFileReader::ReadHexImage(std::string_view text, std::span<std::uint8_t> destination,
-                                         std::int64_t chipSize) {
-  errorLine = 0;
-  extent = 0;
-  const auto finish = [this](std::int32_t code) {
-    if (code != HexSuccess) dataLength = 0;
-    resultCode = code;
-    resultText = HexResultText(code);
-    return code;
-  };
-
+HexReadResult ReadHexImage(std::string_view text, std::span<std::uint8_t> destination,
+                           std::int64_t chipSize) {
+  HexReadResult result;
   const std::optional<std::string_view> found = RecordsBeforeEnd(text);
-  if (!found) return finish(HexEofError);
+  if (!found) {
+    result.code = HexEofError;
+    return result;
+  }
   const std::string_view body = *found;
 
   // First pass: every record checked, the extent taken over all data records.
   std::uint64_t end = 0;
   Bases bases;
   const char* failedAt = nullptr;
-  const std::int32_t checked = WalkRecords<true>(
+  result.code = WalkRecords<true>(
       body,
       [&](const Record& record) {
         return CheckRecord(record, bases, [&] {
@@ -184,23 +179,21 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text, std::span<std::u
         });
       },
       &failedAt);
-  if (checked != HexSuccess) {
-    errorLine = LineOf(text, failedAt);
-    return finish(checked);
+  if (result.code != HexSuccess) {
+    result.line = LineOf(text, failedAt);
+    return result;
   }
 
-  extent = end;
+  result.extent = end;
   const std::int64_t room =
       std::clamp<std::int64_t>(chipSize, 0, static_cast<std::int64_t>(destination.size()));
-  if (extent > static_cast<std::uint64_t>(room)) {
-    dataLength = 0;
-    return HexOpenError;
+  if (end > static_cast<std::uint64_t>(room)) {
+    result.code = HexTooLarge;
+    return result;
   }
 
-  // Second pass: the records are known to be sound and to lie inside [0, extent). The
-  // destination stands in for the temporary image: its first `extent` bytes are set to the
-  // fill byte, then every data record is written in file order, later over earlier.
-  std::fill_n(destination.begin(), extent, fillByte);
+  // Second pass: the records are known to be sound and to lie inside [0, extent).
+  std::fill_n(destination.begin(), end, std::uint8_t{0xFF});
   bases = Bases{};
   WalkRecords<false>(body, [&](const Record& record) -> std::int32_t {
     // A record without bytes is not in the extent and may name an address past the image.
@@ -211,8 +204,8 @@ std::int32_t HexFileReader::ReadHexImage(std::string_view text, std::span<std::u
     }
     return HexSuccess;
   });
-  dataLength = static_cast<std::int32_t>(extent);
-  return finish(HexSuccess);
+  result.length = static_cast<std::size_t>(end);
+  return result;
 }
 
 HexRegionRead ReadHexRegions(std::string_view text) {

@@ -16,13 +16,12 @@ struct CoreRig {
   support::RecordingChannel status;
   device::ProgrammerEngine engine{link, geometry, status};
   device::ChipMemories& memories = engine.memories();
-  image::HexFileReader reader;
   support::FakeFrontEnd frontEnd;
   ActivityLog log{frontEnd.log, frontEnd};
   int failures = 0;
   std::function<void()> failed = [this] { ++failures; };
-  ImageContext context{engine,   reader,   geometry, frontEnd.flashView, frontEnd.eepromView, log,
-                       frontEnd, frontEnd, failed};
+  ImageContext context{engine, geometry, frontEnd.flashView, frontEnd.eepromView,
+                       log,    frontEnd, frontEnd,           failed};
   StatusDispatcher dispatcher{frontEnd, log, engine, geometry, [this](std::uint32_t) { ++failures; }};
 
   const std::vector<std::string>& lines() const { return frontEnd.log.lines; }

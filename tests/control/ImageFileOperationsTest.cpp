@@ -10,6 +10,7 @@
 #include "base/Texts.h"
 #include "control/ImageFileOperations.h"
 #include "control/VerifyReport.h"
+#include "image/HexFileReader.h"
 #include "image/HexTestText.h"
 
 namespace kestrel::control {
@@ -72,6 +73,24 @@ TEST_F(ImageFileOperationsTest, OpensAndSavesEachSideOverTheChipSize) {
   EXPECT_EQ(rig.status.codes, Codes({115, 115, 115, 116, 118, 117}));
   EXPECT_EQ(rig.failures, 1) << "a binary cut to the chip counts as failed";
   EXPECT_TRUE(rig.memories.flashImageLoaded && rig.memories.eepromImageLoaded);
+}
+
+// A HEX save ends at the last byte that is not 0xFF, wherever it falls in a record; the 0xFF
+// before it stays in the file.
+TEST_F(ImageFileOperationsTest, AHexSaveReadsBackAsTheSameBytes) {
+  for (const int last : {0, 0x10F, 0x110, 1023}) {
+    std::vector<std::uint8_t> bytes(1024, 0xFF);
+    for (int i = 0; i <= last; i += 3) bytes[i] = static_cast<std::uint8_t>(i);
+    bytes[last] = 0x5A;
+    rig.frontEnd.flashView.content = bytes;
+    Run(rig, SaveFlashImage, File("saved.hex"));
+    std::vector<std::uint8_t> back(1024, 0xFF);
+    const image::HexReadResult read = image::ReadHexImage(Contents("saved.hex"), back, 1024);
+    EXPECT_EQ(read.code, image::HexSuccess) << last;
+    EXPECT_EQ(read.length, static_cast<std::size_t>(last + 1)) << last;
+    EXPECT_TRUE(back == bytes) << last;
+  }
+  EXPECT_EQ(rig.failures, 0);
 }
 
 // A whole-chip HEX file gives each side its own memory; a plain one too large for the chip is refused.

@@ -23,10 +23,11 @@ class HexReaderTest : public ::testing::Test {
   // Reads into a FLASH-sized buffer that the caller set to `fill`; returns the code.
   std::int32_t Read(const std::string& text, std::int64_t chipSize = kFlash, std::uint8_t fill = 0xFF) {
     image.assign(kFlash, fill);
-    return reader.ReadHexImage(text, image, chipSize);
+    result = ReadHexImage(text, image, chipSize);
+    return result.code;
   }
 
-  HexFileReader reader;
+  HexReadResult result;
   std::vector<std::uint8_t> image;
 };
 
@@ -36,23 +37,26 @@ TEST_F(HexReaderTest, RefusesBrokenTextWithTheCodeOfItsFirstFaultAndTouchesNothi
   badDigit[12] = 'x';
   badCount[1] = ' ';
   const std::string badSum = HexRecord(0, 0x20, {1}, 1) + "\n";
-  const std::pair<std::string, std::int32_t> cases[] = {
-      {good, HexEofError},
-      {std::string(kEnd) + good + kEnd, HexEofError},
-      {good + '\0' + kEnd, HexEofError},
-      {good + badSum + kEnd, HexChecksumError},
-      {badDigit + badSum + kEnd, HexBadDigit},
-      {good + badCount + kEnd, HexBadDigit},
-      {good + HexRecord(1, 0, {0}) + "\n" + kEnd, HexWrongLabel},
-      {good.substr(0, 20) + kEnd, HexTruncatedRecord},
-      {good + ":" + kEnd, HexTruncatedRecord},
-      {good + HexRecord(4, 0, {1}) + "\n" + kEnd, HexTruncatedRecord},
+  const struct {
+    std::string text;
+    std::int32_t code;
+    std::int32_t line;  // of the first faulty record
+  } cases[] = {
+      {good, HexEofError, 0},
+      {std::string(kEnd) + good + kEnd, HexEofError, 0},
+      {good + '\0' + kEnd, HexEofError, 0},
+      {good + badSum + kEnd, HexChecksumError, 2},
+      {badDigit + badSum + kEnd, HexBadDigit, 1},
+      {good + badCount + kEnd, HexBadDigit, 2},
+      {good + HexRecord(1, 0, {0}) + "\n" + kEnd, HexWrongLabel, 2},
+      {good.substr(0, 20) + kEnd, HexTruncatedRecord, 1},
+      {good + ":" + kEnd, HexTruncatedRecord, 2},
+      {good + HexRecord(4, 0, {1}) + "\n" + kEnd, HexTruncatedRecord, 2},
   };
-  for (const auto& [text, code] : cases) {
-    reader.dataLength = 77;
+  for (const auto& [text, code, line] : cases) {
     EXPECT_EQ(Read(text, kFlash, 0x55), code) << text;
-    EXPECT_EQ(reader.resultCode, code) << text;
-    EXPECT_EQ(reader.dataLength, 0) << text;
+    EXPECT_EQ(result.line, line) << text;
+    EXPECT_EQ(result.length, 0u) << text;
     EXPECT_EQ(std::count(image.begin(), image.end(), 0x55), kFlash) << text;
   }
 }
@@ -68,7 +72,7 @@ TEST_F(HexReaderTest, PlacesEachRecordAtItsBasePlusAddressAndFillsUpToTheExtent)
   };
   for (const auto& [text, address] : cases) {
     ASSERT_EQ(Read(text + kEnd + "garbage :zz\n", kFlash, 0x55), HexSuccess) << text;
-    EXPECT_EQ(reader.dataLength, static_cast<std::int32_t>(address + 1)) << text;
+    EXPECT_EQ(result.length, address + 1) << text;
     EXPECT_EQ(image[address], 0xAB) << text;
     EXPECT_EQ(std::count(image.begin(), image.begin() + address, 0xFF), std::ptrdiff_t(address));  // own fill
     EXPECT_EQ(std::count(image.begin() + address + 1, image.end(), 0x55), kFlash - address - 1) << text;
@@ -80,45 +84,48 @@ TEST_F(HexReaderTest, TakesTheHighestEndOfAnyDataAsTheExtentAndLaterDataOverEarl
       DataRecord(0, Bytes(32, 0)) + DataRecord(0x10, {0xEE, 0xEE}) + DataRecord(0xFFF8, Bytes(16, 8));
   std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return std::tolower(c); });
   ASSERT_EQ(Read(lower + DataRecord(0x4000, {}) + kEnd), HexSuccess);
-  EXPECT_EQ(reader.dataLength, 0x10008);  // on past 64 KiB without wrapping; no extent of no bytes
+  EXPECT_EQ(result.length, 0x10008u);  // on past 64 KiB without wrapping; no extent of no bytes
   EXPECT_EQ(image[0x10] << 8 | image[0x11], 0xEEEE);
   EXPECT_EQ(image[0x1F] << 8 | image[0x10007], 0x1F17);
   ASSERT_EQ(Read(BaseRecord(4, 1) + DataRecord(0x100, {1}) + BaseRecord(4, 0) + DataRecord(0, {9}) + kEnd),
             HexSuccess);
-  EXPECT_EQ(reader.dataLength, 0x10101);  // a base going back keeps the extent
+  EXPECT_EQ(result.length, 0x10101u);  // a base going back keeps the extent
   EXPECT_EQ(image[0x10100] << 8 | image[0], 0x0109);
   ASSERT_EQ(Read(std::string("\n") + kEnd), HexSuccess);
-  EXPECT_EQ(reader.dataLength, 0);
+  EXPECT_EQ(result.length, 0u);
 }
 
-TEST_F(HexReaderTest, RefusesAnImagePastTheChipOrTheBufferAndKeepsTheLastResult) {
+// The extent of a refused image is what tells a whole-chip file; it must not wrap at 32 bits.
+TEST_F(HexReaderTest, RefusesAnImagePastTheChipOrTheBufferAsTooLargeWithItsExtent) {
   ASSERT_EQ(Read(DataRecord(0x1F0, Bytes(16, 0)) + kEnd, 0x200), HexSuccess);
-  for (const std::string& text :
-       {DataRecord(0x1F1, Bytes(16, 0)) + kEnd,
-        BaseRecord(4, 0xFFFF) + BaseRecord(2, 0xFFFF) + DataRecord(0xFFFF, Bytes(255, 0)) + kEnd}) {
-    EXPECT_EQ(Read(text, 0x200), HexOpenError);
-    EXPECT_EQ(reader.dataLength, 0);
-    EXPECT_EQ(reader.resultCode, HexSuccess);
+  const std::pair<std::string, std::uint64_t> cases[] = {
+      {DataRecord(0x1F1, Bytes(16, 0)) + kEnd, 0x201},
+      {BaseRecord(4, 0xFFFF) + BaseRecord(2, 0xFFFF) + DataRecord(0xFFFF, Bytes(255, 0)) + kEnd,
+       0xFFFF0000ull + 0xFFFF0 + 0xFFFF + 255},
+  };
+  for (const auto& [text, extent] : cases) {
+    EXPECT_EQ(Read(text, 0x200), HexTooLarge);
+    EXPECT_EQ(result.extent, extent);
+    EXPECT_EQ(result.length, 0u);
     EXPECT_EQ(std::count(image.begin(), image.end(), 0xFF), kFlash);
   }
-  EXPECT_EQ(Read(DataRecord(0, {1}) + kEnd, -5), HexOpenError);
+  EXPECT_EQ(Read(DataRecord(0, {1}) + kEnd, -5), HexTooLarge);
   image.assign(0x100, 0xFF);  // a chip larger than the buffer
-  EXPECT_EQ(reader.ReadHexImage(DataRecord(0xF8, Bytes(16, 0)) + kEnd, image, kFlash), HexOpenError);
+  EXPECT_EQ(ReadHexImage(DataRecord(0xF8, Bytes(16, 0)) + kEnd, image, kFlash).code, HexTooLarge);
 }
 
 // Found by fuzz_hex_open: a record without bytes took part in the second pass, which formed a
 // pointer to its address in the destination. With an empty destination (a chip whose EEPROM
 // size is 0) that was an offset applied to a null pointer.
 TEST(HexFuzzRegression, RecordsWithoutBytesPastTheImageTouchNothing) {
-  HexFileReader reader;
   std::vector<std::uint8_t> none;
-  EXPECT_EQ(reader.ReadHexImage(":0080000080\n:00000001FF\n", none, 0), HexSuccess);
+  EXPECT_EQ(ReadHexImage(":0080000080\n:00000001FF\n", none, 0).code, HexSuccess);
   // Beside real data, under the highest bases, into a small image.
   std::vector<std::uint8_t> image(16, 0xFF);
-  EXPECT_EQ(reader.ReadHexImage(
-                ":020000040FFFEC\n:00FFFF0002\n:020000040000FA\n:02000000ABCD86\n:00000001FF\n", image, 16),
-            HexSuccess);
-  EXPECT_EQ(reader.dataLength, 2);
+  const HexReadResult read = ReadHexImage(
+      ":020000040FFFEC\n:00FFFF0002\n:020000040000FA\n:02000000ABCD86\n:00000001FF\n", image, 16);
+  EXPECT_EQ(read.code, HexSuccess);
+  EXPECT_EQ(read.length, 2u);
   EXPECT_EQ(image[0] << 8 | image[1], 0xABCD);
   EXPECT_EQ(std::count(image.begin(), image.end(), 0xFF), 14);
 }
@@ -127,7 +134,6 @@ TEST(HexFuzzRegression, RecordsWithoutBytesPastTheImageTouchNothing) {
 // of random sizes under either kind of address record, with LF or CRLF, read back identically.
 TEST(HexPropertyTest, RandomSparseImagesReadBackIdentically) {
   std::mt19937 random(20240611);
-  HexFileReader reader;
   for (int round = 0; round < 60; ++round) {
     const int baseType = random() % 2 == 0 ? 2 : 4;
     const std::string lineEnd = random() % 2 == 0 ? "\n" : "\r\n";
@@ -151,8 +157,9 @@ TEST(HexPropertyTest, RandomSparseImagesReadBackIdentically) {
       }
     }
     std::vector<std::uint8_t> image(kFlash, 0xFF);
-    ASSERT_EQ(reader.ReadHexImage(text + ":00000001FF" + lineEnd, image, kFlash), HexSuccess) << round;
-    ASSERT_EQ(reader.dataLength, static_cast<std::int32_t>(end)) << round;
+    const HexReadResult read = ReadHexImage(text + ":00000001FF" + lineEnd, image, kFlash);
+    ASSERT_EQ(read.code, HexSuccess) << round;
+    ASSERT_EQ(read.length, end) << round;
     ASSERT_TRUE(image == written) << round;
   }
 }
@@ -172,11 +179,10 @@ TEST(HexFixtureTest, ImagesEqualTheBinariesOfIndependentTools) {
     const std::string reference = ReadFile(KESTREL_TEST_DATA "/hex/" + std::string(binary));
     std::vector<std::uint8_t> image(kFlash, 0xFF), expected(reference.begin(), reference.end());
     expected.resize(kFlash, 0xFF);
-    HexFileReader reader;
-    ASSERT_EQ(reader.ReadHexImage(ReadFile(KESTREL_TEST_DATA "/hex/" + std::string(hex)), image, kFlash),
-              HexSuccess)
-        << hex;
-    EXPECT_EQ(reader.dataLength, static_cast<std::int32_t>(reference.size())) << hex;
+    const HexReadResult read =
+        ReadHexImage(ReadFile(KESTREL_TEST_DATA "/hex/" + std::string(hex)), image, kFlash);
+    ASSERT_EQ(read.code, HexSuccess) << hex;
+    EXPECT_EQ(read.length, reference.size()) << hex;
     EXPECT_TRUE(image == expected) << hex;  // not EXPECT_EQ, which would print all of it
   }
 }
