@@ -106,8 +106,7 @@ class ProgrammerController {
   bool CheckFuseReadback(const chips::FuseSet& expected, const char* mismatchPattern, const char* doneLine);
   chips::Signature ReplySignature() const;
   void LogNoAnswer(const chips::Signature& signature);
-  int FindCatalogueChip(const std::string& name) const;
-  const chips::ChipRecord& SelectedRecord() const;
+  const chips::Chip& SelectedChip() const;
   void WriteFuses();
   void WriteLock();
   // A refusal of the operation's own: the line, then status 120.
