@@ -38,11 +38,7 @@ qint64 TimeOneReport() {
   dialog.resize(1000, 600);
   dialog.show();
   auto& controller = dialog.controller();
-  for (std::uint32_t i = 0; i < controller.catalogue().recordCount; ++i) {
-    if (kestrel::chips::RawChipName(controller.catalogue().records[i]) == "ATmega2560") {
-      controller.OnChipSelChange(static_cast<int>(i));
-    }
-  }
+  controller.OnChipSelChange(kestrel::chips::FindChip(controller.catalogue(), "ATmega2560"));
   if (controller.geometry().FlashSize() != kLines) return -1;
   auto& memories = controller.engine().memories();
   std::fill(memories.flashImage.begin(), memories.flashImage.end(), 0x00);

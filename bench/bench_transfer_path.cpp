@@ -184,11 +184,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot read the catalogue\n");
     return 1;
   }
-  const auto& catalogue = h.controller.catalogue();
-  for (std::uint32_t i = 0; i < catalogue.recordCount; ++i) {
-    if (kestrel::chips::RawChipName(catalogue.records[i]) == "ATmega2560")
-      h.controller.OnChipSelChange(int(i));
-  }
+  h.controller.OnChipSelChange(kestrel::chips::FindChip(h.controller.catalogue(), "ATmega2560"));
   if (h.controller.geometry().flashPageCount != kPages) {
     std::fprintf(stderr, "the catalogue has no ATmega2560 of %d pages\n", kPages);
     return 1;

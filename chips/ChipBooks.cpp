@@ -3,8 +3,8 @@
 namespace kestrel::chips {
 
 const ChipFacts* ChipBooks::FactsOf(int index) const {
-  if (index < 0 || static_cast<std::uint32_t>(index) >= catalogue.recordCount) return nullptr;
-  return facts.Find(DisplayChipName(catalogue.records[static_cast<std::size_t>(index)]));
+  if (index < 0 || static_cast<std::size_t>(index) >= catalogue.chips.size()) return nullptr;
+  return facts.Find(catalogue.chips[static_cast<std::size_t>(index)].displayName);
 }
 
 ChipBooks LoadChipBooks(const std::vector<std::string>& cataloguePaths) {

@@ -36,18 +36,37 @@ bool CopyField(std::string_view field, char* slot, std::size_t room) {
   return field.size() > room;
 }
 
-// The atoi rules on a slot, independent of the process locale: leading white space, an
-// optional sign, decimal digits up to the first other byte or the slot's end; 0 without digits.
-template <std::size_t N>
-int SlotNumber(const char (&slot)[N]) {
-  const auto isSpace = [](char byte) { return byte == ' ' || (byte >= '\t' && byte <= '\r'); };
+// White space as the C locale's isspace has it, whatever the process locale.
+bool IsBlank(char byte) {
+  return byte == ' ' || (byte >= '\t' && byte <= '\r');
+}
+
+// The atoi rules on the bytes of a slot, independent of the process locale: leading white
+// space, an optional sign, decimal digits up to the first other byte or the end; 0 without digits.
+int SlotNumber(std::string_view slot) {
   std::size_t i = 0;
-  while (i < N && isSpace(slot[i])) ++i;
+  while (i < slot.size() && IsBlank(slot[i])) ++i;
   bool negative = false;
-  if (i < N && (slot[i] == '+' || slot[i] == '-')) negative = slot[i++] == '-';
+  if (i < slot.size() && (slot[i] == '+' || slot[i] == '-')) negative = slot[i++] == '-';
   int value = 0;
-  for (; i < N && slot[i] >= '0' && slot[i] <= '9'; ++i) value = value * 10 + (slot[i] - '0');
+  for (; i < slot.size() && slot[i] >= '0' && slot[i] <= '9'; ++i) value = value * 10 + (slot[i] - '0');
   return negative ? -value : value;
+}
+
+// A numeric slot without its last byte, which a pick has always treated as a terminator.
+template <std::size_t N>
+std::string_view NumberText(const char (&slot)[N]) {
+  return std::string_view(slot, N - 1);
+}
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+char AsciiLower(char byte) {
+  return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte - 'A' + 'a') : byte;
 }
 
 std::string JoinPath(const std::string& directory, const char* name) {
@@ -91,6 +110,18 @@ std::string GbkToUtf8(std::string_view bytes) {
   return text;
 }
 
+Chip Decoded(const ChipRecord& record) {
+  Chip chip;
+  chip.rawName.assign(record.name, strnlen(record.name, sizeof record.name));
+  chip.displayName = GbkToUtf8(chip.rawName);
+  chip.geometry.flashPageCount = SlotNumber(NumberText(record.flashPageCountText));
+  chip.geometry.flashPageWords = static_cast<std::uint8_t>(SlotNumber(NumberText(record.flashPageWordsText)));
+  chip.geometry.eepromPageCount = SlotNumber(NumberText(record.eepromPageCountText));
+  chip.geometry.eepromPageBytes =
+      static_cast<std::uint8_t>(SlotNumber(NumberText(record.eepromPageBytesText)));
+  return chip;
+}
+
 }  // namespace
 
 ChipCatalogue ParseChipCatalogue(std::string_view bytes) {
@@ -112,6 +143,7 @@ ChipCatalogue ParseChipCatalogue(std::string_view bytes) {
     numbersCut += CopyField(fields[2], record.flashPageWordsText, sizeof record.flashPageWordsText);
     numbersCut += CopyField(fields[3], record.eepromPageCountText, sizeof record.eepromPageCountText);
     numbersCut += CopyField(fields[4], record.eepromPageBytesText, sizeof record.eepromPageBytesText);
+    catalogue.chips.push_back(Decoded(record));
   }
   catalogue.cuts = {namesCut, numbersCut, recordsDropped, bytes.size() - position};
   return catalogue;
@@ -137,26 +169,25 @@ CatalogueLoad LoadChipCatalogue(const std::vector<std::string>& paths, ChipCatal
   return load;
 }
 
-bool SelectChip(ChipCatalogue& catalogue, int index, ChipGeometry& geometry) {
-  if (index < 0 || static_cast<std::uint32_t>(index) >= catalogue.recordCount) return false;
-  ChipRecord& record = catalogue.records[static_cast<std::size_t>(index)];
-  record.flashPageCountText[sizeof record.flashPageCountText - 1] = '\0';
-  record.flashPageWordsText[sizeof record.flashPageWordsText - 1] = '\0';
-  record.eepromPageCountText[sizeof record.eepromPageCountText - 1] = '\0';
-  record.eepromPageBytesText[sizeof record.eepromPageBytesText - 1] = '\0';
-  geometry.flashPageCount = SlotNumber(record.flashPageCountText);
-  geometry.flashPageWords = static_cast<std::uint8_t>(SlotNumber(record.flashPageWordsText));
-  geometry.eepromPageCount = SlotNumber(record.eepromPageCountText);
-  geometry.eepromPageBytes = static_cast<std::uint8_t>(SlotNumber(record.eepromPageBytesText));
+bool SelectChip(const ChipCatalogue& catalogue, int index, ChipGeometry& geometry) {
+  if (index < 0 || static_cast<std::size_t>(index) >= catalogue.chips.size()) return false;
+  geometry = catalogue.chips[static_cast<std::size_t>(index)].geometry;
   return true;
 }
 
-std::string RawChipName(const ChipRecord& record) {
-  return std::string(record.name, strnlen(record.name, sizeof record.name));
+bool SameChipName(std::string_view a, std::string_view b) {
+  a = Trimmed(a);
+  b = Trimmed(b);
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
-std::string DisplayChipName(const ChipRecord& record) {
-  return GbkToUtf8(RawChipName(record));
+int FindChip(const ChipCatalogue& catalogue, std::string_view name) {
+  for (std::size_t i = 0; i < catalogue.chips.size(); ++i) {
+    const Chip& chip = catalogue.chips[i];
+    if (SameChipName(chip.displayName, name) || SameChipName(chip.rawName, name)) return static_cast<int>(i);
+  }
+  return -1;
 }
 
 }  // namespace kestrel::chips

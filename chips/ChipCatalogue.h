@@ -34,16 +34,27 @@ struct CatalogueCuts {
   bool operator==(const CatalogueCuts&) const = default;
 };
 
+// A catalogue entry as the program uses it, decoded from its record once, when it is parsed.
+struct Chip {
+  std::string rawName;      // as stored: GBK bytes up to the first zero
+  std::string displayName;  // the same as UTF-8, for the chip list, messages and the facts
+  // What picking the entry sets: the last byte of each numeric slot is dropped, then each text
+  // is converted as atoi does (page sizes keep their low 8 bits).
+  ChipGeometry geometry;
+};
+
 struct ChipCatalogue {
-  std::array<ChipRecord, kCatalogueCapacity> records{};  // zero-filled
+  std::array<ChipRecord, kCatalogueCapacity> records{};  // as read; unused slots zero-filled
   std::uint32_t recordCount = 0;
+  std::vector<Chip> chips;  // the first recordCount records, decoded, in file order
   CatalogueCuts cuts;
 };
 
 // Parses "chip.txt" bytes: records of five fields ended by '|', ':', '|', ':', '<'. No byte
 // is skipped or trimmed, so a line break after '<' starts the next name. Fields longer than
 // their slot are cut (a name to 14 bytes, so it stays terminated); records past 200 and a
-// trailing partial record are dropped; each counted in `cuts`.
+// trailing partial record are dropped; each counted in `cuts`. Each record kept is also
+// decoded into `chips`.
 ChipCatalogue ParseChipCatalogue(std::string_view bytes);
 
 // Where "chip.txt" is looked for: the working directory, the installed data folder, then
@@ -55,13 +66,15 @@ using CatalogueLoad = FileLoad;
 // Reads the first readable file of `paths` into `catalogue`.
 CatalogueLoad LoadChipCatalogue(const std::vector<std::string>& paths, ChipCatalogue& catalogue);
 
-// Sets `geometry` from entry `index`, as a pick in the chip list does: the last byte of each
-// numeric slot is zeroed, then each text is converted as atoi does (page sizes keep their
-// low 8 bits). An index outside the catalogue changes nothing and returns false.
-bool SelectChip(ChipCatalogue& catalogue, int index, ChipGeometry& geometry);
+// Sets `geometry` from entry `index`, as a pick in the chip list does (see Chip::geometry).
+// An index outside the catalogue changes nothing and returns false.
+bool SelectChip(const ChipCatalogue& catalogue, int index, ChipGeometry& geometry);
 
-// The entry's name as stored (GBK bytes up to the first zero) and as UTF-8 for display.
-std::string RawChipName(const ChipRecord& record);
-std::string DisplayChipName(const ChipRecord& record);
+// Whether two texts name the same chip: compared without the white space around either and
+// with ASCII letters case-blind, so that "atmega8 " names ATmega8 but GBK bytes stay exact.
+bool SameChipName(std::string_view a, std::string_view b);
+
+// The first entry whose display or raw name is the same chip name as `name`; -1 when none is.
+int FindChip(const ChipCatalogue& catalogue, std::string_view name);
 
 }  // namespace kestrel::chips

@@ -8,6 +8,8 @@
 #include <tuple>
 #include <utility>
 
+#include "chips/ChipCatalogue.h"
+
 namespace kestrel::chips {
 namespace {
 
@@ -34,12 +36,6 @@ Columns SplitTabs(std::string_view line) {
   }
   if (columns.count < columns.items.size()) columns.items[columns.count++] = line.substr(start);
   return columns;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 FuseField* FindField(std::vector<FuseField>& fields, std::string_view name) {
@@ -301,7 +297,7 @@ const FuseField* ChipFacts::Field(std::string_view fieldName) const {
 
 const ChipFacts* ChipFactsTable::Find(std::string_view chipName) const {
   const auto found = std::find_if(chips.begin(), chips.end(),
-                                  [&](const ChipFacts& c) { return SameName(c.name, chipName); });
+                                  [&](const ChipFacts& c) { return SameChipName(c.name, chipName); });
   return found == chips.end() ? nullptr : &*found;
 }
 

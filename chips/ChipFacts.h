@@ -116,7 +116,7 @@ struct ChipFactsTable {
   std::vector<ChipFacts> chips;        // in file order
   std::vector<FactsProblem> problems;  // in line order; the other lines still count
 
-  const ChipFacts* Find(std::string_view chipName) const;  // ignores ASCII case
+  const ChipFacts* Find(std::string_view chipName) const;  // names compared as SameChipName does
   std::vector<const ChipFacts*> WithSignature(const Signature& signature) const;
 };
 

@@ -1,6 +1,5 @@
 #include "cli/CliSession.h"
 
-#include <cctype>
 #include <cstdio>
 #include <string_view>
 #include <variant>
@@ -21,13 +20,6 @@
 namespace kestrel::cli {
 namespace {
 
-std::string_view Trimmed(std::string_view text) {
-  auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 std::string UnknownChipError(const std::string& name, const std::string& cataloguePath) {
   return Printf(messages::kCliUsageErrorPattern,
                 Printf(messages::kCliUnknownChip, name.c_str(), cataloguePath.c_str()).c_str());
@@ -35,7 +27,7 @@ std::string UnknownChipError(const std::string& name, const std::string& catalog
 
 // The facts of the catalogue entry called `name`, or nullptr.
 const chips::ChipFacts* FactsNamed(const chips::ChipBooks& books, const std::string& name) {
-  return books.FactsOf(FindChip(books.catalogue, name));
+  return books.FactsOf(chips::FindChip(books.catalogue, name));
 }
 
 // The chip as the facts describe it and the simulator holds it.
@@ -132,7 +124,7 @@ class Session {
       return kExitFailure;
     }
     if (options_.chip) {
-      const int index = FindChip(controller_.catalogue(), *options_.chip);
+      const int index = chips::FindChip(controller_.catalogue(), *options_.chip);
       if (index < 0) {
         Report(UnknownChipError(*options_.chip, load.path));
         return kExitUsage;
@@ -244,7 +236,7 @@ int ExplainFuses(const Options& options, Terminal terminal, const chips::ChipBoo
     WriteAll(terminal.err, control::CatalogueMissingLine(books.load) + "\n");
     return kExitFailure;
   }
-  const int index = FindChip(books.catalogue, *options.chip);
+  const int index = chips::FindChip(books.catalogue, *options.chip);
   if (index < 0) {
     WriteAll(terminal.err, UnknownChipError(*options.chip, books.load.path));
     return kExitUsage;
@@ -289,17 +281,6 @@ device::SimulatorOptions SimulatorOptionsFor(const Options& cli, const chips::Ch
   options.programmers = static_cast<int>(choice.programmers);
   options.emptyReplies = choice.emptyReplies;
   return options;
-}
-
-int FindChip(const chips::ChipCatalogue& catalogue, const std::string& name) {
-  const std::string_view wanted = Trimmed(name);
-  for (std::uint32_t i = 0; i < catalogue.recordCount && i < catalogue.records.size(); ++i) {
-    const chips::ChipRecord& record = catalogue.records[i];
-    if (SameIgnoringCase(Trimmed(chips::DisplayChipName(record)), wanted) ||
-        SameIgnoringCase(Trimmed(chips::RawChipName(record)), wanted))
-      return static_cast<int>(i);
-  }
-  return -1;
 }
 
 int RunSession(const Options& options, device::UsbBus& bus, Terminal terminal,

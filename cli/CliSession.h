@@ -33,8 +33,4 @@ std::vector<std::string> CataloguePaths(const Options& options, const std::strin
 int RunSession(const Options& options, device::UsbBus& bus, Terminal terminal,
                std::unique_ptr<TonePlayer> sound, chips::ChipBooks books);
 
-// The index of the catalogue entry with this name, compared case-blind and without the white
-// space around either name; -1 when there is none.
-int FindChip(const chips::ChipCatalogue& catalogue, const std::string& name);
-
 }  // namespace kestrel::cli

@@ -67,7 +67,7 @@ void ProgrammerController::OnChipSelChange(int index) {
   selectedIndex_ = index;
   expectedSignature_.reset();
   ChipMayHaveChanged();
-  const std::string name = chips::DisplayChipName(catalogue_.records[static_cast<std::size_t>(index)]);
+  const std::string name = catalogue_.chips[static_cast<std::size_t>(index)].displayName;
   selectedFacts_ = facts_.Find(name);
   if (selectedFacts_ != nullptr || facts_.chips.empty()) return;
   // Said once per chip: the chip works as before, only without the checks.
@@ -195,9 +195,9 @@ bool ProgrammerController::PrepareRun(RunState& run) {
       break;
     case OperationButton::FactoryReset:
       if (selectedFacts_ == nullptr) {
-        log_.AppendLog(selectedIndex_ < 0 ? std::string(texts::kPickChipFirstLine)
-                                          : Printf(texts::kNoFactsPattern,
-                                                   chips::DisplayChipName(SelectedRecord()).c_str()));
+        log_.AppendLog(selectedIndex_ < 0
+                           ? std::string(texts::kPickChipFirstLine)
+                           : Printf(texts::kNoFactsPattern, SelectedChip().displayName.c_str()));
         OperationFailed(Cause::RefusedInput);
         return false;
       }
@@ -598,8 +598,7 @@ bool ProgrammerController::CheckSignature() {
   if (read == expected) return true;
   queue_.Clear();
   if (NoChipAnswered(read)) LogNoAnswer(read);
-  const std::string name =
-      selectedFacts_ != nullptr ? selectedFacts_->name : chips::DisplayChipName(SelectedRecord());
+  const std::string name = selectedFacts_ != nullptr ? selectedFacts_->name : SelectedChip().displayName;
   log_.AppendLog(Printf(texts::kSignatureMismatchPattern, name.c_str(), SignatureText(expected).c_str(),
                         SignatureText(read).c_str()));
   return FailFollowUp(Cause::WrongChip);
@@ -624,7 +623,7 @@ bool ProgrammerController::FinishIdentify() {
   frontEnd_.SetFieldText(Field::Chip, list);
   log_.AppendLog(Printf(texts::kChipIdentifiedPattern, shown.c_str(), SignatureText(read).c_str()));
   if (identifySelectsChip_ && (selectedFacts_ == nullptr || selectedFacts_->signature != read)) {
-    const int index = FindCatalogueChip(names.front());
+    const int index = chips::FindChip(catalogue_, names.front());
     if (index >= 0) {
       OnChipSelChange(index);
       frontEnd_.ShowSelectedChip(index);
@@ -710,15 +709,10 @@ void ProgrammerController::PlanRestore(const image::WholeChipImage& image) {
   }
 }
 
-int ProgrammerController::FindCatalogueChip(const std::string& name) const {
-  for (std::uint32_t i = 0; i < catalogue_.recordCount; ++i) {
-    if (chips::DisplayChipName(catalogue_.records[i]) == name) return static_cast<int>(i);
-  }
-  return -1;
-}
-
-const chips::ChipRecord& ProgrammerController::SelectedRecord() const {
-  return catalogue_.records[static_cast<std::size_t>(std::max(selectedIndex_, 0))];
+const chips::Chip& ProgrammerController::SelectedChip() const {
+  static const chips::Chip none;
+  const auto index = static_cast<std::size_t>(std::max(selectedIndex_, 0));
+  return index < catalogue_.chips.size() ? catalogue_.chips[index] : none;
 }
 
 }  // namespace kestrel::control

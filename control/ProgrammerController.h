@@ -121,8 +121,7 @@ class ProgrammerController {
   void PlanRestore(const image::WholeChipImage& image);
   chips::Signature ReplySignature() const;
   void LogNoAnswer(const chips::Signature& signature);
-  int FindCatalogueChip(const std::string& name) const;
-  const chips::ChipRecord& SelectedRecord() const;
+  const chips::Chip& SelectedChip() const;
   void WriteFuses();
   void WriteLock();
   // A refusal of the operation's own: the line, then status 120.

@@ -45,10 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ChipCatalogue catalogue = ParseChipCatalogue(bytes);
   Expect(catalogue.recordCount <= kCatalogueCapacity, "more records than the table holds");
 
+  Expect(catalogue.chips.size() == catalogue.recordCount, "a record left undecoded");
   for (std::uint32_t i = 0; i < catalogue.recordCount; ++i) {
-    const ChipRecord& record = catalogue.records[i];
-    Expect(RawChipName(record).size() < sizeof record.name, "a name without its terminator");
-    Expect(IsUtf8(DisplayChipName(record)), "a display name that is not UTF-8");
+    const Chip& chip = catalogue.chips[i];
+    Expect(chip.rawName.size() < sizeof ChipRecord::name, "a name without its terminator");
+    Expect(IsUtf8(chip.displayName), "a display name that is not UTF-8");
 
     ChipGeometry first;
     Expect(SelectChip(catalogue, static_cast<int>(i), first), "an entry inside the table refused");

@@ -459,11 +459,10 @@ void ProgrammerDialog::AddPages() {
 
 void ProgrammerDialog::FillChipList() {
   const chips::ChipCatalogue& catalogue = controller_->catalogue();
-  for (std::uint32_t i = 0; i < catalogue.recordCount; ++i) {
-    chipCombo_->insertItem(static_cast<int>(i),
-                           QString::fromStdString(chips::DisplayChipName(catalogue.records[i])));
+  for (std::size_t i = 0; i < catalogue.chips.size(); ++i) {
+    chipCombo_->insertItem(static_cast<int>(i), QString::fromStdString(catalogue.chips[i].displayName));
   }
-  chipCombo_->setCurrentIndex(catalogue.recordCount > 0 ? 0 : -1);
+  chipCombo_->setCurrentIndex(catalogue.chips.empty() ? -1 : 0);
 }
 
 void ProgrammerDialog::SetButtonImages() {
@@ -494,11 +493,12 @@ void ProgrammerDialog::PickChip(int index) {
   ShowSelectedFacts();
 }
 
-// Only a catalogue name is a chip: another text goes back to the chip selected, so that the
-// list never shows a name whose sizes it does not use.
+// Only a catalogue name, as the command line's --chip takes it, is a chip: another text goes
+// back to the chip selected, so that the list never shows a name whose sizes it does not use.
+// The list holds the catalogue in its order, so an entry's index is its row.
 void ProgrammerDialog::TakeTypedChip() {
   const QString typed = chipCombo_->currentText();
-  const int index = chipCombo_->findText(typed, Qt::MatchFixedString);
+  const int index = chips::FindChip(controller_->catalogue(), typed.toStdString());
   if (index < 0) return chipCombo_->setEditText(chipCombo_->itemText(chipCombo_->currentIndex()));
   if (index == chipCombo_->currentIndex() && typed == chipCombo_->itemText(index)) return;
   chipCombo_->setCurrentIndex(index);

@@ -27,14 +27,28 @@ TEST(ChipCatalogueFormat, FieldsEndAtTheirOwnTerminatorKeepEveryByteAndConvertAs
                          Record("signs", "-5:+32|+0:-1") + Record("space", " \t12: 8|\v1:\f2"));
   ASSERT_EQ(catalogue.recordCount, 6u);
   EXPECT_EQ(catalogue.cuts, CatalogueCuts{});
-  EXPECT_EQ(RawChipName(catalogue.records[0]), " a:b<c ");
+  EXPECT_EQ(catalogue.chips[0].rawName, " a:b<c ");
   // A line break starts the next name; GBK names are shown as UTF-8.
-  EXPECT_EQ(DisplayChipName(catalogue.records[1]), "\n芯片ATmega8");
-  EXPECT_EQ(DisplayChipName(catalogue.records[2]), "A\uFFFDB");
+  EXPECT_EQ(catalogue.chips[1].displayName, "\n芯片ATmega8");
+  EXPECT_EQ(catalogue.chips[2].displayName, "A\uFFFDB");
   // Five digits keep four, four keep three; a page size of 256 keeps its low 8 bits.
   const ChipGeometry expected[] = {{64, 4, 12, 256},     {0, 0, 0, 0},     {0, 0, 0, 7},
                                    {128, 0, 1000, 9999}, {32, 255, -5, 0}, {8, 2, 12, 1}};
   for (int i = 0; i < 6; ++i) EXPECT_EQ(Picked(catalogue, i), expected[i]) << i;
+}
+
+// The command line's --chip, the window's typed name and the chip facts all find chips so:
+// without surrounding white space, ASCII letters in either case, by the shown or the stored
+// name, the first entry of the same name winning; nothing else is ignored.
+TEST(ChipNames, FindChipTakesEitherNameCaseBlindWithoutSurroundingSpace) {
+  const ChipCatalogue catalogue = ParseChipCatalogue(Record("ATmega8") + Record(" ATtiny13\t") +
+                                                     Record("\320\276\306\254 X") + Record("ATMEGA8"));
+  const std::pair<std::string_view, int> cases[] = {
+      {"ATmega8", 0},  {"ATMEGA8", 0},   {" \tatMega8\r\n", 0},
+      {"attiny13", 1}, {"芯片 x", 2},    {"\320\276\306\254 x", 2},
+      {"ATmega", -1},  {"ATmega88", -1}, {"AT mega8", -1},
+      {"芯片x", -1},   {"", -1}};
+  for (const auto& [name, index] : cases) EXPECT_EQ(FindChip(catalogue, name), index) << name;
 }
 
 TEST(ChipCatalogueLimits, LongFieldsAreCutAndRecordsPastTheCapacityOrUnfinishedDropped) {
@@ -43,11 +57,11 @@ TEST(ChipCatalogueLimits, LongFieldsAreCutAndRecordsPastTheCapacityOrUnfinishedD
   for (int i = 3; i < 205; ++i) bytes += Record("C" + std::to_string(i));
   ChipCatalogue catalogue = ParseChipCatalogue(bytes + "B|1:2|3");
   EXPECT_EQ(catalogue.recordCount, 200u);
-  EXPECT_EQ(RawChipName(catalogue.records[0]), "ATmega328PB-AU");
-  EXPECT_EQ(RawChipName(catalogue.records[1]), "ABCDEFGHIJKLMN");  // exactly 14: kept whole
+  EXPECT_EQ(catalogue.chips[0].rawName, "ATmega328PB-AU");
+  EXPECT_EQ(catalogue.chips[1].rawName, "ABCDEFGHIJKLMN");  // exactly 14: kept whole
   EXPECT_EQ(std::string(catalogue.records[1].flashPageCountText, 5), "12345");
   EXPECT_EQ(Picked(catalogue, 2), (ChipGeometry{123, 4, 1, 1234}));
-  EXPECT_EQ(RawChipName(catalogue.records[199]), "C199");
+  EXPECT_EQ(catalogue.chips.at(199).rawName, "C199");
   EXPECT_EQ(catalogue.cuts, (CatalogueCuts{1, 4, 5, 7}));
 }
 

@@ -61,7 +61,7 @@ TEST(ShippedCatalogueAndFacts, LoadFromTheFirstReadablePathAndAgreeOnEveryChip) 
   ASSERT_EQ(table.chips.size(), count);
   std::set<std::string> names;
   for (std::uint32_t i = 0; i < count; ++i) {
-    const std::string name = RawChipName(catalogue.records[i]);
+    const std::string name = catalogue.chips[i].rawName;
     SCOPED_TRACE(name);
     EXPECT_TRUE(names.insert(name).second) << "listed twice";
     ChipGeometry geometry;

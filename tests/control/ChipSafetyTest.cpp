@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "base/Texts.h"
+#include "chips/ChipCatalogue.h"
 #include "control/ProgrammerController.h"
 #include "device/StatusCode.h"
 #include "support/DeviceSupport.h"
@@ -33,10 +34,7 @@ struct Rig {
   }
   ~Rig() { channel.Close(); }
   void Select(const std::string& name) {
-    const chips::ChipCatalogue& catalogue = controller.catalogue();
-    for (std::uint32_t i = 0; i < catalogue.recordCount; ++i)
-      if (chips::DisplayChipName(catalogue.records[i]) == name)
-        controller.OnChipSelChange(static_cast<int>(i));
+    controller.OnChipSelChange(chips::FindChip(controller.catalogue(), name));
   }
   void Press(OperationButton button) {
     controller.Start(frontEnd.Request(button));
