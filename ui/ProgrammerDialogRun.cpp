@@ -66,7 +66,8 @@ void ProgrammerDialog::OnStatus(std::uint32_t code, std::uint32_t argument) {
 }
 
 void ProgrammerDialog::AfterControllerCall() {
-  controls_.at(kStopButtonId)->setEnabled(!controller_->Idle() && controller_->engine().TransferRunning());
+  controls_.at(ControlId::StopButton)
+      ->setEnabled(!controller_->Idle() && controller_->engine().TransferRunning());
   if (runActive_ && controller_->Idle()) EndRun();
   ShowConnection();
 }
