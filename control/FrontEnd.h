@@ -9,7 +9,8 @@
 
 namespace kestrel::control {
 
-// The read-only fields 1045, 1046, 1047, and the chip named by its signature.
+// The read-only fields of signature, calibration, fuses and lock, and the chip named by its
+// signature.
 enum class Field { Signature, Calibration, FuseLock, Chip };
 
 // Everything the core asks of a front end (the desktop window, the command line, a test).
@@ -18,8 +19,8 @@ class FrontEnd : public FileChooser, public MessageSink, public PageSwitch {
  public:
   virtual LogListPort& LogList() = 0;
   virtual void SetFieldText(Field field, const std::string& text) = 0;
-  virtual std::string FuseText() = 0;  // fuse field 1009
-  virtual std::string LockText() = 0;  // lock field 1014
+  virtual std::string FuseText() = 0;  // the fuse field
+  virtual std::string LockText() = 0;  // the lock field
   virtual AutoSelection AutoBoxes() = 0;
   virtual void SetProgress(int position) = 0;  // 0..100
   virtual HexViewPort& FlashView() = 0;
