@@ -12,7 +12,8 @@
 
 namespace kestrel::control {
 
-// The read-only fields 1045, 1046, 1047, and the chip named by its signature.
+// The read-only fields of signature, calibration, fuses and lock, and the chip named by its
+// signature.
 enum class Field { Signature, Calibration, FuseLock, Chip };
 
 // What the core tells a front end (the desktop window, the command line, a test), and the one

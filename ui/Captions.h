@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include "ui/ControlId.h"
+
 // The desktop program's window captions, control texts and page tabs, marked for translation
 // (ui/Translation.h) and shown through Tr(). Names that read the same in every language (the
 // modes, the memories) are not marked.
@@ -95,48 +97,65 @@ inline constexpr char kLockoutQuestionPattern[] =  // %1: the consequences, one 
         "that. Write them anyway?");
 
 // What each button of the window does, Chinese then English (the shortcut, where it has one,
-// in both), by control ID.
+// in both).
 inline constexpr struct {
-  int id;
+  ControlId id;
   const char* tip;
 } kButtonTips[] = {
-    {1000, QT_TRANSLATE_NOOP("Kestrel", "读取芯片ID（签名字节）\nreads the chip's signature bytes")},
-    {1002, QT_TRANSLATE_NOOP("Kestrel", "读取熔丝位与锁定位\nreads the fuse and lock bytes")},
-    {1005, QT_TRANSLATE_NOOP("Kestrel", "读取晶振校准字节\nreads the oscillator calibration bytes")},
-    {1001, QT_TRANSLATE_NOOP("Kestrel",
-                             "打开文件到FLASH窗口页（Ctrl+O；右键：最近的文件）\n"
-                             "opens a file into the FLASH page (Ctrl+O; right-click: recent files)")},
-    {1028, QT_TRANSLATE_NOOP("Kestrel",
-                             "把FLASH窗口页保存到文件（Ctrl+S）\nsaves the FLASH page to a file (Ctrl+S)")},
-    {1023, QT_TRANSLATE_NOOP("Kestrel",
-                             "打开文件到EEPROM窗口页（Ctrl+Shift+O；右键：最近的文件）\n"
-                             "opens a file into the EEPROM page (Ctrl+Shift+O; right-click: recent files)")},
-    {1037, QT_TRANSLATE_NOOP(
-               "Kestrel",
-               "把EEPROM窗口页保存到文件（Ctrl+Shift+S）\nsaves the EEPROM page to a file (Ctrl+Shift+S)")},
-    {1022, QT_TRANSLATE_NOOP("Kestrel", "把FLASH窗口页写入芯片\nwrites the FLASH page to the chip")},
-    {1021, QT_TRANSLATE_NOOP("Kestrel",
-                             "读出芯片的FLASH到FLASH窗口页\nreads the chip's FLASH into the FLASH page")},
-    {1024,
+    {ControlId::ReadSignatureButton,
+     QT_TRANSLATE_NOOP("Kestrel", "读取芯片ID（签名字节）\nreads the chip's signature bytes")},
+    {ControlId::ReadFuseLockButton,
+     QT_TRANSLATE_NOOP("Kestrel", "读取熔丝位与锁定位\nreads the fuse and lock bytes")},
+    {ControlId::ReadCalibrationButton,
+     QT_TRANSLATE_NOOP("Kestrel", "读取晶振校准字节\nreads the oscillator calibration bytes")},
+    {ControlId::OpenFlashButton,
+     QT_TRANSLATE_NOOP("Kestrel",
+                       "打开文件到FLASH窗口页（Ctrl+O；右键：最近的文件）\n"
+                       "opens a file into the FLASH page (Ctrl+O; right-click: recent files)")},
+    {ControlId::SaveFlashButton,
+     QT_TRANSLATE_NOOP("Kestrel",
+                       "把FLASH窗口页保存到文件（Ctrl+S）\nsaves the FLASH page to a file (Ctrl+S)")},
+    {ControlId::OpenEepromButton,
+     QT_TRANSLATE_NOOP("Kestrel",
+                       "打开文件到EEPROM窗口页（Ctrl+Shift+O；右键：最近的文件）\n"
+                       "opens a file into the EEPROM page (Ctrl+Shift+O; right-click: recent files)")},
+    {ControlId::SaveEepromButton,
+     QT_TRANSLATE_NOOP(
+         "Kestrel",
+         "把EEPROM窗口页保存到文件（Ctrl+Shift+S）\nsaves the EEPROM page to a file (Ctrl+Shift+S)")},
+    {ControlId::WriteFlashButton,
+     QT_TRANSLATE_NOOP("Kestrel", "把FLASH窗口页写入芯片\nwrites the FLASH page to the chip")},
+    {ControlId::ReadFlashButton,
+     QT_TRANSLATE_NOOP("Kestrel",
+                       "读出芯片的FLASH到FLASH窗口页\nreads the chip's FLASH into the FLASH page")},
+    {ControlId::VerifyFlashButton,
      QT_TRANSLATE_NOOP(
          "Kestrel", "比较FLASH文件映像与芯片读出的数据\ncompares the FLASH image with the chip's read-back")},
-    {1020, QT_TRANSLATE_NOOP("Kestrel", "把EEPROM窗口页写入芯片\nwrites the EEPROM page to the chip")},
-    {1018, QT_TRANSLATE_NOOP("Kestrel",
-                             "读出芯片的EEPROM到EEPROM窗口页\nreads the chip's EEPROM into the EEPROM page")},
-    {1025, QT_TRANSLATE_NOOP(
-               "Kestrel",
-               "比较EEPROM文件映像与芯片读出的数据\ncompares the EEPROM image with the chip's read-back")},
-    {1010, QT_TRANSLATE_NOOP("Kestrel",
-                             "把低、高、扩展熔丝位写入芯片\nwrites the low, high and extended fuse bytes")},
-    {1015, QT_TRANSLATE_NOOP("Kestrel", "把锁定位写入芯片\nwrites the lock byte")},
-    {1008, QT_TRANSLATE_NOOP("Kestrel", "擦除芯片（FLASH和EEPROM）\nerases the chip (FLASH and EEPROM)")},
-    {1027, QT_TRANSLATE_NOOP("Kestrel",
-                             "依次执行勾选的各项，最后读取熔丝位与锁定位（F5）\n"
-                             "runs every checked step in order, then reads the fuse and lock bytes (F5)")},
-    {1066, QT_TRANSLATE_NOOP("Kestrel", "依次执行整个生产流程\nruns the whole production sequence")},
-    {1070, QT_TRANSLATE_NOOP("Kestrel",
-                             "传输完当前页后停止，余下的操作不再执行\n"
-                             "stops the transfer after its current page; the rest of the run is dropped")},
+    {ControlId::WriteEepromButton,
+     QT_TRANSLATE_NOOP("Kestrel", "把EEPROM窗口页写入芯片\nwrites the EEPROM page to the chip")},
+    {ControlId::ReadEepromButton,
+     QT_TRANSLATE_NOOP("Kestrel",
+                       "读出芯片的EEPROM到EEPROM窗口页\nreads the chip's EEPROM into the EEPROM page")},
+    {ControlId::VerifyEepromButton,
+     QT_TRANSLATE_NOOP(
+         "Kestrel",
+         "比较EEPROM文件映像与芯片读出的数据\ncompares the EEPROM image with the chip's read-back")},
+    {ControlId::WriteFusesButton,
+     QT_TRANSLATE_NOOP("Kestrel",
+                       "把低、高、扩展熔丝位写入芯片\nwrites the low, high and extended fuse bytes")},
+    {ControlId::WriteLockButton, QT_TRANSLATE_NOOP("Kestrel", "把锁定位写入芯片\nwrites the lock byte")},
+    {ControlId::EraseButton,
+     QT_TRANSLATE_NOOP("Kestrel", "擦除芯片（FLASH和EEPROM）\nerases the chip (FLASH and EEPROM)")},
+    {ControlId::AutoButton,
+     QT_TRANSLATE_NOOP("Kestrel",
+                       "依次执行勾选的各项，最后读取熔丝位与锁定位（F5）\n"
+                       "runs every checked step in order, then reads the fuse and lock bytes (F5)")},
+    {ControlId::BurnButton,
+     QT_TRANSLATE_NOOP("Kestrel", "依次执行整个生产流程\nruns the whole production sequence")},
+    {ControlId::StopButton,
+     QT_TRANSLATE_NOOP("Kestrel",
+                       "传输完当前页后停止，余下的操作不再执行\n"
+                       "stops the transfer after its current page; the rest of the run is dropped")},
 };
 inline constexpr char kFastVerifyTip[] = QT_TRANSLATE_NOOP(
     "Kestrel",

@@ -4,6 +4,8 @@
 #include <QRect>
 #include <span>
 
+#include "ui/ControlId.h"
+
 namespace kestrel::ui {
 
 enum class ControlKind {
@@ -23,14 +25,9 @@ enum class ControlKind {
   ChipCombo,
 };
 
-inline constexpr int kNoId = -1;                 // a label without an ID
-inline constexpr int kStopButtonId = 1070;       // "停止 Stop": ends the running transfer
-inline constexpr int kFastVerifyBoxId = 1071;    // "快速校验 fast verify"
-inline constexpr int kConnectionLabelId = 1072;  // the programmer: connected or not
-
 // One control of a dialog template: rectangle in dialog units.
 struct ControlTemplate {
-  int id;
+  ControlId id;
   ControlKind kind;
   const char* caption;  // Windows caption syntax: "&&" is a literal ampersand
   QRect rect;

@@ -49,8 +49,9 @@ constexpr int kButtonImagePixels = 18;
 
 constexpr int kPageImagePixels = 16;
 
-QString ControlName(int id) {
-  return id == kNoId ? QStringLiteral("ctlChipSelectLabel") : QStringLiteral("ctl%1").arg(id);
+QString ControlName(ControlId id) {
+  return id == ControlId::ChipSelectLabel ? QStringLiteral("ctlChipSelectLabel")
+                                          : QStringLiteral("ctl%1").arg(static_cast<int>(id));
 }
 
 QString Utf8(const char* text) {
@@ -68,7 +69,13 @@ QSize AvailableRoom(const QScreen* screen) {
   return screen->availableGeometry().size() - QSize(16, 48);
 }
 
-QRect TemplateRect(int id) {
+// The window's button that presses this operation.
+ControlId ButtonOf(control::OperationButton operation) {
+  const auto* entry = std::ranges::find(kButtonOperations, operation, &ButtonOperation::operation);
+  return entry->button;
+}
+
+QRect TemplateRect(ControlId id) {
   for (const ControlTemplate& control : MainDialogTemplate())
     if (control.id == id) return control.rect;
   return {};
@@ -124,17 +131,17 @@ void ProgrammerDialog::CreateControls() {
   modeGroup_->button(0)->setChecked(true);
   RefreshModeIndex();
   for (const auto& [id, tip] : captions::kButtonTips) controls_.at(id)->setToolTip(Tr(tip));
-  controls_.at(kFastVerifyBoxId)->setToolTip(Tr(captions::kFastVerifyTip));
-  controls_.at(kStopButtonId)->setEnabled(false);
+  controls_.at(ControlId::FastVerifyBox)->setToolTip(Tr(captions::kFastVerifyTip));
+  controls_.at(ControlId::StopButton)->setEnabled(false);
   LimitFuseFields();
-  connection_ = static_cast<QLabel*>(controls_.at(kConnectionLabelId));
+  connection_ = static_cast<QLabel*>(controls_.at(ControlId::ConnectionLabel));
   connection_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   CreateFusePage();
 }
 
 // Six and two hex digits: what the writes send, and nothing they would leave out.
 void ProgrammerDialog::LimitFuseFields() {
-  for (const auto& [id, digits] : {std::pair{1009, 6}, std::pair{1014, 2}}) {
+  for (const auto& [id, digits] : {std::pair{ControlId::FuseText, 6}, std::pair{ControlId::LockText, 2}}) {
     auto* field = static_cast<QLineEdit*>(controls_.at(id));
     field->setMaxLength(digits);
     field->setValidator(new QRegularExpressionValidator(
@@ -145,7 +152,7 @@ void ProgrammerDialog::LimitFuseFields() {
 // Options, then operations, each row by row from the left (the mode group one stop, its
 // buttons walked with the arrow keys), then the page tabs and the pages.
 void ProgrammerDialog::SetTabOrder() {
-  const QRect options = TemplateRect(1051);
+  const QRect options = TemplateRect(ControlId::OptionFrame);
   std::vector<std::tuple<bool, int, int, QWidget*>> stops;
   for (const ControlTemplate& control : MainDialogTemplate()) {
     QWidget* widget = controls_.at(control.id);
@@ -260,7 +267,7 @@ QWidget* ProgrammerDialog::CreateControl(const ControlTemplate& control, const B
       QFont scaled = view->font();
       scaled.setPointSizeF(scaled.pointSizeF() * font().pointSizeF() / DialogFont().pointSizeF());
       view->setFont(scaled);
-      (control.id == 1016 ? flashHexView_ : eepromHexView_) = view;
+      (control.id == ControlId::FlashHexView ? flashHexView_ : eepromHexView_) = view;
       view->hide();  // until it becomes a page
       widget = view;
       break;
@@ -303,13 +310,11 @@ QWidget* ProgrammerDialog::CreateControl(const ControlTemplate& control, const B
 
 void ProgrammerDialog::ConnectHandlers() {
   using control::OperationButton;
-  for (const ControlTemplate& control : MainDialogTemplate()) {
-    if (control.kind != ControlKind::PushButton || control.id == kStopButtonId) continue;
-    auto* button = static_cast<QPushButton*>(controls_.at(control.id));
-    const auto operation = static_cast<OperationButton>(control.id);
+  for (const auto& [id, operation] : kButtonOperations) {
+    auto* button = static_cast<QPushButton*>(controls_.at(id));
     connect(button, &QPushButton::clicked, this, [this, operation] { Press(operation); });
   }
-  connect(static_cast<QPushButton*>(controls_.at(kStopButtonId)), &QPushButton::clicked, this,
+  connect(static_cast<QPushButton*>(controls_.at(ControlId::StopButton)), &QPushButton::clicked, this,
           [this] { controller_->StopTransfer(); });
   // Group position n is mode n: PP_20, ISP, HVSP, PP_2313 in template order.
   connect(modeGroup_, &QButtonGroup::idClicked, this,
@@ -322,8 +327,9 @@ void ProgrammerDialog::ConnectHandlers() {
           [this](const QString& path) { OpenFile(OperationButton::OpenFlashFile, path); });
   connect(eepromHexView_, &HexView::fileDropped, this,
           [this](const QString& path) { OpenFile(OperationButton::OpenEepromFile, path); });
-  for (const OperationButton open : {OperationButton::OpenFlashFile, OperationButton::OpenEepromFile}) {
-    QWidget* button = controls_.at(static_cast<int>(open));
+  for (const auto& [id, open] : kButtonOperations) {
+    if (open != OperationButton::OpenFlashFile && open != OperationButton::OpenEepromFile) continue;
+    QWidget* button = controls_.at(id);
     button->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(button, &QWidget::customContextMenuRequested, this,
             [this, open](const QPoint& where) { ShowRecentFiles(open, where); });
@@ -333,8 +339,8 @@ void ProgrammerDialog::ConnectHandlers() {
   connect(fusePage_, &FusePage::operationChosen, this, [this](OperationButton button) {
     Press(button, button == OperationButton::Identify || button == OperationButton::ReadFuseLock);
   });
-  auto* fuseField = static_cast<QLineEdit*>(controls_.at(1009));
-  auto* lockField = static_cast<QLineEdit*>(controls_.at(1014));
+  auto* fuseField = static_cast<QLineEdit*>(controls_.at(ControlId::FuseText));
+  auto* lockField = static_cast<QLineEdit*>(controls_.at(ControlId::LockText));
   connect(fusePage_, &FusePage::fuseTextChosen, fuseField, &QLineEdit::setText);
   connect(fusePage_, &FusePage::lockTextChosen, lockField, &QLineEdit::setText);
   connect(fuseField, &QLineEdit::textChanged, fusePage_, &FusePage::TakeFuseText);
@@ -342,11 +348,12 @@ void ProgrammerDialog::ConnectHandlers() {
 }
 
 void ProgrammerDialog::AddShortcuts() {
-  const std::pair<QKeySequence, int> pressed[] = {{QKeySequence(Qt::CTRL | Qt::Key_O), 1001},
-                                                  {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), 1023},
-                                                  {QKeySequence(Qt::CTRL | Qt::Key_S), 1028},
-                                                  {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), 1037},
-                                                  {QKeySequence(Qt::Key_F5), 1027}};
+  const std::pair<QKeySequence, ControlId> pressed[] = {
+      {QKeySequence(Qt::CTRL | Qt::Key_O), ControlId::OpenFlashButton},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), ControlId::OpenEepromButton},
+      {QKeySequence(Qt::CTRL | Qt::Key_S), ControlId::SaveFlashButton},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), ControlId::SaveEepromButton},
+      {QKeySequence(Qt::Key_F5), ControlId::AutoButton}};
   for (const auto& [keys, id] : pressed) {
     auto* button = static_cast<QPushButton*>(controls_.at(id));
     connect(new QShortcut(keys, this), &QShortcut::activated, button, &QPushButton::click);
@@ -409,7 +416,7 @@ void ProgrammerDialog::ShowRecentFiles(control::OperationButton button, const QP
     menu.actions().constLast()->setToolTip(file);
   }
   menu.setToolTipsVisible(true);
-  menu.exec(controls_.at(static_cast<int>(button))->mapToGlobal(where));
+  menu.exec(controls_.at(ButtonOf(button))->mapToGlobal(where));
 }
 
 bool ProgrammerDialog::OnInitDialog(const std::vector<std::string>& catalogueSearchPaths) {
@@ -426,8 +433,8 @@ bool ProgrammerDialog::OnInitDialog(const std::vector<std::string>& catalogueSea
     return false;
   }
   FillChipList();
-  static_cast<QLineEdit*>(controls_.at(1009))->setText(Utf8(texts::kStartFuseText));
-  static_cast<QLineEdit*>(controls_.at(1014))->setText(Utf8(texts::kStartLockText));
+  static_cast<QLineEdit*>(controls_.at(ControlId::FuseText))->setText(Utf8(texts::kStartFuseText));
+  static_cast<QLineEdit*>(controls_.at(ControlId::LockText))->setText(Utf8(texts::kStartLockText));
   RestoreSettings();
   SetButtonImages();
   ConfigureViews();
@@ -466,7 +473,9 @@ void ProgrammerDialog::FillChipList() {
 }
 
 void ProgrammerDialog::SetButtonImages() {
-  for (const int id : {1001, 1028, 1037, 1023, 1027, 1008}) {
+  for (const ControlId id :
+       {ControlId::OpenFlashButton, ControlId::SaveFlashButton, ControlId::SaveEepromButton,
+        ControlId::OpenEepromButton, ControlId::AutoButton, ControlId::EraseButton}) {
     static_cast<QPushButton*>(controls_.at(id))->setIcon(ButtonImage(id));
   }
 }
@@ -519,7 +528,7 @@ bool ProgrammerDialog::ArrivalDetectionActive() const {
   return arrival_ != nullptr && arrival_->Active();
 }
 
-QWidget* ProgrammerDialog::Control(int id) const {
+QWidget* ProgrammerDialog::Control(ControlId id) const {
   const auto found = controls_.find(id);
   return found == controls_.end() ? nullptr : found->second;
 }

@@ -13,6 +13,7 @@
 #include "control/FrontEnd.h"
 #include "control/ProgrammerController.h"
 #include "device/UsbBus.h"
+#include "ui/ControlId.h"
 #include "ui/LogListModel.h"
 #include "ui/QtStatusChannel.h"
 
@@ -94,8 +95,8 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   void SetQuestionHandler(QuestionHandler handler) { questionHandler_ = std::move(handler); }
 
   control::ProgrammerController& controller() { return *controller_; }
-  // The control with this template ID (kNoId for the chip-select label), or nullptr.
-  QWidget* Control(int id) const;
+  // The control of the window's template, or nullptr.
+  QWidget* Control(ControlId id) const;
   QTabWidget* pageTabs() const { return pageTabs_; }
   FusePage& fusePage() const { return *fusePage_; }
   LogListModel& logModel() { return logModel_; }
@@ -148,7 +149,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   void FillChipList();
   void SetButtonImages();
   void ConfigureViews();
-  bool IsChecked(int id) const;
+  bool IsChecked(ControlId id) const;
   void RefreshModeIndex();
   void CreateFusePage();
   void ShowSelectedFacts();  // the fuse page follows the controller's chip
@@ -174,7 +175,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   MessageHandler messageHandler_;
   FileChooserHandler fileChooser_;
   QuestionHandler questionHandler_;
-  std::map<int, QWidget*> controls_;
+  std::map<ControlId, QWidget*> controls_;
   QButtonGroup* modeGroup_ = nullptr;
   QTabWidget* pageTabs_ = nullptr;
   HexView* flashHexView_ = nullptr;

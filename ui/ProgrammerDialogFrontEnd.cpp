@@ -39,19 +39,19 @@ QStringList NameFilters(const control::FileDialogSpec& spec) {
 void ProgrammerDialog::SetFieldText(control::Field field, const std::string& text) {
   const QString shown = QString::fromStdString(text);
   if (field == control::Field::Chip) return fusePage_->ShowChipText(shown);
-  const int id = field == control::Field::Signature     ? 1045
-                 : field == control::Field::Calibration ? 1046
-                                                        : 1047;
+  const ControlId id = field == control::Field::Signature     ? ControlId::SignatureText
+                       : field == control::Field::Calibration ? ControlId::CalibrationText
+                                                              : ControlId::FuseLockText;
   static_cast<QLineEdit*>(Control(id))->setText(shown);
   if (field == control::Field::FuseLock) fusePage_->TakeFuseLockRead(shown);
 }
 
 void ProgrammerDialog::SetFuseText(const std::string& text) {
-  static_cast<QLineEdit*>(Control(1009))->setText(QString::fromStdString(text));
+  static_cast<QLineEdit*>(Control(ControlId::FuseText))->setText(QString::fromStdString(text));
 }
 
 void ProgrammerDialog::SetLockText(const std::string& text) {
-  static_cast<QLineEdit*>(Control(1014))->setText(QString::fromStdString(text));
+  static_cast<QLineEdit*>(Control(ControlId::LockText))->setText(QString::fromStdString(text));
 }
 
 bool ProgrammerDialog::ConfirmLockout(const std::string& consequence) {
@@ -73,21 +73,21 @@ void ProgrammerDialog::ShowSelectedChip(int index) {
   ShowSelectedFacts();
 }
 
-bool ProgrammerDialog::IsChecked(int id) const {
+bool ProgrammerDialog::IsChecked(ControlId id) const {
   return static_cast<QCheckBox*>(Control(id))->isChecked();
 }
 
 control::AutoSelection ProgrammerDialog::AutoBoxes() const {
   control::AutoSelection boxes;
-  boxes.eraseChip = IsChecked(1035);
-  boxes.writeFlash = IsChecked(1029);
-  boxes.readFlash = IsChecked(1030);
-  boxes.verifyFlash = IsChecked(1031);
-  boxes.writeEeprom = IsChecked(1032);
-  boxes.readEeprom = IsChecked(1033);
-  boxes.verifyEeprom = IsChecked(1036);
-  boxes.writeFuses = IsChecked(1038);
-  boxes.writeLock = IsChecked(1040);
+  boxes.eraseChip = IsChecked(ControlId::AutoErase);
+  boxes.writeFlash = IsChecked(ControlId::AutoWriteFlash);
+  boxes.readFlash = IsChecked(ControlId::AutoReadFlash);
+  boxes.verifyFlash = IsChecked(ControlId::AutoVerifyFlash);
+  boxes.writeEeprom = IsChecked(ControlId::AutoWriteEeprom);
+  boxes.readEeprom = IsChecked(ControlId::AutoReadEeprom);
+  boxes.verifyEeprom = IsChecked(ControlId::AutoVerifyEeprom);
+  boxes.writeFuses = IsChecked(ControlId::AutoWriteFuses);
+  boxes.writeLock = IsChecked(ControlId::AutoWriteLock);
   return boxes;
 }
 

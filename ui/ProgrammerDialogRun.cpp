@@ -36,9 +36,9 @@ control::RunRequest ProgrammerDialog::RequestFor(control::OperationButton button
   request.press = button;
   request.file = std::move(file);
   request.boxes = AutoBoxes();
-  request.fuseText = static_cast<QLineEdit*>(Control(1009))->text().toStdString();
-  request.lockText = static_cast<QLineEdit*>(Control(1014))->text().toStdString();
-  request.fastVerify = IsChecked(kFastVerifyBoxId);
+  request.fuseText = static_cast<QLineEdit*>(Control(ControlId::FuseText))->text().toStdString();
+  request.lockText = static_cast<QLineEdit*>(Control(ControlId::LockText))->text().toStdString();
+  request.fastVerify = IsChecked(ControlId::FastVerifyBox);
   request.signatureCheck = fusePage_->SignatureCheckOn();
   request.keepPage = keepPage;
   return request;
@@ -63,11 +63,11 @@ void ProgrammerDialog::ShowProgress(const control::RunProgress& progress) {
 }
 
 void ProgrammerDialog::OperationBegan(control::Operation operation) {
-  controls_.at(kStopButtonId)->setEnabled(control::IsBlockTransfer(operation));
+  controls_.at(ControlId::StopButton)->setEnabled(control::IsBlockTransfer(operation));
 }
 
 void ProgrammerDialog::OperationEnded(control::Operation operation, bool passed) {
-  controls_.at(kStopButtonId)->setEnabled(false);
+  controls_.at(ControlId::StopButton)->setEnabled(false);
   const QString now = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
   if (passed && operation == control::Operation::ReadFlash)
     flashHexView_->SetCaption(Tr(captions::kReadbackCaptionPattern).arg(now));
@@ -83,7 +83,7 @@ void ProgrammerDialog::ImageOpened(control::MemoryKind memory, const std::string
 }
 
 void ProgrammerDialog::RunEnded(const control::Outcome& outcome) {
-  controls_.at(kStopButtonId)->setEnabled(false);
+  controls_.at(ControlId::StopButton)->setEnabled(false);
   // A run that did nothing (a file dialog cancelled) has no outcome to tell.
   if (outcome.cause == control::Cause::Cancelled) return;
   QPalette colours = progressBar_->palette();

@@ -20,7 +20,16 @@ namespace {
 
 constexpr int kRecentFiles = 6;
 // The Auto boxes and the fast verify box.
-constexpr int kBoxes[] = {1035, 1029, 1030, 1031, 1032, 1033, 1036, 1038, 1040, kFastVerifyBoxId};
+constexpr ControlId kBoxes[] = {ControlId::AutoErase,        ControlId::AutoWriteFlash,
+                                ControlId::AutoReadFlash,    ControlId::AutoVerifyFlash,
+                                ControlId::AutoWriteEeprom,  ControlId::AutoReadEeprom,
+                                ControlId::AutoVerifyEeprom, ControlId::AutoWriteFuses,
+                                ControlId::AutoWriteLock,    ControlId::FastVerifyBox};
+
+// A box's key holds its template ID, as the settings of earlier runs do.
+QString BoxKey(ControlId box) {
+  return QStringLiteral("boxes/%1").arg(static_cast<int>(box));
+}
 
 QString FolderKey(control::FileDialogKind kind) {
   return QStringLiteral("folders/%1").arg(static_cast<int>(kind));
@@ -51,10 +60,10 @@ void ProgrammerDialog::SaveSettings() const {
   QSettings settings(kSettingsOrganisation, kSettingsApplication);
   settings.setValue(QStringLiteral("chip"), chipPicked_ ? chipCombo_->currentText() : QString());
   settings.setValue(QStringLiteral("mode"), modeGroup_->checkedId());
-  settings.setValue(QStringLiteral("fuses"), static_cast<QLineEdit*>(Control(1009))->text());
-  settings.setValue(QStringLiteral("lock"), static_cast<QLineEdit*>(Control(1014))->text());
-  for (const int id : kBoxes) {
-    settings.setValue(QStringLiteral("boxes/%1").arg(id), static_cast<QCheckBox*>(Control(id))->isChecked());
+  settings.setValue(QStringLiteral("fuses"), static_cast<QLineEdit*>(Control(ControlId::FuseText))->text());
+  settings.setValue(QStringLiteral("lock"), static_cast<QLineEdit*>(Control(ControlId::LockText))->text());
+  for (const ControlId id : kBoxes) {
+    settings.setValue(BoxKey(id), static_cast<QCheckBox*>(Control(id))->isChecked());
   }
   settings.setValue(QStringLiteral("window"), saveGeometry());
 }
@@ -69,12 +78,13 @@ void ProgrammerDialog::RestoreSettings() {
   if (QAbstractButton* mode = modeGroup_->button(settings.value(QStringLiteral("mode"), 0).toInt())) {
     mode->click();
   }
-  for (const auto& [id, key, digits] : {std::tuple{1009, "fuses", 6}, std::tuple{1014, "lock", 2}}) {
+  for (const auto& [id, key, digits] :
+       {std::tuple{ControlId::FuseText, "fuses", 6}, std::tuple{ControlId::LockText, "lock", 2}}) {
     const QString text = settings.value(QLatin1String(key)).toString();
     if (IsHexText(text, digits)) static_cast<QLineEdit*>(Control(id))->setText(text);
   }
-  for (const int id : kBoxes) {
-    const QString key = QStringLiteral("boxes/%1").arg(id);
+  for (const ControlId id : kBoxes) {
+    const QString key = BoxKey(id);
     if (settings.contains(key))
       static_cast<QCheckBox*>(Control(id))->setChecked(settings.value(key).toBool());
   }

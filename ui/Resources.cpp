@@ -21,19 +21,19 @@ QIcon AppIcon() {
   return FromResource("kestrel.svg");
 }
 
-QIcon ButtonImage(int controlId) {
-  switch (controlId) {
-    case 1001:
+QIcon ButtonImage(ControlId button) {
+  switch (button) {
+    case ControlId::OpenFlashButton:
       return FromResource("open_flash.svg");  // bitmap 141
-    case 1023:
+    case ControlId::OpenEepromButton:
       return FromResource("open_eeprom.svg");  // bitmap 142
-    case 1028:
+    case ControlId::SaveFlashButton:
       return FromResource("save_flash.svg");  // bitmap 138
-    case 1037:
+    case ControlId::SaveEepromButton:
       return FromResource("save_eeprom.svg");  // bitmap 140
-    case 1027:
+    case ControlId::AutoButton:
       return FromResource("auto.svg");  // bitmap 144
-    case 1008:
+    case ControlId::EraseButton:
       return FromResource("erase.svg");  // bitmap 145
     default:
       return {};

@@ -44,10 +44,10 @@ struct DialogFixture : TonePlayer {
     auto& memories = dialog.controller().memories();
     memories.flashImageLoaded = memories.eepromImageLoaded = true;
   }
-  // Presses the buttons as the user does (the hidden 1066 too), then lets the worker's reports
+  // Presses the buttons as the user does (the hidden Burn button too), then lets the worker's reports
   // through until no operation runs; false on time-out.
-  bool Press(std::initializer_list<int> ids) {
-    for (const int id : ids) static_cast<QAbstractButton*>(dialog.Control(id))->click();
+  bool Press(std::initializer_list<ui::ControlId> ids) {
+    for (const ui::ControlId id : ids) static_cast<QAbstractButton*>(dialog.Control(id))->click();
     const QDeadlineTimer deadline(60000);
     while (!dialog.controller().Idle() && !deadline.hasExpired()) QCoreApplication::processEvents();
     dialog.logModel().Flush();
@@ -64,9 +64,9 @@ struct DialogFixture : TonePlayer {
   }
   const std::vector<QString>& Lines() { return dialog.logModel().Lines(); }
   QString Log() { return QStringList(Lines().begin(), Lines().end()).join(u'\n'); }
-  QLineEdit& Field(int id) { return *static_cast<QLineEdit*>(dialog.Control(id)); }
-  bool Checked(int id) { return static_cast<QAbstractButton*>(dialog.Control(id))->isChecked(); }
-  QComboBox& ChipList() { return *static_cast<QComboBox*>(dialog.Control(1043)); }
+  QLineEdit& Field(ui::ControlId id) { return *static_cast<QLineEdit*>(dialog.Control(id)); }
+  bool Checked(ui::ControlId id) { return static_cast<QAbstractButton*>(dialog.Control(id))->isChecked(); }
+  QComboBox& ChipList() { return *static_cast<QComboBox*>(dialog.Control(ui::ControlId::ChipList)); }
 
   device::SimulatedBus bus;
   std::vector<int> tones;

@@ -8,6 +8,7 @@
 #include "ui/UiTestRegistry.h"
 
 using kestrel::uitest::DialogFixture;
+using C = kestrel::ui::ControlId;
 
 // The fuse page on the simulated programmer (an ATmega328P, fuses 62 D9 FF, lock FF).
 class FusePageTest : public QObject {
@@ -21,22 +22,23 @@ class FusePageTest : public QObject {
     QVERIFY(f.Start());
     f.Pick("ATmega328P");
     kestrel::ui::FuseEditor& editor = f.dialog.fusePage().editor();
-    f.Field(1009).clear();
-    QTest::keyClicks(&f.Field(1009), "e2d9f");  // five digits: not yet
+    f.Field(C::FuseText).clear();
+    QTest::keyClicks(&f.Field(C::FuseText), "e2d9f");  // five digits: not yet
     QCOMPARE(editor.FuseText(), "E199FF");
-    QTest::keyClicks(&f.Field(1009), "d");
-    f.Field(1014).setText("FC");
+    QTest::keyClicks(&f.Field(C::FuseText), "d");
+    f.Field(C::LockText).setText("FC");
     QCOMPARE(editor.FuseText() + editor.LockText(), "E2D9FDFC");
-    f.Field(1014).setText("F");
+    f.Field(C::LockText).setText("F");
     editor.findChild<QCheckBox*>("fuseField_CKDIV8")->click();
-    QVERIFY(f.Field(1009).text() == "62D9FD" && f.Field(1014).text() == "F");
+    QVERIFY(f.Field(C::FuseText).text() == "62D9FD" && f.Field(C::LockText).text() == "F");
     f.bus.programmer().fuses = {0xE4, 0xD9, 0xFE};
     f.bus.programmer().lock = 0xEF;
     QVERIFY(f.PressFuse({"fuseRead"}));
-    QVERIFY(editor.FuseText() + editor.LockText() == "E4D9FEEF" && f.Field(1009).text() == "62D9FD");
-    QVERIFY(f.PressFuse({"fuseFactoryValues"}) && f.Field(1009).text() + f.Field(1014).text() == "62D9FFFF");
+    QVERIFY(editor.FuseText() + editor.LockText() == "E4D9FEEF" && f.Field(C::FuseText).text() == "62D9FD");
+    QVERIFY(f.PressFuse({"fuseFactoryValues"}) &&
+            f.Field(C::FuseText).text() + f.Field(C::LockText).text() == "62D9FFFF");
     QVERIFY(f.PressFuse({"fuseRead", "fuseWrite"}) && f.bus.programmer().fuses[2] == 0xFE);
-    QCOMPARE(f.Field(1009).text(), "E4D9FE");
+    QCOMPARE(f.Field(C::FuseText).text(), "E4D9FE");
   }
 
   // The whole-chip buttons open their file dialogs. Without the signature check, fuses go to any
@@ -59,13 +61,13 @@ class FusePageTest : public QObject {
   // that lock ISP out are written only when the question is answered Yes.
   void FactoryResetAndLockoutQuestion() {
     DialogFixture f;
-    QVERIFY(f.Start() && f.Press({1056}));
+    QVERIFY(f.Start() && f.Press({C::ModeIsp}));
     f.Pick("ATmega328P");
     f.bus.programmer().fuses = {0xE2, 0xD9, 0xFE};
     QVERIFY(f.PressFuse({"fuseFactoryReset"}) && f.Log().contains("恢复出厂OK"));
-    QCOMPARE(f.Field(1009).text(), "62D9FF");
+    QCOMPARE(f.Field(C::FuseText).text(), "62D9FF");
     QCOMPARE(f.bus.programmer().fuses, (std::array<std::uint8_t, 3>{0x62, 0xD9, 0xFF}));
-    f.Field(1009).setText("6259FF");  // RSTDISBL programmed
+    f.Field(C::FuseText).setText("6259FF");  // RSTDISBL programmed
     f.bus.ClearRequests();
     QVERIFY(f.PressFuse({"fuseWrite"}) && f.Log().contains(kestrel::texts::kLockoutRefusedLine.c_str()));
     const QString question = QString::fromStdString(f.dialogs.at(0));  // Chinese, then English

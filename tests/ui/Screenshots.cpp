@@ -8,6 +8,8 @@
 
 namespace kestrel::uitest {
 
+using C = ui::ControlId;
+
 // The main window after a short session on the simulated programmer: signature and
 // calibration read, then Auto with erase and write, read and verify of both memories; for the
 // fuse page, the chip identified and its fuses read. One PNG per page, and one of the About box.
@@ -26,8 +28,9 @@ int SaveScreenshots(const QString& folder) {
   for (std::size_t i = 0; i < 1024; ++i) memories.flashImage[i] = std::uint8_t((i * 37) ^ (i >> 3));
   for (std::size_t i = 0; i < 64; ++i) memories.eepromImage[i] = std::uint8_t("Kestrel EEPROM demo "[i % 20]);
   f.LoadImages();
-  f.Press({1000, 1005});
-  f.Press({1035, 1029, 1030, 1031, 1032, 1033, 1036, 1027});  // the Auto boxes, Auto
+  f.Press({C::ReadSignatureButton, C::ReadCalibrationButton});
+  f.Press({C::AutoErase, C::AutoWriteFlash, C::AutoReadFlash, C::AutoVerifyFlash, C::AutoWriteEeprom,
+           C::AutoReadEeprom, C::AutoVerifyEeprom, C::AutoButton});  // the Auto boxes, Auto
   bool saved = true;
   for (int page = 0; page < 5 && saved; ++page) {
     if (page == 4) f.PressFuse({"fuseIdentify", "fuseRead"});

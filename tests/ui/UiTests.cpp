@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTranslator>
+#include <algorithm>
 
 #include "DialogFixture.h"
 #include "app/StartOptions.h"
@@ -25,6 +26,7 @@ using kestrel::uitest::DialogFixture;
 using kestrel::uitest::ReadFile;
 namespace texts = kestrel::texts;
 namespace ui = kestrel::ui;
+using C = ui::ControlId;
 
 // The program's options, and OnInitDialog's order (pages, catalogue, chip list, start values,
 // images, views, introduction, probe) with and without a catalogue and a programmer.
@@ -55,8 +57,9 @@ class StartupTest : public QObject {
     for (const bool translated : {true, false}) {
       if (translated) QCoreApplication::installTranslator(&english);
       DialogFixture f;
-      QCOMPARE(static_cast<QPushButton*>(f.dialog.Control(1000))->text(), translated ? "read" : "read读");
-      QCOMPARE(static_cast<QLabel*>(f.dialog.Control(1059))->text(),
+      QCOMPARE(static_cast<QPushButton*>(f.dialog.Control(C::ReadSignatureButton))->text(),
+               translated ? "read" : "read读");
+      QCOMPARE(static_cast<QLabel*>(f.dialog.Control(C::FuseLockLabel))->text(),
                translated ? "fuse & lock" : "熔丝与锁定:fuse & lock");
       QCoreApplication::removeTranslator(&english);
     }
@@ -71,13 +74,13 @@ class StartupTest : public QObject {
     DialogFixture f;
     QVERIFY(f.Start({catalogue}) && f.dialogs.empty() && f.dialog.flashHexView().Length() == 1024);
     QVERIFY(f.Lines().size() == 1 && f.Lines()[0].endsWith("编程器:就绪.") && f.tones.size() == 1);
-    QCOMPARE(f.Field(1009).text() + f.Field(1014).text(), "E199FFFF");
+    QCOMPARE(f.Field(C::FuseText).text() + f.Field(C::LockText).text(), "E199FFFF");
     QVERIFY(f.ChipList().currentIndex() == 0 && f.ChipList().itemText(1) == "ATmega128");
     QCOMPARE(f.dialog.controller().geometry(), kestrel::chips::ChipGeometry{});
     emit f.ChipList().activated(0);
     QCOMPARE(f.dialog.controller().geometry().EepromSize(), 4096);
     f.bus.InjectFaults(0, 1);
-    QVERIFY(f.Press({1000}) && f.dialog.connectionLabel().text() == "未连接 not connected");
+    QVERIFY(f.Press({C::ReadSignatureButton}) && f.dialog.connectionLabel().text() == "未连接 not connected");
     f.bus.InjectFaults(0, 0);
     const int finds = f.bus.findDevicesCount();
     f.dialog.OnDeviceArrival();
@@ -92,15 +95,16 @@ class StartupTest : public QObject {
     {
       DialogFixture f;
       f.chosenFiles = {KESTREL_TEST_DATA "/hex/program.hex", dir.filePath("gone.bin").toStdString()};
-      QVERIFY(f.Start() && f.Press({1001, 1001, 1056, 1035}));
+      QVERIFY(f.Start() && f.Press({C::OpenFlashButton, C::OpenFlashButton, C::ModeIsp, C::AutoErase}));
       f.Pick("ATmega328P");
-      f.Field(1009).setText("E2D9FE");
+      f.Field(C::FuseText).setText("E2D9FE");
       f.dialog.move(40, 30);
       f.dialog.done(0);
     }
     DialogFixture f({}, true);
     QVERIFY(f.Start() && f.ChipList().currentText() == "ATmega328P" && f.dialog.pos() == QPoint(40, 30));
-    QVERIFY(f.Checked(1056) && f.Checked(1035) && !f.Checked(1029) && f.Field(1009).text() == "E2D9FE");
+    QVERIFY(f.Checked(C::ModeIsp) && f.Checked(C::AutoErase) && !f.Checked(C::AutoWriteFlash) &&
+            f.Field(C::FuseText).text() == "E2D9FE");
     QVERIFY(f.dialog.controller().geometry().FlashSize() == 32768 &&
             f.dialog.RecentFiles(kestrel::control::FileDialogKind::OpenFlash) ==
                 QStringList{KESTREL_TEST_DATA "/hex/program.hex"});
@@ -111,7 +115,7 @@ class StartupTest : public QObject {
       files->findChild<QLineEdit*>("fileNameEdit")->completer()->popup()->show();
       static_cast<QDialog*>(files)->reject();
     });
-    QVERIFY(f.Press({1001}) && !QApplication::activePopupWidget());
+    QVERIFY(f.Press({C::OpenFlashButton}) && !QApplication::activePopupWidget());
   }
 
   // No catalogue: the pages, then a message naming where it looked, and nothing after.
@@ -120,7 +124,7 @@ class StartupTest : public QObject {
     QVERIFY(!f.Start({"/nonexistent/a/chip.txt", "/nonexistent/b/chip.txt"}));
     QVERIFY(f.dialog.pageTabs()->count() == 5 && f.dialogs.size() == 1);
     QVERIFY(f.dialogs[0].find("/nonexistent/b/chip.txt") != std::string::npos);
-    QVERIFY(f.ChipList().count() == 0 && f.Field(1009).text().isEmpty());
+    QVERIFY(f.ChipList().count() == 0 && f.Field(C::FuseText).text().isEmpty());
     QVERIFY(f.dialog.flashHexView().Length() == 0 && f.bus.findDevicesCount() == 0);
   }
 
@@ -130,7 +134,7 @@ class StartupTest : public QObject {
     DialogFixture f({.programmerPresent = false});
     QVERIFY(!f.Start() && f.Lines().empty() && f.dialog.flashHexView().Length() == 1024);
     QCOMPARE(f.dialogs, std::vector<std::string>{texts::InsertProgrammerMessage()});
-    QVERIFY(f.Press({1000}) && !f.Lines().empty());
+    QVERIFY(f.Press({C::ReadSignatureButton}) && !f.Lines().empty());
     f.dialog.OnDeviceArrival();
     QCOMPARE(f.dialogs.size(), 2u);
   }
@@ -142,18 +146,24 @@ class OperationsTest : public QObject {
   Q_OBJECT
 
  private slots:
-  // Every control of the template exists, and each push button reaches its own operation:
-  // the vendor requests it sends (runs shown once), the file dialog it opens, or its report.
+  // Every control of the template exists, every push button but Stop presses an operation, and
+  // each its own: the vendor requests it sends (runs shown once), the file dialog it opens, or
+  // its report.
   void ButtonsReachTheirOperations() {
     const char* const kNothingRead =
         "运行未开始：输入被拒绝，未向芯片发送任何内容";  // a verify without a read
     // clang-format off
-    const std::pair<int, const char*> rows[] = {
-        {1000, "3"}, {1005, "4"}, {1002, "5"}, {1008, "2 5"}, {1010, "6 5"}, {1015, "7 5"}, {1022, "8 0"},
-        {1021, "10 0"}, {1020, "9 0"}, {1018, "11 0"}, {1066, "3 4 2 8 0 10 0 6 7 5"}, {1001, "file 0"},
-        {1023, "file 1"}, {1028, "file 2"}, {1037, "file 3"}, {1024, kNothingRead},
-        {1025, kNothingRead}};
+    const std::pair<C, const char*> rows[] = {
+        {C::ReadSignatureButton, "3"}, {C::ReadCalibrationButton, "4"}, {C::ReadFuseLockButton, "5"}, {C::EraseButton, "2 5"}, {C::WriteFusesButton, "6 5"}, {C::WriteLockButton, "7 5"}, {C::WriteFlashButton, "8 0"},
+        {C::ReadFlashButton, "10 0"}, {C::WriteEepromButton, "9 0"}, {C::ReadEepromButton, "11 0"}, {C::BurnButton, "3 4 2 8 0 10 0 6 7 5"}, {C::OpenFlashButton, "file 0"},
+        {C::OpenEepromButton, "file 1"}, {C::SaveFlashButton, "file 2"}, {C::SaveEepromButton, "file 3"}, {C::VerifyFlashButton, kNothingRead},
+        {C::VerifyEepromButton, kNothingRead}};
     // clang-format on
+    for (const auto& control : ui::MainDialogTemplate()) {
+      const bool pressed = std::ranges::any_of(ui::kButtonOperations,
+                                               [&](const auto& entry) { return entry.button == control.id; });
+      QCOMPARE(pressed, control.kind == ui::ControlKind::PushButton && control.id != C::StopButton);
+    }
     for (const auto& [button, effect] : rows) {
       DialogFixture f;
       for (const auto& control : kestrel::ui::MainDialogTemplate()) QVERIFY(f.dialog.Control(control.id));
@@ -173,8 +183,9 @@ class OperationsTest : public QObject {
   void RadioButtonsSetTheMode() {
     DialogFixture f;
     QVERIFY(f.Start());
-    for (const auto& [radio, mode] : {std::pair{1056, 1}, {1062, 2}, {1065, 3}, {1055, 0}}) {
-      QVERIFY(f.Press({radio, 1000}));
+    for (const auto& [radio, mode] :
+         {std::pair{C::ModeIsp, 1}, {C::ModeHvsp, 2}, {C::ModePP2313, 3}, {C::ModePP20, 0}}) {
+      QVERIFY(f.Press({radio, C::ReadSignatureButton}));
       QVERIFY(f.bus.requests().back().request.request == mode * 16 + 3 && f.dialog.modeIndex() == mode);
     }
   }
@@ -183,16 +194,18 @@ class OperationsTest : public QObject {
   // the fuse and lock fields are what the writes send.
   void BoxesAndFieldsFeedTheOperations() {
     DialogFixture f;
-    const int boxes[] = {1035, 1029, 1030, 1031, 1032, 1033, 1036, 1038, 1040};
+    const C boxes[] = {C::AutoErase,        C::AutoWriteFlash,  C::AutoReadFlash,
+                       C::AutoVerifyFlash,  C::AutoWriteEeprom, C::AutoReadEeprom,
+                       C::AutoVerifyEeprom, C::AutoWriteFuses,  C::AutoWriteLock};
     for (int i = 0; i < 9; ++i) {
       const kestrel::control::AutoSelection expected{i == 0, i == 1, i == 2, i == 3, i == 4,
                                                      i == 5, i == 6, i == 7, i == 8};
       QVERIFY(f.Press({boxes[i]}) && f.dialog.AutoBoxes() == expected && f.Press({boxes[i]}));
     }
     QVERIFY(f.Start());
-    f.Field(1009).setText("E4D9FE");
-    f.Field(1014).setText("FC");
-    QVERIFY(f.Press({1010, 1015}) && f.bus.programmer().lock == 0xFC);
+    f.Field(C::FuseText).setText("E4D9FE");
+    f.Field(C::LockText).setText("FC");
+    QVERIFY(f.Press({C::WriteFusesButton, C::WriteLockButton}) && f.bus.programmer().lock == 0xFC);
     QCOMPARE(f.bus.programmer().fuses, (std::array<std::uint8_t, 3>{0xE4, 0xD9, 0xFE}));
   }
 
@@ -203,7 +216,7 @@ class OperationsTest : public QObject {
     QVERIFY(f.Start());
     f.LoadImages();
     QVERIFY(f.Show());
-    static_cast<QAbstractButton*>(f.dialog.Control(1022))->click();
+    static_cast<QAbstractButton*>(f.dialog.Control(C::WriteFlashButton))->click();
     f.dialog.close();
     QTest::keyClick(&f.dialog, Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(f.dialog.isVisible() && f.Press({}) && f.Log().count(texts::kBusyLine.c_str()) == 2);
@@ -218,18 +231,51 @@ class OperationsTest : public QObject {
   void TheWindowAsTheKeyboardAndScreenFindIt() {
     DialogFixture f;
     QVERIFY(f.Start() && f.Show());
-    for (QWidget* w : {(QWidget*)&f.Field(1009), (QWidget*)&f.dialog.flashHexView(), (QWidget*)&f.ChipList()})
+    for (QWidget* w :
+         {(QWidget*)&f.Field(C::FuseText), (QWidget*)&f.dialog.flashHexView(), (QWidget*)&f.ChipList()})
       for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(w, key);
     QStringList walked;
     f.ChipList().setFocus();
     for (int i = 0; i < 34; ++i, QTest::keyClick(f.dialog.focusWidget(), Qt::Key_Tab))
-      walked << f.dialog.focusWidget()->objectName().remove("ctl");
-    QCOMPARE(walked.join(' '),
-             "1043 1000 1055 1002 1005 1001 1028 1023 1037 1035 1033 1018 1029 1022 1036 1025 "
-             "1030 1021 1071 1031 1024 1038 1009 1010 1032 1020 1040 1014 1015 1008 1027 "
-             "qt_tabwidget_tabbar 1034 1043");
-    f.dialog.Control(1055)->setFocus();
-    QTest::keyClick(f.dialog.Control(1055), Qt::Key_Down);  // PP_2313, mode 3
+      walked << f.dialog.focusWidget()->objectName();
+    QStringList order;
+    for (const C id : {C::ChipList,
+                       C::ReadSignatureButton,
+                       C::ModePP20,
+                       C::ReadFuseLockButton,
+                       C::ReadCalibrationButton,
+                       C::OpenFlashButton,
+                       C::SaveFlashButton,
+                       C::OpenEepromButton,
+                       C::SaveEepromButton,
+                       C::AutoErase,
+                       C::AutoReadEeprom,
+                       C::ReadEepromButton,
+                       C::AutoWriteFlash,
+                       C::WriteFlashButton,
+                       C::AutoVerifyEeprom,
+                       C::VerifyEepromButton,
+                       C::AutoReadFlash,
+                       C::ReadFlashButton,
+                       C::FastVerifyBox,
+                       C::AutoVerifyFlash,
+                       C::VerifyFlashButton,
+                       C::AutoWriteFuses,
+                       C::FuseText,
+                       C::WriteFusesButton,
+                       C::AutoWriteEeprom,
+                       C::WriteEepromButton,
+                       C::AutoWriteLock,
+                       C::LockText,
+                       C::WriteLockButton,
+                       C::EraseButton,
+                       C::AutoButton})
+      order << f.dialog.Control(id)->objectName();
+    order << f.dialog.pageTabs()->tabBar()->objectName() << f.dialog.Control(C::LogList)->objectName()
+          << f.dialog.Control(C::ChipList)->objectName();
+    QCOMPARE(walked, order);
+    f.dialog.Control(C::ModePP20)->setFocus();
+    QTest::keyClick(f.dialog.Control(C::ModePP20), Qt::Key_Down);  // PP_2313, mode 3
     for (const char* keys : {"Ctrl+O", "Ctrl+Shift+O", "Ctrl+S", "Ctrl+Shift+S", "F5"})
       QTest::keySequence(&f.dialog, QKeySequence(keys));
     QVERIFY(f.Press({}) && f.Lines().size() == 1 && f.bus.requests().back().request.request == 3 * 16 + 5);
@@ -259,9 +305,9 @@ class OperationsTest : public QObject {
       QTest::keyClicks(&f.ChipList(), typed);
       QCOMPARE(f.ChipList().currentText(), typed[0] == 'A' ? f.ChipList().itemText(0) : "ATmega328P");
     }
-    for (const auto& [id, typed] : {std::pair{1009, "e2d9ff12zz"}, std::pair{1014, "fc0"}})
+    for (const auto& [id, typed] : {std::pair{C::FuseText, "e2d9ff12zz"}, std::pair{C::LockText, "fc0"}})
       f.Field(id).clear(), QTest::keyClicks(&f.Field(id), typed);
-    QVERIFY(f.Field(1009).text() + f.Field(1014).text() == "e2d9fffc");
+    QVERIFY(f.Field(C::FuseText).text() + f.Field(C::LockText).text() == "e2d9fffc");
     ui::HexView& view = f.dialog.flashHexView();
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(KESTREL_TEST_DATA "/hex/program.hex")});
@@ -270,7 +316,7 @@ class OperationsTest : public QObject {
     for (QDropEvent* event : {static_cast<QDropEvent*>(&enter), &drop})
       QApplication::sendEvent(view.viewport(), event);
     QVERIFY(f.Press({}) && f.dialogs.empty() && view.Caption() == "文件映像 file image：program.hex");
-    QVERIFY(f.Press({1021}) && view.Caption().startsWith("芯片读出 chip read-back "));
+    QVERIFY(f.Press({C::ReadFlashButton}) && view.Caption().startsWith("芯片读出 chip read-back "));
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.CellCentre(1, true));
     QTest::keyClicks(&view, "Ok");
     std::uint8_t bytes[4];
@@ -278,13 +324,13 @@ class OperationsTest : public QObject {
     QVERIFY(bytes[1] == 'O' && bytes[2] == 'k' && view.IsEdited(2) && !view.IsEdited(3));
     for (int i = 0; i < 2; ++i) QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
     QVERIFY(!view.IsEdited(1) && !view.IsEdited(2));
-    auto* log = static_cast<QAbstractItemView*>(f.dialog.Control(1034));
+    auto* log = static_cast<QAbstractItemView*>(f.dialog.Control(C::LogList));
     log->selectAll();
     log->findChild<QAction*>("logCopy")->trigger();
     QVERIFY(QApplication::clipboard()->text() == f.Log() && f.dialog.SaveLog(dir.filePath("log")));
     QCOMPARE(QString::fromStdString(ReadFile(dir.filePath("log").toStdString())), f.Log() + "\n");
     log->findChild<QAction*>("logClear")->trigger();
-    QVERIFY(f.Lines().empty() && f.Press({1000}) && f.Lines().size() == 1);
+    QVERIFY(f.Lines().empty() && f.Press({C::ReadSignatureButton}) && f.Lines().size() == 1);
   }
 
   // The bar counts a transfer's pages, then tells whether the run failed. Stop, which works only
@@ -294,12 +340,14 @@ class OperationsTest : public QObject {
     QVERIFY(f.Start());
     f.LoadImages();
     QProgressBar& bar = f.dialog.progressBar();
-    auto& stop = *static_cast<QAbstractButton*>(f.dialog.Control(ui::kStopButtonId));
+    auto& stop = *static_cast<QAbstractButton*>(f.dialog.Control(C::StopButton));
     QStringList shown;
     QObject::connect(&bar, &QProgressBar::valueChanged, [&] { shown << bar.text(); });
-    QVERIFY(f.Press({1021}) && shown.contains("FLASH 32/32 页") && bar.text() == "通过 PASS");
-    QVERIFY(f.Press({ui::kFastVerifyBoxId, 1035, 1029, 1030, 1031, 1027}) && f.Log().contains("快速校验："));
-    static_cast<QAbstractButton*>(f.dialog.Control(1027))->click();
+    QVERIFY(f.Press({C::ReadFlashButton}) && shown.contains("FLASH 32/32 页") && bar.text() == "通过 PASS");
+    QVERIFY(f.Press({C::FastVerifyBox, C::AutoErase, C::AutoWriteFlash, C::AutoReadFlash, C::AutoVerifyFlash,
+                     C::AutoButton}) &&
+            f.Log().contains("快速校验："));
+    static_cast<QAbstractButton*>(f.dialog.Control(C::AutoButton))->click();
     stop.click();
     QVERIFY(f.Press({}) && f.Log().contains("操作已停止 stopped") && !f.Log().contains("FLASH读取开始"));
     const auto red = [&](int i) { return f.dialog.logModel().index(i).data(Qt::ForegroundRole).isValid(); };
@@ -311,7 +359,7 @@ class OperationsTest : public QObject {
     DialogFixture f;
     auto dialog = std::make_unique<ui::ProgrammerDialog>(f.bus, f);
     QVERIFY(dialog->OnInitDialog({KESTREL_SOURCE_DIR "/data/chip.txt"}));
-    static_cast<QAbstractButton*>(dialog->Control(1021))->click();
+    static_cast<QAbstractButton*>(dialog->Control(C::ReadFlashButton))->click();
     // The last page's progress comes just before the final code.
     while (dialog->progressBar().value() < 100) QCoreApplication::processEvents();
   }
@@ -323,9 +371,14 @@ class OperationsTest : public QObject {
     QVERIFY(f.Start());
     f.dialog.show();
     QTabWidget& pages = *f.dialog.pageTabs();
-    for (const auto& [button, page] : {std::pair{1021, 0}, {1018, 1}, {1000, 2}, {0, 3}}) {
-      if (!button) QTest::mouseClick(pages.tabBar(), Qt::LeftButton, {}, pages.tabBar()->tabRect(3).center());
-      QVERIFY(!button || f.Press({button}));
+    // The page tabs themselves: a click on the fourth tab.
+    for (const auto& [control, page] : {std::pair{C::ReadFlashButton, 0},
+                                        {C::ReadEepromButton, 1},
+                                        {C::ReadSignatureButton, 2},
+                                        {C::PageTabs, 3}}) {
+      const bool tab = control == C::PageTabs;
+      if (tab) QTest::mouseClick(pages.tabBar(), Qt::LeftButton, {}, pages.tabBar()->tabRect(3).center());
+      QVERIFY(tab || f.Press({control}));
       QCOMPARE(pages.currentIndex(), page);
       for (int i = 0; i < 4; ++i) QCOMPARE(pages.widget(i)->isVisible(), i == page);
     }
@@ -342,7 +395,7 @@ class OperationsTest : public QObject {
     QTest::keyClick(&f.dialog.flashHexView(), Qt::Key_End, Qt::ControlModifier);
     QTest::keyClicks(&f.dialog.flashHexView(), "e1");
     QTest::keyClicks(&f.dialog.eepromHexView(), "12");
-    QVERIFY(f.Press({1028, 1037}));
+    QVERIFY(f.Press({C::SaveFlashButton, C::SaveEepromButton}));
     QCOMPARE(ReadFile(f.chosenFiles[0]), "\xA5\xBC" + std::string(1021, '\xFF') + "\xF1");
     QCOMPARE(ReadFile(f.chosenFiles[1]), "\x12");
   }
@@ -354,13 +407,15 @@ class OperationsTest : public QObject {
     f.chosenFiles = {KESTREL_TEST_DATA "/hex/program.hex"};
     QVERIFY(f.Start());
     f.dialog.show();
-    QVERIFY(f.Press({1001, 1035, 1029, 1030, 1031, 1027}));
+    QVERIFY(f.Press({C::OpenFlashButton, C::AutoErase, C::AutoWriteFlash, C::AutoReadFlash,
+                     C::AutoVerifyFlash, C::AutoButton}));
     const QString log = f.Log();
     QVERIFY(log.count("FLASH编程OK") == 1 && log.count("FLASH读取OK") == 1 &&
             log.count(texts::kFlashVerifyEnd.c_str()) == 1);
     QVERIFY(!log.contains("地址：") && log.endsWith("熔丝与锁定位读取OK"));
-    QCOMPARE(f.tones, std::vector<int>(3, kestrel::kSuccessToneHz));      // start-up, file, Auto
-    const auto& view = *static_cast<QListView*>(f.dialog.Control(1034));  // all lines, the last selected
+    QCOMPARE(f.tones, std::vector<int>(3, kestrel::kSuccessToneHz));  // start-up, file, Auto
+    const auto& view =
+        *static_cast<QListView*>(f.dialog.Control(C::LogList));  // all lines, the last selected
     QCOMPARE(view.model()->rowCount(), int(f.Lines().size()));
     QCOMPARE(view.currentIndex().row() + 1, view.model()->rowCount());
     std::string shown(1024, '\0');
