@@ -98,9 +98,8 @@ TEST(PageTransferTest, ProgressCodesOnlyForPagesThatMoveTheBar) {
   for (int i = 0; i <= 100; ++i) EXPECT_EQ(positions[static_cast<std::size_t>(i)], i);
 }
 
-// What --sim-stats prints: every vendor request, the bytes of its data stage each way, and the
-// modelled time of the link (setup and status, 8-byte packets) and of the chip.
-TEST(SimulatedBusTest, CountsRequestsTheirBytesAndTheModelledTime) {
+// What --sim-stats counts: every vendor request and the bytes of its data stage each way.
+TEST(SimulatedBusTest, CountsRequestsAndTheirBytesEachWay) {
   support::EngineRig rig;
   rig.engine.memories().flashImage[33] = 0;  // two pages of 32 bytes
   rig.engine.EraseChip();
@@ -108,8 +107,6 @@ TEST(SimulatedBusTest, CountsRequestsTheirBytesAndTheModelledTime) {
   ASSERT_TRUE(rig.Run(WriteFlash));
   const LinkStatistics s = rig.bus.linkStatistics();
   EXPECT_EQ(std::tuple(s.requests, s.bytesOut, s.bytesIn), std::tuple(4u, 64u, 16u));
-  EXPECT_DOUBLE_EQ(s.transferSeconds, 4 * 1.0e-3 + (1 + 4 + 4 + 1) * 0.125e-3);
-  EXPECT_DOUBLE_EQ(s.chipSeconds, 9.0e-3 + 2 * 4.5e-3);
 }
 
 // A time-out is 103; any other failure, a page read cut short (32 of 40 bytes) too, is 102.
