@@ -32,8 +32,8 @@ struct Side {
   std::size_t size;  // the chip's
   FileDialogKind openDialog;
   FileDialogKind saveDialog;
-  std::uint32_t openStatus;
-  std::uint32_t saveStatus;
+  device::Status openStatus;
+  device::Status saveStatus;
   int page;
   const char* memoryName;
   const char* readableKinds;
@@ -54,8 +54,8 @@ Side FlashSide(ImageContext& context) {
           FlashLength(context.geometry, memories),
           FileDialogKind::OpenFlash,
           FileDialogKind::SaveFlash,
-          device::status::FlashFileOpened,
-          device::status::FlashFileSaved,
+          device::Status::FlashFileOpened,
+          device::Status::FlashFileSaved,
           FlashPage,
           "FLASH",
           Msg("hex、bin、elf"),
@@ -76,8 +76,8 @@ Side EepromSide(ImageContext& context) {
           EepromLength(context.geometry, memories),
           FileDialogKind::OpenEeprom,
           FileDialogKind::SaveEeprom,
-          device::status::EepromFileOpened,
-          device::status::EepromFileSaved,
+          device::Status::EepromFileOpened,
+          device::Status::EepromFileSaved,
           EepromPage,
           "EEPROM",
           Msg("hex、eep、bin、elf"),

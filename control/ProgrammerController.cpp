@@ -59,7 +59,7 @@ bool ProgrammerController::ProbeProgrammer() {
     frontEnd_.ShowMessage(ProgrammerMissingMessage());
     return false;
   }
-  engine_.PostStatus(device::status::Ready);
+  engine_.PostStatus(device::Status::Ready);
   if (const std::string line = ProgrammersFoundLine(link_); !line.empty()) log_.AppendLog(line);
   return true;
 }
@@ -79,7 +79,7 @@ void ProgrammerController::OnChipSelChange(int index) {
   log_.AppendLog(Printf(texts::kNoFactsPattern, name.c_str()));
 }
 
-void ProgrammerController::SetMode(std::uint8_t mode) {
+void ProgrammerController::SetMode(device::ProgrammingMode mode) {
   link_.currentMode = mode;
   signatureChecked_ = false;
   ForgetReadbacks();
@@ -294,12 +294,12 @@ void ProgrammerController::StartTransfer(device::BlockTransfer transfer, const c
   }
 }
 
-void ProgrammerController::TrackErasedFlash(std::uint32_t code) {
-  if (code == device::status::Erased && runKind_ == RunKind::Auto) {
+void ProgrammerController::TrackErasedFlash(device::Status code) {
+  if (code == device::Status::Erased && runKind_ == RunKind::Auto) {
     flashErased_ = true;
     flashPagesWritten_ = 0;
   }
-  if (code == device::status::FlashWritten && flashErased_) flashPagesWritten_ = engine_.PageTotal();
+  if (code == device::Status::FlashWritten && flashErased_) flashPagesWritten_ = engine_.PageTotal();
 }
 
 // An erased chip holds 0xFF beyond the pages written after the erase, and the verify compares
@@ -319,7 +319,7 @@ void ProgrammerController::WriteFuses() {
     const FuseWriteReview review = ReviewFuseWrite(*selectedFacts_, set);
     for (const std::string& line : review.lockouts) log_.AppendLog(line);
     if (!review.lockouts.empty()) {
-      if (link_.currentMode == static_cast<std::uint8_t>(device::ProgrammingMode::ISP)) {
+      if (link_.currentMode == device::ProgrammingMode::ISP) {
         std::string consequence;
         for (const std::string& line : review.lockouts) consequence += line + "\n";
         if (!frontEnd_.ConfirmLockout(consequence)) return Refuse(texts::kLockoutRefusedLine);
@@ -346,7 +346,7 @@ void ProgrammerController::WriteLock() {
 
 void ProgrammerController::Refuse(const std::string& line) {
   if (!line.empty()) log_.AppendLog(line);
-  engine_.PostStatus(device::status::Refused);
+  engine_.PostStatus(device::Status::Refused);
 }
 
 void ProgrammerController::StopTransfer() {
@@ -367,7 +367,7 @@ void ProgrammerController::CountFailure() {
   frontEnd_.Tones().Play(kErrorToneHz, kErrorToneMs);
 }
 
-void ProgrammerController::OnProgrammerStatus(std::uint32_t code, std::uint32_t argument) {
+void ProgrammerController::OnProgrammerStatus(device::Status code, std::uint32_t argument) {
   if (!dispatcher_.Dispatch(code, argument)) return;
   busy_ = false;
   // Before a deferred rescan, which forgets it again.
@@ -378,26 +378,26 @@ void ProgrammerController::OnProgrammerStatus(std::uint32_t code, std::uint32_t 
   RunNextOperation();
 }
 
-bool ProgrammerController::FinishFollowUp(std::uint32_t code) {
+bool ProgrammerController::FinishFollowUp(device::Status code) {
   // Only a read that completed every page makes its read-back count.
-  if (code == device::status::FlashRead) engine_.memories().flashReadbackValid = true;
-  if (code == device::status::EepromRead) engine_.memories().eepromReadbackValid = true;
+  if (code == device::Status::FlashRead) engine_.memories().flashReadbackValid = true;
+  if (code == device::Status::EepromRead) engine_.memories().eepromReadbackValid = true;
   const FollowUp followUp = std::exchange(followUp_, FollowUp::None);
   switch (followUp) {
     case FollowUp::SignatureCheck:
-      if (code == device::status::SignatureRead) return CheckSignature();
+      if (code == device::Status::SignatureRead) return CheckSignature();
       // Without a signature nothing may change the chip.
       queue_.Clear();
       return true;
     case FollowUp::Identify:
-      return code == device::status::SignatureRead ? FinishIdentify() : true;
+      return code == device::Status::SignatureRead ? FinishIdentify() : true;
     case FollowUp::FuseCheck:
-      return code == device::status::FuseLockRead ? CheckWrittenFuses() : true;
+      return code == device::Status::FuseLockRead ? CheckWrittenFuses() : true;
     case FollowUp::BackupSignature:
-      if (code == device::status::SignatureRead && backup_) backup_->signature = ReplySignature();
+      if (code == device::Status::SignatureRead && backup_) backup_->signature = ReplySignature();
       return true;
     case FollowUp::BackupLock:
-      return code == device::status::FuseLockRead ? CheckBackupLock() : true;
+      return code == device::Status::FuseLockRead ? CheckBackupLock() : true;
     case FollowUp::None:
       break;
   }
@@ -411,7 +411,7 @@ chips::Signature ProgrammerController::ReplySignature() const {
 
 void ProgrammerController::LogNoAnswer(const chips::Signature& signature) {
   log_.AppendLog(Printf(texts::kNoChipAnsweredPattern, SignatureText(signature).c_str()));
-  if (link_.currentMode != static_cast<std::uint8_t>(device::ProgrammingMode::ISP)) return;
+  if (link_.currentMode != device::ProgrammingMode::ISP) return;
   const char* mode = selectedFacts_ != nullptr ? HighVoltageModeName(*selectedFacts_) : "HVSP / PP_20";
   log_.AppendLog(Printf(texts::kIspNoAnswerHintPattern, mode));
 }
@@ -508,7 +508,7 @@ void ProgrammerController::OpenWholeChip() {
     if (opened.signature) expectedSignature_ = opened.signature;
     if (restore) PlanRestore(opened.image);
   }
-  engine_.PostStatus(device::status::WholeChipFileOpened);
+  engine_.PostStatus(device::Status::WholeChipFileOpened);
 }
 
 // A restore writes and verifies only the memories the file holds, and checks the fuses and

@@ -42,7 +42,7 @@ class ProgrammerController {
   // One operation that no button of the window queues alone (the command line's unlock).
   void OnOperation(Operation operation);
   void OnChipSelChange(int index);
-  void SetMode(std::uint8_t mode);  // a ProgrammingMode value
+  void SetMode(device::ProgrammingMode mode);
   // Uses only the programmer at this address ("BBB:DDD"); empty: the first one found.
   void SelectProgrammer(std::string address) { link_.wantedAddress = std::move(address); }
   // Whether the signature is compared with the selected chip before the first operation of a
@@ -57,7 +57,7 @@ class ProgrammerController {
   // A USB device arrived: discovery now, or once the running operation has ended.
   void OnDeviceArrival();
 
-  void OnProgrammerStatus(std::uint32_t code, std::uint32_t argument);
+  void OnProgrammerStatus(device::Status code, std::uint32_t argument);
 
   // The busy guard of every operation, the window's close included: while one runs, logs
   // the busy line, sounds the error beep and returns true.
@@ -87,12 +87,12 @@ class ProgrammerController {
   void Run(Operation operation);
   void StartTransfer(device::BlockTransfer transfer, const char* startLine, std::uint32_t readPages = 0);
   // What the Auto run has done to the chip's FLASH so far, from the code that ends an operation.
-  void TrackErasedFlash(std::uint32_t code);
+  void TrackErasedFlash(device::Status code);
   std::uint32_t FastVerifyPages() const;
   bool NeedsSignatureCheck(Operation operation) const;
   // What to do once the code that ends the current operation has been shown: false when it
   // posted a code of its own (whose handling has gone on with the queue).
-  bool FinishFollowUp(std::uint32_t code);
+  bool FinishFollowUp(device::Status code);
   bool CheckSignature();
   bool FinishIdentify();
   // The fuse and lock read-back of a factory reset or a restore.

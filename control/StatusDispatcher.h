@@ -24,7 +24,7 @@ class StatusDispatcher {
 
   // Shows one code. Returns false for a progress code, true for a code that ends an operation.
   // Every line of one dispatch carries the same time stamp.
-  bool Dispatch(std::uint32_t code, std::uint32_t argument);
+  bool Dispatch(device::Status code, std::uint32_t argument);
 
  private:
   FrontEnd& frontEnd_;

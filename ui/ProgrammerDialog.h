@@ -100,7 +100,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   HexView& eepromHexView() const { return *eepromHexView_; }
   QProgressBar& progressBar() const { return *progressBar_; }
   QLabel& connectionLabel() const { return *connection_; }
-  int modeIndex() const { return modeIndex_; }
+  device::ProgrammingMode selectedMode() const { return selectedMode_; }
   bool ArrivalDetectionActive() const;
 
   // FrontEnd.
@@ -144,7 +144,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   void SetButtonImages();
   void ConfigureViews();
   bool IsChecked(int id) const;
-  void RefreshModeIndex();
+  void RefreshSelectedMode();
   void CreateFusePage();
   void ShowSelectedFacts();  // the fuse page follows the controller's chip
   void PickChip(int index);  // by the user, or restored
@@ -157,14 +157,14 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   void RestoreSettings();
 
   // A run and what the window shows of it (ProgrammerDialogRun.cpp).
-  void OnStatus(std::uint32_t code, std::uint32_t argument);
+  void OnStatus(device::Status code, std::uint32_t argument);
   bool RefuseWhileBusy();  // the busy line, which is no failure of the running run
   void BeginRun();
   void AfterControllerCall();
   void EndRun();
   void ShowTransferProgress(std::uint32_t page);
   void ShowOutcome(bool failed);
-  void NoteFinalCode(std::uint32_t code);
+  void NoteFinalCode(device::Status code);
   void NoteArrival();
   void ShowConnection();
 
@@ -190,7 +190,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   std::array<QFileDialog*, static_cast<std::size_t>(control::FileDialogKind::SaveBackup) + 1> fileDialogs_{};
   std::optional<std::string> fileAnswer_;  // answers the next file dialog
   std::optional<std::string> fileChosen_;  // in the running operation's file dialog
-  int modeIndex_ = 0;
+  device::ProgrammingMode selectedMode_ = device::ProgrammingMode::PP_20;
   // The run of the last press: the failures before it, the codes it has handled, whether it
   // cancelled a file dialog, whether the fuse page stays in front of the log.
   bool runActive_ = false;

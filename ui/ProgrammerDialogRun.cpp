@@ -54,7 +54,7 @@ void ProgrammerDialog::BeginRun() {
 
 // A code is shown before the controller goes on with the queue: its handling may start the
 // next operation, whose codes then pass through here inside this call.
-void ProgrammerDialog::OnStatus(std::uint32_t code, std::uint32_t argument) {
+void ProgrammerDialog::OnStatus(device::Status code, std::uint32_t argument) {
   if (device::IsProgressStatus(code)) {
     ShowTransferProgress(argument);
   } else {
@@ -100,8 +100,8 @@ void ProgrammerDialog::ShowOutcome(bool failed) {
 }
 
 // Which bytes the hex pages show, and whether the programmer is still there.
-void ProgrammerDialog::NoteFinalCode(std::uint32_t code) {
-  namespace status = device::status;
+void ProgrammerDialog::NoteFinalCode(device::Status code) {
+  using status = device::Status;
   const auto readback = [](HexView* view) {
     view->SetCaption(
         Tr(captions::kReadbackCaptionPattern).arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));

@@ -167,13 +167,15 @@ class OperationsTest : public QObject {
     }
   }
 
-  // The radio buttons set the mode of the next request; a page switch updates the group index.
+  // The radio buttons set the mode of the next request; a page switch updates the selected mode.
   void RadioButtonsSetTheMode() {
+    using enum kestrel::device::ProgrammingMode;
     DialogFixture f;
     QVERIFY(f.Start());
-    for (const auto& [radio, mode] : {std::pair{1056, 1}, {1062, 2}, {1065, 3}, {1055, 0}}) {
+    for (const auto& [radio, mode] : {std::pair{1056, ISP}, {1062, HVSP}, {1065, PP_2313}, {1055, PP_20}}) {
       QVERIFY(f.Press({radio, 1000}));
-      QVERIFY(f.bus.requests().back().request.request == mode * 16 + 3 && f.dialog.modeIndex() == mode);
+      QVERIFY(f.bus.requests().back().request.request == static_cast<int>(mode) * 16 + 3 &&
+              f.dialog.selectedMode() == mode);
     }
   }
 
