@@ -72,7 +72,7 @@ class BenchFrontEnd : public kestrel::control::FrontEnd,
 // framework uses; a button press runs until the operations have ended.
 struct Harness {
   Harness() {
-    channel.SetHandler([this](std::uint32_t code, std::uint32_t argument) {
+    channel.SetHandler([this](kestrel::device::Status code, std::uint32_t argument) {
       controller.OnProgrammerStatus(code, argument);
     });
   }

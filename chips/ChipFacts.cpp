@@ -124,12 +124,12 @@ class Parser {
     return flags;
   }
 
-  std::uint8_t Modes(std::string_view text) {
+  ModeSet Modes(std::string_view text) {
     std::uint8_t modes = 0;
     for (std::string_view rest = text;;) {
       const std::size_t comma = rest.find(',');
       modes |= static_cast<std::uint8_t>(1u << NameIndex(rest.substr(0, comma), kModeNames));
-      if (comma == std::string_view::npos) return modes;
+      if (comma == std::string_view::npos) return static_cast<ModeSet>(modes);
       rest.remove_prefix(comma + 1);
     }
   }

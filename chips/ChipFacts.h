@@ -71,7 +71,8 @@ struct FuseSet {
   bool operator==(const FuseSet&) const = default;
 };
 
-enum ProgrammingMode : std::uint8_t { kIsp = 1 << 0, kHvpp = 1 << 1, kHvsp = 1 << 2 };
+// The programming modes a chip supports, as a set of bits.
+enum ModeSet : std::uint8_t { kIsp = 1 << 0, kHvpp = 1 << 1, kHvsp = 1 << 2 };
 
 using Signature = std::array<std::uint8_t, 3>;
 
@@ -87,7 +88,7 @@ struct ChipFacts {
   // The bits that mean something; the lock entry is the lock-bit mask, the extended entry is 0
   // on chips with two fuse bytes. Other bits may read back as 0 or 1.
   FuseSet usedBits;
-  std::uint8_t modes = 0;  // ProgrammingMode bits
+  ModeSet modes{};
   // Shared by every chip of the same fuse layout; most chips share theirs with others.
   std::shared_ptr<const std::vector<FuseField>> layout;
 

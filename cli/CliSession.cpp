@@ -86,7 +86,7 @@ class Session {
         terminal_(terminal),
         frontEnd_(terminal, std::move(sound)),
         controller_(bus, frontEnd_, channel_) {
-    channel_.SetHandler([this](std::uint32_t code, std::uint32_t argument) {
+    channel_.SetHandler([this](device::Status code, std::uint32_t argument) {
       controller_.OnProgrammerStatus(code, argument);
     });
     frontEnd_.SetFuseText(options.fuses.value_or(""));

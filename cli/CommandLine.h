@@ -12,6 +12,7 @@
 #include "base/Texts.h"
 #include "control/FrontEndPorts.h"
 #include "control/Operations.h"
+#include "device/VendorProtocol.h"
 
 // The command line is described by three tables (cli/CommandTables.cpp): its commands, its
 // options and the Auto box names. The parser, the session and --help all read them, so a new
@@ -112,7 +113,7 @@ struct SimulatorChoice {
 struct Options {
   bool simulate = false;
   std::optional<std::string> chip;
-  std::uint8_t mode = 0;           // a ProgrammingMode value; PP_20
+  device::ProgrammingMode mode = device::ProgrammingMode::PP_20;
   std::optional<std::string> usb;  // the programmer's address, "BBB:DDD"
   std::optional<std::string> catalogue;
   std::optional<std::string> fuses;  // no default: see CommandDescription::writesFuses

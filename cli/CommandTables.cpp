@@ -114,7 +114,7 @@ constexpr ModeName kModes[] = {
 void TakeMode(Options& o, const V& v) {
   for (const ModeName& m : kModes) {
     if (SameIgnoringCase(v.text, m.name)) {
-      o.mode = static_cast<std::uint8_t>(m.mode);
+      o.mode = m.mode;
       return;
     }
   }

@@ -2,7 +2,7 @@
 
 namespace kestrel::control {
 
-void BlockingStatusChannel::Send(std::uint32_t code, std::uint32_t argument) {
+void BlockingStatusChannel::Send(device::Status code, std::uint32_t argument) {
   if (std::this_thread::get_id() == owner_) {
     handler_(code, argument);
     return;

@@ -16,19 +16,19 @@ namespace kestrel::control {
 // any other thread Send queues the code and waits until Pump has handled it there.
 class BlockingStatusChannel : public device::StatusChannel {
  public:
-  using Handler = std::function<void(std::uint32_t code, std::uint32_t argument)>;
+  using Handler = std::function<void(device::Status code, std::uint32_t argument)>;
 
   BlockingStatusChannel() : owner_(std::this_thread::get_id()) {}
   void SetHandler(Handler handler) { handler_ = std::move(handler); }
 
-  void Send(std::uint32_t code, std::uint32_t argument) override;
+  void Send(device::Status code, std::uint32_t argument) override;
 
   // On the owner thread: handles queued codes until `done` holds, waiting for more as needed.
   void PumpUntil(const std::function<bool()>& done);
 
  private:
   struct Message {
-    std::uint32_t code;
+    device::Status code;
     std::uint32_t argument;
     bool handled = false;
   };

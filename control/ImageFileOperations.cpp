@@ -31,8 +31,8 @@ struct Side {
   bool& readbackValid;
   HexViewPort& view;
   std::size_t size;  // the chip's
-  std::uint32_t openStatus;
-  std::uint32_t saveStatus;
+  device::Status openStatus;
+  device::Status saveStatus;
   int page;
   const char* memoryName;
   const char* readableKinds;
@@ -51,8 +51,8 @@ Side FlashSide(ImageContext& context) {
           memories.flashReadbackValid,
           context.flashView,
           FlashLength(context.geometry, memories),
-          device::status::FlashFileOpened,
-          device::status::FlashFileSaved,
+          device::Status::FlashFileOpened,
+          device::Status::FlashFileSaved,
           FlashPage,
           "FLASH",
           Msg("hex、bin、elf"),
@@ -71,8 +71,8 @@ Side EepromSide(ImageContext& context) {
           memories.eepromReadbackValid,
           context.eepromView,
           EepromLength(context.geometry, memories),
-          device::status::EepromFileOpened,
-          device::status::EepromFileSaved,
+          device::Status::EepromFileOpened,
+          device::Status::EepromFileSaved,
           EepromPage,
           "EEPROM",
           Msg("hex、eep、bin、elf"),

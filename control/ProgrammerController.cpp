@@ -22,7 +22,7 @@ ProgrammerController::ProgrammerController(device::UsbBus& bus, FrontEnd& frontE
       engine_(link_, geometry_, channel),
       log_(frontEnd.LogList(), frontEnd),
       dispatcher_(frontEnd, log_, engine_, geometry_,
-                  [this](std::uint32_t code) { OperationFailed(CauseOf(code)); }),
+                  [this](device::Status code) { OperationFailed(CauseOf(code)); }),
       imageContext_{
           engine_, geometry_, frontEnd.FlashView(), frontEnd.EepromView(), log_, frontEnd, frontEnd, [this] {
             OperationFailed(Cause::RefusedInput);
@@ -56,7 +56,7 @@ bool ProgrammerController::ProbeProgrammer() {
     frontEnd_.ShowMessage(ProgrammerMissingMessage());
     return false;
   }
-  engine_.PostStatus(device::status::Ready);
+  engine_.PostStatus(device::Status::Ready);
   if (const std::string line = ProgrammersFoundLine(link_); !line.empty()) log_.AppendLog(line);
   PublishConnection();
   return true;
@@ -76,7 +76,7 @@ void ProgrammerController::OnChipSelChange(int index) {
   log_.AppendLog(Printf(texts::kNoFactsPattern, name.c_str()));
 }
 
-void ProgrammerController::SetMode(std::uint8_t mode) {
+void ProgrammerController::SetMode(device::ProgrammingMode mode) {
   link_.currentMode = mode;
   ChipMayHaveChanged();
 }
@@ -312,8 +312,7 @@ std::vector<std::string> ProgrammerController::CheckPlan() {
   const bool fuses = queue_.Holds(Operation::WriteFuses);
   if (fuses && !ParseFuseText(run.fuseText, set)) {
     reasons.push_back(Printf(texts::kFuseTextInvalidPattern, run.fuseText.c_str()));
-  } else if (fuses && selectedFacts_ != nullptr &&
-             link_.currentMode == static_cast<std::uint8_t>(device::ProgrammingMode::ISP)) {
+  } else if (fuses && selectedFacts_ != nullptr && link_.currentMode == device::ProgrammingMode::ISP) {
     const FuseWriteReview review = ReviewFuseWrite(*selectedFacts_, set);
     if (!review.lockouts.empty()) {
       std::string consequence;
@@ -410,7 +409,7 @@ void ProgrammerController::WriteFuses() {
   if (selectedFacts_ != nullptr) {
     const FuseWriteReview review = ReviewFuseWrite(*selectedFacts_, set);
     for (const std::string& line : review.lockouts) log_.AppendLog(line);
-    const bool isp = link_.currentMode == static_cast<std::uint8_t>(device::ProgrammingMode::ISP);
+    const bool isp = link_.currentMode == device::ProgrammingMode::ISP;
     if (!review.lockouts.empty() && !isp) log_.AppendLog(texts::kLockoutHighVoltageLine);
     run_->ispLockoutWritten = !review.lockouts.empty() && isp;
     for (const std::string& line : review.warnings) log_.AppendLog(line);
@@ -441,7 +440,7 @@ void ProgrammerController::WriteLock() {
 void ProgrammerController::Refuse(const std::string& line, Cause cause) {
   if (!line.empty()) log_.AppendLog(line);
   run_->refusalCause = cause;
-  engine_.PostStatus(device::status::Refused);
+  engine_.PostStatus(device::Status::Refused);
 }
 
 void ProgrammerController::StopTransfer() {
@@ -467,8 +466,8 @@ void ProgrammerController::OperationFailed(Cause cause) {
   if (run.kind == RunKind::Backup || run.kind == RunKind::Restore) queue_.Clear();
 }
 
-Cause ProgrammerController::CauseOf(std::uint32_t code) const {
-  namespace status = device::status;
+Cause ProgrammerController::CauseOf(device::Status code) const {
+  using status = device::Status;
   switch (code) {
     case status::CommunicationError: {
       const device::LinkFailure& failure = engine_.LastFailure();
@@ -488,11 +487,12 @@ Cause ProgrammerController::CauseOf(std::uint32_t code) const {
   }
 }
 
-void ProgrammerController::OnProgrammerStatus(std::uint32_t code, std::uint32_t argument) {
+void ProgrammerController::OnProgrammerStatus(device::Status code, std::uint32_t argument) {
   if (!dispatcher_.Dispatch(code, argument)) return;
   const bool gone = CauseOf(code) == Cause::NoProgrammer && FindStatus(code).linkFailure;
   const bool answered =
-      FindStatus(code).kind == StatusEntry::Kind::Success && code <= device::status::EepromRead;
+      FindStatus(code).kind == StatusEntry::Kind::Success &&
+      static_cast<std::uint32_t>(code) <= static_cast<std::uint32_t>(device::Status::EepromRead);
   if (gone != programmerGone_ && (gone || answered)) {
     programmerGone_ = gone;
     PublishConnection();
@@ -503,7 +503,7 @@ void ProgrammerController::OnProgrammerStatus(std::uint32_t code, std::uint32_t 
   RunState& run = *run_;
   const Operation operation = *run.current;
   // A refused step ends the run: nothing after it may rest on what it would have done.
-  if (code == device::status::Refused) queue_.Clear();
+  if (code == device::Status::Refused) queue_.Clear();
   // The operation that just ended has finished with the bus: a deferred rescan is safe now.
   if (arrivalPending_) HandleArrivalNow();
   FinishOperation(operation, code);
@@ -517,12 +517,12 @@ void ProgrammerController::OnProgrammerStatus(std::uint32_t code, std::uint32_t 
 bool ProgrammerController::FailFollowUp(Cause cause) {
   run_->refusalCause = cause;
   queue_.Clear();
-  dispatcher_.Dispatch(device::status::Refused, 0);
+  dispatcher_.Dispatch(device::Status::Refused, 0);
   return false;
 }
 
-bool ProgrammerController::FinishOperation(Operation operation, std::uint32_t code) {
-  namespace status = device::status;
+bool ProgrammerController::FinishOperation(Operation operation, device::Status code) {
+  using status = device::Status;
   RunState& run = *run_;
   device::ChipMemories& memories = engine_.memories();
   const auto publishImage = [&](MemoryKind memory, bool loaded) {
@@ -585,7 +585,7 @@ chips::Signature ProgrammerController::ReplySignature() const {
 
 void ProgrammerController::LogNoAnswer(const chips::Signature& signature) {
   log_.AppendLog(Printf(texts::kNoChipAnsweredPattern, SignatureText(signature).c_str()));
-  if (link_.currentMode != static_cast<std::uint8_t>(device::ProgrammingMode::ISP)) return;
+  if (link_.currentMode != device::ProgrammingMode::ISP) return;
   const char* mode = selectedFacts_ != nullptr ? HighVoltageModeName(*selectedFacts_) : "HVSP / PP_20";
   log_.AppendLog(Printf(texts::kIspNoAnswerHintPattern, mode));
 }
@@ -686,7 +686,7 @@ void ProgrammerController::OpenWholeChip() {
     }
     if (run_->kind == RunKind::Restore) PlanRestore(opened.image);
   }
-  engine_.PostStatus(device::status::WholeChipFileOpened);
+  engine_.PostStatus(device::Status::WholeChipFileOpened);
 }
 
 // A restore writes and verifies only the memories the file holds, and checks the fuses and

@@ -43,7 +43,7 @@ class ProgrammerController {
   // with RunEnded.
   void Start(RunRequest request);
   void OnChipSelChange(int index);
-  void SetMode(std::uint8_t mode);  // a ProgrammingMode value
+  void SetMode(device::ProgrammingMode mode);
   // Uses only the programmer at this address ("BBB:DDD"); empty: the first one found.
   void SelectProgrammer(std::string address) { link_.wantedAddress = std::move(address); }
   // Whether identifying a chip also picks it in the chip list (on by default).
@@ -51,7 +51,7 @@ class ProgrammerController {
   // A USB device arrived: discovery now, or once the running operation has ended.
   void OnDeviceArrival();
 
-  void OnProgrammerStatus(std::uint32_t code, std::uint32_t argument);
+  void OnProgrammerStatus(device::Status code, std::uint32_t argument);
 
   // The busy guard of every operation, the window's close included: while a run goes on,
   // logs the busy line, sounds the error beep and returns true.
@@ -111,7 +111,7 @@ class ProgrammerController {
   bool ReadbackUsable(bool flash) const;
   // What the operation that just ended leaves for the run: its read-backs, replies and the
   // checks of what it read. False when a check failed the operation and ended the run.
-  bool FinishOperation(Operation operation, std::uint32_t code);
+  bool FinishOperation(Operation operation, device::Status code);
   bool FailFollowUp(Cause cause);
   bool CheckSignature();
   bool FinishIdentify();
@@ -128,7 +128,7 @@ class ProgrammerController {
   void Refuse(const std::string& line, Cause cause = Cause::RefusedInput);
   // A failure of the run's operation: counted, beeped, and with its cause for the outcome.
   void OperationFailed(Cause cause);
-  Cause CauseOf(std::uint32_t code) const;
+  Cause CauseOf(device::Status code) const;
   void ForgetReadbacks();
   void ChipMayHaveChanged();
   void HandleArrivalNow();

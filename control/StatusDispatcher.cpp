@@ -18,7 +18,7 @@ std::string UpperCased(std::string text) {
 
 }  // namespace
 
-bool StatusDispatcher::Dispatch(std::uint32_t code, std::uint32_t argument) {
+bool StatusDispatcher::Dispatch(device::Status code, std::uint32_t argument) {
   using Kind = StatusEntry::Kind;
   const StatusEntry& entry = FindStatus(code);
   if (entry.kind == Kind::Progress) {

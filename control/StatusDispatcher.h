@@ -16,7 +16,7 @@ class StatusDispatcher {
  public:
   StatusDispatcher(FrontEnd& frontEnd, ActivityLog& log, const device::ProgrammerEngine& engine,
                    const chips::ChipGeometry& geometry,
-                   std::function<void(std::uint32_t code)> operationFailed)
+                   std::function<void(device::Status code)> operationFailed)
       : frontEnd_(frontEnd),
         log_(log),
         engine_(engine),
@@ -25,14 +25,14 @@ class StatusDispatcher {
 
   // Shows one code. Returns false for a progress code, true for a code that ends an operation.
   // Every line of one dispatch carries the same time stamp.
-  bool Dispatch(std::uint32_t code, std::uint32_t argument);
+  bool Dispatch(device::Status code, std::uint32_t argument);
 
  private:
   FrontEnd& frontEnd_;
   ActivityLog& log_;
   const device::ProgrammerEngine& engine_;
   const chips::ChipGeometry& geometry_;
-  std::function<void(std::uint32_t code)> operationFailed_;
+  std::function<void(device::Status code)> operationFailed_;
 };
 
 // The bar position of a page: one formula for the worker, which sends only the pages that

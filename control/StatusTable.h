@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "base/Translate.h"
+#include "device/StatusCode.h"
 
 namespace kestrel::control {
 
@@ -15,7 +16,7 @@ struct StatusEntry {
   enum class Readback { None, Flash, Eeprom };
   enum class Reply { None, Signature, Calibration, FuseLock };
 
-  std::uint32_t code;
+  device::Status code;
   Kind kind;
   const Message* line = nullptr;  // time-stamped pattern
   Reply reply = Reply::None;
@@ -25,6 +26,6 @@ struct StatusEntry {
 };
 
 // The entry of `code`; a code of no entry is a failure that reads as "其它原因".
-const StatusEntry& FindStatus(std::uint32_t code);
+const StatusEntry& FindStatus(device::Status code);
 
 }  // namespace kestrel::control

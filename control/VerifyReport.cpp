@@ -19,8 +19,8 @@ struct VerifySide {
   std::size_t size;  // the chip's
   const char* beginLine;
   const char* endLine;
-  std::uint32_t passed;
-  std::uint32_t failed;
+  device::Status passed;
+  device::Status failed;
 };
 
 // The hex letters of a formatted line in capitals; the other bytes, the UTF-8 of the Chinese
@@ -85,7 +85,7 @@ void VerifyFlash(ImageContext& context) {
   const device::ChipMemories& memories = context.engine.memories();
   Verify(context, {memories.flashImage, memories.flashReadback, memories.flashReadbackValid, "FLASH",
                    FlashLength(context.geometry, memories), texts::kFlashVerifyBegin, texts::kFlashVerifyEnd,
-                   device::status::FlashVerified, device::status::FlashVerifyFailed});
+                   device::Status::FlashVerified, device::Status::FlashVerifyFailed});
 }
 
 void VerifyEeprom(ImageContext& context) {
@@ -93,7 +93,7 @@ void VerifyEeprom(ImageContext& context) {
   Verify(context,
          {memories.eepromImage, memories.eepromReadback, memories.eepromReadbackValid, "EEPROM",
           EepromLength(context.geometry, memories), texts::kEepromVerifyBegin, texts::kEepromVerifyEnd,
-          device::status::EepromVerified, device::status::EepromVerifyFailed});
+          device::Status::EepromVerified, device::Status::EepromVerifyFailed});
 }
 
 }  // namespace kestrel::control

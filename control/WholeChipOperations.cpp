@@ -111,12 +111,12 @@ void WriteBackupFile(ImageContext& context, const BackupRun& backup) {
       backup.path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
   if (!failure.empty()) {
     context.log.AppendLog(Printf(texts::kSaveFailedPattern, backup.path.c_str(), failure.c_str()));
-    return context.engine.PostStatus(device::status::Refused);
+    return context.engine.PostStatus(device::Status::Refused);
   }
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - backup.start;
   context.log.AppendLog(Printf(texts::kBackupSavedPattern, backup.path.c_str(),
                                DescribeWholeChip(image).c_str(), took.count()));
-  context.engine.PostStatus(device::status::BackupFileSaved);
+  context.engine.PostStatus(device::Status::BackupFileSaved);
 }
 
 }  // namespace kestrel::control

@@ -14,7 +14,7 @@ namespace {
 // The largest page the 8-bit geometry can describe: 255 words of FLASH.
 constexpr std::size_t kPageAreaBytes = 510;
 
-VendorRequest PageRequest(const PageTransferPlan& plan, std::uint8_t mode, const std::uint8_t* page) {
+VendorRequest PageRequest(const PageTransferPlan& plan, ProgrammingMode mode, const std::uint8_t* page) {
   switch (plan.command) {
     case VendorCommand::WriteFlashPage:
       return WriteFlashPageRequest(mode, plan.requestSize);
@@ -70,8 +70,8 @@ PageTransferPlan PlanTransfer(BlockTransfer transfer, const chips::ChipGeometry&
   static constexpr VendorCommand kCommands[] = {VendorCommand::WriteFlashPage, VendorCommand::ReadFlashPage,
                                                 VendorCommand::WriteEepromPage,
                                                 VendorCommand::ReadEepromPage};
-  static constexpr std::uint32_t kSuccess[] = {status::FlashWritten, status::FlashRead, status::EepromWritten,
-                                               status::EepromRead};
+  static constexpr Status kSuccess[] = {Status::FlashWritten, Status::FlashRead, Status::EepromWritten,
+                                        Status::EepromRead};
   const auto index = static_cast<std::size_t>(transfer);
   return {kCommands[index],
           writes,
@@ -87,25 +87,25 @@ int ProgressPosition(std::uint32_t index, std::uint32_t total) {
   return static_cast<int>(index * 100u / (total - 1u));
 }
 
-std::uint32_t IssueRequest(UsbBus& bus, UsbHandle* handle, const VendorRequest& request, std::uint8_t* buffer,
-                           std::uint32_t page, LinkFailure& failure) {
+std::optional<Status> IssueRequest(UsbBus& bus, UsbHandle* handle, const VendorRequest& request,
+                                   std::uint8_t* buffer, std::uint32_t page, LinkFailure& failure) {
   const auto command = static_cast<VendorCommand>(request.request & 0x0F);
   if (handle == nullptr) {
     failure = {command, page, true, 0, UsedBytes(request)};
-    return status::CommunicationError;
+    return Status::CommunicationError;
   }
   const int result = bus.ControlMsg(handle, request.requestType, request.request, request.value,
                                     request.index, buffer, request.length, kVendorTimeoutMs);
   const int used = UsedBytes(request);
-  if (result >= used) return 0;
+  if (result >= used) return std::nullopt;
   failure = {command, page, false, result, used};
-  return result == -ETIMEDOUT ? status::ReceiveTimeout : status::CommunicationError;
+  return result == -ETIMEDOUT ? Status::ReceiveTimeout : Status::CommunicationError;
 }
 
-std::uint32_t RunPageTransfer(PageTransferRun& run) {
+Status RunPageTransfer(PageTransferRun& run) {
   const PageTransferPlan& plan = run.plan;
   std::uint8_t page[kPageAreaBytes];
-  std::uint32_t failure = 0;
+  std::optional<Status> failure;
   // Each progress code wakes the front end's thread and waits for it: only a page that moves
   // the bar is worth that.
   int shown = -1;
@@ -114,25 +114,25 @@ std::uint32_t RunPageTransfer(PageTransferRun& run) {
     std::uint8_t* const at = plan.memory.data() + index * plan.pageBytes;
     if (plan.writes) std::memcpy(page, at, plan.pageBytes);
     failure = IssueRequest(run.bus, run.handle, PageRequest(plan, run.mode, page), page, index, run.failure);
-    if (failure != 0) break;
+    if (failure) break;
     if (!plan.writes) std::memcpy(at, page, plan.pageBytes);
     const int position = ProgressPosition(index, plan.pageCount);
     if (position == shown) continue;
     shown = position;
-    run.status.Send(plan.writes ? status::PageWritten : status::PageRead, index);
+    run.status.Send(plan.writes ? Status::PageWritten : Status::PageRead, index);
   }
   // Ready returns the programmer to page 0 even after a failure; the failure of a page, not
   // Ready's, is what the user needs to see.
   std::uint8_t reply[kReplyLength];
   LinkFailure readyFailure;
-  const std::uint32_t ready = IssueRequest(
+  const std::optional<Status> ready = IssueRequest(
       run.bus, run.handle, SingleShotRequest(run.mode, VendorCommand::Ready), reply, 0, readyFailure);
-  if (failure != 0) return failure;
-  if (ready != 0) {
+  if (failure) return *failure;
+  if (ready) {
     run.failure = readyFailure;
-    return ready;
+    return *ready;
   }
-  return stopped() ? status::TransferStopped : plan.successCode;
+  return stopped() ? Status::TransferStopped : plan.successCode;
 }
 
 }  // namespace kestrel::device

@@ -2,12 +2,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "chips/ChipGeometry.h"
 #include "device/ChipMemories.h"
 #include "device/LinkFailure.h"
 #include "device/StatusChannel.h"
+#include "device/StatusCode.h"
 #include "device/UsbBus.h"
 
 namespace kestrel::device {
@@ -29,7 +31,7 @@ struct PageTransferPlan {
   std::size_t pageBytes;
   std::uint32_t pageCount;   // pages this run moves
   std::uint8_t requestSize;  // page words (FLASH) or page bytes (EEPROM) in the request
-  std::uint32_t successCode;
+  Status successCode;
   std::span<std::uint8_t> memory;  // the image written or the read-back filled
 };
 
@@ -50,7 +52,7 @@ int ProgressPosition(std::uint32_t index, std::uint32_t total);
 struct PageTransferRun {
   UsbBus& bus;
   UsbHandle* handle;
-  std::uint8_t mode;
+  ProgrammingMode mode;
   PageTransferPlan plan;
   StatusChannel& status;
   LinkFailure& failure;                     // written only by this run while it runs
@@ -62,12 +64,12 @@ struct PageTransferRun {
 // always ends with Ready (which returns the programmer to page 0), and returns the final
 // status: the plan's success code, TransferStopped, or 102/103 for the first failed request
 // (a failed page outranks a failed Ready, which outranks a stop).
-std::uint32_t RunPageTransfer(PageTransferRun& run);
+Status RunPageTransfer(PageTransferRun& run);
 
-// One vendor request on `handle`: 0, or the failure status (102/103) after filling `failure`.
+// One vendor request on `handle`: nothing, or the failure status (102/103) after filling `failure`.
 // It has failed when the bus returned an error or moved fewer than the bytes the host uses
 // (UsedBytes); a reply of any length serves a request whose reply is not used.
-std::uint32_t IssueRequest(UsbBus& bus, UsbHandle* handle, const VendorRequest& request, std::uint8_t* buffer,
-                           std::uint32_t page, LinkFailure& failure);
+std::optional<Status> IssueRequest(UsbBus& bus, UsbHandle* handle, const VendorRequest& request,
+                                   std::uint8_t* buffer, std::uint32_t page, LinkFailure& failure);
 
 }  // namespace kestrel::device

@@ -37,9 +37,9 @@ void ProgrammerEngine::WriteLock(std::uint8_t lock) {
 
 void ProgrammerEngine::RunSingleShot(VendorCommand command, std::uint16_t value, std::uint16_t index) {
   const VendorRequest request = SingleShotRequest(link_.currentMode, command, value, index);
-  const std::uint32_t failure =
+  const std::optional<Status> failure =
       IssueRequest(link_.bus, link_.deviceHandle, request, reply_.data(), 0, lastFailure_);
-  PostStatus(failure != 0 ? failure : static_cast<std::uint32_t>(command));
+  PostStatus(failure.value_or(SuccessOf(command)));
 }
 
 TransferRefusal ProgrammerEngine::StartTransfer(BlockTransfer transfer, std::uint32_t readPages) {
@@ -53,7 +53,7 @@ TransferRefusal ProgrammerEngine::StartTransfer(BlockTransfer transfer, std::uin
   transferRunning_ = true;
   worker_ = std::thread([this, run = PageTransferRun{link_.bus, link_.deviceHandle, link_.currentMode, plan,
                                                      status_, lastFailure_, &stopRequested_}]() mutable {
-    const std::uint32_t code = RunPageTransfer(run);
+    const Status code = RunPageTransfer(run);
     // Cleared before the final Send: its handling may start the next transfer.
     transferRunning_ = false;
     status_.Send(code, 0);
@@ -68,7 +68,7 @@ void ProgrammerEngine::RetireWorker() {
   retired_ = std::move(worker_);
 }
 
-void ProgrammerEngine::PostStatus(std::uint32_t code, std::uint32_t argument) {
+void ProgrammerEngine::PostStatus(Status code, std::uint32_t argument) {
   status_.Send(code, argument);
 }
 

@@ -27,8 +27,8 @@ class ProgrammerEngine {
   ProgrammerEngine(const ProgrammerEngine&) = delete;
   ProgrammerEngine& operator=(const ProgrammerEngine&) = delete;
 
-  // Single-request commands: one vendor request, then exactly one status code (the command
-  // number on success, 102/103 on a failed transfer).
+  // Single-request commands: one vendor request, then exactly one status code (SuccessOf the
+  // command, or 102/103 on a failed transfer).
   void Unlock();
   void EraseChip();
   void ReadSignature();
@@ -52,7 +52,7 @@ class ProgrammerEngine {
   // TransferStopped); a transfer started later is not affected. Any thread.
   void RequestStop() { stopRequested_ = true; }
 
-  void PostStatus(std::uint32_t code, std::uint32_t argument = 0);
+  void PostStatus(Status code, std::uint32_t argument = 0);
 
   ChipMemories& memories() { return memories_; }
   const ChipMemories& memories() const { return memories_; }

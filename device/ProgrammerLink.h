@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "device/UsbBus.h"
+#include "device/VendorProtocol.h"
 
 namespace kestrel::device {
 
@@ -60,7 +61,7 @@ class ProgrammerLink {
 
   UsbBus& bus;
   UsbHandle* deviceHandle = nullptr;  // the open programmer, or none
-  std::uint8_t currentMode = 0;       // a ProgrammingMode value
+  ProgrammingMode currentMode = ProgrammingMode::PP_20;
   bool usbInitDone = false;
   std::string wantedAddress;  // "BBB:DDD": only the programmer there is used; empty: any
   // What the last Open or List saw: the programmers found; the libusb error behind finding

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "device/StatusCode.h"
+
 namespace kestrel::device {
 
 // The one way a status code reaches the dispatcher. Send is synchronous: it returns when
@@ -10,7 +12,7 @@ namespace kestrel::device {
 class StatusChannel {
  public:
   virtual ~StatusChannel() = default;
-  virtual void Send(std::uint32_t code, std::uint32_t argument) = 0;
+  virtual void Send(Status code, std::uint32_t argument) = 0;
 };
 
 }  // namespace kestrel::device

@@ -4,7 +4,7 @@ namespace kestrel::device {
 
 namespace {
 
-VendorRequest MakeRequest(std::uint8_t requestType, std::uint8_t mode, VendorCommand command,
+VendorRequest MakeRequest(std::uint8_t requestType, ProgrammingMode mode, VendorCommand command,
                           std::uint16_t value, std::uint16_t index, std::uint16_t length) {
   VendorRequest request;
   request.requestType = requestType;
@@ -21,18 +21,18 @@ std::uint16_t LittleEndianPair(std::uint8_t low, std::uint8_t high) {
 
 }  // namespace
 
-VendorRequest SingleShotRequest(std::uint8_t mode, VendorCommand command, std::uint16_t value,
+VendorRequest SingleShotRequest(ProgrammingMode mode, VendorCommand command, std::uint16_t value,
                                 std::uint16_t index) {
   return MakeRequest(kVendorIn, mode, command, value, index, kReplyLength);
 }
 
-VendorRequest WriteFlashPageRequest(std::uint8_t mode, std::uint8_t flashPageWords) {
+VendorRequest WriteFlashPageRequest(ProgrammingMode mode, std::uint8_t flashPageWords) {
   return MakeRequest(kVendorOut, mode, VendorCommand::WriteFlashPage, flashPageWords, 0,
                      static_cast<std::uint16_t>(flashPageWords * 2));
 }
 
 // Only the bytes that exist in the page are read; the positions beyond a shorter page carry 0.
-VendorRequest WriteEepromPageRequest(std::uint8_t mode, const std::uint8_t* page,
+VendorRequest WriteEepromPageRequest(ProgrammingMode mode, const std::uint8_t* page,
                                      std::uint8_t eepromPageBytes) {
   std::uint8_t carried[kEepromBytesInSetupPacket] = {0, 0, 0, 0};
   for (int i = 0; i < kEepromBytesInSetupPacket && i < eepromPageBytes; ++i) carried[i] = page[i];
@@ -41,12 +41,12 @@ VendorRequest WriteEepromPageRequest(std::uint8_t mode, const std::uint8_t* page
                      eepromPageBytes);
 }
 
-VendorRequest ReadFlashPageRequest(std::uint8_t mode, std::uint8_t flashPageWords) {
+VendorRequest ReadFlashPageRequest(ProgrammingMode mode, std::uint8_t flashPageWords) {
   return MakeRequest(kVendorIn, mode, VendorCommand::ReadFlashPage, flashPageWords, 0,
                      static_cast<std::uint16_t>(flashPageWords * 2));
 }
 
-VendorRequest ReadEepromPageRequest(std::uint8_t mode, std::uint8_t eepromPageBytes) {
+VendorRequest ReadEepromPageRequest(ProgrammingMode mode, std::uint8_t eepromPageBytes) {
   return MakeRequest(kVendorIn, mode, VendorCommand::ReadEepromPage, eepromPageBytes, 0, eepromPageBytes);
 }
 

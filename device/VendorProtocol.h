@@ -46,20 +46,20 @@ struct VendorRequest {
   bool operator==(const VendorRequest&) const = default;
 };
 
-constexpr std::uint8_t RequestByte(std::uint8_t mode, VendorCommand command) {
-  return static_cast<std::uint8_t>(mode * 16 + static_cast<std::uint8_t>(command));
+constexpr std::uint8_t RequestByte(ProgrammingMode mode, VendorCommand command) {
+  return static_cast<std::uint8_t>(static_cast<std::uint8_t>(mode) * 16 + static_cast<std::uint8_t>(command));
 }
 
 // Commands 0..7: an 8-byte reply into the engine's reply area.
-VendorRequest SingleShotRequest(std::uint8_t mode, VendorCommand command, std::uint16_t value = 0,
+VendorRequest SingleShotRequest(ProgrammingMode mode, VendorCommand command, std::uint16_t value = 0,
                                 std::uint16_t index = 0);
-VendorRequest WriteFlashPageRequest(std::uint8_t mode, std::uint8_t flashPageWords);
+VendorRequest WriteFlashPageRequest(ProgrammingMode mode, std::uint8_t flashPageWords);
 // The first four page bytes travel in wValue and wIndex (byte 0 and byte 2 low); the data
 // stage runs device-to-host with the page length and its contents are dropped.
-VendorRequest WriteEepromPageRequest(std::uint8_t mode, const std::uint8_t* page,
+VendorRequest WriteEepromPageRequest(ProgrammingMode mode, const std::uint8_t* page,
                                      std::uint8_t eepromPageBytes);
-VendorRequest ReadFlashPageRequest(std::uint8_t mode, std::uint8_t flashPageWords);
-VendorRequest ReadEepromPageRequest(std::uint8_t mode, std::uint8_t eepromPageBytes);
+VendorRequest ReadFlashPageRequest(ProgrammingMode mode, std::uint8_t flashPageWords);
+VendorRequest ReadEepromPageRequest(ProgrammingMode mode, std::uint8_t eepromPageBytes);
 
 // The bytes of a request's data stage that the host uses: the reply bytes it reads (3 of the
 // signature, 4 of the calibration and of the fuses and lock, the whole page of a page read),

@@ -55,8 +55,8 @@ void Expect(bool holds, const char* what) {
 }
 
 struct RecordingChannel : device::StatusChannel {
-  void Send(std::uint32_t code, std::uint32_t) override { codes.push_back(code); }
-  std::vector<std::uint32_t> codes;
+  void Send(device::Status code, std::uint32_t) override { codes.push_back(code); }
+  std::vector<device::Status> codes;
 };
 
 struct View : control::HexViewPort {
@@ -154,8 +154,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (eeprom ? control::OpenEepromImage : control::OpenFlashImage)(context);
   ::unlink(ports.path.c_str());
 
-  Expect(fixture.channel.codes == std::vector<std::uint32_t>{eeprom ? device::status::EepromFileOpened
-                                                                    : device::status::FlashFileOpened},
+  Expect(fixture.channel.codes == std::vector<device::Status>{eeprom ? device::Status::EepromFileOpened
+                                                                     : device::Status::FlashFileOpened},
          "the open operation must report exactly its own status");
   const std::uint8_t* const imageStart = image.data();
   const std::uint8_t* const imageEnd = image.data() + image.size();

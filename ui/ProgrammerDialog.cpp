@@ -92,7 +92,7 @@ ProgrammerDialog::ProgrammerDialog(device::UsbBus& bus, TonePlayer& tones, QWidg
   ApplyDialogBackground(this);
   CreateControls();
   controller_ = std::make_unique<control::ProgrammerController>(bus, *this, channel_);
-  channel_.SetHandler([this](std::uint32_t code, std::uint32_t argument) { OnStatus(code, argument); });
+  channel_.SetHandler([this](device::Status code, std::uint32_t argument) { OnStatus(code, argument); });
   ConnectHandlers();
   AddShortcuts();
   AddLogMenu();
@@ -129,7 +129,7 @@ void ProgrammerDialog::CreateControls() {
   // Frames are drawn behind the controls they surround.
   for (QGroupBox* frame : frames) frame->lower();
   modeGroup_->button(0)->setChecked(true);
-  RefreshModeIndex();
+  RefreshSelectedMode();
   for (const auto& [id, tip] : captions::kButtonTips) controls_.at(id)->setToolTip(Tr(tip));
   controls_.at(ControlId::FastVerifyBox)->setToolTip(Tr(captions::kFastVerifyTip));
   controls_.at(ControlId::StopButton)->setEnabled(false);
@@ -318,7 +318,7 @@ void ProgrammerDialog::ConnectHandlers() {
           [this] { controller_->StopTransfer(); });
   // Group position n is mode n: PP_20, ISP, HVSP, PP_2313 in template order.
   connect(modeGroup_, &QButtonGroup::idClicked, this,
-          [this](int mode) { controller_->SetMode(static_cast<std::uint8_t>(mode)); });
+          [this](int mode) { controller_->SetMode(static_cast<device::ProgrammingMode>(mode)); });
   // Only a pick by the user: selecting entry 0 at start-up leaves the geometry alone.
   connect(chipCombo_, &QComboBox::activated, this, &ProgrammerDialog::PickChip);
   connect(chipCombo_->lineEdit(), &QLineEdit::editingFinished, this, &ProgrammerDialog::TakeTypedChip);
@@ -533,8 +533,8 @@ QWidget* ProgrammerDialog::Control(ControlId id) const {
   return found == controls_.end() ? nullptr : found->second;
 }
 
-void ProgrammerDialog::RefreshModeIndex() {
-  modeIndex_ = modeGroup_->checkedId();
+void ProgrammerDialog::RefreshSelectedMode() {
+  selectedMode_ = static_cast<device::ProgrammingMode>(modeGroup_->checkedId());
 }
 
 void ProgrammerDialog::done(int result) {

@@ -104,7 +104,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   HexView& eepromHexView() const { return *eepromHexView_; }
   QProgressBar& progressBar() const { return *progressBar_; }
   QLabel& connectionLabel() const { return *connection_; }
-  int modeIndex() const { return modeIndex_; }
+  device::ProgrammingMode selectedMode() const { return selectedMode_; }
   bool ArrivalDetectionActive() const;
 
   // FrontEnd.
@@ -150,7 +150,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   void SetButtonImages();
   void ConfigureViews();
   bool IsChecked(ControlId id) const;
-  void RefreshModeIndex();
+  void RefreshSelectedMode();
   void CreateFusePage();
   void ShowSelectedFacts();  // the fuse page follows the controller's chip
   void PickChip(int index);  // by the user, or restored
@@ -167,7 +167,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   // A run: its request, and the codes on their way to the controller (ProgrammerDialogRun.cpp).
   control::RunRequest RequestFor(control::OperationButton button, std::optional<std::string> file,
                                  bool keepPage) const;
-  void OnStatus(std::uint32_t code, std::uint32_t argument);
+  void OnStatus(device::Status code, std::uint32_t argument);
 
   TonePlayer& tones_;
   QtStatusChannel channel_;
@@ -189,7 +189,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   QRect pagesRect_;          // the pages' place at the template's size
   bool chipPicked_ = false;  // by the user or by identifying a chip
   std::array<QFileDialog*, static_cast<std::size_t>(control::FileDialogKind::SaveBackup) + 1> fileDialogs_{};
-  int modeIndex_ = 0;
+  device::ProgrammingMode selectedMode_ = device::ProgrammingMode::PP_20;
   DeviceArrivalMonitor* arrival_ = nullptr;
   std::unique_ptr<control::ProgrammerController> controller_;  // last: it reaches the controls
 };

@@ -148,7 +148,7 @@ void ProgrammerDialog::ShowPage(int page) {
   QWidget* shown = pageTabs_->widget(page);
   shown->setEnabled(true);
   pageTabs_->update();
-  RefreshModeIndex();
+  RefreshSelectedMode();
 }
 
 }  // namespace kestrel::ui

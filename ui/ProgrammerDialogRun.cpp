@@ -44,7 +44,7 @@ control::RunRequest ProgrammerDialog::RequestFor(control::OperationButton button
   return request;
 }
 
-void ProgrammerDialog::OnStatus(std::uint32_t code, std::uint32_t argument) {
+void ProgrammerDialog::OnStatus(device::Status code, std::uint32_t argument) {
   controller_->OnProgrammerStatus(code, argument);
 }
 

@@ -5,7 +5,7 @@
 
 namespace kestrel::ui {
 
-void QtStatusChannel::Send(std::uint32_t code, std::uint32_t argument) {
+void QtStatusChannel::Send(device::Status code, std::uint32_t argument) {
   if (!handler_) return;
   if (QThread::currentThread() == receiver_->thread()) {
     handler_(code, argument);

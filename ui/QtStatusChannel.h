@@ -13,12 +13,12 @@ namespace kestrel::ui {
 // stands still until the code has been handled.
 class QtStatusChannel : public device::StatusChannel {
  public:
-  using Handler = std::function<void(std::uint32_t code, std::uint32_t argument)>;
+  using Handler = std::function<void(device::Status code, std::uint32_t argument)>;
 
   explicit QtStatusChannel(QObject* receiver) : receiver_(receiver) {}
   void SetHandler(Handler handler) { handler_ = std::move(handler); }
 
-  void Send(std::uint32_t code, std::uint32_t argument) override;
+  void Send(device::Status code, std::uint32_t argument) override;
 
  private:
   QObject* receiver_;

@@ -19,7 +19,7 @@ int SimulatedProgrammer::Answer(const VendorRequest& request, std::uint8_t* byte
   if (request.requestType != expectedType) return -EPIPE;
 
   std::uint8_t reply[kReplyLength] = {};
-  const bool answering = AnswersIn(static_cast<std::uint8_t>(request.request >> 4));
+  const bool answering = AnswersIn(static_cast<ProgrammingMode>(request.request >> 4));
   if (!answering && command != VendorCommand::Ready && command <= VendorCommand::WriteLock) {
     // The programmer still replies, with what it reads from a chip that does not answer.
     std::fill(std::begin(reply), std::end(reply), 0xFF);
@@ -69,9 +69,10 @@ int SimulatedProgrammer::Answer(const VendorRequest& request, std::uint8_t* byte
   return ReplyWith(request, reply, bytes, size);
 }
 
-bool SimulatedProgrammer::AnswersIn(std::uint8_t mode) const {
-  if (mode >= 8 || (factory_.modes >> mode & 1) == 0) return false;
-  if (mode != static_cast<std::uint8_t>(ProgrammingMode::ISP)) return true;
+// A nibble past the known modes has no bit in the set (ModeBit truncates it to 0).
+bool SimulatedProgrammer::AnswersIn(ProgrammingMode mode) const {
+  if ((factory_.modes & ModeBit(mode)) == 0) return false;
+  if (mode != ProgrammingMode::ISP) return true;
   return std::none_of(factory_.ispLockouts.begin(), factory_.ispLockouts.end(),
                       [this](const IspLockoutBits& bits) {
                         return bits.byte >= 0 && bits.byte < 3 &&

@@ -57,7 +57,7 @@ class SimulatedProgrammer {
   bool ReadsLocked() const { return (lock & 0x03) == 0x00; }
   // Whether the chip answers in this mode (the high nibble of a request): in ISP only while
   // its fuses leave ISP working. A chip that does not answer reads as 0xFF and ignores writes.
-  bool AnswersIn(std::uint8_t mode) const;
+  bool AnswersIn(ProgrammingMode mode) const;
 
   // Erased; memory is taken only for the part a request or a test has used.
   ChipBuffer flash{kSimulatedFlashBytes};    // 256 KiB

@@ -18,7 +18,7 @@ std::string Parsed(const std::string& line) {
   const SimulatorChoice& s = o.simulator;
   std::ostringstream text;
   text << r.error << '|' << o.simulate << o.keepGoing << s.absent << o.help << o.version << ' '
-       << o.chip.value_or("-") << ' ' << int{o.mode} << ' ' << o.catalogue.value_or("-") << ' '
+       << o.chip.value_or("-") << ' ' << static_cast<int>(o.mode) << ' ' << o.catalogue.value_or("-") << ' '
        << o.fuses.value_or("-") << ' ' << o.lock.value_or("-") << ' ' << s.latencyMs << ' '
        << s.failAt.value_or(0) << ' ' << s.unplugAt.value_or(0) << std::hex;
   for (int b : s.signature.value_or(std::array<std::uint8_t, 3>{})) text << ' ' << b;

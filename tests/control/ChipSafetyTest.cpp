@@ -22,13 +22,13 @@ using ::testing::IsSupersetOf;
 struct Rig {
   explicit Rig(const device::SimulatedChip& chip = {}, device::ProgrammingMode mode = {}) {
     bus.programmer() = device::SimulatedProgrammer(chip);
-    channel.blocking.SetHandler([this](std::uint32_t code, std::uint32_t argument) {
+    channel.blocking.SetHandler([this](device::Status code, std::uint32_t argument) {
       channel.Handled();
       if (onStatus) onStatus(code);
       controller.OnProgrammerStatus(code, argument);
     });
     controller.LoadCatalogue({KESTREL_SOURCE_DIR "/data/chip.txt"});
-    controller.SetMode(static_cast<std::uint8_t>(mode));
+    controller.SetMode(mode);
     controller.BindImageViews();
     controller.ProbeProgrammer();
   }
@@ -58,7 +58,7 @@ struct Rig {
   support::FakeFrontEnd frontEnd;
   support::GatedChannel channel;
   ProgrammerController controller{bus, frontEnd, channel};
-  std::function<void(std::uint32_t code)> onStatus;  // before each code is handled
+  std::function<void(device::Status code)> onStatus;  // before each code is handled
 };
 
 const device::SimulatedChip kAtmega8{.signature = {0x1E, 0x93, 0x07}, .fuses = {0xE1, 0xD9, 0xFF}};
@@ -132,8 +132,8 @@ TEST(ChipSafety, AFactoryResetComparesOnlyTheBitsThatMeanSomething) {
     Rig rig(kAtmega8);
     rig.Select("ATmega8");
     rig.bus.programmer().fuses = {0x24, 0x99, 0xFF};
-    rig.onStatus = [&](std::uint32_t code) {
-      if (code == device::status::FusesWritten) change(rig.bus.programmer());
+    rig.onStatus = [&](device::Status code) {
+      if (code == device::Status::FusesWritten) change(rig.bus.programmer());
     };
     rig.Press(OperationButton::FactoryReset);
     EXPECT_EQ(rig.Commands(), "3 2 6 5");

@@ -22,7 +22,7 @@ struct CoreRig {
   std::function<void()> failed = [this] { ++failures; };
   ImageContext context{engine, geometry, frontEnd.flashView, frontEnd.eepromView,
                        log,    frontEnd, frontEnd,           failed};
-  StatusDispatcher dispatcher{frontEnd, log, engine, geometry, [this](std::uint32_t) { ++failures; }};
+  StatusDispatcher dispatcher{frontEnd, log, engine, geometry, [this](device::Status) { ++failures; }};
 
   const std::vector<std::string>& lines() const { return frontEnd.log.lines; }
 };

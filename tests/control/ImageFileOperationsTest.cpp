@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 using image::testing::DataRecord;
 using image::testing::kEnd;
 using ::testing::ElementsAre;
-using Codes = std::vector<std::uint32_t>;
+using Codes = std::vector<device::Status>;
 
 class ImageFileOperationsTest : public ::testing::Test {
  protected:
@@ -70,7 +70,9 @@ TEST_F(ImageFileOperationsTest, OpensAndSavesEachSideOverTheChipSize) {
                           File("eeprom.bin") + "【     3字节】"));
   EXPECT_EQ(Contents("flash.bin"), std::string(0x100, '\xFF') + "\x0C\x94");
   EXPECT_EQ(Contents("eeprom.bin"), "\xFF\xFF\xAA");
-  EXPECT_EQ(rig.status.codes, Codes({115, 115, 115, 116, 118, 117}));
+  using enum device::Status;
+  EXPECT_EQ(rig.status.codes, Codes({FlashFileOpened, FlashFileOpened, FlashFileOpened, EepromFileOpened,
+                                     FlashFileSaved, EepromFileSaved}));
   EXPECT_EQ(rig.failures, 1) << "a binary cut to the chip counts as failed";
   EXPECT_TRUE(rig.memories.flashImageLoaded && rig.memories.eepromImageLoaded);
 }
@@ -174,15 +176,15 @@ TEST(VerifyReport, ListsEveryDifferenceInAddressOrderInCapitalsQuietlyOnlyWhenTh
                   "共发现     3个单元不对!", texts::kFlashVerifyEnd));
   EXPECT_EQ(std::count(rig.frontEnd.pages.begin(), rig.frontEnd.pages.end(), LogPage),
             6);  // the appended only
-  EXPECT_EQ(rig.status.codes, Codes({device::status::EepromVerifyFailed, device::status::FlashVerifyFailed}));
+  EXPECT_EQ(rig.status.codes, Codes({device::Status::EepromVerifyFailed, device::Status::FlashVerifyFailed}));
   readback = image;
   VerifyFlash(rig.context);
   EXPECT_EQ(rig.lines().end()[-2], "共发现     0个单元不对!");
-  EXPECT_EQ(rig.status.codes.back(), device::status::FlashVerified);
+  EXPECT_EQ(rig.status.codes.back(), device::Status::FlashVerified);
   rig.memories.flashReadbackValid = false;  // equal bytes, but not (all) read from the chip
   VerifyFlash(rig.context);
   EXPECT_EQ(rig.lines().end()[-2], "芯片的FLASH数据未（完整）读出，不能校验");
-  EXPECT_EQ(rig.status.codes.back(), device::status::FlashVerifyFailed);
+  EXPECT_EQ(rig.status.codes.back(), device::Status::FlashVerifyFailed);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ using ::testing::ElementsAre;
 // The controller over the simulated programmer, driven as a front end drives it.
 struct Harness {
   explicit Harness(device::SimulatorOptions options = {}) : bus(std::move(options)) {
-    channel.blocking.SetHandler([this](std::uint32_t code, std::uint32_t argument) {
+    channel.blocking.SetHandler([this](device::Status code, std::uint32_t argument) {
       channel.Handled();
       if (onStatus) onStatus(code, argument);
       controller.OnProgrammerStatus(code, argument);
@@ -51,7 +51,7 @@ struct Harness {
   support::GatedChannel channel;
   ProgrammerController controller{bus, frontEnd, channel};
   // Runs on the front end's thread before each dispatch: where a test clicks mid-chain.
-  std::function<void(std::uint32_t, std::uint32_t)> onStatus;
+  std::function<void(device::Status, std::uint32_t)> onStatus;
 };
 
 TEST(ProgrammerController, AutoWithEveryBoxProgramsTheChipRefusingAClickAndDeferringAnArrival) {
@@ -66,10 +66,10 @@ TEST(ProgrammerController, AutoWithEveryBoxProgramsTheChipRefusingAClickAndDefer
   h.frontEnd.tones.tones.clear();
   const int scans = h.bus.findDevicesCount();
   int clicks = 0, scansDuringRead = -1;  // a click during the FLASH write, an arrival during the read
-  h.onStatus = [&](std::uint32_t code, std::uint32_t) {
-    if (code == device::status::PageWritten && clicks++ == 0)
+  h.onStatus = [&](device::Status code, std::uint32_t) {
+    if (code == device::Status::PageWritten && clicks++ == 0)
       h.controller.Start(h.frontEnd.Request(OperationButton::Erase));
-    if (code != device::status::PageRead || scansDuringRead >= 0) return;
+    if (code != device::Status::PageRead || scansDuringRead >= 0) return;
     h.controller.OnDeviceArrival();
     scansDuringRead = h.bus.findDevicesCount() - scans;
   };
@@ -195,8 +195,8 @@ TEST(ProgrammerController, BackupEraseRestoreBackupGivesTheSameFile) {
   EXPECT_EQ(chip.flash[1], 13) << "nothing was erased";
   h.frontEnd.answers.resize(h.frontEnd.dialogs.size());  // a click refused mid-way leaves the restore going
   h.frontEnd.answers.push_back(dir + "/1.hex");
-  h.onStatus = [&](std::uint32_t code, std::uint32_t) {
-    if (code == device::status::Erased)
+  h.onStatus = [&](device::Status code, std::uint32_t) {
+    if (code == device::Status::Erased)
       h.controller.Start(h.frontEnd.Request(OperationButton::ReadSignature));
   };
   h.Press(OperationButton::Restore);
@@ -229,8 +229,8 @@ TEST(ProgrammerController, FastVerifyReadsOnlyTheWrittenPagesAfterAnErase) {
     h.Press(OperationButton::ReadFlash);
     h.controller.memories().flashImage[70] = 0x12;  // three pages of 32 bytes
     h.controller.memories().flashImageLoaded = true;
-    h.onStatus = [&](std::uint32_t code, std::uint32_t) {
-      if (code == device::status::FlashWritten) chip.flash[70] = 0x10;
+    h.onStatus = [&](device::Status code, std::uint32_t) {
+      if (code == device::Status::FlashWritten) chip.flash[70] = 0x10;
     };
     h.bus.ClearRequests();
     h.frontEnd.autoBoxes = boxes;

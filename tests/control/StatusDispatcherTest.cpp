@@ -9,45 +9,56 @@
 #include "CoreRig.h"
 #include "base/Texts.h"
 #include "control/StatusDispatcher.h"
+#include "control/StatusTable.h"
 #include "control/Wording.h"
 
 namespace kestrel::control {
 namespace {
 
-namespace status = device::status;
+using device::Status;
 
 TEST(StatusDispatcher, EachCodeGivesItsLinesAndPageAndOnlyFailuresBeep) {
   const std::string link = texts::kNoProgrammerOpen;  // the failure a link-failure code words
   struct Case {
-    std::uint32_t code;
+    Status code;
     std::vector<std::string> lines;
     int failures = 0;
     int page = LogPage;  // in front afterwards
   } const cases[] = {
-      {status::Ready, {"编程器:就绪."}},
-      {status::CommunicationError, {"通讯出错.", "其它原因", link}, 1},
-      {status::ReceiveTimeout, {"编程器接收数据超时.", "通讯出错.", "其它原因", link}, 1},
-      {status::FlashRead, {"FLASH读取OK，显示在FLASH窗口页"}, 0, FlashPage},
-      {status::EepromRead, {"EEPROM读取OK，显示在EEPROM窗口页"}, 0, EepromPage},
-      {status::FlashVerified, {}, 0, -1},
-      {status::FlashVerifyFailed, {}, 1, -1},
-      {status::EepromVerifyFailed, {}, 1, -1},
-      {status::Refused, {"其它原因"}, 1},
-      {199, {"其它原因"}, 1},  // a code of no entry
+      {Status::Ready, {"编程器:就绪."}},
+      {Status::CommunicationError, {"通讯出错.", "其它原因", link}, 1},
+      {Status::ReceiveTimeout, {"编程器接收数据超时.", "通讯出错.", "其它原因", link}, 1},
+      {Status::FlashRead, {"FLASH读取OK，显示在FLASH窗口页"}, 0, FlashPage},
+      {Status::EepromRead, {"EEPROM读取OK，显示在EEPROM窗口页"}, 0, EepromPage},
+      {Status::FlashVerified, {}, 0, -1},
+      {Status::FlashVerifyFailed, {}, 1, -1},
+      {Status::EepromVerifyFailed, {}, 1, -1},
+      {Status::Refused, {"其它原因"}, 1},
+      {static_cast<Status>(199), {"其它原因"}, 1},  // a code of no entry
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<std::uint32_t>(c.code));
     CoreRig rig;
     rig.engine.ReadSignature();
     rig.memories.flashReadback[1023] = rig.memories.eepromReadback[63] = 0x42;
-    EXPECT_TRUE(rig.dispatcher.Dispatch(c.code, 0)) << c.code;
-    EXPECT_EQ(support::Unstamped(rig.lines()), c.lines) << c.code;
-    EXPECT_EQ(rig.failures, c.failures) << c.code;
-    EXPECT_EQ(rig.frontEnd.pages.empty() ? -1 : rig.frontEnd.pages.back(), c.page) << c.code;
+    EXPECT_TRUE(rig.dispatcher.Dispatch(c.code, 0));
+    EXPECT_EQ(support::Unstamped(rig.lines()), c.lines);
+    EXPECT_EQ(rig.failures, c.failures);
+    EXPECT_EQ(rig.frontEnd.pages.empty() ? -1 : rig.frontEnd.pages.back(), c.page);
     if (c.page == FlashPage || c.page == EepromPage) {  // the read-back over the chip's size
       const auto& view = c.page == EepromPage ? rig.frontEnd.eepromView : rig.frontEnd.flashView;
       EXPECT_EQ(view.content.size(), c.page == FlashPage ? 1024u : 64u);
       EXPECT_EQ(view.content.back(), 0x42);
     }
+  }
+}
+
+// A code left out of the table would read as "其它原因" with the error beep.
+TEST(StatusTable, EveryStatusHasItsOwnEntry) {
+  const StatusEntry& unknown = FindStatus(static_cast<Status>(199));
+  for (const Status code : device::kAllStatuses) {
+    const StatusEntry& entry = FindStatus(code);
+    EXPECT_TRUE(&entry != &unknown && entry.code == code) << static_cast<std::uint32_t>(code);
   }
 }
 

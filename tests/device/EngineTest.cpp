@@ -11,11 +11,11 @@ using support::EngineRig;
 using support::Requests;
 using enum BlockTransfer;
 
-// One request in the current mode, then its command number as the code, or 102/103.
+// One request in the current mode, then its command's success code (its own number), or 102/103.
 TEST(EngineTest, SingleRequestsPostTheirCommandOrTheirFailure) {
   EngineRig rig;
   rig.bus.InjectFaults(8, 0);
-  rig.link.currentMode = 1;
+  rig.link.currentMode = ProgrammingMode::ISP;
   rig.engine.ReadSignature();
   EXPECT_EQ(rig.engine.LastReply()[1], 0x95);
   for (auto command : {&ProgrammerEngine::ReadCalibration, &ProgrammerEngine::ReadFuseLock,
@@ -62,13 +62,13 @@ TEST(EngineTest, TheFinalCodeMayStartTheNextTransfer) {
   std::vector<bool> running;
   EngineRig rig;
   rig.engine.memories().flashImage[33] = 0x00;  // two pages
-  rig.channel.onReport = [&](std::uint32_t code, std::uint32_t argument) {
+  rig.channel.onReport = [&](Status code, std::uint32_t argument) {
     running.push_back(rig.engine.TransferRunning());
-    if (code == status::PageWritten && argument == 0) {
+    if (code == Status::PageWritten && argument == 0) {
       rig.geometry = {128, 2, 1, 1};
-      rig.link.currentMode = 3;
+      rig.link.currentMode = ProgrammingMode::PP_2313;
     }
-    if (code == status::FlashWritten) rig.engine.StartTransfer(ReadEeprom);
+    if (code == Status::FlashWritten) rig.engine.StartTransfer(ReadEeprom);
   };
   ASSERT_FALSE(rig.engine.StartTransfer(WriteFlash).Refused());
   ASSERT_TRUE(rig.channel.WaitForFinals(2));
@@ -84,8 +84,8 @@ TEST(EngineTest, TheFinalCodeMayStartTheNextTransfer) {
 TEST(EngineTest, AStoppedTransferEndsAfterItsPageWithReady) {
   EngineRig rig;
   rig.engine.memories().flashImage[65] = 0x00;  // three pages
-  rig.channel.onReport = [&](std::uint32_t code, std::uint32_t) {
-    if (code == status::PageWritten) rig.engine.RequestStop();
+  rig.channel.onReport = [&](Status code, std::uint32_t) {
+    if (code == Status::PageWritten) rig.engine.RequestStop();
   };
   ASSERT_TRUE(rig.Run(WriteFlash));
   rig.channel.onReport = nullptr;

@@ -55,7 +55,7 @@ TEST(PageTransferTest, EachPageThenReadyThenTheFinalCode) {
       {ReadEeprom, "11 15/0 11 15/1 0 109/0", {0xC0, 0x2B, 4, 0, 4}}};
   for (const auto& [transfer, trace, first] : cases) {
     support::EngineRig rig;
-    rig.link.currentMode = 2;
+    rig.link.currentMode = ProgrammingMode::HVSP;
     rig.geometry = {16, 4, 2, 2};
     rig.engine.memories().flashImage[33] = rig.engine.memories().eepromImage[5] = 0x5A;
     ASSERT_TRUE(rig.Run(transfer));
@@ -90,7 +90,7 @@ TEST(PageTransferTest, ProgressCodesOnlyForPagesThatMoveTheBar) {
   support::EngineRig rig;
   rig.geometry = {16, 4, 1000, 16};
   std::vector<int> positions;
-  rig.channel.onReport = [&](std::uint32_t code, std::uint32_t page) {
+  rig.channel.onReport = [&](Status code, std::uint32_t page) {
     if (IsProgressStatus(code)) positions.push_back(ProgressPosition(page, 1000));
   };
   ASSERT_TRUE(rig.Run(ReadFlash));
@@ -98,9 +98,8 @@ TEST(PageTransferTest, ProgressCodesOnlyForPagesThatMoveTheBar) {
   for (int i = 0; i <= 100; ++i) EXPECT_EQ(positions[static_cast<std::size_t>(i)], i);
 }
 
-// What --sim-stats prints: every vendor request, the bytes of its data stage each way, and the
-// modelled time of the link (setup and status, 8-byte packets) and of the chip.
-TEST(SimulatedBusTest, CountsRequestsTheirBytesAndTheModelledTime) {
+// What --sim-stats counts: every vendor request and the bytes of its data stage each way.
+TEST(SimulatedBusTest, CountsRequestsAndTheirBytesEachWay) {
   support::EngineRig rig;
   rig.engine.memories().flashImage[33] = 0;  // two pages of 32 bytes
   rig.engine.EraseChip();
@@ -108,8 +107,6 @@ TEST(SimulatedBusTest, CountsRequestsTheirBytesAndTheModelledTime) {
   ASSERT_TRUE(rig.Run(WriteFlash));
   const LinkStatistics s = rig.bus.linkStatistics();
   EXPECT_EQ(std::tuple(s.requests, s.bytesOut, s.bytesIn), std::tuple(4u, 64u, 16u));
-  EXPECT_DOUBLE_EQ(s.transferSeconds, 4 * 1.0e-3 + (1 + 4 + 4 + 1) * 0.125e-3);
-  EXPECT_DOUBLE_EQ(s.chipSeconds, 9.0e-3 + 2 * 4.5e-3);
 }
 
 // A time-out is 103; any other failure, a page read cut short (32 of 40 bytes) too, is 102.
@@ -119,18 +116,23 @@ TEST(IssueRequestTest, ATimeOutIs103AndEveryOtherFailure102) {
   SimulatedBus bus(options);
   UsbHandle* programmer = bus.Open(bus.GetBusses()[0][0]);
   UsbHandle* denied = bus.Open(bus.GetBusses()[0][1]);
-  const VendorRequest signature = SingleShotRequest(1, ReadSignature), page{0xC0, 0x1A, 16, 0, 40};
-  const std::tuple<UsbHandle*, VendorRequest, std::uint32_t, std::uint32_t, std::uint32_t, int> cases[] = {
-      {programmer, signature, 0, 0, 0, 0},         {programmer, signature, 1, 0, 103, -ETIMEDOUT},
-      {programmer, page, 0, 0, 102, 32},           {denied, signature, 0, 0, 102, -EPERM},
-      {programmer, signature, 0, 1, 102, -ENODEV}, {nullptr, signature, 0, 0, 102, 0}};
+  const VendorRequest signature = SingleShotRequest(ProgrammingMode::ISP, ReadSignature),
+                      page{0xC0, 0x1A, 16, 0, 40};
+  using Failed = std::optional<Status>;
+  const std::tuple<UsbHandle*, VendorRequest, std::uint32_t, std::uint32_t, Failed, int> cases[] = {
+      {programmer, signature, 0, 0, std::nullopt, 0},
+      {programmer, signature, 1, 0, Status::ReceiveTimeout, -ETIMEDOUT},
+      {programmer, page, 0, 0, Status::CommunicationError, 32},
+      {denied, signature, 0, 0, Status::CommunicationError, -EPERM},
+      {programmer, signature, 0, 1, Status::CommunicationError, -ENODEV},
+      {nullptr, signature, 0, 0, Status::CommunicationError, 0}};
   for (const auto& [handle, request, failAt, unplugAt, code, result] : cases) {
     bus.InjectFaults(failAt, unplugAt);
     std::uint8_t reply[40];
     LinkFailure failure{.page = 99},
         expected{VendorCommand(request.request & 0x0F), 7, handle == nullptr, result};
     EXPECT_EQ(IssueRequest(bus, handle, request, reply, 7, failure), code);
-    EXPECT_EQ(Facts(failure), code == 0 ? Facts(LinkFailure{.page = 99}) : Facts(expected));
+    EXPECT_EQ(Facts(failure), !code ? Facts(LinkFailure{.page = 99}) : Facts(expected));
   }
   bus.Close(programmer);
   bus.Close(denied);

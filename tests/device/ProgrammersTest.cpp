@@ -34,8 +34,8 @@ TEST(ProgrammersTest, DiscoveryFindsEveryProgrammerAndOpensTheFirstOrTheOneAsked
               std::tuple(found.empty() ? OpenNotFound : OpenOk, found.size(), found.empty() ? "" : found[0],
                          found.empty() ? 0 : 1));
     std::uint8_t reply[8];
-    bus.ControlMsg(link.deviceHandle, kVendorIn, RequestByte(0, VendorCommand::WriteLock), 0xFC, 0, reply, 8,
-                   0);
+    bus.ControlMsg(link.deviceHandle, kVendorIn,
+                   RequestByte(ProgrammingMode::PP_20, VendorCommand::WriteLock), 0xFC, 0, reply, 8, 0);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(bus.programmer(i).lock, i == chip ? 0xFC : 0xFF) << asked << i;
   }
 }

@@ -10,6 +10,7 @@ namespace kestrel::device {
 namespace {
 
 using enum VendorCommand;
+using enum ProgrammingMode;
 using Pair = std::pair<int, int>;
 
 // A request fails only when it moved fewer bytes than the host uses of it, whatever it asked
@@ -31,11 +32,12 @@ TEST(ReplyTest, ARequestFailsOnlyWhenItMovedFewerBytesThanTheHostUses) {
     std::uint8_t reply[32];
     LinkFailure failure;
     // wValue: the words of a page read, which is what the simulator sends back
-    const VendorRequest request{kVendorIn, RequestByte(0, command), static_cast<std::uint16_t>(moved / 2), 0,
-                                asked};
-    const std::uint32_t code = IssueRequest(bus, link.deviceHandle, request, reply, 0, failure);
+    const VendorRequest request{kVendorIn, RequestByte(PP_20, command), static_cast<std::uint16_t>(moved / 2),
+                                0, asked};
+    const std::optional<Status> code = IssueRequest(bus, link.deviceHandle, request, reply, 0, failure);
     EXPECT_EQ(bus.requests().back().result, moved) << int{request.request};
-    EXPECT_EQ(code, needed < 0 ? 0u : 102u) << int{request.request};
+    EXPECT_EQ(code, needed < 0 ? std::nullopt : std::optional(Status::CommunicationError))
+        << int{request.request};
     EXPECT_EQ(Pair(failure.result, failure.expectedLength), needed < 0 ? Pair(0, 0) : Pair(moved, needed));
   }
 }
@@ -52,16 +54,18 @@ TEST(SimulatedLockTest, ModeTwoStopsWritesAndFusesModeThreeAlsoReadsAndOnlyErase
     const auto send = [&](std::initializer_list<VendorRequest> requests) {
       for (const VendorRequest& r : requests) chip.Answer(r, zeros, r.length);
     };
-    send({SingleShotRequest(0, WriteLock, lock), SingleShotRequest(0, WriteLock, 0xFF),
-          WriteFlashPageRequest(0, 2), SingleShotRequest(0, Ready), WriteEepromPageRequest(0, page, 4),
-          SingleShotRequest(0, WriteFuses, 0x99E1, 0xFE), SingleShotRequest(0, Ready)});
+    send({SingleShotRequest(PP_20, WriteLock, lock), SingleShotRequest(PP_20, WriteLock, 0xFF),
+          WriteFlashPageRequest(PP_20, 2), SingleShotRequest(PP_20, Ready),
+          WriteEepromPageRequest(PP_20, page, 4), SingleShotRequest(PP_20, WriteFuses, 0x99E1, 0xFE),
+          SingleShotRequest(PP_20, Ready)});
     EXPECT_EQ(chip.lock, lock);
     EXPECT_EQ(Pair(chip.flash[3], chip.eeprom[3]), writes ? Pair(0x00, 0x44) : Pair(0xFF, 0xFF));
     EXPECT_EQ(chip.fuses[0], writes ? 0xE1 : 0x62) << lock;
     chip.flash[0] = 0x5A;
-    chip.Answer(ReadFlashPageRequest(0, 2), read, 4);
+    chip.Answer(ReadFlashPageRequest(PP_20, 2), read, 4);
     EXPECT_EQ(read[0], reads ? 0x5A : 0xFF) << lock;
-    send({SingleShotRequest(0, EraseChip), SingleShotRequest(0, Ready), WriteFlashPageRequest(0, 2)});
+    send({SingleShotRequest(PP_20, EraseChip), SingleShotRequest(PP_20, Ready),
+          WriteFlashPageRequest(PP_20, 2)});
     EXPECT_EQ(Pair(chip.lock, chip.flash[3]), Pair(0xFF, 0x00));
   }
 }

@@ -25,16 +25,15 @@ TEST(SimulatedChip, AnswersOnlyInItsModesAndNotInIspOnceItsFusesLockIspOut) {
     SimulatedProgrammer socket(chip);
     socket.fuses[1] = high;
     socket.flash[0] = 0x5A;
-    const auto m = static_cast<std::uint8_t>(mode);
-    SCOPED_TRACE(::testing::Message() << "high fuse " << int{high} << ", mode " << int{m});
+    SCOPED_TRACE(::testing::Message() << "high fuse " << int{high} << ", mode " << static_cast<int>(mode));
     std::uint8_t reply[8] = {}, zeros[4] = {};
-    socket.Answer(SingleShotRequest(m, ReadSignature), reply, 8);
+    socket.Answer(SingleShotRequest(mode, ReadSignature), reply, 8);
     EXPECT_EQ(reply[1], answers ? 0x95 : 0xFF);
-    socket.Answer(ReadFlashPageRequest(m, 2), reply, 4);
+    socket.Answer(ReadFlashPageRequest(mode, 2), reply, 4);
     EXPECT_EQ(reply[0], answers ? 0x5A : 0xFF);
-    socket.Answer(SingleShotRequest(m, Ready), reply, 8);
-    socket.Answer(WriteFlashPageRequest(m, 2), zeros, 4);
-    socket.Answer(SingleShotRequest(m, WriteFuses, 0xD9E2, 0xFF), reply, 8);
+    socket.Answer(SingleShotRequest(mode, Ready), reply, 8);
+    socket.Answer(WriteFlashPageRequest(mode, 2), zeros, 4);
+    socket.Answer(SingleShotRequest(mode, WriteFuses, 0xD9E2, 0xFF), reply, 8);
     EXPECT_EQ(socket.flash[1], answers ? 0x00 : 0xFF);
     EXPECT_EQ(socket.fuses[0], answers ? 0xE2 : 0x62);
   }

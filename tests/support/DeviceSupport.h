@@ -29,7 +29,7 @@ inline std::vector<device::VendorRequest> Requests(const device::SimulatedBus& b
 // saw before it, so that trace() reads e.g. "8 11/0 8 11/1 0 100/0"; then `onReport` runs.
 class RecordingChannel : public device::StatusChannel {
  public:
-  void Send(std::uint32_t code, std::uint32_t argument) override {
+  void Send(device::Status code, std::uint32_t argument) override {
     if (std::this_thread::get_id() == owner_) return Handle(code, argument);
     std::unique_lock lock(mutex_);
     queue_.push_back({code, argument});
@@ -59,12 +59,13 @@ class RecordingChannel : public device::StatusChannel {
   }
 
   const device::SimulatedBus* bus = nullptr;
-  std::function<void(std::uint32_t code, std::uint32_t argument)> onReport;
-  std::vector<std::uint32_t> codes;
+  std::function<void(device::Status code, std::uint32_t argument)> onReport;
+  std::vector<device::Status> codes;
 
  private:
-  void Handle(std::uint32_t code, std::uint32_t argument) {
-    trace_ += NewCommands() + std::to_string(code) + "/" + std::to_string(argument) + " ";
+  void Handle(device::Status code, std::uint32_t argument) {
+    trace_ += NewCommands() + std::to_string(static_cast<std::uint32_t>(code)) + "/" +
+              std::to_string(argument) + " ";
     codes.push_back(code);
     if (onReport) onReport(code, argument);
     finals_ += device::IsProgressStatus(code) ? 0 : 1;
@@ -79,7 +80,7 @@ class RecordingChannel : public device::StatusChannel {
   const std::thread::id owner_ = std::this_thread::get_id();
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<std::pair<std::uint32_t, std::uint32_t>> queue_;
+  std::deque<std::pair<device::Status, std::uint32_t>> queue_;
   std::size_t sent_ = 0, handled_ = 0, seen_ = 0;
   std::string trace_;
   int finals_ = 0;

@@ -106,7 +106,7 @@ class FakeFrontEnd : public control::FrontEnd {
 // worker waiting for a pump cannot hang the test. The handler calls Handled for each code.
 class GatedChannel : public device::StatusChannel {
  public:
-  void Send(std::uint32_t code, std::uint32_t argument) override {
+  void Send(device::Status code, std::uint32_t argument) override {
     {
       std::lock_guard lock(mutex_);
       if (closed_) return;

@@ -179,14 +179,16 @@ class OperationsTest : public QObject {
     }
   }
 
-  // The radio buttons set the mode of the next request; a page switch updates the group index.
+  // The radio buttons set the mode of the next request; a page switch updates the selected mode.
   void RadioButtonsSetTheMode() {
     DialogFixture f;
     QVERIFY(f.Start());
+    using enum kestrel::device::ProgrammingMode;
     for (const auto& [radio, mode] :
-         {std::pair{C::ModeIsp, 1}, {C::ModeHvsp, 2}, {C::ModePP2313, 3}, {C::ModePP20, 0}}) {
+         {std::pair{C::ModeIsp, ISP}, {C::ModeHvsp, HVSP}, {C::ModePP2313, PP_2313}, {C::ModePP20, PP_20}}) {
       QVERIFY(f.Press({radio, C::ReadSignatureButton}));
-      QVERIFY(f.bus.requests().back().request.request == mode * 16 + 3 && f.dialog.modeIndex() == mode);
+      QVERIFY(f.bus.requests().back().request.request == static_cast<int>(mode) * 16 + 3 &&
+              f.dialog.selectedMode() == mode);
     }
   }
 

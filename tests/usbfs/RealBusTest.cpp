@@ -24,7 +24,7 @@ using testing::UsbfsFault;
 using testing::UsbfsProgrammer;
 using testing::UsbfsStrings;
 
-constexpr std::uint8_t kMode = static_cast<std::uint8_t>(ProgrammingMode::ISP);
+constexpr ProgrammingMode kMode = ProgrammingMode::ISP;
 const UsbfsStrings kStranger{"Quintavel", "Other PGR"};
 
 // The fake first: libusb-0.1 must see the testbed at usb_init, which the link's Open calls.
