@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <functional>
 #include <tuple>
 
@@ -81,25 +83,37 @@ TEST(ChipSafety, IdentifyNamesTheGroupAndPicksItsFirstChipOrFailsOnAnUnknownSign
   }
 }
 
-// An ATmega8 in the socket of a selected ATmega328P: its signature is read and nothing else
-// is sent, unless the check is off.
+// Another chip in the socket of a selected ATmega328P: its signature is read and nothing else
+// is sent, unless the check is off. All three bytes count, and a restore checks always.
 TEST(ChipSafety, TheSignatureCheckSendsNothingToAnotherChipUnlessSwitchedOff) {
-  for (const bool check : {true, false}) {
-    Rig rig(kAtmega8);
+  const std::string file = ::testing::TempDir() + "kestrel-m328p-" + std::to_string(::getpid()) + ".hex";
+  std::ofstream(file) << ":020000000C945E\n:02000004008476\n:030000000F951E3B\n:00000001FF\n";
+  const device::SimulatedChip sameFamily{.signature = {0x1E, 0x95, 0x02}};
+  const std::tuple<device::SimulatedChip, bool, OperationButton, std::string, std::string> cases[] = {
+      {kAtmega8, true, OperationButton::Erase, "3", "1E 93 07"},
+      {kAtmega8, false, OperationButton::Erase, "2 5", ""},
+      {sameFamily, true, OperationButton::Erase, "3", "1E 95 02"},
+      {kAtmega8, false, OperationButton::Restore, "3", "1E 93 07"},
+  };
+  for (const auto& [chip, check, button, commands, read] : cases) {
+    Rig rig(chip);
     rig.Select("ATmega328P");
     rig.frontEnd.signatureCheck = check;
-    rig.Press(OperationButton::Erase);
-    EXPECT_EQ(rig.Commands(), check ? "3" : "2 5");
-    EXPECT_EQ(rig.Failures(), check ? 1u : 0u);
-    EXPECT_THAT(rig.Lines(),
-                Contains(check ? "签名不符：所选器件 ATmega328P 的签名为 1E 95 0F，读到的是 1E 93 07；"
-                                 "未向芯片写入任何内容"
-                               : "擦除OK"));
+    rig.frontEnd.answers = {file};
+    rig.Press(button);
+    EXPECT_EQ(rig.Commands(), commands) << read;
+    if (read.empty()) {
+      EXPECT_THAT(rig.Lines(), Contains("擦除OK"));
+      EXPECT_TRUE(rig.frontEnd.outcomes.back().passed);
+      continue;
+    }
+    EXPECT_THAT(rig.Lines(), Contains("签名不符：所选器件 ATmega328P 的签名为 1E 95 0F，读到的是 " + read +
+                                      "；未向芯片写入任何内容"));
+    EXPECT_EQ(rig.frontEnd.outcomes.back().cause, Cause::WrongChip);
   }
+  std::remove(file.c_str());
 }
 
-// RSTDISBL programmed: refused in ISP (the front end does not confirm), written with a warning
-// in a high-voltage mode, which can still reach the chip.
 // In ISP, a fuse text that locks ISP out is refused before anything is sent unless the user
 // confirms it; then the read-back shows the chip gone, as warned, and the run fails.
 TEST(ChipSafety, AFuseTextThatLocksIspOutIsRefusedInIspAndWrittenWithAWarningInHighVoltage) {

@@ -246,6 +246,36 @@ TEST(ProgrammerController, FastVerifyReadsOnlyTheWrittenPagesAfterAnErase) {
     EXPECT_EQ(lines[3] + lines[4], "FLASH读取开始" + fastLine);  // the read's start line, then it
     EXPECT_THAT(lines, ::testing::Contains("共发现     1个单元不对!"));
   }
+  // An erase that failed leaves the chip as it was: the read before the verify covers it all.
+  Harness h;
+  ASSERT_TRUE(h.Start());
+  h.frontEnd.fastVerify = true;
+  h.controller.memories().flashImage[70] = 0x12;
+  h.controller.memories().flashImageLoaded = true;
+  h.frontEnd.autoBoxes = all;
+  h.bus.InjectFaults(1, 0);
+  h.bus.ClearRequests();
+  h.Press(OperationButton::Auto);
+  const auto requests = support::Requests(h.bus);
+  EXPECT_EQ(std::count_if(requests.begin(), requests.end(), [](auto& r) { return (r.request & 0x0F) == 10; }),
+            32);
+  EXPECT_EQ(h.frontEnd.outcomes.back().cause, Cause::TimeOut);
+}
+
+// Stop ends the transfer after its page, fails the run with its own cause and drops the rest.
+TEST(ProgrammerController, AStoppedTransferFailsTheRunAndDropsTheRest) {
+  Harness h;
+  ASSERT_TRUE(h.Start());
+  h.onStatus = [&](device::Status code, std::uint32_t page) {
+    if (code == device::Status::PageRead && page == 2) h.controller.StopTransfer();
+  };
+  h.frontEnd.autoBoxes = {.readFlash = true, .readEeprom = true};
+  h.Press(OperationButton::Auto);
+  const Outcome& outcome = h.frontEnd.outcomes.back();
+  EXPECT_EQ(outcome.cause, Cause::Stopped);
+  EXPECT_EQ(outcome.failedAt, Operation::ReadFlash);
+  EXPECT_EQ(outcome.failures, 1);
+  EXPECT_THAT(h.Lines(), ::testing::Not(::testing::Contains("EEPROM读取开始")));
 }
 
 TEST(ProgrammerController, AProgrammerItMayNotOpenIsReportedWithTheRuleToInstall) {
