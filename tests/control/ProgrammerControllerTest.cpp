@@ -151,6 +151,9 @@ TEST(ProgrammerController, OnlyAReadThatCompletedEveryPageCanBeVerified) {
   h.Press(OperationButton::Auto);
   EXPECT_TRUE(support::Requests(h.bus).empty());
   EXPECT_EQ(h.frontEnd.outcomes.back().cause, Cause::RefusedInput);
+  h.Press(OperationButton::WriteFlash);  // the same in runs of their own
+  h.Press(OperationButton::VerifyFlash);
+  EXPECT_TRUE(h.frontEnd.outcomes.back().sentNothing);
 }
 
 // Whole-chip files through the controller: a backup restored onto an erased chip backs up
