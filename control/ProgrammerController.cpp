@@ -225,6 +225,8 @@ void ProgrammerController::RunNextOperation() {
     // first request.
     run.planChecked = true;
     queue_.Queue(*next);
+    // What a fuse write sent is compared with what the chip then holds.
+    if (queue_.Holds(Operation::WriteFuses)) queue_.Queue(Operation::ReadFuseLock);
     if (NeedsSignatureCheck()) queue_.Queue(Operation::CheckSignature);
     const std::vector<std::string> reasons = CheckPlan();
     if (!reasons.empty()) {
@@ -247,7 +249,6 @@ void ProgrammerController::EndRun() {
   RunState run = std::move(*run_);
   run_.reset();
   log_.keepPage = false;
-  lastOutcome_ = run.outcome;
   if (run.outcome.passed) {
     frontEnd_.Tones().Play(kSuccessToneHz, kSuccessToneMs);
   } else if (run.outcome.cause != Cause::Cancelled) {
@@ -255,7 +256,7 @@ void ProgrammerController::EndRun() {
     log_.AppendLog(Printf(pattern, CauseText(run.outcome.cause)));
     if (run.request.keepPage) frontEnd_.ShowPage(LogPage);
   }
-  frontEnd_.RunEnded(lastOutcome_);
+  frontEnd_.RunEnded(run.outcome);
 }
 
 bool ProgrammerController::NeedsSignatureCheck() const {

@@ -62,8 +62,6 @@ class ProgrammerController {
 
   // No run goes on.
   bool Idle() const { return !run_; }
-  // How the last run ended.
-  const Outcome& LastOutcome() const { return lastOutcome_; }
 
   // The images and read-backs the hex views show.
   device::ChipMemories& memories() { return engine_.memories(); }
@@ -153,7 +151,6 @@ class ProgrammerController {
   // The chip the last whole-chip file was made for; the signature check compares with it.
   std::optional<chips::Signature> expectedSignature_;
   std::optional<RunState> run_;
-  Outcome lastOutcome_;
   bool arrivalPending_ = false;
   bool programmerGone_ = false;  // the last request found the programmer unplugged
 };

@@ -51,7 +51,6 @@ FusePage::FusePage(QWidget* parent) : QWidget(parent) {
   signatureCheck_->setObjectName(QStringLiteral("fuseSignatureCheck"));
   signatureCheck_->setToolTip(Tr(captions::kSignatureCheckTip));
   signatureCheck_->setChecked(true);  // as the controller starts
-  connect(signatureCheck_, &QCheckBox::toggled, this, &FusePage::signatureCheckChanged);
   chipRow->addWidget(signatureCheck_);
   layout->addLayout(chipRow);
 

@@ -16,7 +16,7 @@ class FuseEditor;
 
 // The fuse page: the chip its signature names, the fuse editor of the chip selected in the
 // list, and the buttons of the fuse operations. The page sends nothing itself: its buttons
-// become operationChosen, its check box signatureCheckChanged.
+// become operationChosen; the window reads its check box into each run's request.
 //
 // The editor keeps in step with the window's fuse and lock fields: their texts come in through
 // TakeFuseText and TakeLockText, and a change made on the page (a row edited, the factory
@@ -48,7 +48,6 @@ class FusePage : public QWidget {
 
  signals:
   void operationChosen(kestrel::control::OperationButton button);
-  void signatureCheckChanged(bool on);
   void fuseTextChosen(const QString& text);
   void lockTextChosen(const QString& text);
 
