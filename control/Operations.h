@@ -62,7 +62,7 @@ enum class OperationButton {
   OpenEepromFile,
   VerifyFlash,
   VerifyEeprom,
-  Auto,  // reads the check boxes through FrontEnd::AutoBoxes
+  Auto,  // the check boxes come in RunRequest::boxes
   SaveFlashFile,
   SaveEepromFile,
   Burn,

@@ -128,7 +128,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   void RunEnded(const control::Outcome& outcome) override;
   void ConnectionChanged(const std::string& address) override;
 
-  // Ends the modal run, unless a transfer is under way: then the busy line and error beep.
+  // Ends the modal run, unless a run is under way: then the busy line and error beep.
   void done(int result) override;
 
  protected:
