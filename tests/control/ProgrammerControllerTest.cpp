@@ -106,6 +106,8 @@ TEST(ProgrammerController, ARefusedStepEndsTheRunAndTheClosingLineNamesTheCause)
       {{.writeEeprom = true, .readEeprom = true},
        {"所选器件的EEPROM页为8字节，编程器每页只能传送4字节，EEPROM编程未进行",
         "运行未开始：输入被拒绝，未向芯片发送任何内容"}},
+      {{.writeLock = true},
+       {"锁定位文本“F”无效：需要2个十六进制数字，未写入", "运行未开始：输入被拒绝，未向芯片发送任何内容"}},
       {{.writeFlash = true, .verifyFlash = true},
        {"FLASH窗口页没有载入文件，FLASH编程未进行", "芯片的FLASH数据未（完整）读出，不能校验",
         "运行未开始：输入被拒绝，未向芯片发送任何内容"}},
@@ -116,6 +118,7 @@ TEST(ProgrammerController, ARefusedStepEndsTheRunAndTheClosingLineNamesTheCause)
     h.controller.OnChipSelChange(0);
     h.Start();
     h.frontEnd.fuseText = "E1Z9FF";
+    h.frontEnd.lockText = "F";
     h.controller.memories().eepromImageLoaded = true;
     h.frontEnd.autoBoxes = boxes;
     h.bus.ClearRequests();
@@ -170,6 +173,9 @@ TEST(ProgrammerController, BackupEraseRestoreBackupGivesTheSameFile) {
   const std::string dir = ::testing::TempDir() + "kestrel-whole-" + std::to_string(::getpid());
   std::filesystem::create_directories(dir);
   std::ofstream(dir + "/tiny85.hex") << ":020000000C945E\n:02000004008476\n:030000000B931E41\n:00000001FF\n";
+  // Only the low fuse byte: the others would be written as FF.
+  std::ofstream(dir + "/short.hex")
+      << ":02000004008278\n:01000000E21D\n:02000004008476\n:030000000F951E3B\n:00000001FF\n";
   h.frontEnd.answers = {dir + "/1.hex", dir + "/1.hex", dir + "/2.hex", dir + "/tiny85.hex"};
   h.Press(OperationButton::Backup);
   h.Press(OperationButton::Erase);
@@ -187,6 +193,13 @@ TEST(ProgrammerController, BackupEraseRestoreBackupGivesTheSameFile) {
   EXPECT_THAT(
       h.Lines(),
       ::testing::Contains("文件 tiny85.hex 的签名 1E 93 0B 与所选器件 ATmega328P（1E 95 0F）不符，未读入"));
+  h.frontEnd.answers.push_back(dir + "/short.hex");
+  h.bus.ClearRequests();
+  h.Press(OperationButton::Restore);
+  EXPECT_THAT(h.Lines(),
+              ::testing::Contains(
+                  "文件 short.hex 的熔丝区只有1字节，器件 ATmega328P 有3个熔丝字节；文件不完整，不能使用"));
+  EXPECT_TRUE(support::Requests(h.bus).empty());
   chip.lock = 0xFC;  // read-back disabled: no backup rather than one full of 0xFF
   h.frontEnd.answers.push_back(dir + "/3.hex");
   h.Press(OperationButton::Backup);
@@ -194,7 +207,7 @@ TEST(ProgrammerController, BackupEraseRestoreBackupGivesTheSameFile) {
   EXPECT_FALSE(std::filesystem::exists(dir + "/3.hex"));
   h.Press(OperationButton::Restore);  // no file chosen: cancelled, and the chip is not erased
   EXPECT_EQ(h.frontEnd.outcomes.back().cause, Cause::Cancelled);
-  EXPECT_EQ(h.Failures(), 2u);
+  EXPECT_EQ(h.Failures(), 3u);
   EXPECT_EQ(chip.flash[1], 13) << "nothing was erased";
   h.frontEnd.answers.resize(h.frontEnd.dialogs.size());  // a click refused mid-way leaves the restore going
   h.frontEnd.answers.push_back(dir + "/1.hex");
