@@ -15,13 +15,12 @@
 #include "base/TonePlayer.h"
 #include "chips/ChipCatalogue.h"
 #include "device/sim/SimulatedBus.h"
+#include "ui/ControlId.h"
 #include "ui/ProgrammerDialog.h"
 
 namespace {
 
 constexpr int kLines = 262144;
-constexpr int kVerifyFlashButton = 1024;
-constexpr int kLogList = 1034;
 
 struct Silence : kestrel::TonePlayer {
   void Play(int, int) override {}
@@ -40,7 +39,7 @@ qint64 TimeOneReport() {
   auto& controller = dialog.controller();
   controller.OnChipSelChange(kestrel::chips::FindChip(controller.catalogue(), "ATmega2560"));
   if (controller.geometry().FlashSize() != kLines) return -1;
-  auto& memories = controller.engine().memories();
+  auto& memories = controller.memories();
   std::fill(memories.flashImage.begin(), memories.flashImage.end(), 0x00);
   std::fill(memories.flashReadback.begin(), memories.flashReadback.end(), 0x5A);
   memories.flashReadbackValid = true;  // as a read of every page would have marked it
@@ -48,7 +47,7 @@ qint64 TimeOneReport() {
 
   QElapsedTimer timer;
   timer.start();
-  static_cast<QAbstractButton*>(dialog.Control(kVerifyFlashButton))->click();
+  static_cast<QAbstractButton*>(dialog.Control(kestrel::ui::ControlId::VerifyFlashButton))->click();
   QCoreApplication::processEvents();
   const qint64 elapsed = timer.elapsed();
 
@@ -56,7 +55,7 @@ qint64 TimeOneReport() {
   const auto differences = std::count_if(lines.begin(), lines.end(), [](const QString& line) {
     return line.contains(QString::fromUtf8("地址："));
   });
-  auto* view = static_cast<QListView*>(dialog.Control(kLogList));
+  auto* view = static_cast<QListView*>(dialog.Control(kestrel::ui::ControlId::LogList));
   const bool whole = differences == kLines && view->model()->rowCount() == static_cast<int>(lines.size()) &&
                      view->currentIndex().row() == static_cast<int>(lines.size()) - 1;
   return whole ? elapsed : -1;

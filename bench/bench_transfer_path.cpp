@@ -35,15 +35,13 @@ class BenchFrontEnd : public kestrel::control::FrontEnd,
                       kestrel::control::HexViewPort,
                       kestrel::TonePlayer {
  public:
-  std::optional<std::string> ChooseFile(kestrel::control::FileDialogKind) override { return std::nullopt; }
   void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
   void ShowPage(int) override {}
   kestrel::control::LogListPort& LogList() override { return *this; }
   void SetFieldText(kestrel::control::Field, const std::string&) override {}
-  std::string FuseText() override { return "E199FF"; }
-  std::string LockText() override { return "FF"; }
-  kestrel::control::AutoSelection AutoBoxes() override { return {}; }
-  void SetProgress(int position) override { progress.push_back(position); }
+  void ShowProgress(const kestrel::control::RunProgress& shown) override {
+    progress.push_back(shown.position);
+  }
   kestrel::control::HexViewPort& FlashView() override { return *this; }
   kestrel::control::HexViewPort& EepromView() override { return *this; }
   kestrel::TonePlayer& Tones() override { return *this; }
@@ -77,7 +75,9 @@ struct Harness {
     });
   }
   void Press(OperationButton button) {
-    controller.OnOperationButton(button);
+    kestrel::control::RunRequest request;
+    request.press = button;
+    controller.Start(std::move(request));
     channel.PumpUntil([this] { return controller.Idle(); });
   }
 
@@ -129,7 +129,7 @@ Sample RunRound(Harness& h) {
 // The read-back equals the image, and the bar went through every position from 0 to 100 once
 // in the write and once in the read (the worker sends only the pages that move it).
 bool RoundWasSound(Harness& h) {
-  const auto& memories = h.controller.engine().memories();
+  const auto& memories = h.controller.memories();
   std::vector<int> bar(202);
   for (int i = 0; i < 202; ++i) bar[i] = i % 101;
   return std::equal(memories.flashImage.begin(), memories.flashImage.end(), memories.flashReadback.begin()) &&
@@ -195,8 +195,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::mt19937 random(2560);
-  for (auto& byte : h.controller.engine().memories().flashImage) byte = static_cast<std::uint8_t>(random());
-  h.controller.engine().memories().flashImageLoaded = true;  // as an open would have marked it
+  for (auto& byte : h.controller.memories().flashImage) byte = static_cast<std::uint8_t>(random());
+  h.controller.memories().flashImageLoaded = true;  // as an open would have marked it
 
   std::printf("256 KiB FLASH (1024 pages of 128 words), write + read + verify, %d rounds\n", rounds);
   // A page that moves the bar is one progress code that the worker hands to the front end's
