@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QTranslator>
 #include <algorithm>
+#include <functional>
 
 #include "DialogFixture.h"
 #include "app/StartOptions.h"
@@ -354,6 +355,36 @@ class OperationsTest : public QObject {
     QVERIFY(f.Press({}) && f.Log().contains("操作已停止 stopped") && !f.Log().contains("FLASH读取开始"));
     const auto red = [&](int i) { return f.dialog.logModel().index(i).data(Qt::ForegroundRole).isValid(); };
     QVERIFY(red(1) && red(2) && !red(0) && bar.text() == "失败 FAIL" && !stop.isEnabled());  // erase, write
+  }
+
+  // A plan refused before the first request: Auto writing FLASH with no file open, and in ISP a
+  // restore and a Burn whose fuses lock ISP out, the question answered No. The bus carries nothing.
+  void ARefusedPlanSendsNothing() {
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("rstdisbl.hex").toStdString();
+    // A whole-chip ATmega328P file: FLASH, fuses 62 59 FF (RSTDISBL programmed), lock FF, signature.
+    std::ofstream(file) << ":020000000C945E\n:02000004008278\n:030000006259FF43\n:02000004008377\n"
+                           ":01000000FF00\n:02000004008476\n:030000000F951E3B\n:00000001FF\n";
+    const std::function<bool(DialogFixture&)> presses[] = {
+        [](DialogFixture& f) {
+          return f.Press({C::AutoWriteFlash, C::AutoButton});
+        },
+        [](DialogFixture& f) { return f.PressFuse({"fuseRestore"}); },
+        [](DialogFixture& f) {
+          f.LoadImages();
+          f.Field(C::FuseText).setText("6259FF");
+          return f.Press({C::BurnButton});
+        }};
+    for (const auto& press : presses) {
+      DialogFixture f;
+      f.chosenFiles = {file};
+      QVERIFY(f.Start() && f.Press({C::ModeIsp}));
+      f.Pick("ATmega328P");
+      f.bus.ClearRequests();
+      QVERIFY(press(f));
+      QVERIFY2(f.bus.requests().empty(), qPrintable(f.Log()));
+      QCOMPARE(f.dialog.progressBar().text(), "失败 FAIL");
+    }
   }
 
   // Torn down while its worker hands the last code over, the window lets that code through first.
