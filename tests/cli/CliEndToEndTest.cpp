@@ -11,6 +11,7 @@
 #include <regex>
 #include <sstream>
 #include <tuple>
+#include <utility>
 
 #include "cli/CommandLine.h"
 
@@ -203,6 +204,34 @@ TEST(CliRun, AChipLockedOutOfIspIsRescuedInHighVoltageMode) {
               rescue.out.ends_with("fuse-lock 62：DF：FF：FF\n〖〗 熔丝与锁定位读取OK\n〖〗 恢复出厂OK\n"))
       << rescue.out;
   EXPECT_EQ(RunCli(isp + "--sim-fuses 62DFFF erase").status, kExitSuccess);
+}
+
+// A plan refused before the first request: the reasons and the closing line end the output,
+// the run fails, and the programmer carried no request at all.
+TEST(CliRun, ARefusedPlanSendsNothing) {
+  const std::string file = ::testing::TempDir() + "kestrel-rstdisbl-" + std::to_string(getpid()) + ".hex";
+  // A whole-chip ATmega328P file: FLASH, fuses 62 59 FF (RSTDISBL programmed), lock FF, signature.
+  std::ofstream(file) << ":020000000C945E\n:02000004008278\n:030000006259FF43\n:02000004008377\n"
+                         ":01000000FF00\n:02000004008476\n:030000000F951E3B\n:00000001FF\n";
+  const std::string refused = "运行未开始：输入被拒绝，未向芯片发送任何内容\n";
+  const std::string lockout =
+      "熔丝高位 "
+      "RSTDISBL：复位引脚将变为普通I/"
+      "O，ISP将无法访问芯片\nISP模式下拒绝写入会锁死ISP的熔丝位，熔丝位未写入\n" +
+      refused;
+  const std::string isp = "--sim-stats " + kSimulated + "--chip ATmega328P --mode ISP ";
+  const std::pair<std::string, std::string> cases[] = {
+      {isp + "auto write-flash", "FLASH窗口页没有载入文件，FLASH编程未进行\n" + refused},
+      {isp + "restore '" + file + "'", lockout},
+      {isp + "--fuses 6259FF --lock FF open-flash '" KESTREL_TEST_DATA "/hex/program.hex' burn", lockout},
+  };
+  for (const auto& [arguments, lines] : cases) {
+    const CliRun run = RunCli(arguments);
+    EXPECT_EQ(run.status, kExitFailure) << arguments;
+    EXPECT_TRUE(run.out.ends_with(lines)) << run.out;
+    EXPECT_TRUE(run.err.starts_with("requests 0, bytes out 0, bytes in 0\n")) << run.err;
+  }
+  std::remove(file.c_str());
 }
 
 // A save past the file-size limit fails as any failed save does, and leaves no file behind.

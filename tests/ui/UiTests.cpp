@@ -356,6 +356,37 @@ class OperationsTest : public QObject {
     QVERIFY(red(1) && red(2) && !red(0) && bar.text() == "失败 FAIL" && !stop.isEnabled());  // erase, write
   }
 
+  // A plan refused before the first request: Auto writing FLASH with no file open, and in ISP a
+  // restore and a Burn whose fuses lock ISP out, the question answered No. The bus carries nothing.
+  void ARefusedPlanSendsNothing_data() {
+    QTest::addColumn<int>("press");
+    QTest::newRow("auto write-flash, no file") << 0;
+    QTest::newRow("restore, RSTDISBL") << 1;
+    QTest::newRow("burn, RSTDISBL") << 2;
+  }
+  void ARefusedPlanSendsNothing() {
+    QFETCH(int, press);
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("rstdisbl.hex").toStdString();
+    // A whole-chip ATmega328P file: FLASH, fuses 62 59 FF (RSTDISBL programmed), lock FF, signature.
+    std::ofstream(file) << ":020000000C945E\n:02000004008278\n:030000006259FF43\n:02000004008377\n"
+                           ":01000000FF00\n:02000004008476\n:030000000F951E3B\n:00000001FF\n";
+    DialogFixture f;
+    f.chosenFiles = {file};
+    QVERIFY(f.Start() && f.Press({C::ModeIsp}));
+    f.Pick("ATmega328P");
+    if (press == 2) {  // Burn writes FLASH too: only its fuses are to be refused
+      f.LoadImages();
+      f.Field(C::FuseText).setText("6259FF");
+    }
+    f.bus.ClearRequests();
+    QVERIFY(press == 0   ? f.Press({C::AutoWriteFlash, C::AutoButton})
+            : press == 1 ? f.PressFuse({"fuseRestore"})
+                         : f.Press({C::BurnButton}));
+    QVERIFY2(f.bus.requests().empty(), qPrintable(f.Log()));
+    QCOMPARE(f.dialog.progressBar().text(), "失败 FAIL");
+  }
+
   // Torn down while its worker hands the last code over, the window lets that code through first.
   void TeardownLetsTheLastCodeThrough() {
     DialogFixture f;
