@@ -64,6 +64,11 @@ constexpr ValueOption kValueOptions[] = {
        o.usb = v;
        return true;
      }},
+    {"--facts", "facts file", "a file name", false,
+     [](StartOptions& o, const std::string& v) {
+       o.facts = v;
+       return !v.empty();
+     }},
     {"--lang", "language", "a language name such as zh or en", false,
      [](StartOptions& o, const std::string& v) {
        if (!IsLanguageName(v)) return false;
@@ -122,12 +127,15 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
 }
 
 std::string UsageText() {
-  return "Usage: kestrel [--usb BBB:DDD] [--lang LANG] [--simulate] [--sim-absent] [--sim-latency-ms MS] "
+  return "Usage: kestrel [--usb BBB:DDD] [--lang LANG] [--facts FILE] [--simulate] [--sim-absent] "
+         "[--sim-latency-ms MS] "
          "[--sim-programmers N] [--sim-signature HEX6]\n"
          "  --usb BBB:DDD        the programmer at this bus and device number (kestrel-cli list)\n"
          "  --lang LANG          zh or en: the language of the window and its log (default: from\n"
          "                       LANGUAGE, LC_ALL, LC_MESSAGES or LANG; Chinese under zh, C or POSIX,\n"
          "                       else English)\n"
+         "  --facts FILE         read the chip facts from this file instead of looking beside the\n"
+         "                       catalogue, in the installed data folder and beside the program\n"
          "  --simulate           run on the built-in simulated programmer\n"
          "  --sim-absent         simulate, with no programmer plugged in\n"
          "  --sim-latency-ms MS  simulated time per USB request (default 3)\n"

@@ -15,6 +15,7 @@ struct StartOptions {
   int latencyMs = 3;            // simulated time per request, so that progress can be seen
   int programmers = 1;          // simulated programmers on the bus, each with its own chip
   std::string usb;              // the programmer's address, "BBB:DDD"; empty: the first found
+  std::string facts;            // the chip facts file; empty: looked for
   // --lang: "zh", "en" or another catalogue name; unset: the environment chooses.
   std::optional<std::string> language;
   bool help = false;

@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   const std::unique_ptr<kestrel::TonePlayer> tones = kestrel::platform::MakeAlsaTonePlayer();
   kestrel::ui::ProgrammerDialog dialog(*bus, *tones);
   dialog.controller().SelectProgrammer(options.usb);
-  dialog.OnInitDialog(kestrel::chips::CatalogueSearchPaths(executableDir));
+  dialog.OnInitDialog(kestrel::chips::CatalogueSearchPaths(executableDir), {options.facts, executableDir});
   dialog.exec();
   return 0;
 }

@@ -116,6 +116,7 @@ struct Options {
   device::ProgrammingMode mode = device::ProgrammingMode::PP_20;
   std::optional<std::string> usb;  // the programmer's address, "BBB:DDD"
   std::optional<std::string> catalogue;
+  std::optional<std::string> facts;  // the chip facts file; unset: looked for
   std::optional<std::string> fuses;  // no default: see CommandDescription::writesFuses
   std::optional<std::string> lock;
   bool signatureCheck = true;

@@ -176,6 +176,11 @@ constexpr OptionDescription kOptions[] = {
      .argument = "FILE",
      .help = "read this chip.txt instead of the search order",
      .take = [](Options& o, const V& v) { o.catalogue = v.text; }},
+    {.name = "--facts",
+     .argument = "FILE",
+     .help = "read the chip facts (signatures, fuse fields) from this file instead of looking\n"
+             "beside the catalogue, in the installed data folder and beside the program",
+     .take = [](Options& o, const V& v) { o.facts = v.text; }},
     {.name = "--fuses",
      .argument = "TEXT",
      .help = "fuse text for write-fuses, auto's fuses box, burn and explain-fuses: six hex\n"

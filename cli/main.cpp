@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "base/FileRead.h"
 #include "base/Format.h"
 #include "base/Language.h"
+#include "base/Texts.h"
 #include "cli/CliSession.h"
 #include "cli/CliTexts.h"
 #include "cli/CommandLine.h"
@@ -48,7 +50,15 @@ int main(int argc, char** argv) {
       options.language && !language.missing.empty()) {
     Print(stderr, Printf(cli::messages::kCliNoCatalogue, language.missing.c_str()), 0);
   }
-  chips::ChipBooks books = chips::LoadChipBooks(cli::CataloguePaths(options, ExecutableDir()));
+  chips::ChipBooks books = chips::LoadChipBooks(cli::CataloguePaths(options, ExecutableDir()),
+                                                {options.facts.value_or(""), ExecutableDir()});
+  // A facts file the user named and that cannot be read would switch every chip check off.
+  if (options.facts && books.load.loaded && !books.factsLoad.loaded)
+    return Print(stderr,
+                 Printf(texts::kFileUnreadablePattern, options.facts->c_str(),
+                        ReadFileStart(*options.facts, 0).error.c_str()) +
+                     "\n",
+                 cli::kExitFailure);
   std::unique_ptr<device::UsbBus> bus =
       options.simulate ? device::MakeSimulatedBus(cli::SimulatorOptionsFor(options, books))
                        : device::MakeRealUsbBus();

@@ -30,8 +30,9 @@ ProgrammerController::ProgrammerController(device::UsbBus& bus, FrontEnd& frontE
 
 ProgrammerController::~ProgrammerController() = default;
 
-chips::CatalogueLoad ProgrammerController::LoadCatalogue(const std::vector<std::string>& searchPaths) {
-  return UseChipBooks(chips::LoadChipBooks(searchPaths));
+chips::CatalogueLoad ProgrammerController::LoadCatalogue(const std::vector<std::string>& searchPaths,
+                                                         const chips::FactsLookup& facts) {
+  return UseChipBooks(chips::LoadChipBooks(searchPaths, facts));
 }
 
 chips::CatalogueLoad ProgrammerController::UseChipBooks(chips::ChipBooks books) {

@@ -31,7 +31,8 @@ class ProgrammerController {
 
   // Start-up pieces, called by the front end in its own order. The chip facts are read from
   // beside the catalogue; without them every chip works as before, without the checks.
-  chips::CatalogueLoad LoadCatalogue(const std::vector<std::string>& searchPaths);
+  chips::CatalogueLoad LoadCatalogue(const std::vector<std::string>& searchPaths,
+                                     const chips::FactsLookup& facts = {});
   // The same with books the program has read already.
   chips::CatalogueLoad UseChipBooks(chips::ChipBooks books);
   void BindImageViews();  // FLASH and EEPROM views <- images, with the current geometry

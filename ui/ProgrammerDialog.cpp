@@ -419,7 +419,8 @@ void ProgrammerDialog::ShowRecentFiles(control::OperationButton button, const QP
   menu.exec(controls_.at(ButtonOf(button))->mapToGlobal(where));
 }
 
-bool ProgrammerDialog::OnInitDialog(const std::vector<std::string>& catalogueSearchPaths) {
+bool ProgrammerDialog::OnInitDialog(const std::vector<std::string>& catalogueSearchPaths,
+                                    const chips::FactsLookup& facts) {
   AddAboutEntry();
   setWindowIcon(AppIcon());
   arrival_ = new DeviceArrivalMonitor([this] { OnDeviceArrival(); }, this);
@@ -427,7 +428,7 @@ bool ProgrammerDialog::OnInitDialog(const std::vector<std::string>& catalogueSea
   SetTabOrder();
   ShowPage(control::LogPage);
 
-  const chips::CatalogueLoad load = controller_->LoadCatalogue(catalogueSearchPaths);
+  const chips::CatalogueLoad load = controller_->LoadCatalogue(catalogueSearchPaths, facts);
   if (!load.loaded) {
     ShowMessage(control::CatalogueMissingLine(load));
     return false;

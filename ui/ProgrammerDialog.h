@@ -65,7 +65,8 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   // start values, what the last run left (SaveSettings), button images, views, introduction,
   // probe. Stops after the pages when no catalogue can be read (message box naming the paths
   // searched). Returns true only when the programmer was found.
-  bool OnInitDialog(const std::vector<std::string>& catalogueSearchPaths);
+  bool OnInitDialog(const std::vector<std::string>& catalogueSearchPaths,
+                    const chips::FactsLookup& facts = {});
 
   void OnTabSelected();    // the user picked a tab
   void OnDeviceArrival();  // a USB device was plugged in

@@ -2,15 +2,18 @@
 // lock fields read and written through the facts.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <random>
 #include <set>
 #include <stdexcept>
 #include <string>
 #include <tuple>
 
+#include "chips/ChipBooks.h"
 #include "chips/ChipCatalogue.h"
 #include "chips/FuseFields.h"
 
@@ -258,6 +261,34 @@ TEST(FuseFields, WarningsNameTheFieldThatCausesThem) {
       {"ATmega8", {{0x61, 0xD9, 0, 0xFF}}, {}},
   };
   for (const auto& c : cases) EXPECT_EQ(FuseWarnings(Chip(c.chip), c.fuses), c.warnings) << c.chip;
+}
+
+}  // namespace
+}  // namespace kestrel::chips
+
+namespace kestrel::chips {
+namespace {
+
+// The facts are looked for beside the catalogue, then where they are installed, then beside
+// the program; a file the user names is the only one.
+TEST(ChipBooks, FactsAreFoundBesideTheCatalogueThenInstalledThenBesideTheProgram) {
+  const std::vector<std::string> paths = FactsSearchPaths("/mine/chips.txt", {"", "/opt/k/bin"});
+  ASSERT_GE(paths.size(), 3u);
+  EXPECT_EQ(paths[0], "/mine/chip-facts.tsv");
+  EXPECT_EQ(paths[1], KESTREL_DATA_DIR "/chip-facts.tsv");
+  EXPECT_EQ(paths[2], "/opt/k/bin/chip-facts.tsv");
+  EXPECT_EQ(FactsSearchPaths("/mine/chips.txt", {"/mine/facts.tsv", "/opt/k/bin"}),
+            std::vector<std::string>{"/mine/facts.tsv"});
+
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("kestrel-books-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy_file(KESTREL_SOURCE_DIR "/data/chip.txt", folder / "my-chips.txt");
+  const ChipBooks books =
+      LoadChipBooks({(folder / "my-chips.txt").string()}, {"", KESTREL_SOURCE_DIR "/app"});
+  EXPECT_TRUE(books.factsLoad.loaded);
+  EXPECT_NE(books.FactsOf(FindChip(books.catalogue, "ATmega328P")), nullptr);
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
