@@ -95,6 +95,7 @@ CLOCK_SOURCES = [  # (pattern on the source with its frequency removed, Chinese,
     (r"int\. ulp osc\.", "内部超低功耗振荡器", "internal ultra-low-power oscillator"),
     (r"wd\. osc\.", "看门狗振荡器", "watchdog oscillator"),
     (r"pll clock", "PLL时钟", "PLL clock"),
+    (r"int\. pll clock", "内部PLL时钟（内部RC振荡器驱动）", "internal PLL clock (from the internal RC oscillator)"),
     (r"pll clock /4", "PLL时钟/4", "PLL clock /4"),
     (r"tranceiver oscillator", "收发器振荡器", "transceiver oscillator"),
 ]
@@ -125,6 +126,7 @@ CJK = re.compile("[\u3000-\U0010FFFF]")
 
 unparsed = []
 added_external = []
+internal_plls = []
 unlisted_factory = []
 
 
@@ -203,9 +205,18 @@ def start_up(text):
     return both("启动", f"start-up {shown} CK + {match.group(3)} ms")
 
 
+def internal_pll(text):
+    """A PLL clock that names no input runs from the internal RC oscillator: it needs nothing
+    outside the chip, whatever the reference's external-clock list says."""
+    lower = text.lower()
+    return lower.startswith("pll clock") and "pll input:" not in lower
+
+
 def clock_meaning(text):
     parts = [part.strip() for part in text.split(";")]
     source = clock_source(parts[0])
+    if source is not None and internal_pll(text):
+        source = clock_source(re.sub(r"(?i)^pll clock", "int. pll clock", parts[0]))
     if source is None:
         return None
     pieces, notes = [source], []
@@ -317,6 +328,9 @@ def field_values(chip, field, mask, row, bod_switch):
             flags = flags.replace("B", "")  # the level alone does not switch detection on
         if field == "BODACT" and listed.get(value, "").lower() in ("sampled", "enabled"):
             flags += "B"
+        if "CKSEL" in field and value in external and internal_pll(listed.get(value, "")):
+            internal_plls.append(f"{chip} {field} 0x{value:02X}")
+            external.discard(value)
         if "CKSEL" in field and value not in external and re.match(EXTERNAL_SOURCE, listed.get(value, "").lower()):
             # The reference leaves some crystal and resonator settings out of its external
             # list; the value text names the source, and missing such a warning is the worse error.
@@ -420,6 +434,7 @@ def main():
         print("factory value the maker does not list: " + line, file=sys.stderr)
     for line in added_external:
         print("needs an external clock by its text: " + line, file=sys.stderr)
+    print(f"{len(internal_plls)} internal PLL settings need no external clock", file=sys.stderr)
     print(f"{OUTPUT}: {len(order)} chips, {len(layouts)} fuse layouts, "
           f"{len(unparsed)} generic meanings", file=sys.stderr)
 

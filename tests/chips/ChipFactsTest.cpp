@@ -259,6 +259,11 @@ TEST(FuseFields, WarningsNameTheFieldThatCausesThem) {
        {{W::kClockDividedBy8, "CKDIV8"}, {W::kVerySlowClock, "SUT_CKSEL"}}},
       {"ATmega8", {{0xA1, 0xD9, 0, 0xFF}}, {{W::kBrownOutOn, "BODEN"}}},  // BODLEVEL alone is no warning
       {"ATmega8", {{0x61, 0xD9, 0, 0xFF}}, {}},
+      // The PLL of the ATtiny85 runs from the internal RC oscillator; the ATmega32M1's may take
+      // an external clock as its input.
+      {"ATtiny85", {{0xF1, 0xDF, 0xFF, 0xFF}}, {}},
+      {"ATmega32M1", {{0xE3, 0xD9, 0xFF, 0xFF}}, {}},
+      {"ATmega32M1", {{0xE1, 0xD9, 0xFF, 0xFF}}, {{W::kExternalClock, "SUT_CKSEL"}}},
   };
   for (const auto& c : cases) EXPECT_EQ(FuseWarnings(Chip(c.chip), c.fuses), c.warnings) << c.chip;
 }
