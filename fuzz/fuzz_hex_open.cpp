@@ -69,10 +69,8 @@ struct View : control::HexViewPort {
   int sets = 0;
 };
 
-// The rest of the front end: the dialog answers with the input file, message boxes are
-// counted, the log and the pages are ignored.
-struct Ports : control::FileChooser, control::MessageSink, control::LogSink, control::PageSwitch {
-  std::optional<std::string> ChooseFile(control::FileDialogKind) override { return path; }
+// The rest of the front end: message boxes are counted, the log and the pages are ignored.
+struct Ports : control::MessageSink, control::LogSink, control::PageSwitch {
   void ShowMessage(const std::string&) override { ++messages; }
   void AppendLog(const std::string&) override {}
   void InsertLogLine(const std::string&) override {}
@@ -148,10 +146,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static View flashView, eepromView;
   flashView.sets = eepromView.sets = 0;
   int failures = 0;
-  control::ImageContext context{
-      fixture.engine, fixture.geometry,   ports, flashView, eepromView, ports, ports,
-      ports,          [&] { ++failures; }};
-  (eeprom ? control::OpenEepromImage : control::OpenFlashImage)(context);
+  control::ImageContext context{fixture.engine, fixture.geometry,   flashView, eepromView, ports, ports,
+                                ports,          [&] { ++failures; }};
+  (eeprom ? control::OpenEepromImage : control::OpenFlashImage)(context, ports.path);
   ::unlink(ports.path.c_str());
 
   Expect(fixture.channel.codes == std::vector<device::Status>{eeprom ? device::Status::EepromFileOpened
