@@ -68,6 +68,12 @@ inline constexpr Message kUnknownExtensionPattern = Msg("文件 %s 的类型不�
 inline constexpr Message kWholeChipUnknownExtensionPattern = Msg("文件 %s 的类型不能读入窗口页（可用：%s）");
 inline constexpr Message kHexRefusedAtLinePattern =
     Msg("文件 %s 未读入：第 %d 行：%s");  // name, line, reader text
+// The reasons of the HEX faults that the reader's own texts do not name.
+inline constexpr Message kHexNotARecord = Msg("不是Intel HEX记录");
+inline constexpr Message kHexUnknownTypePattern = Msg("未知的记录类型 %02X");  // type
+inline constexpr Message kHexConflictPattern =
+    Msg("文件 %s 未读入：第 %d 行与第 %d 行给出地址 0x%04llX 的不同字节");  // name, line, line, address
+inline constexpr Message kHexEmpty = Msg("文件是空的");
 inline constexpr Message kImageClearedPattern = Msg("%s窗口页已清空：没有载入的文件");  // memory
 inline constexpr Message kNoImagePattern = Msg("%s窗口页没有载入文件，%s编程未进行");   // memory, memory
 inline constexpr Message kVerifyNoReadbackPattern = Msg("芯片的%s数据未（完整）读出，不能校验");  // memory

@@ -10,6 +10,7 @@
 #include "base/FileRead.h"
 #include "base/Texts.h"
 #include "control/WholeChipFiles.h"
+#include "control/Wording.h"
 #include "device/StatusCode.h"
 #include "image/FileAccess.h"
 #include "image/HexFileReader.h"
@@ -158,13 +159,12 @@ std::string ReadHexSide(ImageContext& context, const Side& side, const std::stri
           (side.region == image::Region::Flash || !regions.image[side.region].Empty())) {
         return TakeRegion(context, side, name, regions.image, scratch, count);
       }
+      if (regions.code == image::HexConflict) return HexRefusalLine(name, regions);
     }
     context.messages.ShowMessage(side.hexTooLarge);
     return Printf(texts::kHexRefusedPattern, name.c_str(), side.hexTooLarge);
   }
-  const std::string reason = image::HexResultText(read.code);
-  return read.line > 0 ? Printf(texts::kHexRefusedAtLinePattern, name.c_str(), read.line, reason.c_str())
-                       : Printf(texts::kHexRefusedPattern, name.c_str(), reason.c_str());
+  return HexRefusalLine(name, read);
 }
 
 // Reads the chosen file into the side's image and shows it. A file that cannot be read, is of

@@ -8,6 +8,7 @@
 #include "base/FileRead.h"
 #include "base/Texts.h"
 #include "control/ChipSafety.h"
+#include "control/Wording.h"
 #include "image/ElfImage.h"
 #include "image/HexFileReader.h"
 
@@ -111,12 +112,7 @@ WholeChipRead ReadWholeChipFile(const std::string& path, const image::ChipSizes&
   if (kind == FileKind::Elf) return ReadElfFile(name, file.bytes, sizes);
 
   image::HexRegionRead read = image::ReadHexRegions(file.bytes);
-  if (read.code != image::HexSuccess) {
-    const std::string reason = image::HexResultText(read.code);
-    return Refused(read.errorLine > 0
-                       ? Printf(texts::kHexRefusedAtLinePattern, name.c_str(), read.errorLine, reason.c_str())
-                       : Printf(texts::kHexRefusedPattern, name.c_str(), reason.c_str()));
-  }
+  if (read.code != image::HexSuccess) return Refused(HexRefusalLine(name, read));
   if (read.outsideAddress) {
     return Refused(Printf(texts::kOutsideRegionsPattern, name.c_str(),
                           static_cast<unsigned long long>(*read.outsideAddress)));

@@ -129,6 +129,28 @@ std::string CatalogueMissingLine(const chips::CatalogueLoad& load) {
   return Printf(texts::kCatalogueMissingPattern, list.c_str());
 }
 
+std::string HexRefusalLine(const std::string& name, const image::HexFault& fault) {
+  std::string reason;
+  switch (fault.code) {
+    case image::HexConflict:
+      return Printf(texts::kHexConflictPattern, name.c_str(), fault.earlierLine, fault.line,
+                    static_cast<unsigned long long>(fault.address));
+    case image::HexEmpty:
+      return Printf(texts::kHexRefusedPattern, name.c_str(), texts::kHexEmpty.c_str());
+    case image::HexNotARecord:
+      reason = texts::kHexNotARecord.c_str();
+      break;
+    case image::HexUnknownType:
+      reason = Printf(texts::kHexUnknownTypePattern, fault.recordType);
+      break;
+    default:  // the reader's own texts, which scripts may look for
+      reason = image::HexResultText(fault.code);
+      break;
+  }
+  return fault.line > 0 ? Printf(texts::kHexRefusedAtLinePattern, name.c_str(), fault.line, reason.c_str())
+                        : Printf(texts::kHexRefusedPattern, name.c_str(), reason.c_str());
+}
+
 const char* CauseText(Cause cause) {
   switch (cause) {
     case Cause::RefusedInput:

@@ -8,6 +8,7 @@
 #include "device/LinkFailure.h"
 #include "device/PageTransfer.h"
 #include "device/ProgrammerLink.h"
+#include "image/HexFileReader.h"
 
 // Turns the facts that the lower layers report into the plain lines the log shows.
 namespace kestrel::control {
@@ -29,6 +30,9 @@ std::string ProgrammerMissingMessage(const device::ProgrammerLink& link);
 // After an Open that found several programmers, which one was opened and how to choose;
 // empty otherwise.
 std::string ProgrammersFoundLine(const device::ProgrammerLink& link);
+// "文件 X 未读入：…": why the HEX reader refused the file `name`, for any fault but HexTooLarge,
+// which the side that opens the file words.
+std::string HexRefusalLine(const std::string& name, const image::HexFault& fault);
 // The cause of a failed run, as the run's closing line names it.
 const char* CauseText(Cause cause);
 

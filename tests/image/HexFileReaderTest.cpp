@@ -31,19 +31,24 @@ class HexReaderTest : public ::testing::Test {
   std::vector<std::uint8_t> image;
 };
 
-TEST_F(HexReaderTest, RefusesBrokenTextWithTheCodeOfItsFirstFaultAndTouchesNothing) {
+// Odd texts, one fault (or oddity) each; a refusal names its line and touches nothing.
+TEST_F(HexReaderTest, ReadsOddTextsAsTheFormatSaysOrRefusesThemNamingTheFault) {
   const std::string good = DataRecord(0, Bytes(16, 1));
   std::string badDigit = good, badCount = good;
   badDigit[12] = 'x';
   badCount[1] = ' ';
   const std::string badSum = HexRecord(0, 0x20, {1}, 1) + "\n";
+  const std::string second = DataRecord(0x10, {0xAB});
   const struct {
     std::string text;
     std::int32_t code;
-    std::int32_t line;  // of the first faulty record
+    std::int32_t line;        // of the first fault
+    std::int32_t detail = 0;  // the unknown type, or the earlier line of a conflict
+    std::uint64_t at = 0;     // the conflict's address, or where an image holds `byte`
+    std::uint8_t byte = 0;
+    std::size_t length = 0;
   } cases[] = {
       {good, HexEofError, 0},
-      {std::string(kEnd) + good + kEnd, HexEofError, 0},
       {good + '\0' + kEnd, HexEofError, 0},
       {good + badSum + kEnd, HexChecksumError, 2},
       {badDigit + badSum + kEnd, HexBadDigit, 1},
@@ -52,47 +57,73 @@ TEST_F(HexReaderTest, RefusesBrokenTextWithTheCodeOfItsFirstFaultAndTouchesNothi
       {good.substr(0, 20) + kEnd, HexTruncatedRecord, 1},
       {good + ":" + kEnd, HexTruncatedRecord, 2},
       {good + HexRecord(4, 0, {1}) + "\n" + kEnd, HexTruncatedRecord, 2},
+      {good + second.substr(1) + kEnd, HexNotARecord, 2},             // its colon lost
+      {good + ";" + second.substr(1) + kEnd, HexNotARecord, 2},       // ';' for ':'
+      {"# from make\n" + good + kEnd, HexNotARecord, 1},              // a comment line
+      {HexRecord(0, 0, {1}) + " ; main\n" + kEnd, HexNotARecord, 1},  // one after a record
+      {good + (kEnd + 1), HexNotARecord, 2},                          // the end's colon lost
+      {good + HexRecord(6, 0, {}) + "\n" + kEnd, HexUnknownType, 2, 6},
+      {HexRecord(0x10, 0x20, {0xAB}) + "\n" + kEnd, HexUnknownType, 1, 0x10},
+      {good + second + DataRecord(0x0E, {0x0F, 9}) + kEnd, HexConflict, 3, 1, 0x0F},
+      {good + DataRecord(8, Bytes(4, 9)) + kEnd, HexSuccess, 0, 0, 0x0B, 12, 16},  // the same bytes
+      {"", HexEmpty, 0},
+      {" \r\n\t\n", HexEmpty, 0},
+      {kEnd, HexEmpty, 0},
+      {"\n" + BaseRecord(4, 1) + DataRecord(0x10, {}) + kEnd, HexEmpty, 0},
+      // Up to a segment's end, and on from its start; a linear base runs on.
+      {BaseRecord(2, 0x1000) + DataRecord(0xFFFE, {1, 2, 0xAB}) + kEnd, HexSuccess, 0, 0, 0x10000, 0xAB,
+       0x20000},
+      {BaseRecord(4, 1) + DataRecord(0xFFFF, {1, 0xAB}) + kEnd, HexSuccess, 0, 0, 0x20000, 0xAB, 0x20001},
+      {BaseRecord(2, 0x1000) + BaseRecord(4, 0x0002) + DataRecord(0x10, {0xAB}) + kEnd, HexSuccess, 0, 0,
+       0x30010, 0xAB, 0x30011},
+      {" \t" + HexRecord(0, 0x30, {0xAB}) + " \t\r\n\r\n" + HexRecord(3, 0, {1, 2, 3, 4}) + "\n" +
+           HexRecord(5, 0, {0, 1, 0, 0}) + "\n  " + kEnd + "garbage :zz\n",
+       HexSuccess, 0, 0, 0x30, 0xAB, 0x31},
   };
-  for (const auto& [text, code, line] : cases) {
-    EXPECT_EQ(Read(text, kFlash, 0x55), code) << text;
-    EXPECT_EQ(result.line, line) << text;
-    EXPECT_EQ(result.length, 0u) << text;
-    EXPECT_EQ(std::count(image.begin(), image.end(), 0x55), kFlash) << text;
+  for (const auto& c : cases) {
+    EXPECT_EQ(Read(c.text, kFlash, 0x55), c.code) << c.text;
+    EXPECT_EQ(result.line, c.line) << c.text;
+    EXPECT_EQ(result.length, c.length) << c.text;
+    if (c.code == HexUnknownType) {
+      EXPECT_EQ(result.recordType, c.detail) << c.text;
+    }
+    if (c.code == HexConflict) {
+      EXPECT_EQ(result.earlierLine, c.detail) << c.text;
+      EXPECT_EQ(result.address, c.at) << c.text;
+    }
+    if (c.code == HexSuccess) {
+      EXPECT_EQ(image[c.at], c.byte) << c.text;
+      EXPECT_EQ(std::count(image.begin(), image.begin() + c.length, 0x55), 0) << c.text;  // filled to 0xFF
+    }
+    EXPECT_EQ(std::count(image.begin() + c.length, image.end(), 0x55), kFlash - c.length) << c.text;
   }
 }
 
-// The fixtures and the random images cover each kind of address record on its own.
-TEST_F(HexReaderTest, PlacesEachRecordAtItsBasePlusAddressAndFillsUpToTheExtent) {
-  const std::pair<std::string, std::size_t> cases[] = {
-      {BaseRecord(2, 0x1000) + BaseRecord(4, 0x0002) + DataRecord(0x10, {0xAB}), 0x30010},
-      {HexRecord(0x10, 0x20, {0xAB}) + "\n", 0x20},  // the kind is the second type digit
-      {"note\r\n " + HexRecord(0, 0x30, {0xAB}) + " ;\r\n" + HexRecord(3, 0, {1, 2, 3, 4}) + "\n" +
-           HexRecord(5, 0, {0, 1, 0, 0}) + "\n",
-       0x30},
-  };
-  for (const auto& [text, address] : cases) {
-    ASSERT_EQ(Read(text + kEnd + "garbage :zz\n", kFlash, 0x55), HexSuccess) << text;
-    EXPECT_EQ(result.length, address + 1) << text;
-    EXPECT_EQ(image[address], 0xAB) << text;
-    EXPECT_EQ(std::count(image.begin(), image.begin() + address, 0xFF), std::ptrdiff_t(address));  // own fill
-    EXPECT_EQ(std::count(image.begin() + address + 1, image.end(), 0x55), kFlash - address - 1) << text;
-  }
-}
-
-TEST_F(HexReaderTest, TakesTheHighestEndOfAnyDataAsTheExtentAndLaterDataOverEarlier) {
-  std::string lower =
-      DataRecord(0, Bytes(32, 0)) + DataRecord(0x10, {0xEE, 0xEE}) + DataRecord(0xFFF8, Bytes(16, 8));
+TEST_F(HexReaderTest, TakesTheHighestEndOfAnyDataAsTheExtent) {
+  std::string lower = DataRecord(0, Bytes(32, 0)) + DataRecord(0xFFF8, Bytes(16, 8));
   std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return std::tolower(c); });
   ASSERT_EQ(Read(lower + DataRecord(0x4000, {}) + kEnd), HexSuccess);
   EXPECT_EQ(result.length, 0x10008u);  // on past 64 KiB without wrapping; no extent of no bytes
-  EXPECT_EQ(image[0x10] << 8 | image[0x11], 0xEEEE);
   EXPECT_EQ(image[0x1F] << 8 | image[0x10007], 0x1F17);
   ASSERT_EQ(Read(BaseRecord(4, 1) + DataRecord(0x100, {1}) + BaseRecord(4, 0) + DataRecord(0, {9}) + kEnd),
             HexSuccess);
   EXPECT_EQ(result.length, 0x10101u);  // a base going back keeps the extent
   EXPECT_EQ(image[0x10100] << 8 | image[0], 0x0109);
-  ASSERT_EQ(Read(std::string("\n") + kEnd), HexSuccess);
-  EXPECT_EQ(result.length, 0u);
+}
+
+// A whole-chip file's conflicts are found within each memory.
+TEST(HexRegionsTest, RefusesDifferentBytesForOneAddressOfAMemory) {
+  const std::string eeprom = BaseRecord(4, 0x81) + DataRecord(0, {1, 2});
+  HexRegionRead read = ReadHexRegions(eeprom + DataRecord(1, {2, 3}) + kEnd);
+  ASSERT_EQ(read.code, HexSuccess);
+  EXPECT_EQ(read.image[Region::Eeprom].bytes, (std::vector<std::uint8_t>{1, 2, 3}));
+  read = ReadHexRegions(eeprom + BaseRecord(4, 0) + DataRecord(1, {7}) + BaseRecord(4, 0x81) +
+                        DataRecord(1, {5}) + kEnd);
+  EXPECT_EQ(read.code, HexConflict);
+  EXPECT_EQ(read.line, 6);
+  EXPECT_EQ(read.earlierLine, 2);
+  EXPECT_EQ(read.address, 0x810001u);
+  EXPECT_TRUE(read.image[Region::Eeprom].Empty());
 }
 
 // The extent of a refused image is what tells a whole-chip file; it must not wrap at 32 bits.
@@ -100,7 +131,7 @@ TEST_F(HexReaderTest, RefusesAnImagePastTheChipOrTheBufferAsTooLargeWithItsExten
   ASSERT_EQ(Read(DataRecord(0x1F0, Bytes(16, 0)) + kEnd, 0x200), HexSuccess);
   const std::pair<std::string, std::uint64_t> cases[] = {
       {DataRecord(0x1F1, Bytes(16, 0)) + kEnd, 0x201},
-      {BaseRecord(4, 0xFFFF) + BaseRecord(2, 0xFFFF) + DataRecord(0xFFFF, Bytes(255, 0)) + kEnd,
+      {BaseRecord(2, 0xFFFF) + BaseRecord(4, 0xFFFF) + DataRecord(0xFFFF, Bytes(255, 0)) + kEnd,
        0xFFFF0000ull + 0xFFFF0 + 0xFFFF + 255},
   };
   for (const auto& [text, extent] : cases) {
@@ -119,7 +150,7 @@ TEST_F(HexReaderTest, RefusesAnImagePastTheChipOrTheBufferAsTooLargeWithItsExten
 // size is 0) that was an offset applied to a null pointer.
 TEST(HexFuzzRegression, RecordsWithoutBytesPastTheImageTouchNothing) {
   std::vector<std::uint8_t> none;
-  EXPECT_EQ(ReadHexImage(":0080000080\n:00000001FF\n", none, 0).code, HexSuccess);
+  EXPECT_EQ(ReadHexImage(":0080000080\n:00000001FF\n", none, 0).code, HexEmpty);
   // Beside real data, under the highest bases, into a small image.
   std::vector<std::uint8_t> image(16, 0xFF);
   const HexReadResult read = ReadHexImage(
@@ -130,11 +161,14 @@ TEST(HexFuzzRegression, RecordsWithoutBytesPastTheImageTouchNothing) {
   EXPECT_EQ(std::count(image.begin(), image.end(), 0xFF), 14);
 }
 
-// Random pieces of random bytes at random places, overlapping and in no order, cut into records
-// of random sizes under either kind of address record, with LF or CRLF, read back identically.
+// Random pieces of one random image at random places, overlapping and in no order, cut into
+// records of random sizes under either kind of address record, with LF or CRLF, read back
+// identically.
 TEST(HexPropertyTest, RandomSparseImagesReadBackIdentically) {
   std::mt19937 random(20240611);
+  std::vector<std::uint8_t> source(kFlash);
   for (int round = 0; round < 60; ++round) {
+    for (std::uint8_t& byte : source) byte = static_cast<std::uint8_t>(random());
     const int baseType = random() % 2 == 0 ? 2 : 4;
     const std::string lineEnd = random() % 2 == 0 ? "\n" : "\r\n";
     std::vector<std::uint8_t> written(kFlash, 0xFF);
@@ -145,15 +179,19 @@ TEST(HexPropertyTest, RandomSparseImagesReadBackIdentically) {
       end = std::max(end, start + length);
       std::size_t base = kFlash;  // a new base record before the piece's first record
       for (std::size_t at = start; at < start + length;) {
-        if (at - base > 0xFFFF) {  // a record may cross the end of its 64 KiB bank
+        if (at - base > 0xFFFF) {
           base = at & ~std::size_t{0xFFFF};
           text += BaseRecord(baseType, static_cast<unsigned>(base >> (baseType == 2 ? 4 : 16)));  // LF
         }
-        std::vector<std::uint8_t> bytes(std::min<std::size_t>(1 + random() % 40, start + length - at));
-        for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
-        std::copy(bytes.begin(), bytes.end(), written.begin() + static_cast<std::ptrdiff_t>(at));
-        text += HexRecord(0, static_cast<unsigned>(at - base), bytes) + lineEnd;
-        at += bytes.size();
+        // A linear record may cross the end of its 64 KiB bank; a segment one would wrap.
+        std::size_t count = std::min<std::size_t>(1 + random() % 40, start + length - at);
+        if (baseType == 2) count = std::min(count, base + 0x10000 - at);
+        const auto from = source.begin() + static_cast<std::ptrdiff_t>(at);
+        std::copy(from, from + static_cast<std::ptrdiff_t>(count), written.begin() + (from - source.begin()));
+        text += HexRecord(0, static_cast<unsigned>(at - base),
+                          {from, from + static_cast<std::ptrdiff_t>(count)}) +
+                lineEnd;
+        at += count;
       }
     }
     std::vector<std::uint8_t> image(kFlash, 0xFF);
