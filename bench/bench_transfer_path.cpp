@@ -129,10 +129,10 @@ Sample RunRound(Harness& h) {
 // The read-back equals the image, and the bar went through every position from 0 to 100 once
 // in the write and once in the read (the worker sends only the pages that move it).
 bool RoundWasSound(Harness& h) {
-  const auto& memories = h.controller.engine().memories();
+  const auto& flash = h.controller.engine().memories()[kestrel::device::MemoryKind::Flash];
   std::vector<int> bar(202);
   for (int i = 0; i < 202; ++i) bar[i] = i % 101;
-  return std::equal(memories.flashImage.begin(), memories.flashImage.end(), memories.flashReadback.begin()) &&
+  return std::equal(flash.image.begin(), flash.image.end(), flash.readback.begin()) &&
          h.frontEnd.progress == bar && h.frontEnd.errorBeeps == 0;
 }
 
@@ -195,8 +195,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::mt19937 random(2560);
-  for (auto& byte : h.controller.engine().memories().flashImage) byte = static_cast<std::uint8_t>(random());
-  h.controller.engine().memories().flashImageLoaded = true;  // as an open would have marked it
+  auto& flash = h.controller.engine().memories()[kestrel::device::MemoryKind::Flash];
+  for (auto& byte : flash.image) byte = static_cast<std::uint8_t>(random());
+  flash.imageLoaded = true;  // as an open would have marked it
 
   std::printf("256 KiB FLASH (1024 pages of 128 words), write + read + verify, %d rounds\n", rounds);
   // A page that moves the bar is one progress code that the worker hands to the front end's

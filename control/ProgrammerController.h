@@ -108,7 +108,7 @@ class ProgrammerController {
   bool NeedsSignatureCheck() const;
   // The reasons the queued run may not start; empty when every step has what it needs.
   std::vector<std::string> CheckPlan();
-  bool ReadbackUsable(bool flash) const;
+  bool ReadbackUsable(MemoryKind kind) const;
   // What the operation that just ended leaves for the run: its read-backs, replies and the
   // checks of what it read. False when a check failed the operation and ended the run.
   bool FinishOperation(Operation operation, device::Status code);

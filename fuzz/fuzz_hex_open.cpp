@@ -69,10 +69,8 @@ struct View : control::HexViewPort {
   int sets = 0;
 };
 
-// The rest of the front end: the dialog answers with the input file, message boxes are
-// counted, the log and the pages are ignored.
-struct Ports : control::FileChooser, control::MessageSink, control::LogSink, control::PageSwitch {
-  std::optional<std::string> ChooseFile(control::FileDialogKind) override { return path; }
+// The rest of the front end: message boxes are counted, the log and the pages are ignored.
+struct Ports : control::MessageSink, control::LogSink, control::PageSwitch {
   void ShowMessage(const std::string&) override { ++messages; }
   void AppendLog(const std::string&) override {}
   void InsertLogLine(const std::string&) override {}
@@ -137,7 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fixture.geometry = geometry;
   fixture.channel.codes.clear();
   device::ChipMemories& memories = fixture.engine.memories();
-  device::ChipBuffer& image = eeprom ? memories.eepromImage : memories.flashImage;
+  const device::MemoryKind kind = eeprom ? device::MemoryKind::Eeprom : device::MemoryKind::Flash;
+  device::ChipBuffer& image = memories[kind].image;
   std::fill(image.begin(), image.end(), kSentinel);
   const std::size_t chipBytes = static_cast<std::size_t>(std::clamp<std::int64_t>(
       eeprom ? geometry.EepromSize() : geometry.FlashSize(), 0, static_cast<std::int64_t>(image.size())));
@@ -148,10 +147,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static View flashView, eepromView;
   flashView.sets = eepromView.sets = 0;
   int failures = 0;
-  control::ImageContext context{
-      fixture.engine, fixture.geometry,   ports, flashView, eepromView, ports, ports,
-      ports,          [&] { ++failures; }};
-  (eeprom ? control::OpenEepromImage : control::OpenFlashImage)(context);
+  control::ImageContext context{fixture.engine, fixture.geometry,   flashView, eepromView, ports, ports,
+                                ports,          [&] { ++failures; }};
+  control::OpenImage(context, kind, ports.path);
   ::unlink(ports.path.c_str());
 
   Expect(fixture.channel.codes == std::vector<device::Status>{eeprom ? device::Status::EepromFileOpened

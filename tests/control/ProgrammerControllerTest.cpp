@@ -58,8 +58,8 @@ TEST(ProgrammerController, AutoWithEveryBoxProgramsTheChipRefusingAClickAndDefer
   Harness h;
   ASSERT_TRUE(h.Start());
   auto& memories = h.controller.memories();
-  for (int i = 0; i < 1024; ++i) memories.flashImage[i] = static_cast<std::uint8_t>(i * 7);
-  memories.flashImageLoaded = memories.eepromImageLoaded = true;
+  for (int i = 0; i < 1024; ++i) memories[MemoryKind::Flash].image[i] = static_cast<std::uint8_t>(i * 7);
+  memories[MemoryKind::Flash].imageLoaded = memories[MemoryKind::Eeprom].imageLoaded = true;
   h.frontEnd.fuseText = "62D9FF";
   h.frontEnd.lockText = "3C";
   h.frontEnd.autoBoxes = {true, true, true, true, true, true, true, true, true};
@@ -83,7 +83,8 @@ TEST(ProgrammerController, AutoWithEveryBoxProgramsTheChipRefusingAClickAndDefer
                             "EEPROM读取OK，显示在EEPROM窗口页", texts::kEepromVerifyBegin, passed,
                             texts::kEepromVerifyEnd, "熔丝位编程OK", "锁定位编程OK", "熔丝与锁定位读取OK"}));
   const auto& chip = h.bus.programmer();
-  EXPECT_TRUE(std::equal(chip.flash.begin(), chip.flash.begin() + 1024, memories.flashImage.begin()));
+  EXPECT_TRUE(
+      std::equal(chip.flash.begin(), chip.flash.begin() + 1024, memories[MemoryKind::Flash].image.begin()));
   EXPECT_EQ(h.frontEnd.fields[Field::FuseLock], "62：D9：FF：3C");
   const auto& bar = h.frontEnd.progress;
   EXPECT_EQ(std::count(bar.begin(), bar.end(), 100), 4);  // the last page of each transfer
@@ -116,7 +117,7 @@ TEST(ProgrammerController, ARefusedStepEndsTheRunAndTheClosingLineNamesTheCause)
     h.controller.OnChipSelChange(0);
     h.Start();
     h.frontEnd.fuseText = "E1Z9FF";
-    h.controller.memories().eepromImageLoaded = true;
+    h.controller.memories()[MemoryKind::Eeprom].imageLoaded = true;
     h.frontEnd.autoBoxes = boxes;
     h.bus.ClearRequests();
     h.Press(OperationButton::Auto);
@@ -144,8 +145,8 @@ TEST(ProgrammerController, OnlyAReadThatCompletedEveryPageCanBeVerified) {
   EXPECT_EQ(h.Failures(), 2u);
   // Nor does a read-back that a write of the same run has made stale.
   h.Press(OperationButton::ReadFlash);
-  h.controller.memories().flashImage[3] = 0x12;
-  h.controller.memories().flashImageLoaded = true;
+  h.controller.memories()[MemoryKind::Flash].image[3] = 0x12;
+  h.controller.memories()[MemoryKind::Flash].imageLoaded = true;
   h.frontEnd.autoBoxes = {.writeFlash = true, .verifyFlash = true};
   h.bus.ClearRequests();
   h.Press(OperationButton::Auto);
@@ -230,8 +231,8 @@ TEST(ProgrammerController, FastVerifyReadsOnlyTheWrittenPagesAfterAnErase) {
     auto& chip = h.bus.programmer();
     chip.flash.assign(chip.flash.size(), 0x00);
     h.Press(OperationButton::ReadFlash);
-    h.controller.memories().flashImage[70] = 0x12;  // three pages of 32 bytes
-    h.controller.memories().flashImageLoaded = true;
+    h.controller.memories()[MemoryKind::Flash].image[70] = 0x12;  // three pages of 32 bytes
+    h.controller.memories()[MemoryKind::Flash].imageLoaded = true;
     h.onStatus = [&](device::Status code, std::uint32_t) {
       if (code == device::Status::FlashWritten) chip.flash[70] = 0x10;
     };
@@ -253,8 +254,8 @@ TEST(ProgrammerController, FastVerifyReadsOnlyTheWrittenPagesAfterAnErase) {
   Harness h;
   ASSERT_TRUE(h.Start());
   h.frontEnd.fastVerify = true;
-  h.controller.memories().flashImage[70] = 0x12;
-  h.controller.memories().flashImageLoaded = true;
+  h.controller.memories()[MemoryKind::Flash].image[70] = 0x12;
+  h.controller.memories()[MemoryKind::Flash].imageLoaded = true;
   h.frontEnd.autoBoxes = all;
   h.bus.InjectFaults(1, 0);
   h.bus.ClearRequests();

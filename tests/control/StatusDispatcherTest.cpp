@@ -40,7 +40,7 @@ TEST(StatusDispatcher, EachCodeGivesItsLinesAndPageAndOnlyFailuresBeep) {
     SCOPED_TRACE(static_cast<std::uint32_t>(c.code));
     CoreRig rig;
     rig.engine.ReadSignature();
-    rig.memories.flashReadback[1023] = rig.memories.eepromReadback[63] = 0x42;
+    rig.memories[MemoryKind::Flash].readback[1023] = rig.memories[MemoryKind::Eeprom].readback[63] = 0x42;
     EXPECT_TRUE(rig.dispatcher.Dispatch(c.code, 0));
     EXPECT_EQ(support::Unstamped(rig.lines()), c.lines);
     EXPECT_EQ(rig.failures, c.failures);
