@@ -20,8 +20,6 @@
 namespace {
 
 constexpr int kLines = 262144;
-constexpr int kVerifyFlashButton = 1024;
-constexpr int kLogList = 1034;
 
 struct Silence : kestrel::TonePlayer {
   void Play(int, int) override {}
@@ -40,7 +38,7 @@ qint64 TimeOneReport() {
   auto& controller = dialog.controller();
   controller.OnChipSelChange(kestrel::chips::FindChip(controller.catalogue(), "ATmega2560"));
   if (controller.geometry().FlashSize() != kLines) return -1;
-  auto& flash = controller.engine().memories()[kestrel::device::MemoryKind::Flash];
+  auto& flash = controller.memories()[kestrel::device::MemoryKind::Flash];
   std::fill(flash.image.begin(), flash.image.end(), 0x00);
   std::fill(flash.readback.begin(), flash.readback.end(), 0x5A);
   flash.readbackValid = true;  // as a read of every page would have marked it
@@ -48,7 +46,7 @@ qint64 TimeOneReport() {
 
   QElapsedTimer timer;
   timer.start();
-  static_cast<QAbstractButton*>(dialog.Control(kVerifyFlashButton))->click();
+  static_cast<QAbstractButton*>(dialog.Control(kestrel::ui::ControlId::VerifyFlashButton))->click();
   QCoreApplication::processEvents();
   const qint64 elapsed = timer.elapsed();
 
@@ -56,7 +54,7 @@ qint64 TimeOneReport() {
   const auto differences = std::count_if(lines.begin(), lines.end(), [](const QString& line) {
     return line.contains(QString::fromUtf8("地址："));
   });
-  auto* view = static_cast<QListView*>(dialog.Control(kLogList));
+  auto* view = static_cast<QListView*>(dialog.Control(kestrel::ui::ControlId::LogList));
   const bool whole = differences == kLines && view->model()->rowCount() == static_cast<int>(lines.size()) &&
                      view->currentIndex().row() == static_cast<int>(lines.size()) - 1;
   return whole ? elapsed : -1;

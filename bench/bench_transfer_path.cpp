@@ -11,9 +11,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/TonePlayer.h"
@@ -28,24 +28,19 @@ namespace {
 using kestrel::control::OperationButton;
 using Clock = std::chrono::steady_clock;
 
-// A front end that keeps what a real one keeps of the path (the bytes shown) and what the
-// soundness check needs: the progress positions and the error beeps.
-class BenchFrontEnd : public kestrel::control::FrontEnd,
-                      kestrel::control::LogListPort,
-                      kestrel::control::HexViewPort,
-                      kestrel::TonePlayer {
+// A front end that keeps what a real one keeps of the path (which buffer each view shows) and
+// what the soundness check needs: the progress positions and the error beeps.
+class BenchFrontEnd : public kestrel::control::FrontEnd, kestrel::control::LogListPort, kestrel::TonePlayer {
  public:
-  std::optional<std::string> ChooseFile(kestrel::control::FileDialogKind) override { return std::nullopt; }
   void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
   void ShowPage(int) override {}
   kestrel::control::LogListPort& LogList() override { return *this; }
   void SetFieldText(kestrel::control::Field, const std::string&) override {}
-  std::string FuseText() override { return "E199FF"; }
-  std::string LockText() override { return "FF"; }
-  kestrel::control::AutoSelection AutoBoxes() override { return {}; }
-  void SetProgress(int position) override { progress.push_back(position); }
-  kestrel::control::HexViewPort& FlashView() override { return *this; }
-  kestrel::control::HexViewPort& EepromView() override { return *this; }
+  void ShowProgress(const kestrel::control::RunProgress& shown) override {
+    progress.push_back(shown.position);
+  }
+  kestrel::control::HexViewPort& FlashView() override { return flashView_; }
+  kestrel::control::HexViewPort& EepromView() override { return eepromView_; }
   kestrel::TonePlayer& Tones() override { return *this; }
 
   std::vector<int> progress;
@@ -55,17 +50,10 @@ class BenchFrontEnd : public kestrel::control::FrontEnd,
   void InsertLine(int, const std::string&) override {}
   void SelectLine(int) override {}
   void ResetLines() override {}
-  // One view for both memories: a copy of the bytes shown, as a real view keeps.
-  void SetData(const std::uint8_t* bytes, std::size_t length) override {
-    shown_.assign(bytes, bytes + length);
-  }
-  void GetData(std::uint8_t* bytes, std::size_t length) const override {
-    std::fill_n(std::copy_n(shown_.begin(), std::min(length, shown_.size()), bytes),
-                length - std::min(length, shown_.size()), 0xFF);
-  }
   void Play(int frequencyHz, int) override { errorBeeps += frequencyHz == kestrel::kErrorToneHz; }
 
-  std::vector<std::uint8_t> shown_;
+  kestrel::control::HexViewPort flashView_;
+  kestrel::control::HexViewPort eepromView_;
 };
 
 // The controller over the simulated programmer with the channel a front end without an event
@@ -77,7 +65,9 @@ struct Harness {
     });
   }
   void Press(OperationButton button) {
-    controller.OnOperationButton(button);
+    kestrel::control::RunRequest request;
+    request.press = button;
+    controller.Start(std::move(request));
     channel.PumpUntil([this] { return controller.Idle(); });
   }
 
@@ -129,7 +119,7 @@ Sample RunRound(Harness& h) {
 // The read-back equals the image, and the bar went through every position from 0 to 100 once
 // in the write and once in the read (the worker sends only the pages that move it).
 bool RoundWasSound(Harness& h) {
-  const auto& flash = h.controller.engine().memories()[kestrel::device::MemoryKind::Flash];
+  const auto& flash = h.controller.memories()[kestrel::device::MemoryKind::Flash];
   std::vector<int> bar(202);
   for (int i = 0; i < 202; ++i) bar[i] = i % 101;
   return std::equal(flash.image.begin(), flash.image.end(), flash.readback.begin()) &&
@@ -195,7 +185,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::mt19937 random(2560);
-  auto& flash = h.controller.engine().memories()[kestrel::device::MemoryKind::Flash];
+  auto& flash = h.controller.memories()[kestrel::device::MemoryKind::Flash];
   for (auto& byte : flash.image) byte = static_cast<std::uint8_t>(random());
   flash.imageLoaded = true;  // as an open would have marked it
 

@@ -52,7 +52,7 @@ void ClearSide(ImageContext& context, const Side& side, std::size_t size) {
   // Only the chip's part of a buffer is used (and takes memory).
   std::fill_n(side.memory.image.Use(size), size, std::uint8_t{0xFF});
   side.memory.imageLoaded = false;
-  side.view.SetData(side.memory.image.Use(size), size);
+  ShowImage(side.view, side.memory, size);
   context.log.AppendLog(Printf(texts::kImageClearedPattern, side.entry.name));
 }
 
@@ -158,19 +158,17 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
     }
   }
   side.memory.imageLoaded = true;
-  side.view.SetData(side.memory.image.Use(size), size);
+  ShowImage(side.view, side.memory, size);
   context.log.AppendLog(texts::kOpenedFilePrefix.c_str() + name + side.entry.openedToPage.c_str() +
                         Printf(texts::kOpenedCountPattern, count));
   context.pages.ShowPage(side.entry.page);
 }
 
-// Saves the view's bytes up to the last one that is not 0xFF, by way of the read-back buffer.
+// Saves the bytes the view shows, the image or the read-back with the user's edits, up to the
+// last one that is not 0xFF. A view that shows nothing yet saves no byte.
 void StoreImage(ImageContext& context, const Side& side, const std::string& path) {
-  const std::size_t size = side.size;
-  std::uint8_t* const bytes = side.memory.readback.Use(size);
-  side.view.GetData(bytes, size);
-  // The view's bytes are not the chip's: a verify needs a new read now.
-  side.memory.readbackValid = false;
+  const std::size_t size = std::min(side.size, side.view.length());
+  const std::uint8_t* const bytes = size > 0 ? side.view.buffer()->Use(size) : nullptr;
   const std::int32_t used = TrimmedLength(bytes, static_cast<std::int32_t>(size));
   std::string failure;
   if (UpperExtension(FileName(path)) == "HEX") {

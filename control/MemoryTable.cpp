@@ -36,4 +36,14 @@ std::size_t MemoryLength(const chips::ChipGeometry& geometry, const device::Chip
   return static_cast<std::size_t>(std::clamp<std::int64_t>(chip, 0, buffer));
 }
 
+void ShowImage(HexViewPort& view, device::Memory& memory, std::size_t length) {
+  memory.image.Use(length);
+  view.Show(memory.image, length);
+}
+
+void ShowReadback(HexViewPort& view, device::Memory& memory, std::size_t length) {
+  memory.readback.Use(length);
+  view.Show(memory.readback, length, [&memory] { memory.readbackValid = false; });
+}
+
 }  // namespace kestrel::control

@@ -39,4 +39,9 @@ const MemoryEntry& EntryOf(device::MemoryKind kind);
 std::size_t MemoryLength(const chips::ChipGeometry& geometry, const device::ChipMemories& memories,
                          device::MemoryKind kind);
 
+// Shows the first `length` bytes of the memory's image in `view`, putting them to use.
+void ShowImage(HexViewPort& view, device::Memory& memory, std::size_t length);
+// The same for the read-back. An edit in the view makes it no longer the chip's.
+void ShowReadback(HexViewPort& view, device::Memory& memory, std::size_t length);
+
 }  // namespace kestrel::control

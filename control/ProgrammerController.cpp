@@ -46,8 +46,8 @@ chips::CatalogueLoad ProgrammerController::UseChipBooks(chips::ChipBooks books) 
 // Only the chip's part of each image is shown, and filled (memory is taken as it is used).
 void ProgrammerController::BindImageViews() {
   for (MemoryKind kind : device::kMemoryKinds) {
-    const std::size_t length = MemoryLength(geometry_, engine_.memories(), kind);
-    frontEnd_.View(kind).SetData(engine_.memories()[kind].image.Use(length), length);
+    ShowImage(frontEnd_.View(kind), engine_.memories()[kind],
+              MemoryLength(geometry_, engine_.memories(), kind));
   }
 }
 

@@ -50,9 +50,9 @@ bool StatusDispatcher::Dispatch(device::Status code, std::uint32_t argument) {
   }
   if (entry.line != nullptr) line(*entry.line);
   if (entry.readback) {
-    const device::ChipMemories& memories = engine_.memories();
-    const std::size_t length = MemoryLength(geometry_, memories, *entry.readback);
-    frontEnd_.View(*entry.readback).SetData(memories[*entry.readback].readback.Use(length), length);
+    device::ChipMemories& memories = engine_.memories();
+    ShowReadback(frontEnd_.View(*entry.readback), memories[*entry.readback],
+                 MemoryLength(geometry_, memories, *entry.readback));
     frontEnd_.ShowPage(EntryOf(*entry.readback).page);
   }
   if (entry.linkFailure) {

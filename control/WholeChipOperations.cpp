@@ -22,7 +22,7 @@ void Fill(ImageContext& context, device::MemoryKind kind, const image::RegionIma
   std::fill_n(bytes, size, std::uint8_t{0xFF});
   std::copy(region.bytes.begin(), region.bytes.end(), bytes);
   memory.imageLoaded = loaded;
-  context.View(kind).SetData(bytes, size);
+  ShowImage(context.View(kind), memory, size);
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ TEST_F(ImageFileOperationsTest, OpensAndSavesEachSideOverTheChipSize) {
   OpenImage(rig.context, Flash, File("prog.Hex", DataRecord(0x100, {0x0C, 0x94}) + kEnd));
   OpenImage(rig.context, Eeprom, File("data.eEp", DataRecord(2, {0xAA}) + kEnd));
   EXPECT_EQ(rig.frontEnd.pages.back(), EepromPage);
-  EXPECT_EQ(rig.frontEnd.flashView.content, std::vector(flash.begin(), flash.begin() + 1024));
+  EXPECT_TRUE(rig.frontEnd.flashView.buffer() == &flash && rig.frontEnd.flashView.length() == 1024);
   EXPECT_EQ(flash[0x400], 0x00);  // beyond the chip
   SaveImage(rig.context, Flash, File("flash.bin", "old contents"));
   SaveImage(rig.context, Eeprom, File("eeprom.bin"));
@@ -74,14 +74,15 @@ TEST_F(ImageFileOperationsTest, OpensAndSavesEachSideOverTheChipSize) {
   EXPECT_TRUE(rig.memories[Flash].imageLoaded && rig.memories[Eeprom].imageLoaded);
 }
 
-// A HEX save ends at the last byte that is not 0xFF, wherever it falls in a record; the 0xFF
-// before it stays in the file.
+// A save stores what the view shows, here a read-back. A HEX save ends at the last byte that is
+// not 0xFF, wherever it falls in a record; the 0xFF before it stays in the file.
 TEST_F(ImageFileOperationsTest, AHexSaveReadsBackAsTheSameBytes) {
   for (const int last : {0, 0x10F, 0x110, 1023}) {
     std::vector<std::uint8_t> bytes(1024, 0xFF);
     for (int i = 0; i <= last; i += 3) bytes[i] = static_cast<std::uint8_t>(i);
     bytes[last] = 0x5A;
-    rig.frontEnd.flashView.content = bytes;
+    std::copy(bytes.begin(), bytes.end(), rig.memories[Flash].readback.begin());
+    ShowReadback(rig.frontEnd.flashView, rig.memories[Flash], bytes.size());
     SaveImage(rig.context, Flash, File("saved.hex"));
     std::vector<std::uint8_t> back(1024, 0xFF);
     const image::HexReadResult read = image::ReadHexImage(Contents("saved.hex"), back, 1024);

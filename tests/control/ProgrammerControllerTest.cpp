@@ -157,6 +157,21 @@ TEST(ProgrammerController, OnlyAReadThatCompletedEveryPageCanBeVerified) {
   EXPECT_TRUE(h.frontEnd.outcomes.back().sentNothing);
 }
 
+// An edit in a view writes into the buffer it shows: into the image, which the next write
+// sends; into a read-back, which then no longer counts as the chip's.
+TEST(ProgrammerController, AViewEditReachesTheChipOnTheNextWrite) {
+  Harness h;
+  ASSERT_TRUE(h.Start());
+  h.controller.memories()[MemoryKind::Flash].imageLoaded = true;
+  h.frontEnd.flashView.Edit(5, 0x12);
+  h.Press(OperationButton::WriteFlash);
+  EXPECT_EQ(h.bus.programmer().flash[5], 0x12);
+  h.Press(OperationButton::ReadFlash);
+  h.frontEnd.flashView.Edit(6, 0x34);
+  h.Press(OperationButton::VerifyFlash);
+  EXPECT_EQ(h.Lines().end()[-2], "芯片的FLASH数据未（完整）读出，不能校验");
+}
+
 // Whole-chip files through the controller: a backup restored onto an erased chip backs up
 // byte for byte the same, and what must not be written is refused.
 TEST(ProgrammerController, BackupEraseRestoreBackupGivesTheSameFile) {
