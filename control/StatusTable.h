@@ -21,7 +21,7 @@ struct StatusEntry {
   Kind kind;
   const Message* line = nullptr;  // time-stamped pattern
   Reply reply = Reply::None;
-  std::optional<device::MemoryKind> readback;
+  std::optional<device::MemoryKind> readback = std::nullopt;  // the memory whose read-back it shows
   bool linkFailure = false;
   bool otherReason = false;
 };
