@@ -39,10 +39,10 @@ qint64 TimeOneReport() {
   auto& controller = dialog.controller();
   controller.OnChipSelChange(kestrel::chips::FindChip(controller.catalogue(), "ATmega2560"));
   if (controller.geometry().FlashSize() != kLines) return -1;
-  auto& memories = controller.memories();
-  std::fill(memories.flashImage.begin(), memories.flashImage.end(), 0x00);
-  std::fill(memories.flashReadback.begin(), memories.flashReadback.end(), 0x5A);
-  memories.flashReadbackValid = true;  // as a read of every page would have marked it
+  auto& flash = controller.memories()[kestrel::device::MemoryKind::Flash];
+  std::fill(flash.image.begin(), flash.image.end(), 0x00);
+  std::fill(flash.readback.begin(), flash.readback.end(), 0x5A);
+  flash.readbackValid = true;  // as a read of every page would have marked it
   QCoreApplication::processEvents();
 
   QElapsedTimer timer;

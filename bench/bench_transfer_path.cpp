@@ -11,9 +11,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/TonePlayer.h"
@@ -28,12 +28,9 @@ namespace {
 using kestrel::control::OperationButton;
 using Clock = std::chrono::steady_clock;
 
-// A front end that keeps what a real one keeps of the path (the bytes shown) and what the
-// soundness check needs: the progress positions and the error beeps.
-class BenchFrontEnd : public kestrel::control::FrontEnd,
-                      kestrel::control::LogListPort,
-                      kestrel::control::HexViewPort,
-                      kestrel::TonePlayer {
+// A front end that keeps what a real one keeps of the path (which buffer each view shows) and
+// what the soundness check needs: the progress positions and the error beeps.
+class BenchFrontEnd : public kestrel::control::FrontEnd, kestrel::control::LogListPort, kestrel::TonePlayer {
  public:
   void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
   void ShowPage(int) override {}
@@ -42,8 +39,8 @@ class BenchFrontEnd : public kestrel::control::FrontEnd,
   void ShowProgress(const kestrel::control::RunProgress& shown) override {
     progress.push_back(shown.position);
   }
-  kestrel::control::HexViewPort& FlashView() override { return *this; }
-  kestrel::control::HexViewPort& EepromView() override { return *this; }
+  kestrel::control::HexViewPort& FlashView() override { return flashView_; }
+  kestrel::control::HexViewPort& EepromView() override { return eepromView_; }
   kestrel::TonePlayer& Tones() override { return *this; }
 
   std::vector<int> progress;
@@ -53,17 +50,10 @@ class BenchFrontEnd : public kestrel::control::FrontEnd,
   void InsertLine(int, const std::string&) override {}
   void SelectLine(int) override {}
   void ResetLines() override {}
-  // One view for both memories: a copy of the bytes shown, as a real view keeps.
-  void SetData(const std::uint8_t* bytes, std::size_t length) override {
-    shown_.assign(bytes, bytes + length);
-  }
-  void GetData(std::uint8_t* bytes, std::size_t length) const override {
-    std::fill_n(std::copy_n(shown_.begin(), std::min(length, shown_.size()), bytes),
-                length - std::min(length, shown_.size()), 0xFF);
-  }
   void Play(int frequencyHz, int) override { errorBeeps += frequencyHz == kestrel::kErrorToneHz; }
 
-  std::vector<std::uint8_t> shown_;
+  kestrel::control::HexViewPort flashView_;
+  kestrel::control::HexViewPort eepromView_;
 };
 
 // The controller over the simulated programmer with the channel a front end without an event
@@ -129,10 +119,10 @@ Sample RunRound(Harness& h) {
 // The read-back equals the image, and the bar went through every position from 0 to 100 once
 // in the write and once in the read (the worker sends only the pages that move it).
 bool RoundWasSound(Harness& h) {
-  const auto& memories = h.controller.memories();
+  const auto& flash = h.controller.memories()[kestrel::device::MemoryKind::Flash];
   std::vector<int> bar(202);
   for (int i = 0; i < 202; ++i) bar[i] = i % 101;
-  return std::equal(memories.flashImage.begin(), memories.flashImage.end(), memories.flashReadback.begin()) &&
+  return std::equal(flash.image.begin(), flash.image.end(), flash.readback.begin()) &&
          h.frontEnd.progress == bar && h.frontEnd.errorBeeps == 0;
 }
 
@@ -195,8 +185,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::mt19937 random(2560);
-  for (auto& byte : h.controller.memories().flashImage) byte = static_cast<std::uint8_t>(random());
-  h.controller.memories().flashImageLoaded = true;  // as an open would have marked it
+  auto& flash = h.controller.memories()[kestrel::device::MemoryKind::Flash];
+  for (auto& byte : flash.image) byte = static_cast<std::uint8_t>(random());
+  flash.imageLoaded = true;  // as an open would have marked it
 
   std::printf("256 KiB FLASH (1024 pages of 128 words), write + read + verify, %d rounds\n", rounds);
   // A page that moves the bar is one progress code that the worker hands to the front end's

@@ -1,7 +1,6 @@
 #include "cli/CliFrontEnd.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace kestrel::cli {
 namespace {
@@ -39,16 +38,6 @@ const char* FieldName(control::Field field) {
 void WriteAll(std::FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
   std::fflush(stream);
-}
-
-void ByteHexView::SetData(const std::uint8_t* bytes, std::size_t length) {
-  bytes_.assign(bytes, bytes + length);
-}
-
-void ByteHexView::GetData(std::uint8_t* bytes, std::size_t length) const {
-  const std::size_t copied = std::min(length, bytes_.size());
-  if (copied > 0) std::memcpy(bytes, bytes_.data(), copied);
-  if (length > copied) std::memset(bytes + copied, 0xFF, length - copied);
 }
 
 CliFrontEnd::CliFrontEnd(Terminal terminal, std::unique_ptr<TonePlayer> sound)

@@ -6,23 +6,11 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "base/TonePlayer.h"
 #include "control/FrontEnd.h"
 
 namespace kestrel::cli {
-
-// A hex view without a screen: a plain copy of the bytes it was given.
-class ByteHexView : public control::HexViewPort {
- public:
-  void SetData(const std::uint8_t* bytes, std::size_t length) override;
-  void GetData(std::uint8_t* bytes, std::size_t length) const override;
-  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
-
- private:
-  std::vector<std::uint8_t> bytes_;
-};
 
 // Plays the tones on a real player when there is one, and nothing otherwise.
 class OptionalTonePlayer : public TonePlayer {
@@ -96,8 +84,9 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
 
   Terminal terminal_;
   OptionalTonePlayer tones_;
-  ByteHexView flashView_;
-  ByteHexView eepromView_;
+  // Without a screen a view only keeps which buffer it shows, which a save stores.
+  control::HexViewPort flashView_;
+  control::HexViewPort eepromView_;
   std::string fuseText_;
   std::string lockText_;
   control::Outcome outcome_;

@@ -26,6 +26,7 @@ class FrontEnd : public MessageSink, public PageSwitch {
   virtual void ShowProgress(const RunProgress& progress) = 0;
   virtual HexViewPort& FlashView() = 0;
   virtual HexViewPort& EepromView() = 0;
+  HexViewPort& View(MemoryKind kind) { return kind == MemoryKind::Flash ? FlashView() : EepromView(); }
   virtual TonePlayer& Tones() = 0;
 
   // A factory reset or a whole-chip file sets the fuse and lock texts.

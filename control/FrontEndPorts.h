@@ -1,10 +1,15 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "device/ChipMemories.h"
 
 // The small pieces of a front end that the image operations reach: the file dialogs' kinds, the
 // two hex views, message boxes, the activity log and the page switch.
@@ -25,13 +30,42 @@ struct FileDialogSpec {
 };
 const FileDialogSpec& DialogSpec(FileDialogKind kind);
 
-// A hex view holds its own copy of the bytes. SetData copies `length` bytes in and shows them;
-// GetData copies the view's bytes, edits included, out, and 0xFF for bytes beyond its content.
+// A hex view draws the first `length` bytes of a memory's buffer, from the buffer itself: the
+// image after an open, the read-back after a read. An edit in the view writes into that buffer,
+// so that an edited image is what a write sends and what a save stores. Used on the front end's
+// thread only; whoever shows a buffer keeps it alive while it is shown.
 class HexViewPort {
  public:
   virtual ~HexViewPort() = default;
-  virtual void SetData(const std::uint8_t* bytes, std::size_t length) = 0;
-  virtual void GetData(std::uint8_t* bytes, std::size_t length) const = 0;
+
+  // Shows `buffer`, whose first `length` bytes the caller has put to use (ChipBuffer::Use), and
+  // draws it again; the core calls it again after each change of the buffer. `edited` runs
+  // after each edit of it.
+  void Show(device::ChipBuffer& buffer, std::size_t length, std::function<void()> edited = {}) {
+    buffer_ = &buffer;
+    length_ = std::min(length, buffer.size());
+    edited_ = std::move(edited);
+    Redraw();
+  }
+  // The buffer shown, or nullptr before the first Show.
+  device::ChipBuffer* buffer() const { return buffer_; }
+  std::size_t length() const { return buffer_ != nullptr ? length_ : 0; }
+  // Byte `index` (< length()) as it is now.
+  std::uint8_t At(std::size_t index) const { return std::as_const(*buffer_)[index]; }
+  // Overwrites byte `index` (< length()) of the shown buffer, as the user does.
+  void Edit(std::size_t index, std::uint8_t value) {
+    (*buffer_)[index] = value;
+    if (edited_) edited_();
+  }
+
+ protected:
+  // A buffer was shown: draw it from the start, forgetting what was edited in the one before.
+  virtual void Redraw() {}
+
+ private:
+  device::ChipBuffer* buffer_ = nullptr;
+  std::size_t length_ = 0;
+  std::function<void()> edited_;
 };
 
 class MessageSink {

@@ -23,75 +23,22 @@ namespace {
 // not an image of this programmer and is not read into memory.
 constexpr std::size_t kHexTextLimit = 64u << 20;
 
-// What differs between the FLASH and the EEPROM side of the file operations.
+// One memory's side of the file operations.
 struct Side {
-  image::Region region;
-  device::ChipBuffer& image;
-  device::ChipBuffer& readback;
-  bool& loaded;
-  bool& readbackValid;
+  const MemoryEntry& entry;
+  device::Memory& memory;
   HexViewPort& view;
   std::size_t size;  // the chip's
-  device::Status openStatus;
-  device::Status saveStatus;
-  int page;
-  const char* memoryName;
-  const char* readableKinds;
-  const char* truncatedLine;
-  const char* openedToPage;
-  const char* savedLine;
-  const char* hexTooLarge;
 };
 
-Side FlashSide(ImageContext& context) {
+Side SideOf(ImageContext& context, device::MemoryKind kind) {
   device::ChipMemories& memories = context.engine.memories();
-  return {image::Region::Flash,
-          memories.flashImage,
-          memories.flashReadback,
-          memories.flashImageLoaded,
-          memories.flashReadbackValid,
-          context.flashView,
-          FlashLength(context.geometry, memories),
-          device::Status::FlashFileOpened,
-          device::Status::FlashFileSaved,
-          FlashPage,
-          "FLASH",
-          Msg("hex、bin、elf"),
-          texts::kFlashBinTruncatedLine,
-          texts::kOpenedToFlashPage,
-          texts::kFlashSavedLine,
-          texts::kFlashHexTooLarge};
-}
-
-Side EepromSide(ImageContext& context) {
-  device::ChipMemories& memories = context.engine.memories();
-  return {image::Region::Eeprom,
-          memories.eepromImage,
-          memories.eepromReadback,
-          memories.eepromImageLoaded,
-          memories.eepromReadbackValid,
-          context.eepromView,
-          EepromLength(context.geometry, memories),
-          device::Status::EepromFileOpened,
-          device::Status::EepromFileSaved,
-          EepromPage,
-          "EEPROM",
-          Msg("hex、eep、bin、elf"),
-          texts::kEepromBinTruncatedLine,
-          texts::kOpenedToEepromPage,
-          texts::kEepromSavedLine,
-          texts::kEepromHexTooLarge};
-}
-
-std::size_t UsableLength(std::int64_t chipSize, const device::ChipBuffer& image,
-                         const device::ChipBuffer& readback) {
-  const auto buffer = static_cast<std::int64_t>(std::min(image.size(), readback.size()));
-  return static_cast<std::size_t>(std::clamp<std::int64_t>(chipSize, 0, buffer));
+  return {EntryOf(kind), memories[kind], context.View(kind), MemoryLength(context.geometry, memories, kind)};
 }
 
 // A side reads HEX, binary and ELF files; ".eep" is EEPROM data only.
 FileKind KindOf(const std::string& name, const Side& side) {
-  if (UpperExtension(name) == "EEP" && side.region != image::Region::Eeprom) return FileKind::Unknown;
+  if (UpperExtension(name) == "EEP" && side.entry.region != image::Region::Eeprom) return FileKind::Unknown;
   return KindOfFile(name);
 }
 
@@ -104,10 +51,10 @@ void Refuse(ImageContext& context, const std::string& line) {
 // file opened before: the view shows it empty, as at start-up.
 void ClearSide(ImageContext& context, const Side& side, std::size_t size) {
   // Only the chip's part of a buffer is used (and takes memory).
-  std::fill_n(side.image.Use(size), size, std::uint8_t{0xFF});
-  side.loaded = false;
-  side.view.SetData(side.image.Use(size), size);
-  context.log.AppendLog(Printf(texts::kImageClearedPattern, side.memoryName));
+  std::fill_n(side.memory.image.Use(size), size, std::uint8_t{0xFF});
+  side.memory.imageLoaded = false;
+  ShowImage(side.view, side.memory, size);
+  context.log.AppendLog(Printf(texts::kImageClearedPattern, side.entry.name));
 }
 
 image::ChipSizes SizesOf(const chips::ChipGeometry& geometry) {
@@ -120,16 +67,16 @@ image::ChipSizes SizesOf(const chips::ChipGeometry& geometry) {
 std::string TakeRegion(ImageContext& context, const Side& side, const std::string& name,
                        const image::WholeChipImage& whole, std::span<std::uint8_t> scratch,
                        std::int32_t& count) {
-  const image::RegionImage& region = whole[side.region];
+  const image::RegionImage& region = whole[side.entry.region];
   if (region.bytes.size() > scratch.size()) {
-    context.messages.ShowMessage(side.hexTooLarge);
-    return Printf(texts::kHexRefusedPattern, name.c_str(), side.hexTooLarge);
+    context.messages.ShowMessage(side.entry.hexTooLarge);
+    return Printf(texts::kHexRefusedPattern, name.c_str(), side.entry.hexTooLarge.c_str());
   }
   std::copy(region.bytes.begin(), region.bytes.end(), scratch.begin());
   count = static_cast<std::int32_t>(region.bytes.size());
-  const std::string left = RegionsHeld(whole, side.region);
+  const std::string left = RegionsHeld(whole, side.entry.region);
   if (!left.empty())
-    context.log.AppendLog(Printf(texts::kRegionsLeftPattern, name.c_str(), left.c_str(), side.memoryName));
+    context.log.AppendLog(Printf(texts::kRegionsLeftPattern, name.c_str(), left.c_str(), side.entry.name));
   return {};
 }
 
@@ -156,13 +103,13 @@ std::string ReadHexSide(ImageContext& context, const Side& side, const std::stri
       const image::HexRegionRead regions = image::ReadHexRegions(text);
       const bool held = !RegionsHeld(regions.image, image::Region::Flash).empty();
       if (regions.code == image::HexSuccess && !regions.outsideAddress && held &&
-          (side.region == image::Region::Flash || !regions.image[side.region].Empty())) {
+          (side.entry.region == image::Region::Flash || !regions.image[side.entry.region].Empty())) {
         return TakeRegion(context, side, name, regions.image, scratch, count);
       }
       if (regions.code == image::HexConflict) return HexRefusalLine(name, regions);
     }
-    context.messages.ShowMessage(side.hexTooLarge);
-    return Printf(texts::kHexRefusedPattern, name.c_str(), side.hexTooLarge);
+    context.messages.ShowMessage(side.entry.hexTooLarge);
+    return Printf(texts::kHexRefusedPattern, name.c_str(), side.entry.hexTooLarge.c_str());
   }
   return HexRefusalLine(name, read);
 }
@@ -175,8 +122,8 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
   const FileKind kind = KindOf(name, side);
   const std::size_t size = side.size;
   if (kind == FileKind::Unknown) {
-    Refuse(context,
-           Printf(texts::kUnknownExtensionPattern, name.c_str(), side.memoryName, side.readableKinds));
+    Refuse(context, Printf(texts::kUnknownExtensionPattern, name.c_str(), side.entry.name,
+                           side.entry.readableKinds.c_str()));
     return ClearSide(context, side, size);
   }
   FileStart file = ReadFileStart(path, kind == FileKind::Binary ? size : kHexTextLimit);
@@ -193,15 +140,15 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
     std::size_t length = file.bytes.size();
     if (length > size) {
       // Kept, cut to the chip, but a run that lets the exit status decide must not pass.
-      Refuse(context, side.truncatedLine);
+      Refuse(context, side.entry.truncatedLine);
       length = size;
     }
-    std::fill_n(side.image.Use(size), size, std::uint8_t{0xFF});
-    std::copy_n(file.bytes.begin(), length, side.image.Use(size));
+    std::fill_n(side.memory.image.Use(size), size, std::uint8_t{0xFF});
+    std::copy_n(file.bytes.begin(), length, side.memory.image.Use(size));
     count = static_cast<std::int32_t>(length);
   } else {
     // Straight into the image: a refused file clears it again, so none of its bytes remain.
-    const std::span<std::uint8_t> image(side.image.Use(size), size);
+    const std::span<std::uint8_t> image(side.memory.image.Use(size), size);
     std::fill(image.begin(), image.end(), std::uint8_t{0xFF});
     std::string refusal = kind == FileKind::Elf ? ReadElfSide(context, side, name, file.bytes, image, count)
                                                 : ReadHexSide(context, side, name, file.bytes, image, count);
@@ -210,25 +157,18 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
       return ClearSide(context, side, size);
     }
   }
-  side.loaded = true;
-  side.view.SetData(side.image.Use(size), size);
-  context.log.AppendLog(texts::kOpenedFilePrefix.c_str() + name + side.openedToPage +
+  side.memory.imageLoaded = true;
+  ShowImage(side.view, side.memory, size);
+  context.log.AppendLog(texts::kOpenedFilePrefix.c_str() + name + side.entry.openedToPage.c_str() +
                         Printf(texts::kOpenedCountPattern, count));
-  context.pages.ShowPage(side.page);
+  context.pages.ShowPage(side.entry.page);
 }
 
-void OpenImage(ImageContext& context, const Side& side, const std::string& path) {
-  LoadImage(context, side, path);
-  context.engine.PostStatus(side.openStatus);
-}
-
-// Saves the view's bytes up to the last one that is not 0xFF, by way of the read-back buffer.
+// Saves the bytes the view shows, the image or the read-back with the user's edits, up to the
+// last one that is not 0xFF. A view that shows nothing yet saves no byte.
 void StoreImage(ImageContext& context, const Side& side, const std::string& path) {
-  const std::size_t size = side.size;
-  std::uint8_t* const bytes = side.readback.Use(size);
-  side.view.GetData(bytes, size);
-  // The view's bytes are not the chip's: a verify needs a new read now.
-  side.readbackValid = false;
+  const std::size_t size = std::min(side.size, side.view.length());
+  const std::uint8_t* const bytes = size > 0 ? side.view.buffer()->Use(size) : nullptr;
   const std::int32_t used = TrimmedLength(bytes, static_cast<std::int32_t>(size));
   std::string failure;
   if (UpperExtension(FileName(path)) == "HEX") {
@@ -242,35 +182,22 @@ void StoreImage(ImageContext& context, const Side& side, const std::string& path
     Refuse(context, Printf(texts::kSaveFailedPattern, path.c_str(), failure.c_str()));
     return;
   }
-  context.log.AppendLog(side.savedLine);
+  context.log.AppendLog(side.entry.savedLine);
   context.log.AppendLog(path + Printf(texts::kSavedCountPattern, used));
-}
-
-void SaveImage(ImageContext& context, const Side& side, const std::string& path) {
-  StoreImage(context, side, path);
-  context.engine.PostStatus(side.saveStatus);
 }
 
 }  // namespace
 
-std::size_t FlashLength(const chips::ChipGeometry& geometry, const device::ChipMemories& memories) {
-  return UsableLength(geometry.FlashSize(), memories.flashImage, memories.flashReadback);
-}
-std::size_t EepromLength(const chips::ChipGeometry& geometry, const device::ChipMemories& memories) {
-  return UsableLength(geometry.EepromSize(), memories.eepromImage, memories.eepromReadback);
+void OpenImage(ImageContext& context, device::MemoryKind kind, const std::string& path) {
+  const Side side = SideOf(context, kind);
+  LoadImage(context, side, path);
+  context.engine.PostStatus(side.entry.openStatus);
 }
 
-void OpenFlashImage(ImageContext& context, const std::string& path) {
-  OpenImage(context, FlashSide(context), path);
-}
-void OpenEepromImage(ImageContext& context, const std::string& path) {
-  OpenImage(context, EepromSide(context), path);
-}
-void SaveFlashImage(ImageContext& context, const std::string& path) {
-  SaveImage(context, FlashSide(context), path);
-}
-void SaveEepromImage(ImageContext& context, const std::string& path) {
-  SaveImage(context, EepromSide(context), path);
+void SaveImage(ImageContext& context, device::MemoryKind kind, const std::string& path) {
+  const Side side = SideOf(context, kind);
+  StoreImage(context, side, path);
+  context.engine.PostStatus(side.entry.saveStatus);
 }
 
 }  // namespace kestrel::control

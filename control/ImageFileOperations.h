@@ -1,11 +1,11 @@
 #pragma once
 
-#include <cstddef>
 #include <functional>
 #include <string>
 
 #include "chips/ChipGeometry.h"
 #include "control/FrontEndPorts.h"
+#include "control/MemoryTable.h"
 #include "device/ProgrammerEngine.h"
 
 namespace kestrel::control {
@@ -20,18 +20,15 @@ struct ImageContext {
   MessageSink& messages;
   PageSwitch& pages;
   std::function<void()> operationFailed;  // the error beep, counted as a failed operation
-};
 
-// The chip's FLASH and EEPROM sizes, kept inside the host's buffers whatever the geometry says:
-// the part of each image and read-back that is shown, opened, saved, compared and backed up.
-std::size_t FlashLength(const chips::ChipGeometry& geometry, const device::ChipMemories& memories);
-std::size_t EepromLength(const chips::ChipGeometry& geometry, const device::ChipMemories& memories);
+  HexViewPort& View(device::MemoryKind kind) const {
+    return kind == device::MemoryKind::Flash ? flashView : eepromView;
+  }
+};
 
 // Each reports exactly one status on every path, failure included:
 // 115 open FLASH, 116 open EEPROM, 117 save EEPROM, 118 save FLASH.
-void OpenFlashImage(ImageContext& context, const std::string& path);
-void OpenEepromImage(ImageContext& context, const std::string& path);
-void SaveFlashImage(ImageContext& context, const std::string& path);
-void SaveEepromImage(ImageContext& context, const std::string& path);
+void OpenImage(ImageContext& context, device::MemoryKind kind, const std::string& path);
+void SaveImage(ImageContext& context, device::MemoryKind kind, const std::string& path);
 
 }  // namespace kestrel::control

@@ -46,10 +46,10 @@ chips::CatalogueLoad ProgrammerController::UseChipBooks(chips::ChipBooks books) 
 
 // Only the chip's part of each image is shown, and filled (memory is taken as it is used).
 void ProgrammerController::BindImageViews() {
-  const std::size_t flash = FlashLength(geometry_, engine_.memories());
-  const std::size_t eeprom = EepromLength(geometry_, engine_.memories());
-  frontEnd_.FlashView().SetData(engine_.memories().flashImage.Use(flash), flash);
-  frontEnd_.EepromView().SetData(engine_.memories().eepromImage.Use(eeprom), eeprom);
+  for (MemoryKind kind : device::kMemoryKinds) {
+    ShowImage(frontEnd_.View(kind), engine_.memories()[kind],
+              MemoryLength(geometry_, engine_.memories(), kind));
+  }
 }
 
 bool ProgrammerController::ProbeProgrammer() {
@@ -83,8 +83,7 @@ void ProgrammerController::SetMode(device::ProgrammingMode mode) {
 }
 
 void ProgrammerController::ForgetReadbacks() {
-  engine_.memories().flashReadbackValid = false;
-  engine_.memories().eepromReadbackValid = false;
+  for (MemoryKind kind : device::kMemoryKinds) engine_.memories()[kind].readbackValid = false;
   if (!run_) return;
   // What the run erased is not known to be there any more.
   run_->flashErased = false;
@@ -274,31 +273,22 @@ bool ProgrammerController::NeedsSignatureCheck() const {
 
 // A read-back the verify may use without a read of its own in this run: one from before the
 // run that nothing queued before the verify may change.
-bool ProgrammerController::ReadbackUsable(bool flash) const {
-  const device::ChipMemories& memories = engine_.memories();
-  if (!(flash ? memories.flashReadbackValid : memories.eepromReadbackValid)) return false;
-  const Operation write = flash ? Operation::WriteFlash : Operation::WriteEeprom;
-  return !queue_.Holds(Operation::Unlock) && !queue_.Holds(Operation::EraseChip) && !queue_.Holds(write);
+bool ProgrammerController::ReadbackUsable(MemoryKind kind) const {
+  if (!engine_.memories()[kind].readbackValid) return false;
+  return !queue_.Holds(Operation::Unlock) && !queue_.Holds(Operation::EraseChip) &&
+         !queue_.Holds(EntryOf(kind).write);
 }
 
 std::vector<std::string> ProgrammerController::CheckPlan() {
   RunState& run = *run_;
   const device::ChipMemories& memories = engine_.memories();
   std::vector<std::string> reasons;
-  const struct {
-    bool flash;
-    const char* name;
-    bool loaded;
-    Operation write, read, verify;
-  } sides[] = {{true, "FLASH", memories.flashImageLoaded, Operation::WriteFlash, Operation::ReadFlash,
-                Operation::VerifyFlash},
-               {false, "EEPROM", memories.eepromImageLoaded, Operation::WriteEeprom, Operation::ReadEeprom,
-                Operation::VerifyEeprom}};
-  for (const auto& side : sides) {
-    if (queue_.Holds(side.write) && !side.loaded)
+  for (MemoryKind kind : device::kMemoryKinds) {
+    const MemoryEntry& side = EntryOf(kind);
+    if (queue_.Holds(side.write) && !memories[kind].imageLoaded)
       reasons.push_back(Printf(texts::kNoImagePattern, side.name, side.name));
     // Without a read in this run, a verify compares with a read-back that nothing may change.
-    if (queue_.Holds(side.verify) && !queue_.Holds(side.read) && !ReadbackUsable(side.flash))
+    if (queue_.Holds(side.verify) && !queue_.Holds(side.read) && !ReadbackUsable(kind))
       reasons.push_back(Printf(texts::kVerifyNoReadbackPattern, side.name));
   }
   using device::BlockTransfer;
@@ -339,13 +329,13 @@ void ProgrammerController::Run(Operation operation) {
     case Operation::OpenWholeChipFile:
       return OpenWholeChip();
     case Operation::SaveFlashFile:
-      return SaveFlashImage(imageContext_, file);
+      return SaveImage(imageContext_, MemoryKind::Flash, file);
     case Operation::SaveEepromFile:
-      return SaveEepromImage(imageContext_, file);
+      return SaveImage(imageContext_, MemoryKind::Eeprom, file);
     case Operation::OpenFlashFile:
-      return OpenFlashImage(imageContext_, file);
+      return OpenImage(imageContext_, MemoryKind::Flash, file);
     case Operation::OpenEepromFile:
-      return OpenEepromImage(imageContext_, file);
+      return OpenImage(imageContext_, MemoryKind::Eeprom, file);
     case Operation::ReadSignature:
     case Operation::Identify:
     case Operation::CheckSignature:
@@ -357,21 +347,23 @@ void ProgrammerController::Run(Operation operation) {
       ForgetReadbacks();
       return operation == Operation::Unlock ? engine_.Unlock() : engine_.EraseChip();
     case Operation::WriteFlash:
-      memories.flashReadbackValid = false;
+      memories[MemoryKind::Flash].readbackValid = false;
       return StartTransfer(BlockTransfer::WriteFlash, texts::kFlashWriteStartLine);
     case Operation::ReadFlash:
-      memories.flashReadbackValid = false;
+      memories[MemoryKind::Flash].readbackValid = false;
+      ShowImageWhileReading(MemoryKind::Flash);
       return StartTransfer(BlockTransfer::ReadFlash, texts::kFlashReadStartLine, FastVerifyPages());
     case Operation::VerifyFlash:
-      return VerifyFlash(imageContext_);
+      return Verify(imageContext_, MemoryKind::Flash);
     case Operation::WriteEeprom:
-      memories.eepromReadbackValid = false;
+      memories[MemoryKind::Eeprom].readbackValid = false;
       return StartTransfer(BlockTransfer::WriteEeprom, texts::kEepromWriteStartLine);
     case Operation::ReadEeprom:
-      memories.eepromReadbackValid = false;
+      memories[MemoryKind::Eeprom].readbackValid = false;
+      ShowImageWhileReading(MemoryKind::Eeprom);
       return StartTransfer(BlockTransfer::ReadEeprom, texts::kEepromReadStartLine);
     case Operation::VerifyEeprom:
-      return VerifyEeprom(imageContext_);
+      return Verify(imageContext_, MemoryKind::Eeprom);
     case Operation::WriteFuses:
       return WriteFuses();
     case Operation::WriteLock:
@@ -382,6 +374,15 @@ void ProgrammerController::Run(Operation operation) {
     case Operation::WriteBackupFile:
       return WriteBackupFile(imageContext_, *run_->backup);
   }
+}
+
+// The worker fills the read-back: a view must not paint from it meanwhile. The read-back is
+// shown again when the read has ended.
+void ProgrammerController::ShowImageWhileReading(MemoryKind kind) {
+  HexViewPort& view = frontEnd_.View(kind);
+  device::Memory& memory = engine_.memories()[kind];
+  if (view.buffer() == &memory.readback)
+    ShowImage(view, memory, MemoryLength(geometry_, engine_.memories(), kind));
 }
 
 void ProgrammerController::StartTransfer(device::BlockTransfer transfer, const char* startLine,
@@ -527,19 +528,18 @@ bool ProgrammerController::FinishOperation(Operation operation, device::Status c
   using status = device::Status;
   RunState& run = *run_;
   device::ChipMemories& memories = engine_.memories();
-  const auto publishImage = [&](MemoryKind memory, bool loaded) {
-    frontEnd_.ImageOpened(memory, loaded ? run.request.file.value_or("") : std::string());
+  const auto publishImage = [&](MemoryKind kind) {
+    frontEnd_.ImageOpened(kind, memories[kind].imageLoaded ? run.request.file.value_or("") : std::string());
   };
   switch (operation) {
     case Operation::OpenFlashFile:
-      publishImage(MemoryKind::Flash, memories.flashImageLoaded);
+      publishImage(MemoryKind::Flash);
       return true;
     case Operation::OpenEepromFile:
-      publishImage(MemoryKind::Eeprom, memories.eepromImageLoaded);
+      publishImage(MemoryKind::Eeprom);
       return true;
     case Operation::OpenWholeChipFile:
-      publishImage(MemoryKind::Flash, memories.flashImageLoaded);
-      publishImage(MemoryKind::Eeprom, memories.eepromImageLoaded);
+      for (MemoryKind kind : device::kMemoryKinds) publishImage(kind);
       return true;
     case Operation::EraseChip:
       // Only an erase that succeeded leaves the chip blank for fast verify.
@@ -551,10 +551,10 @@ bool ProgrammerController::FinishOperation(Operation operation, device::Status c
       return true;
     case Operation::ReadFlash:
       // Only a read that completed every page makes its read-back count.
-      memories.flashReadbackValid = code == status::FlashRead;
+      memories[MemoryKind::Flash].readbackValid = code == status::FlashRead;
       return true;
     case Operation::ReadEeprom:
-      memories.eepromReadbackValid = code == status::EepromRead;
+      memories[MemoryKind::Eeprom].readbackValid = code == status::EepromRead;
       return true;
     case Operation::CheckSignature:
       if (code == status::SignatureRead) return CheckSignature();

@@ -102,12 +102,13 @@ class ProgrammerController {
   void RunNextOperation();
   void EndRun();
   void Run(Operation operation);
+  void ShowImageWhileReading(MemoryKind kind);
   void StartTransfer(device::BlockTransfer transfer, const char* startLine, std::uint32_t readPages = 0);
   std::uint32_t FastVerifyPages() const;
   bool NeedsSignatureCheck() const;
   // The reasons the queued run may not start; empty when every step has what it needs.
   std::vector<std::string> CheckPlan();
-  bool ReadbackUsable(bool flash) const;
+  bool ReadbackUsable(MemoryKind kind) const;
   // What the operation that just ended leaves for the run: its read-backs, replies and the
   // checks of what it read. False when a check failed the operation and ended the run.
   bool FinishOperation(Operation operation, device::Status code);

@@ -8,6 +8,7 @@
 
 #include "control/FrontEndPorts.h"
 #include "control/Operations.h"
+#include "device/ChipMemories.h"
 
 namespace kestrel::control {
 
@@ -51,7 +52,7 @@ struct Outcome {
   bool sentNothing = false;  // refused before the first request
 };
 
-enum class MemoryKind { Flash, Eeprom };
+using device::MemoryKind;
 enum class Direction { Write, Read };
 
 // A block transfer's page, as it is sent or received.

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/Texts.h"
-#include "control/ImageFileOperations.h"
+#include "control/MemoryTable.h"
 #include "control/StatusTable.h"
 #include "control/Wording.h"
 
@@ -25,9 +25,8 @@ bool StatusDispatcher::Dispatch(device::Status code, std::uint32_t argument) {
     const device::BlockTransfer transfer = engine_.Transfer();
     const bool write =
         transfer == device::BlockTransfer::WriteFlash || transfer == device::BlockTransfer::WriteEeprom;
-    frontEnd_.ShowProgress({device::IsFlashTransfer(transfer) ? MemoryKind::Flash : MemoryKind::Eeprom,
-                            write ? Direction::Write : Direction::Read, argument, engine_.PageTotal(),
-                            ProgressPosition(argument, engine_.PageTotal())});
+    frontEnd_.ShowProgress({device::MemoryOf(transfer), write ? Direction::Write : Direction::Read, argument,
+                            engine_.PageTotal(), ProgressPosition(argument, engine_.PageTotal())});
     return false;
   }
   const std::tm now = LocalTimeNow();
@@ -50,15 +49,11 @@ bool StatusDispatcher::Dispatch(device::Status code, std::uint32_t argument) {
       break;
   }
   if (entry.line != nullptr) line(*entry.line);
-  const device::ChipMemories& memories = engine_.memories();
-  if (entry.readback == StatusEntry::Readback::Flash) {
-    const std::size_t length = FlashLength(geometry_, memories);
-    frontEnd_.FlashView().SetData(memories.flashReadback.Use(length), length);
-    frontEnd_.ShowPage(FlashPage);
-  } else if (entry.readback == StatusEntry::Readback::Eeprom) {
-    const std::size_t length = EepromLength(geometry_, memories);
-    frontEnd_.EepromView().SetData(memories.eepromReadback.Use(length), length);
-    frontEnd_.ShowPage(EepromPage);
+  if (entry.readback) {
+    device::ChipMemories& memories = engine_.memories();
+    ShowReadback(frontEnd_.View(*entry.readback), memories[*entry.readback],
+                 MemoryLength(geometry_, memories, *entry.readback));
+    frontEnd_.ShowPage(EntryOf(*entry.readback).page);
   }
   if (entry.linkFailure) {
     line(texts::kCommunicationErrorLine);

@@ -14,7 +14,7 @@ namespace kestrel::control {
 // end's thread.
 class StatusDispatcher {
  public:
-  StatusDispatcher(FrontEnd& frontEnd, ActivityLog& log, const device::ProgrammerEngine& engine,
+  StatusDispatcher(FrontEnd& frontEnd, ActivityLog& log, device::ProgrammerEngine& engine,
                    const chips::ChipGeometry& geometry,
                    std::function<void(device::Status code)> operationFailed)
       : frontEnd_(frontEnd),
@@ -30,7 +30,7 @@ class StatusDispatcher {
  private:
   FrontEnd& frontEnd_;
   ActivityLog& log_;
-  const device::ProgrammerEngine& engine_;
+  device::ProgrammerEngine& engine_;  // its read-backs go to the views
   const chips::ChipGeometry& geometry_;
   std::function<void(device::Status code)> operationFailed_;
 };

@@ -12,9 +12,9 @@ namespace {
 using device::Status;
 using Kind = StatusEntry::Kind;
 using Reply = StatusEntry::Reply;
-using Readback = StatusEntry::Readback;
+using device::MemoryKind;
 
-constexpr StatusEntry kUnknown{Status{}, Kind::Failure, nullptr, Reply::None, Readback::None, false, true};
+constexpr StatusEntry kUnknown{Status{}, Kind::Failure, nullptr, Reply::None, std::nullopt, false, true};
 
 constexpr std::array<StatusEntry, 28> kEntries{{
     {Status::Ready, Kind::Success, &texts::kReadyLine},
@@ -29,10 +29,10 @@ constexpr std::array<StatusEntry, 28> kEntries{{
     {Status::PageRead, Kind::Progress},
     {Status::FlashWritten, Kind::Success, &texts::kFlashWrittenLine},
     {Status::EepromWritten, Kind::Success, &texts::kEepromWrittenLine},
-    {Status::CommunicationError, Kind::Failure, nullptr, Reply::None, Readback::None, true},
-    {Status::ReceiveTimeout, Kind::Failure, &texts::kReceiveTimeoutLine, Reply::None, Readback::None, true},
-    {Status::FlashRead, Kind::Success, &texts::kFlashReadLine, Reply::None, Readback::Flash},
-    {Status::EepromRead, Kind::Success, &texts::kEepromReadLine, Reply::None, Readback::Eeprom},
+    {Status::CommunicationError, Kind::Failure, nullptr, Reply::None, std::nullopt, true},
+    {Status::ReceiveTimeout, Kind::Failure, &texts::kReceiveTimeoutLine, Reply::None, std::nullopt, true},
+    {Status::FlashRead, Kind::Success, &texts::kFlashReadLine, Reply::None, MemoryKind::Flash},
+    {Status::EepromRead, Kind::Success, &texts::kEepromReadLine, Reply::None, MemoryKind::Eeprom},
     {Status::FlashVerified, Kind::Success},
     {Status::FlashVerifyFailed, Kind::Failure},
     {Status::EepromVerified, Kind::Success},
@@ -43,7 +43,7 @@ constexpr std::array<StatusEntry, 28> kEntries{{
     {Status::FlashFileSaved, Kind::Success},
     {Status::WholeChipFileOpened, Kind::Success},
     {Status::BackupFileSaved, Kind::Success},
-    {Status::Refused, Kind::Failure, nullptr, Reply::None, Readback::None, false, true},
+    {Status::Refused, Kind::Failure, nullptr, Reply::None, std::nullopt, false, true},
     {Status::TransferStopped, Kind::Failure, &texts::kTransferStoppedLine},
 }};
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "base/Translate.h"
+#include "device/ChipMemories.h"
 #include "device/StatusCode.h"
 
 namespace kestrel::control {
@@ -13,14 +15,13 @@ namespace kestrel::control {
 // marked otherReason adds "其它原因".
 struct StatusEntry {
   enum class Kind { Progress, Success, Failure };
-  enum class Readback { None, Flash, Eeprom };
   enum class Reply { None, Signature, Calibration, FuseLock };
 
   device::Status code;
   Kind kind;
   const Message* line = nullptr;  // time-stamped pattern
   Reply reply = Reply::None;
-  Readback readback = Readback::None;
+  std::optional<device::MemoryKind> readback = std::nullopt;  // the memory whose read-back it shows
   bool linkFailure = false;
   bool otherReason = false;
 };

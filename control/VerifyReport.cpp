@@ -11,18 +11,6 @@
 namespace kestrel::control {
 namespace {
 
-struct VerifySide {
-  const device::ChipBuffer& image;
-  const device::ChipBuffer& readback;
-  bool readbackValid;
-  const char* memoryName;
-  std::size_t size;  // the chip's
-  const char* beginLine;
-  const char* endLine;
-  device::Status passed;
-  device::Status failed;
-};
-
 // The hex letters of a formatted line in capitals; the other bytes, the UTF-8 of the Chinese
 // text included, lie outside 'a'..'f' and stay as they are.
 void CapitalizeHexLetters(char* text, int length) {
@@ -51,49 +39,37 @@ std::int32_t ReportDifferences(LogSink& log, const std::uint8_t* image, const st
   return count;
 }
 
-void Verify(ImageContext& context, const VerifySide& side) {
+}  // namespace
+
+void Verify(ImageContext& context, device::MemoryKind kind) {
   LogSink& log = context.log;
-  log.AppendLog(side.beginLine);
-  if (!side.readbackValid) {
+  const MemoryEntry& entry = EntryOf(kind);
+  const device::Memory& memory = context.engine.memories()[kind];
+  log.AppendLog(entry.verifyBegin);
+  if (!memory.readbackValid) {
     // Bytes that never came from the chip, or came from it only in part, prove nothing.
-    log.AppendLog(Printf(texts::kVerifyNoReadbackPattern, side.memoryName));
-    log.AppendLog(side.endLine);
-    context.engine.PostStatus(side.failed);
+    log.AppendLog(Printf(texts::kVerifyNoReadbackPattern, entry.name));
+    log.AppendLog(entry.verifyEnd);
+    context.engine.PostStatus(entry.verifyFailed);
     return;
   }
-  const auto size = static_cast<std::int32_t>(side.size);
+  const auto size =
+      static_cast<std::int32_t>(MemoryLength(context.geometry, context.engine.memories(), kind));
   // Only the chip's part of each buffer is compared (and takes memory).
-  const std::uint8_t* const image = side.image.Use(static_cast<std::size_t>(size));
-  const std::uint8_t* const readback = side.readback.Use(static_cast<std::size_t>(size));
+  const std::uint8_t* const image = memory.image.Use(static_cast<std::size_t>(size));
+  const std::uint8_t* const readback = memory.readback.Use(static_cast<std::size_t>(size));
   const std::int32_t imageLength = TrimmedLength(image, size);
   const std::int32_t readbackLength = TrimmedLength(readback, size);
   if (imageLength != readbackLength) {
     log.AppendLog(texts::kVerifyLengthMismatch);
-    log.AppendLog(side.endLine);
-    context.engine.PostStatus(side.failed);
+    log.AppendLog(entry.verifyEnd);
+    context.engine.PostStatus(entry.verifyFailed);
     return;
   }
   const std::int32_t count = ReportDifferences(log, image, readback, imageLength);
   log.AppendLog(Printf(texts::kVerifyCountPattern, count));
-  log.AppendLog(side.endLine);
-  context.engine.PostStatus(count == 0 ? side.passed : side.failed);
-}
-
-}  // namespace
-
-void VerifyFlash(ImageContext& context) {
-  const device::ChipMemories& memories = context.engine.memories();
-  Verify(context, {memories.flashImage, memories.flashReadback, memories.flashReadbackValid, "FLASH",
-                   FlashLength(context.geometry, memories), texts::kFlashVerifyBegin, texts::kFlashVerifyEnd,
-                   device::Status::FlashVerified, device::Status::FlashVerifyFailed});
-}
-
-void VerifyEeprom(ImageContext& context) {
-  const device::ChipMemories& memories = context.engine.memories();
-  Verify(context,
-         {memories.eepromImage, memories.eepromReadback, memories.eepromReadbackValid, "EEPROM",
-          EepromLength(context.geometry, memories), texts::kEepromVerifyBegin, texts::kEepromVerifyEnd,
-          device::Status::EepromVerified, device::Status::EepromVerifyFailed});
+  log.AppendLog(entry.verifyEnd);
+  context.engine.PostStatus(count == 0 ? entry.verifyPassed : entry.verifyFailed);
 }
 
 }  // namespace kestrel::control

@@ -15,18 +15,14 @@ namespace {
 
 // Fills one memory's image from its region and shows it. Only the chip's part of the buffer
 // is used (and takes memory).
-void Fill(device::ChipBuffer& image, bool& loaded, HexViewPort& view, std::size_t size,
-          const image::RegionImage& region) {
-  std::uint8_t* const bytes = image.Use(size);
+void Fill(ImageContext& context, device::MemoryKind kind, const image::RegionImage& region, bool loaded) {
+  device::Memory& memory = context.engine.memories()[kind];
+  const std::size_t size = MemoryLength(context.geometry, context.engine.memories(), kind);
+  std::uint8_t* const bytes = memory.image.Use(size);
   std::fill_n(bytes, size, std::uint8_t{0xFF});
   std::copy(region.bytes.begin(), region.bytes.end(), bytes);
-  loaded = true;
-  view.SetData(bytes, size);
-}
-
-void Clear(device::ChipBuffer& image, bool& loaded, HexViewPort& view, std::size_t size) {
-  Fill(image, loaded, view, size, {});
-  loaded = false;
+  memory.imageLoaded = loaded;
+  ShowImage(context.View(kind), memory, size);
 }
 
 }  // namespace
@@ -34,9 +30,9 @@ void Clear(device::ChipBuffer& image, bool& loaded, HexViewPort& view, std::size
 WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd,
                                    const chips::ChipFacts* selected, const std::string& path) {
   WholeChipOpened opened;
-  device::ChipMemories& memories = context.engine.memories();
-  const std::size_t flashSize = FlashLength(context.geometry, memories);
-  const std::size_t eepromSize = EepromLength(context.geometry, memories);
+  const device::ChipMemories& memories = context.engine.memories();
+  const std::size_t flashSize = MemoryLength(context.geometry, memories, device::MemoryKind::Flash);
+  const std::size_t eepromSize = MemoryLength(context.geometry, memories, device::MemoryKind::Eeprom);
   const std::string name = FileName(path);
   WholeChipRead read = ReadWholeChipFile(
       path, {static_cast<std::uint32_t>(flashSize), static_cast<std::uint32_t>(eepromSize)});
@@ -61,20 +57,15 @@ WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd,
     // Neither memory keeps the file opened before: a following write must not program it.
     context.log.AppendLog(read.refusal);
     context.operationFailed();
-    Clear(memories.flashImage, memories.flashImageLoaded, context.flashView, flashSize);
-    Clear(memories.eepromImage, memories.eepromImageLoaded, context.eepromView, eepromSize);
-    context.log.AppendLog(Printf(texts::kImageClearedPattern, "FLASH"));
-    context.log.AppendLog(Printf(texts::kImageClearedPattern, "EEPROM"));
+    for (device::MemoryKind kind : device::kMemoryKinds) Fill(context, kind, {}, false);
+    for (device::MemoryKind kind : device::kMemoryKinds)
+      context.log.AppendLog(Printf(texts::kImageClearedPattern, EntryOf(kind).name));
     return opened;
   }
   const image::WholeChipImage& image = read.image;
-  if (!image[image::Region::Flash].Empty()) {
-    Fill(memories.flashImage, memories.flashImageLoaded, context.flashView, flashSize,
-         image[image::Region::Flash]);
-  }
-  if (!image[image::Region::Eeprom].Empty()) {
-    Fill(memories.eepromImage, memories.eepromImageLoaded, context.eepromView, eepromSize,
-         image[image::Region::Eeprom]);
+  for (device::MemoryKind kind : device::kMemoryKinds) {
+    const image::RegionImage& region = image[EntryOf(kind).region];
+    if (!region.Empty()) Fill(context, kind, region, true);
   }
   if (const auto fuses = FileFuses(image)) {
     if (!image[image::Region::Fuses].Empty()) frontEnd.SetFuseText(FuseTextOf(*fuses));
@@ -99,12 +90,13 @@ bool LockHidesMemory(const chips::ChipFacts* chip, std::uint8_t lock) {
 }
 
 void WriteBackupFile(ImageContext& context, const BackupRun& backup) {
-  const device::ChipMemories& memories = context.engine.memories();
-  const std::size_t flashSize = FlashLength(context.geometry, memories);
-  const std::size_t eepromSize = EepromLength(context.geometry, memories);
+  // Only the chip's part of each read-back is saved (and takes memory).
+  const auto readback = [&context](device::MemoryKind kind) {
+    const std::size_t size = MemoryLength(context.geometry, context.engine.memories(), kind);
+    return std::span(context.engine.memories()[kind].readback.Use(size), size);
+  };
   const image::WholeChipImage image =
-      BackupImage(std::span(memories.flashReadback.Use(flashSize), flashSize),
-                  std::span(memories.eepromReadback.Use(eepromSize), eepromSize), backup.fuses,
+      BackupImage(readback(device::MemoryKind::Flash), readback(device::MemoryKind::Eeprom), backup.fuses,
                   backup.fuseBytes, backup.signature);
   const std::string text = image::WriteHexWholeChip(image);
   const std::string failure = image::ReplaceFileContents(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -78,22 +79,31 @@ class ChipBuffer {
   mutable std::size_t filled_ = 0;  // bytes [0, filled_) hold what was written, or 0xFF
 };
 
-// What the host keeps of the chip's two memories: the image to write (from a file) and the
-// read-back of the last read, each the size of the largest chip, and whether each may be used.
-struct ChipMemories {
-  ChipBuffer flashImage{chips::kFlashBufferBytes};
-  ChipBuffer flashReadback{chips::kFlashBufferBytes};
-  ChipBuffer eepromImage{chips::kEepromBufferBytes};
-  ChipBuffer eepromReadback{chips::kEepromBufferBytes};
+// The chip's two memories, which the host keeps side by side.
+enum class MemoryKind { Flash, Eeprom };
+inline constexpr MemoryKind kMemoryKinds[] = {MemoryKind::Flash, MemoryKind::Eeprom};
 
+// What the host keeps of one chip memory: the image to write (from a file) and the read-back
+// of the last read, each the size of the largest chip, and whether each may be used.
+struct Memory {
+  explicit Memory(std::size_t size) : image(size), readback(size) {}
+
+  ChipBuffer image;
+  ChipBuffer readback;
   // An image counts once a file was opened into it; a refused open leaves none.
-  bool flashImageLoaded = false;
-  bool eepromImageLoaded = false;
+  bool imageLoaded = false;
   // A read-back counts only after a read that completed every page, until something may have
   // changed the chip or the buffer since. A read after an erase in the same Auto run may have
   // read only the pages its write covered; the rest then holds the erased chip's 0xFF.
-  bool flashReadbackValid = false;
-  bool eepromReadbackValid = false;
+  bool readbackValid = false;
+};
+
+// Both memories, by kind.
+struct ChipMemories {
+  Memory& operator[](MemoryKind kind) { return entries[static_cast<std::size_t>(kind)]; }
+  const Memory& operator[](MemoryKind kind) const { return entries[static_cast<std::size_t>(kind)]; }
+
+  std::array<Memory, 2> entries{Memory(chips::kFlashBufferBytes), Memory(chips::kEepromBufferBytes)};
 };
 
 }  // namespace kestrel::device

@@ -33,6 +33,10 @@ bool IsFlashTransfer(BlockTransfer transfer) {
   return transfer == BlockTransfer::WriteFlash || transfer == BlockTransfer::ReadFlash;
 }
 
+MemoryKind MemoryOf(BlockTransfer transfer) {
+  return IsFlashTransfer(transfer) ? MemoryKind::Flash : MemoryKind::Eeprom;
+}
+
 TransferRefusal CheckTransfer(BlockTransfer transfer, const chips::ChipGeometry& geometry) {
   TransferRefusal refusal;
   refusal.geometry = IsFlashTransfer(transfer) ? chips::FlashGeometryProblem(geometry)
@@ -47,8 +51,8 @@ PageTransferPlan PlanTransfer(BlockTransfer transfer, const chips::ChipGeometry&
                               ChipMemories& memories, std::uint32_t readPages) {
   const bool flash = IsFlashTransfer(transfer);
   const bool writes = transfer == BlockTransfer::WriteFlash || transfer == BlockTransfer::WriteEeprom;
-  ChipBuffer& buffer = flash ? (writes ? memories.flashImage : memories.flashReadback)
-                             : (writes ? memories.eepromImage : memories.eepromReadback);
+  Memory& memory = memories[MemoryOf(transfer)];
+  ChipBuffer& buffer = writes ? memory.image : memory.readback;
   const std::int64_t pageBytes = flash ? geometry.FlashPageBytes() : geometry.eepromPageBytes;
   const std::int32_t chipPages = flash ? geometry.flashPageCount : geometry.eepromPageCount;
   std::uint32_t pages = static_cast<std::uint32_t>(chipPages);

@@ -37,6 +37,7 @@ struct PageTransferPlan {
 
 TransferRefusal CheckTransfer(BlockTransfer transfer, const chips::ChipGeometry& geometry);
 bool IsFlashTransfer(BlockTransfer transfer);
+MemoryKind MemoryOf(BlockTransfer transfer);
 
 // A write covers the pages up to the last byte that is not 0xFF, always at least one; a read
 // covers the whole chip, or only its first `readPages` pages (0: all) when the chip is known to

@@ -10,7 +10,6 @@
 #include <QScrollBar>
 #include <QUrl>
 #include <algorithm>
-#include <cstring>
 
 #include "base/Bytes.h"
 #include "ui/Captions.h"
@@ -73,21 +72,17 @@ QString HexView::Caption() const {
   return caption_->text();
 }
 
-void HexView::SetData(const std::uint8_t* bytes, std::size_t length) {
-  if (bytes == nullptr) length = 0;
-  bytes_.assign(bytes, bytes + length);
-  shown_ = bytes_;
+void HexView::Redraw() {
+  originals_.clear();
   undo_.clear();
-  if (cursor_ >= bytes_.size() * 2) cursor_ = 0;
+  if (cursor_ >= length() * 2) cursor_ = 0;
   UpdateScrollBars();
   viewport()->update();
 }
 
-void HexView::GetData(std::uint8_t* bytes, std::size_t length) const {
-  if (bytes == nullptr) return;
-  const std::size_t held = std::min(length, bytes_.size());
-  if (held > 0) std::memcpy(bytes, bytes_.data(), held);
-  if (length > held) std::memset(bytes + held, 0xFF, length - held);
+bool HexView::IsEdited(std::size_t index) const {
+  const auto original = originals_.find(index);
+  return original != originals_.end() && original->second != At(index);
 }
 
 void HexView::SetViewColour(const QColor& colour) {
@@ -96,7 +91,7 @@ void HexView::SetViewColour(const QColor& colour) {
 }
 
 int HexView::RowCount() const {
-  return static_cast<int>((bytes_.size() + kBytesPerRow - 1) / kBytesPerRow);
+  return static_cast<int>((length() + kBytesPerRow - 1) / kBytesPerRow);
 }
 
 int HexView::CharWidth() const {
@@ -154,12 +149,12 @@ void HexView::paintEvent(QPaintEvent*) {
     painter.setPen(addressColour);
     painter.drawText(kMargin, baseline, QString::number(rowStart, 16).toUpper().rightJustified(5, u'0'));
 
-    const std::size_t rowEnd = std::min(bytes_.size(), rowStart + kBytesPerRow);
+    const std::size_t rowEnd = std::min(length(), rowStart + kBytesPerRow);
     for (std::size_t index = rowStart; index < rowEnd; ++index) {
       const int column = static_cast<int>(index - rowStart);
-      const std::uint8_t byte = bytes_[index];
+      const std::uint8_t byte = At(index);
       const int x = HexColumnX(column);
-      const bool edited = byte != shown_[index];
+      const bool edited = IsEdited(index);
       if (edited) painter.fillRect(x, top, 2 * charWidth, lineHeight, kEditedByteFill);
       if (index == cursorByte) {
         // The column that takes the keys gets the whole cell, the other a nibble's or a character's.
@@ -177,7 +172,7 @@ void HexView::paintEvent(QPaintEvent*) {
 }
 
 void HexView::MoveCursorTo(long long nibble) {
-  const long long last = static_cast<long long>(bytes_.size()) * 2 - 1;
+  const long long last = static_cast<long long>(length()) * 2 - 1;
   if (last < 0) return;
   cursor_ = static_cast<std::size_t>(std::clamp(nibble, 0LL, last));
   EnsureCursorVisible();
@@ -185,31 +180,32 @@ void HexView::MoveCursorTo(long long nibble) {
 }
 
 void HexView::OverwriteNibble(int value) {
-  if (bytes_.empty()) return;
-  const std::uint8_t byte = bytes_[CursorByte()];
+  if (length() == 0 || locked_) return;
+  const std::uint8_t byte = At(CursorByte());
   Overwrite(CursorByte(), CursorOnLowNibble() ? static_cast<std::uint8_t>((byte & 0xF0) | value)
                                               : static_cast<std::uint8_t>((byte & 0x0F) | (value << 4)));
   MoveCursorTo(static_cast<long long>(cursor_) + 1);
 }
 
 void HexView::OverwriteByte(std::uint8_t value) {
-  if (bytes_.empty()) return;
+  if (length() == 0 || locked_) return;
   Overwrite(CursorByte(), value);
   MoveCursorTo(static_cast<long long>(CursorByte()) * 2 + 2);
 }
 
 void HexView::Overwrite(std::size_t index, std::uint8_t value) {
-  undo_.push_back({index, bytes_[index], cursor_});
-  bytes_[index] = value;
+  undo_.push_back({index, At(index), cursor_});
+  originals_.try_emplace(index, At(index));
+  Edit(index, value);
   viewport()->update();
 }
 
 void HexView::Undo() {
-  if (undo_.empty()) return;
-  const Edit edit = undo_.back();
+  if (undo_.empty() || locked_) return;
+  const UndoStep step = undo_.back();
   undo_.pop_back();
-  bytes_[edit.index] = edit.before;
-  MoveCursorTo(static_cast<long long>(edit.cursor));
+  Edit(step.index, step.before);
+  MoveCursorTo(static_cast<long long>(step.cursor));
   viewport()->update();
 }
 
@@ -250,7 +246,7 @@ void HexView::keyPressEvent(QKeyEvent* event) {
       MoveCursorTo(control ? 0 : here - here % rowNibbles);
       return;
     case Qt::Key_End:
-      MoveCursorTo(control ? static_cast<long long>(bytes_.size()) * 2 - 1
+      MoveCursorTo(control ? static_cast<long long>(length()) * 2 - 1
                            : here - here % rowNibbles + rowNibbles - 1);
       return;
     default:

@@ -3,6 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "control/FrontEndPorts.h"
@@ -12,10 +13,10 @@ class QLabel;
 namespace kestrel::ui {
 
 // A hex editor for one memory: a caption line saying which bytes these are, then 16 bytes a
-// row addressed from 0, hex pairs and a text column. It holds its own copy of the bytes; the
-// keyboard overwrites them, nibble by nibble in the hex column and byte by byte (a printable
-// character) in the text column, never inserting or deleting. Bytes that differ from what
-// SetData put there are coloured; Ctrl+Z undoes the edits one by one. A local file dropped on
+// row addressed from 0, hex pairs and a text column. It draws the buffer it is shown; the
+// keyboard overwrites its bytes there, nibble by nibble in the hex column and byte by byte (a
+// printable character) in the text column, never inserting or deleting. Bytes edited since the
+// buffer was shown are coloured; Ctrl+Z undoes the edits one by one. A local file dropped on
 // it is announced as fileDropped. Only the visible rows are painted, so large memories stay
 // cheap.
 class HexView : public QAbstractScrollArea, public control::HexViewPort {
@@ -26,9 +27,8 @@ class HexView : public QAbstractScrollArea, public control::HexViewPort {
 
   explicit HexView(QWidget* parent = nullptr);
 
-  void SetData(const std::uint8_t* bytes, std::size_t length) override;
-  // Copies min(length, content) bytes out and fills the rest of `bytes` with 0xFF.
-  void GetData(std::uint8_t* bytes, std::size_t length) const override;
+  // While a run goes on a worker may read or fill the buffer: the keys then change nothing.
+  void SetLocked(bool locked) { locked_ = locked; }
 
   // The colour of the hex digits.
   void SetViewColour(const QColor& colour);
@@ -36,11 +36,11 @@ class HexView : public QAbstractScrollArea, public control::HexViewPort {
   void SetCaption(const QString& text);
   QString Caption() const;
 
-  std::size_t Length() const { return bytes_.size(); }
+  std::size_t Length() const { return length(); }
   std::size_t CursorByte() const { return cursor_ / 2; }
   bool CursorOnLowNibble() const { return cursor_ % 2 != 0; }
-  // Whether the byte differs from what SetData put there.
-  bool IsEdited(std::size_t index) const { return index < bytes_.size() && bytes_[index] != shown_[index]; }
+  // Whether the byte differs from what it was when its buffer was shown.
+  bool IsEdited(std::size_t index) const;
   // Where a click in the hex column (on the high nibble) or the text column selects the byte,
   // in viewport coordinates.
   QPoint CellCentre(std::size_t index, bool textColumn) const;
@@ -49,6 +49,7 @@ class HexView : public QAbstractScrollArea, public control::HexViewPort {
   void fileDropped(const QString& path);
 
  protected:
+  void Redraw() override;
   void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -74,15 +75,15 @@ class HexView : public QAbstractScrollArea, public control::HexViewPort {
   void EnsureCursorVisible();
   void UpdateScrollBars();
 
-  struct Edit {
+  struct UndoStep {
     std::size_t index;
     std::uint8_t before;
     std::size_t cursor;
   };
 
-  std::vector<std::uint8_t> bytes_;
-  std::vector<std::uint8_t> shown_;  // as SetData put them
-  std::vector<Edit> undo_;
+  std::unordered_map<std::size_t, std::uint8_t> originals_;  // of the edited bytes, as shown
+  std::vector<UndoStep> undo_;
+  bool locked_ = false;
   std::size_t cursor_ = 0;   // nibble index: byte * 2 + (0 high, 1 low)
   bool textColumn_ = false;  // typing goes to the text column
   QColor colour_{Qt::black};

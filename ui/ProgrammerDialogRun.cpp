@@ -49,6 +49,8 @@ void ProgrammerDialog::OnStatus(device::Status code, std::uint32_t argument) {
 }
 
 void ProgrammerDialog::RunStarted() {
+  // The views draw the buffers a transfer's worker reads and fills: no edit until the run ends.
+  for (HexView* view : {flashHexView_, eepromHexView_}) view->SetLocked(true);
   progressBar_->setPalette(QPalette());
   progressBar_->setFormat(QString());
   progressBar_->setValue(0);
@@ -84,6 +86,7 @@ void ProgrammerDialog::ImageOpened(control::MemoryKind memory, const std::string
 
 void ProgrammerDialog::RunEnded(const control::Outcome& outcome) {
   controls_.at(ControlId::StopButton)->setEnabled(false);
+  for (HexView* view : {flashHexView_, eepromHexView_}) view->SetLocked(false);
   // A run that did nothing (a file dialog cancelled) has no outcome to tell.
   if (outcome.cause == control::Cause::Cancelled) return;
   QPalette colours = progressBar_->palette();

@@ -21,6 +21,8 @@ using image::testing::DataRecord;
 using image::testing::kEnd;
 using ::testing::ElementsAre;
 using Codes = std::vector<device::Status>;
+using FileOperation = void (*)(ImageContext&, MemoryKind, const std::string&);
+using enum device::MemoryKind;
 
 class ImageFileOperationsTest : public ::testing::Test {
  protected:
@@ -36,31 +38,26 @@ class ImageFileOperationsTest : public ::testing::Test {
     std::ifstream in(folder / name, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
   }
-  // Runs `operation` on `rig` with `path` chosen in its dialog.
-  static void Run(CoreRig& rig, void (*operation)(ImageContext&, const std::string&),
-                  const std::string& path) {
-    operation(rig.context, path);
-  }
 
   const fs::path folder = fs::temp_directory_path() / ("kestrel-files-" + std::to_string(::getpid()));
   CoreRig rig;
 };
 
 TEST_F(ImageFileOperationsTest, OpensAndSavesEachSideOverTheChipSize) {
-  auto& flash = rig.memories.flashImage;
+  auto& flash = rig.memories[Flash].image;
   flash.assign(flash.size(), 0x00);
-  Run(rig, OpenFlashImage, File("long.BIN", std::string(1025, '\x33')));
-  Run(rig, OpenFlashImage, File("short.bin", std::string(100, '\x11')));
+  OpenImage(rig.context, Flash, File("long.BIN", std::string(1025, '\x33')));
+  OpenImage(rig.context, Flash, File("short.bin", std::string(100, '\x11')));
   EXPECT_EQ(
       std::count(flash.begin(), flash.begin() + 100, 0x11) + std::count(flash.begin(), flash.end(), 0xFF),
       1024);
-  Run(rig, OpenFlashImage, File("prog.Hex", DataRecord(0x100, {0x0C, 0x94}) + kEnd));
-  Run(rig, OpenEepromImage, File("data.eEp", DataRecord(2, {0xAA}) + kEnd));
+  OpenImage(rig.context, Flash, File("prog.Hex", DataRecord(0x100, {0x0C, 0x94}) + kEnd));
+  OpenImage(rig.context, Eeprom, File("data.eEp", DataRecord(2, {0xAA}) + kEnd));
   EXPECT_EQ(rig.frontEnd.pages.back(), EepromPage);
-  EXPECT_EQ(rig.frontEnd.flashView.content, std::vector(flash.begin(), flash.begin() + 1024));
+  EXPECT_TRUE(rig.frontEnd.flashView.buffer() == &flash && rig.frontEnd.flashView.length() == 1024);
   EXPECT_EQ(flash[0x400], 0x00);  // beyond the chip
-  Run(rig, SaveFlashImage, File("flash.bin", "old contents"));
-  Run(rig, SaveEepromImage, File("eeprom.bin"));
+  SaveImage(rig.context, Flash, File("flash.bin", "old contents"));
+  SaveImage(rig.context, Eeprom, File("eeprom.bin"));
   EXPECT_THAT(rig.lines(),
               ElementsAre(texts::kFlashBinTruncatedLine, "读入文件 long.BIN 到FLASH窗口页【  1024字节】.",
                           "读入文件 short.bin 到FLASH窗口页【   100字节】.",
@@ -74,18 +71,19 @@ TEST_F(ImageFileOperationsTest, OpensAndSavesEachSideOverTheChipSize) {
   EXPECT_EQ(rig.status.codes, Codes({FlashFileOpened, FlashFileOpened, FlashFileOpened, EepromFileOpened,
                                      FlashFileSaved, EepromFileSaved}));
   EXPECT_EQ(rig.failures, 1) << "a binary cut to the chip counts as failed";
-  EXPECT_TRUE(rig.memories.flashImageLoaded && rig.memories.eepromImageLoaded);
+  EXPECT_TRUE(rig.memories[Flash].imageLoaded && rig.memories[Eeprom].imageLoaded);
 }
 
-// A HEX save ends at the last byte that is not 0xFF, wherever it falls in a record; the 0xFF
-// before it stays in the file.
+// A save stores what the view shows, here a read-back. A HEX save ends at the last byte that is
+// not 0xFF, wherever it falls in a record; the 0xFF before it stays in the file.
 TEST_F(ImageFileOperationsTest, AHexSaveReadsBackAsTheSameBytes) {
   for (const int last : {0, 0x10F, 0x110, 1023}) {
     std::vector<std::uint8_t> bytes(1024, 0xFF);
     for (int i = 0; i <= last; i += 3) bytes[i] = static_cast<std::uint8_t>(i);
     bytes[last] = 0x5A;
-    rig.frontEnd.flashView.content = bytes;
-    Run(rig, SaveFlashImage, File("saved.hex"));
+    std::copy(bytes.begin(), bytes.end(), rig.memories[Flash].readback.begin());
+    ShowReadback(rig.frontEnd.flashView, rig.memories[Flash], bytes.size());
+    SaveImage(rig.context, Flash, File("saved.hex"));
     std::vector<std::uint8_t> back(1024, 0xFF);
     const image::HexReadResult read = image::ReadHexImage(Contents("saved.hex"), back, 1024);
     EXPECT_EQ(read.code, image::HexSuccess) << last;
@@ -99,9 +97,9 @@ TEST_F(ImageFileOperationsTest, AHexSaveReadsBackAsTheSameBytes) {
 TEST_F(ImageFileOperationsTest, AWholeChipHexFileGivesEachSideItsOwnMemory) {
   const std::string whole =
       DataRecord(0, {0x0C}) + image::testing::BaseRecord(4, 0x81) + DataRecord(1, {0xEE}) + kEnd;
-  Run(rig, OpenEepromImage, File("whole.hex", whole));
-  Run(rig, OpenFlashImage, File("big.hex", DataRecord(0x500, {1}) + kEnd));
-  EXPECT_EQ(rig.memories.eepromImage[1], 0xEE);
+  OpenImage(rig.context, Eeprom, File("whole.hex", whole));
+  OpenImage(rig.context, Flash, File("big.hex", DataRecord(0x500, {1}) + kEnd));
+  EXPECT_EQ(rig.memories[Eeprom].image[1], 0xEE);
   EXPECT_THAT(rig.lines(),
               ElementsAre("文件 whole.hex 中的FLASH未读入EEPROM窗口页",
                           "读入文件 whole.hex 到EEPROM窗口页【     2字节】.",
@@ -115,73 +113,84 @@ TEST_F(ImageFileOperationsTest, RefusesWhatItCannotReadAndLeavesThatSideWithoutA
   const std::string flashCleared = "FLASH窗口页已清空：没有载入的文件";
   const std::string eepromCleared = "EEPROM窗口页已清空：没有载入的文件";
   struct Case {
-    void (*operation)(ImageContext&, const std::string&);
+    FileOperation operation;
+    MemoryKind kind;
     std::string path;
     std::vector<std::string> lines;
   } const cases[] = {
-      {OpenFlashImage,
+      {OpenImage,
+       Flash,
        File("a.eep", ""),
        {"文件 a.eep 的类型不能读入FLASH窗口页（可用：hex、bin、elf）", flashCleared}},
-      {OpenEepromImage,
+      {OpenImage,
+       Eeprom,
        File("hex", ""),
        {"文件 hex 的类型不能读入EEPROM窗口页（可用：hex、eep、bin、elf）", eepromCleared}},
-      {OpenFlashImage,
+      {OpenImage,
+       Flash,
        File("gone.bin"),
        {"无法读取文件 " + File("gone.bin") + "：No such file or directory", flashCleared}},
-      {OpenFlashImage,
+      {OpenImage,
+       Flash,
        File("b.hex", badSum),
        {"文件 b.hex 未读入：第 2 行：Hex file checksum error.", flashCleared}},
-      {OpenFlashImage,
+      {OpenImage,
+       Flash,
        File("d.hex", DataRecord(0, {1}) + ";" + DataRecord(1, {2}).substr(1) + kEnd),
        {"文件 d.hex 未读入：第 2 行：不是Intel HEX记录", flashCleared}},
-      {OpenFlashImage,
+      {OpenImage,
+       Flash,
        File("e.hex", image::testing::HexRecord(6, 0, {}) + "\n" + kEnd),
        {"文件 e.hex 未读入：第 1 行：未知的记录类型 06", flashCleared}},
-      {OpenFlashImage,
+      {OpenImage,
+       Flash,
        File("f.hex", DataRecord(0x20, {1, 2}) + DataRecord(0x10, {3}) + DataRecord(0x21, {4}) + kEnd),
        {"文件 f.hex 未读入：第 1 行与第 3 行给出地址 0x0021 的不同字节", flashCleared}},
-      {OpenFlashImage,  // a whole-chip file, its EEPROM in conflict
+      {OpenImage,
+       Flash,  // a whole-chip file, its EEPROM in conflict
        File("g.hex", DataRecord(0, {1}) + image::testing::BaseRecord(4, 0x81) + DataRecord(0, {1}) +
                          DataRecord(0, {2}) + kEnd),
        {"文件 g.hex 未读入：第 3 行与第 4 行给出地址 0x810000 的不同字节", flashCleared}},
-      {OpenEepromImage, File("h.eep", kEnd), {"文件 h.eep 未读入：文件是空的", eepromCleared}},
-      {OpenEepromImage,
+      {OpenImage, Eeprom, File("h.eep", kEnd), {"文件 h.eep 未读入：文件是空的", eepromCleared}},
+      {OpenImage,
+       Eeprom,
        File("c.eep", DataRecord(63, {1, 2}) + kEnd),
        {"文件 c.eep 未读入：" + tooLarge, eepromCleared}},
-      {SaveFlashImage,
+      {SaveImage,
+       Flash,
        File("no/x.bin"),
        {"保存文件 " + File("no/x.bin") + " 失败：No such file or directory；原有文件未改动"}},
   };
   for (const Case& c : cases) {
     auto rig = std::make_unique<CoreRig>();
-    rig->memories.flashImage[5] = rig->memories.eepromImage[5] = 0x12;
-    rig->memories.flashImageLoaded = rig->memories.eepromImageLoaded = true;
-    Run(*rig, c.operation, c.path);
+    for (device::Memory& memory : rig->memories.entries) memory.image[5] = 0x12, memory.imageLoaded = true;
+    c.operation(rig->context, c.kind, c.path);
     EXPECT_EQ(rig->lines(), c.lines);
     EXPECT_EQ(rig->frontEnd.messages, std::vector<std::string>(c.lines[0].ends_with(tooLarge), tooLarge));
     EXPECT_EQ(rig->failures, 1) << c.path;
     EXPECT_EQ(rig->status.codes.size(), 1u) << c.path;
-    const bool flash = c.operation == OpenFlashImage, eeprom = c.operation == OpenEepromImage;
-    EXPECT_EQ(rig->memories.flashImageLoaded, !flash);
-    EXPECT_EQ(rig->memories.eepromImageLoaded, !eeprom);
-    EXPECT_EQ(rig->memories.flashImage[5], flash ? 0xFF : 0x12) << c.path;
-    EXPECT_EQ(rig->memories.eepromImage[5], eeprom ? 0xFF : 0x12) << c.path;
+    const bool open = c.operation == OpenImage, flash = open && c.kind == Flash,
+               eeprom = open && c.kind == Eeprom;
+    EXPECT_EQ(rig->memories[Flash].imageLoaded, !flash);
+    EXPECT_EQ(rig->memories[Eeprom].imageLoaded, !eeprom);
+    EXPECT_EQ(rig->memories[Flash].image[5], flash ? 0xFF : 0x12) << c.path;
+    EXPECT_EQ(rig->memories[Eeprom].image[5], eeprom ? 0xFF : 0x12) << c.path;
   }
 }
 
 TEST(VerifyReport, ListsEveryDifferenceInAddressOrderInCapitalsQuietlyOnlyWhenTheUsedLengthsAgree) {
   CoreRig rig;
-  rig.memories.flashReadbackValid = rig.memories.eepromReadbackValid = true;
-  rig.memories.eepromImage[63] = 0x00;  // the read-back ends earlier
-  VerifyEeprom(rig.context);
+  for (device::Memory& memory : rig.memories.entries) memory.readbackValid = true;
+  rig.memories[Eeprom].image[63] = 0x00;  // the read-back ends earlier
+  Verify(rig.context, Eeprom);
   rig.geometry.flashPageCount = 10000;  // beyond the buffer: compared up to its end
-  auto& image = rig.memories.flashImage;
-  auto& readback = rig.memories.flashReadback;
+  auto& image = rig.memories[Flash].image;
+  auto& readback = rig.memories[Flash].readback;
   image[0x0A] = readback[0x00] = 0xAB;
   image[0x00] = readback[0x0A] = 0x00;
   image[0x3FFFF] = 0x3C;
   readback[0x3FFFF] = 0x01;
-  VerifyFlash(rig.context);
+  Verify(rig.context, Flash);
   EXPECT_THAT(
       rig.lines(),
       ElementsAre(texts::kEepromVerifyBegin, "数据总数不同！！！", texts::kEepromVerifyEnd,
@@ -192,11 +201,11 @@ TEST(VerifyReport, ListsEveryDifferenceInAddressOrderInCapitalsQuietlyOnlyWhenTh
             6);  // the appended only
   EXPECT_EQ(rig.status.codes, Codes({device::Status::EepromVerifyFailed, device::Status::FlashVerifyFailed}));
   readback = image;
-  VerifyFlash(rig.context);
+  Verify(rig.context, Flash);
   EXPECT_EQ(rig.lines().end()[-2], "共发现     0个单元不对!");
   EXPECT_EQ(rig.status.codes.back(), device::Status::FlashVerified);
-  rig.memories.flashReadbackValid = false;  // equal bytes, but not (all) read from the chip
-  VerifyFlash(rig.context);
+  rig.memories[Flash].readbackValid = false;  // equal bytes, but not (all) read from the chip
+  Verify(rig.context, Flash);
   EXPECT_EQ(rig.lines().end()[-2], "芯片的FLASH数据未（完整）读出，不能校验");
   EXPECT_EQ(rig.status.codes.back(), device::Status::FlashVerifyFailed);
 }

@@ -58,8 +58,8 @@ TEST(ProgrammerController, AutoWithEveryBoxProgramsTheChipRefusingAClickAndDefer
   Harness h;
   ASSERT_TRUE(h.Start());
   auto& memories = h.controller.memories();
-  for (int i = 0; i < 1024; ++i) memories.flashImage[i] = static_cast<std::uint8_t>(i * 7);
-  memories.flashImageLoaded = memories.eepromImageLoaded = true;
+  for (int i = 0; i < 1024; ++i) memories[MemoryKind::Flash].image[i] = static_cast<std::uint8_t>(i * 7);
+  memories[MemoryKind::Flash].imageLoaded = memories[MemoryKind::Eeprom].imageLoaded = true;
   h.frontEnd.fuseText = "62D9FF";
   h.frontEnd.lockText = "3C";
   h.frontEnd.autoBoxes = {true, true, true, true, true, true, true, true, true};
@@ -83,7 +83,8 @@ TEST(ProgrammerController, AutoWithEveryBoxProgramsTheChipRefusingAClickAndDefer
                             "EEPROM读取OK，显示在EEPROM窗口页", texts::kEepromVerifyBegin, passed,
                             texts::kEepromVerifyEnd, "熔丝位编程OK", "锁定位编程OK", "熔丝与锁定位读取OK"}));
   const auto& chip = h.bus.programmer();
-  EXPECT_TRUE(std::equal(chip.flash.begin(), chip.flash.begin() + 1024, memories.flashImage.begin()));
+  EXPECT_TRUE(
+      std::equal(chip.flash.begin(), chip.flash.begin() + 1024, memories[MemoryKind::Flash].image.begin()));
   EXPECT_EQ(h.frontEnd.fields[Field::FuseLock], "62：D9：FF：3C");
   const auto& bar = h.frontEnd.progress;
   EXPECT_EQ(std::count(bar.begin(), bar.end(), 100), 4);  // the last page of each transfer
@@ -119,7 +120,7 @@ TEST(ProgrammerController, ARefusedStepEndsTheRunAndTheClosingLineNamesTheCause)
     h.Start();
     h.frontEnd.fuseText = "E1Z9FF";
     h.frontEnd.lockText = "F";
-    h.controller.memories().eepromImageLoaded = true;
+    h.controller.memories()[MemoryKind::Eeprom].imageLoaded = true;
     h.frontEnd.autoBoxes = boxes;
     h.bus.ClearRequests();
     h.Press(OperationButton::Auto);
@@ -147,8 +148,8 @@ TEST(ProgrammerController, OnlyAReadThatCompletedEveryPageCanBeVerified) {
   EXPECT_EQ(h.Failures(), 2u);
   // Nor does a read-back that a write of the same run has made stale.
   h.Press(OperationButton::ReadFlash);
-  h.controller.memories().flashImage[3] = 0x12;
-  h.controller.memories().flashImageLoaded = true;
+  h.controller.memories()[MemoryKind::Flash].image[3] = 0x12;
+  h.controller.memories()[MemoryKind::Flash].imageLoaded = true;
   h.frontEnd.autoBoxes = {.writeFlash = true, .verifyFlash = true};
   h.bus.ClearRequests();
   h.Press(OperationButton::Auto);
@@ -157,6 +158,21 @@ TEST(ProgrammerController, OnlyAReadThatCompletedEveryPageCanBeVerified) {
   h.Press(OperationButton::WriteFlash);  // the same in runs of their own
   h.Press(OperationButton::VerifyFlash);
   EXPECT_TRUE(h.frontEnd.outcomes.back().sentNothing);
+}
+
+// An edit in a view writes into the buffer it shows: into the image, which the next write
+// sends; into a read-back, which then no longer counts as the chip's.
+TEST(ProgrammerController, AViewEditReachesTheChipOnTheNextWrite) {
+  Harness h;
+  ASSERT_TRUE(h.Start());
+  h.controller.memories()[MemoryKind::Flash].imageLoaded = true;
+  h.frontEnd.flashView.Edit(5, 0x12);
+  h.Press(OperationButton::WriteFlash);
+  EXPECT_EQ(h.bus.programmer().flash[5], 0x12);
+  h.Press(OperationButton::ReadFlash);
+  h.frontEnd.flashView.Edit(6, 0x34);
+  h.Press(OperationButton::VerifyFlash);
+  EXPECT_EQ(h.Lines().end()[-2], "芯片的FLASH数据未（完整）读出，不能校验");
 }
 
 // Whole-chip files through the controller: a backup restored onto an erased chip backs up
@@ -243,8 +259,8 @@ TEST(ProgrammerController, FastVerifyReadsOnlyTheWrittenPagesAfterAnErase) {
     auto& chip = h.bus.programmer();
     chip.flash.assign(chip.flash.size(), 0x00);
     h.Press(OperationButton::ReadFlash);
-    h.controller.memories().flashImage[70] = 0x12;  // three pages of 32 bytes
-    h.controller.memories().flashImageLoaded = true;
+    h.controller.memories()[MemoryKind::Flash].image[70] = 0x12;  // three pages of 32 bytes
+    h.controller.memories()[MemoryKind::Flash].imageLoaded = true;
     h.onStatus = [&](device::Status code, std::uint32_t) {
       if (code == device::Status::FlashWritten) chip.flash[70] = 0x10;
     };
@@ -266,8 +282,8 @@ TEST(ProgrammerController, FastVerifyReadsOnlyTheWrittenPagesAfterAnErase) {
   Harness h;
   ASSERT_TRUE(h.Start());
   h.frontEnd.fastVerify = true;
-  h.controller.memories().flashImage[70] = 0x12;
-  h.controller.memories().flashImageLoaded = true;
+  h.controller.memories()[MemoryKind::Flash].image[70] = 0x12;
+  h.controller.memories()[MemoryKind::Flash].imageLoaded = true;
   h.frontEnd.autoBoxes = all;
   h.bus.InjectFaults(1, 0);
   h.bus.ClearRequests();

@@ -40,15 +40,15 @@ TEST(StatusDispatcher, EachCodeGivesItsLinesAndPageAndOnlyFailuresBeep) {
     SCOPED_TRACE(static_cast<std::uint32_t>(c.code));
     CoreRig rig;
     rig.engine.ReadSignature();
-    rig.memories.flashReadback[1023] = rig.memories.eepromReadback[63] = 0x42;
     EXPECT_TRUE(rig.dispatcher.Dispatch(c.code, 0));
     EXPECT_EQ(support::Unstamped(rig.lines()), c.lines);
     EXPECT_EQ(rig.failures, c.failures);
     EXPECT_EQ(rig.frontEnd.pages.empty() ? -1 : rig.frontEnd.pages.back(), c.page);
     if (c.page == FlashPage || c.page == EepromPage) {  // the read-back over the chip's size
-      const auto& view = c.page == EepromPage ? rig.frontEnd.eepromView : rig.frontEnd.flashView;
-      EXPECT_EQ(view.content.size(), c.page == FlashPage ? 1024u : 64u);
-      EXPECT_EQ(view.content.back(), 0x42);
+      const bool flash = c.page == FlashPage;
+      const auto& view = flash ? rig.frontEnd.flashView : rig.frontEnd.eepromView;
+      EXPECT_EQ(view.buffer(), &rig.memories[flash ? MemoryKind::Flash : MemoryKind::Eeprom].readback);
+      EXPECT_EQ(view.length(), flash ? 1024u : 64u);
     }
   }
 }

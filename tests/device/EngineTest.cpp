@@ -44,14 +44,15 @@ TEST(EngineTest, WhatIsWrittenReadsBack) {
   for (const chips::ChipGeometry geometry : {chips::ChipGeometry{}, {128, 4, 1024, 1024}, {255, 4, 2, 1}}) {
     EngineRig rig;
     rig.geometry = geometry;
-    ChipMemories& m = rig.engine.memories();
-    const auto flash = geometry.FlashSize(), eeprom = geometry.EepromSize();
+    Memory& flash = rig.engine.memories()[MemoryKind::Flash];
+    Memory& eeprom = rig.engine.memories()[MemoryKind::Eeprom];
+    const auto flashSize = geometry.FlashSize(), eepromSize = geometry.EepromSize();
     std::mt19937 random(geometry.flashPageWords);
-    std::generate_n(m.flashImage.begin(), flash, [&] { return std::uint8_t(random()); });
-    std::generate_n(m.eepromImage.begin(), eeprom, [&] { return std::uint8_t(random()); });
+    std::generate_n(flash.image.begin(), flashSize, [&] { return std::uint8_t(random()); });
+    std::generate_n(eeprom.image.begin(), eepromSize, [&] { return std::uint8_t(random()); });
     for (auto transfer : {WriteFlash, WriteEeprom, ReadFlash, ReadEeprom}) ASSERT_TRUE(rig.Run(transfer));
-    EXPECT_TRUE(std::equal(m.flashImage.begin(), m.flashImage.begin() + flash, m.flashReadback.begin()));
-    EXPECT_TRUE(std::equal(m.eepromImage.begin(), m.eepromImage.begin() + eeprom, m.eepromReadback.begin()));
+    EXPECT_TRUE(std::equal(flash.image.begin(), flash.image.begin() + flashSize, flash.readback.begin()));
+    EXPECT_TRUE(std::equal(eeprom.image.begin(), eeprom.image.begin() + eepromSize, eeprom.readback.begin()));
   }
 }
 
@@ -61,7 +62,7 @@ TEST(EngineTest, WhatIsWrittenReadsBack) {
 TEST(EngineTest, TheFinalCodeMayStartTheNextTransfer) {
   std::vector<bool> running;
   EngineRig rig;
-  rig.engine.memories().flashImage[33] = 0x00;  // two pages
+  rig.engine.memories()[MemoryKind::Flash].image[33] = 0x00;  // two pages
   rig.channel.onReport = [&](Status code, std::uint32_t argument) {
     running.push_back(rig.engine.TransferRunning());
     if (code == Status::PageWritten && argument == 0) {
@@ -83,7 +84,7 @@ TEST(EngineTest, TheFinalCodeMayStartTheNextTransfer) {
 // the next transfer runs to its end.
 TEST(EngineTest, AStoppedTransferEndsAfterItsPageWithReady) {
   EngineRig rig;
-  rig.engine.memories().flashImage[65] = 0x00;  // three pages
+  rig.engine.memories()[MemoryKind::Flash].image[65] = 0x00;  // three pages
   rig.channel.onReport = [&](Status code, std::uint32_t) {
     if (code == Status::PageWritten) rig.engine.RequestStop();
   };

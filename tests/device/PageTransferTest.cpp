@@ -24,7 +24,8 @@ TEST(PlanTransferTest, PageCounts) {
       {WriteEeprom, 63, 16}, {ReadFlash, -1, 32},    {ReadEeprom, 5, 16}};
   for (const auto& [transfer, lastUsed, pages] : cases) {
     ChipMemories memories;
-    if (lastUsed >= 0) memories.flashImage[lastUsed] = memories.eepromImage[lastUsed] = 0;
+    if (lastUsed >= 0)
+      memories[MemoryKind::Flash].image[lastUsed] = memories[MemoryKind::Eeprom].image[lastUsed] = 0;
     EXPECT_EQ(PlanTransfer(transfer, {}, memories).pageCount, pages) << lastUsed;
   }
 }
@@ -57,7 +58,8 @@ TEST(PageTransferTest, EachPageThenReadyThenTheFinalCode) {
     support::EngineRig rig;
     rig.link.currentMode = ProgrammingMode::HVSP;
     rig.geometry = {16, 4, 2, 2};
-    rig.engine.memories().flashImage[33] = rig.engine.memories().eepromImage[5] = 0x5A;
+    rig.engine.memories()[MemoryKind::Flash].image[33] = rig.engine.memories()[MemoryKind::Eeprom].image[5] =
+        0x5A;
     ASSERT_TRUE(rig.Run(transfer));
     ASSERT_EQ(rig.channel.trace(), trace);
     EXPECT_EQ(support::Requests(rig.bus).front(), first);
@@ -75,12 +77,13 @@ TEST(PageTransferTest, StopsAtTheFirstFailureAndStillSendsReady) {
   for (const auto& [transfer, failAt, unplugAt, trace, failure] : cases) {
     support::EngineRig rig;
     rig.bus.InjectFaults(failAt, unplugAt);
-    rig.engine.memories().flashImage[33] = rig.engine.memories().eepromImage[5] = 0;
+    rig.engine.memories()[MemoryKind::Flash].image[33] = rig.engine.memories()[MemoryKind::Eeprom].image[5] =
+        0;
     rig.bus.programmer().flash[33] = 0x12;
     ASSERT_TRUE(rig.Run(transfer));
     EXPECT_EQ(rig.channel.trace(), trace);
     EXPECT_EQ(Facts(rig.engine.LastFailure()), Facts(failure));
-    EXPECT_EQ(rig.engine.memories().flashReadback[65], 0xFF);
+    EXPECT_EQ(rig.engine.memories()[MemoryKind::Flash].readback[65], 0xFF);
   }
 }
 
@@ -101,7 +104,7 @@ TEST(PageTransferTest, ProgressCodesOnlyForPagesThatMoveTheBar) {
 // What --sim-stats counts: every vendor request and the bytes of its data stage each way.
 TEST(SimulatedBusTest, CountsRequestsAndTheirBytesEachWay) {
   support::EngineRig rig;
-  rig.engine.memories().flashImage[33] = 0;  // two pages of 32 bytes
+  rig.engine.memories()[MemoryKind::Flash].image[33] = 0;  // two pages of 32 bytes
   rig.engine.EraseChip();
   ++rig.finals;  // its code, handled at once
   ASSERT_TRUE(rig.Run(WriteFlash));

@@ -17,18 +17,6 @@
 // one. None of them is locked: a test touches them on the front end's thread only.
 namespace kestrel::support {
 
-// Holds exactly the bytes it was given; asked for more, it answers 0xFF for the rest.
-class FakeHexView : public control::HexViewPort {
- public:
-  void SetData(const std::uint8_t* bytes, std::size_t length) override {
-    content.assign(bytes, bytes + length);
-  }
-  void GetData(std::uint8_t* bytes, std::size_t length) const override {
-    for (std::size_t i = 0; i < length; ++i) bytes[i] = i < content.size() ? content[i] : 0xFF;
-  }
-  std::vector<std::uint8_t> content;
-};
-
 class ToneRecorder : public TonePlayer {
  public:
   void Play(int frequencyHz, int durationMs) override { tones.push_back({frequencyHz, durationMs}); }
@@ -96,8 +84,8 @@ class FakeFrontEnd : public control::FrontEnd {
   bool confirmLockout = false;
   std::vector<int> progress;
   std::vector<control::Outcome> outcomes;
-  FakeHexView flashView;
-  FakeHexView eepromView;
+  control::HexViewPort flashView;  // which buffer each shows is all a test needs
+  control::HexViewPort eepromView;
   ToneRecorder tones;
 };
 

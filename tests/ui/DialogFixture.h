@@ -41,8 +41,7 @@ struct DialogFixture : TonePlayer {
   bool Show() { return dialog.show(), dialog.activateWindow(), QTest::qWaitForWindowActive(&dialog); }
   // As if a file had been opened into each memory: a write needs one.
   void LoadImages() {
-    auto& memories = dialog.controller().memories();
-    memories.flashImageLoaded = memories.eepromImageLoaded = true;
+    for (device::Memory& memory : dialog.controller().memories().entries) memory.imageLoaded = true;
   }
   // Presses the buttons as the user does (the hidden Burn button too), then lets the worker's reports
   // through until no operation runs; false on time-out.

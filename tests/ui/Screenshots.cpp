@@ -25,8 +25,10 @@ int SaveScreenshots(const QString& folder) {
   f.Start();
   f.dialog.show();
   auto& memories = f.dialog.controller().memories();
-  for (std::size_t i = 0; i < 1024; ++i) memories.flashImage[i] = std::uint8_t((i * 37) ^ (i >> 3));
-  for (std::size_t i = 0; i < 64; ++i) memories.eepromImage[i] = std::uint8_t("Kestrel EEPROM demo "[i % 20]);
+  for (std::size_t i = 0; i < 1024; ++i)
+    memories[device::MemoryKind::Flash].image[i] = std::uint8_t((i * 37) ^ (i >> 3));
+  for (std::size_t i = 0; i < 64; ++i)
+    memories[device::MemoryKind::Eeprom].image[i] = std::uint8_t("Kestrel EEPROM demo "[i % 20]);
   f.LoadImages();
   f.Press({C::ReadSignatureButton, C::ReadCalibrationButton});
   f.Press({C::AutoErase, C::AutoWriteFlash, C::AutoReadFlash, C::AutoVerifyFlash, C::AutoWriteEeprom,

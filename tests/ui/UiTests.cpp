@@ -321,9 +321,7 @@ class OperationsTest : public QObject {
     QVERIFY(f.Press({C::ReadFlashButton}) && view.Caption().startsWith("芯片读出 chip read-back "));
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.CellCentre(1, true));
     QTest::keyClicks(&view, "Ok");
-    std::uint8_t bytes[4];
-    view.GetData(bytes, 4);
-    QVERIFY(bytes[1] == 'O' && bytes[2] == 'k' && view.IsEdited(2) && !view.IsEdited(3));
+    QVERIFY(view.At(1) == 'O' && view.At(2) == 'k' && view.IsEdited(2) && !view.IsEdited(3));
     for (int i = 0; i < 2; ++i) QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
     QVERIFY(!view.IsEdited(1) && !view.IsEdited(2));
     auto* log = static_cast<QAbstractItemView*>(f.dialog.Control(C::LogList));
@@ -451,8 +449,8 @@ class OperationsTest : public QObject {
         *static_cast<QListView*>(f.dialog.Control(C::LogList));  // all lines, the last selected
     QCOMPARE(view.model()->rowCount(), int(f.Lines().size()));
     QCOMPARE(view.currentIndex().row() + 1, view.model()->rowCount());
-    std::string shown(1024, '\0');
-    f.dialog.flashHexView().GetData(reinterpret_cast<std::uint8_t*>(shown.data()), shown.size());
+    std::string shown;
+    for (std::size_t i = 0; i < 1024; ++i) shown += static_cast<char>(f.dialog.flashHexView().At(i));
     QCOMPARE(shown, ReadFile(KESTREL_TEST_DATA "/hex/program.bin") + std::string(1024 - 334, '\xFF'));
     QCOMPARE(std::string(f.bus.programmer().flash.begin(), f.bus.programmer().flash.begin() + 1024), shown);
   }
