@@ -34,9 +34,9 @@ inline constexpr Message kEepromReadLine = Msg("〖%y/%m/%d %X〗 EEPROM读取OK
 inline constexpr Message kOtherReasonLine = Msg("〖%y/%m/%d %X〗 其它原因");
 inline constexpr Message kTransferStoppedLine = Msg("〖%y/%m/%d %X〗 操作已停止 stopped");
 
-// Field patterns; the dispatcher upper-cases the result.
-inline constexpr char kThreeBytePattern[] = "%02x：%02x：%02x";
-inline constexpr char kFourBytePattern[] = "%02x：%02x：%02x：%02x";
+// Field patterns.
+inline constexpr char kThreeBytePattern[] = "%02X：%02X：%02X";
+inline constexpr char kFourBytePattern[] = "%02X：%02X：%02X：%02X";
 
 // Operation queue.
 inline constexpr Message kFlashWriteStartLine = Msg("〖%y/%m/%d %X〗 FLASH编程开始");
@@ -108,7 +108,7 @@ inline constexpr Message kFlashVerifyEnd = Msg("-------------------FLASH效验�
 inline constexpr Message kEepromVerifyBegin = Msg("-------------------EEPROM效验开始------------------");
 inline constexpr Message kEepromVerifyEnd = Msg("-------------------EEPROM效验结束------------------");
 inline constexpr Message kVerifyLengthMismatch = Msg("数据总数不同！！！");
-inline constexpr Message kVerifyDifferencePattern = Msg("〖%06d〗地址：【%05x】写：%02x  读：%02x");
+inline constexpr Message kVerifyDifferencePattern = Msg("〖%06d〗地址：【%05X】写：%02X  读：%02X");
 inline constexpr Message kVerifyCountPattern = Msg("共发现%6d个单元不对!");
 
 // Engine refusals and link failures; plain lines.

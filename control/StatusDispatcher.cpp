@@ -8,15 +8,7 @@
 #include "control/Wording.h"
 
 namespace kestrel::control {
-namespace {
-
-std::string UpperCased(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool StatusDispatcher::Dispatch(device::Status code, std::uint32_t argument) {
   using Kind = StatusEntry::Kind;
@@ -37,13 +29,13 @@ bool StatusDispatcher::Dispatch(device::Status code, std::uint32_t argument) {
   switch (entry.reply) {
     case StatusEntry::Reply::Signature:
       frontEnd_.SetFieldText(Field::Signature,
-                             UpperCased(Printf(texts::kThreeBytePattern, reply[0], reply[1], reply[2])));
+                             Printf(texts::kThreeBytePattern, reply[0], reply[1], reply[2]));
       break;
     case StatusEntry::Reply::Calibration:
     case StatusEntry::Reply::FuseLock:
       frontEnd_.SetFieldText(
           entry.reply == StatusEntry::Reply::Calibration ? Field::Calibration : Field::FuseLock,
-          UpperCased(Printf(texts::kFourBytePattern, reply[0], reply[1], reply[2], reply[3])));
+          Printf(texts::kFourBytePattern, reply[0], reply[1], reply[2], reply[3]));
       break;
     case StatusEntry::Reply::None:
       break;

@@ -11,14 +11,6 @@
 namespace kestrel::control {
 namespace {
 
-// The hex letters of a formatted line in capitals; the other bytes, the UTF-8 of the Chinese
-// text included, lie outside 'a'..'f' and stay as they are.
-void CapitalizeHexLetters(char* text, int length) {
-  for (int i = 0; i < length; ++i) {
-    if (text[i] >= 'a' && text[i] <= 'f') text[i] = static_cast<char>(text[i] - 'a' + 'A');
-  }
-}
-
 // Logs one line per differing byte of [0, length), numbered from 1 in address order, through
 // the quiet InsertLogLine; returns how many there were.
 std::int32_t ReportDifferences(LogSink& log, const std::uint8_t* image, const std::uint8_t* readback,
@@ -32,7 +24,6 @@ std::int32_t ReportDifferences(LogSink& log, const std::uint8_t* image, const st
     const int size = std::snprintf(buffer, sizeof buffer, texts::kVerifyDifferencePattern, count,
                                    static_cast<unsigned>(address), image[address], readback[address]);
     const int used = std::clamp(size, 0, static_cast<int>(sizeof buffer) - 1);
-    CapitalizeHexLetters(buffer, used);
     line.assign(buffer, static_cast<std::size_t>(used));
     log.InsertLogLine(line);
   }
