@@ -79,6 +79,10 @@ inline constexpr Message kNoImagePattern = Msg("%s窗口页没有载入文件，
 inline constexpr Message kVerifyNoReadbackPattern = Msg("芯片的%s数据未（完整）读出，不能校验");  // memory
 inline constexpr Message kNotAvrProgramPattern = Msg("文件 %s 未读入：不是AVR程序");              // name
 inline constexpr Message kNotElfPattern = Msg("文件 %s 未读入：不是可读的ELF文件");               // name
+inline constexpr Message kElfNotLinkedPattern = Msg("文件 %s 未读入：是目标文件，不是链接后的程序");  // name
+inline constexpr Message kElfSegmentsOverlapPattern =
+    Msg("文件 %s 未读入：程序段 %zu 与程序段 %zu 给出地址 0x%06llX 的不同字节");  // name, segment, segment,
+                                                                                  // address
 inline constexpr Message kOutsideRegionsPattern =
     Msg("文件 %s 未读入：地址 0x%06llX 不属于任何存储区");  // name, address
 inline constexpr Message kBeyondRegionPattern =

@@ -89,6 +89,11 @@ WholeChipRead ReadElfFile(const std::string& name, const std::string& bytes, con
     case image::ElfResult::NotAvr:
     case image::ElfResult::NotElf32Little:
       return Refused(Printf(texts::kNotAvrProgramPattern, name.c_str()));
+    case image::ElfResult::NotLinked:
+      return Refused(Printf(texts::kElfNotLinkedPattern, name.c_str()));
+    case image::ElfResult::SegmentsOverlap:
+      return Refused(Printf(texts::kElfSegmentsOverlapPattern, name.c_str(), read.overlap.first,
+                            read.overlap.second, static_cast<unsigned long long>(read.overlap.address)));
     case image::ElfResult::OutsideRegions:
       return Refused(Printf(texts::kOutsideRegionsPattern, name.c_str(),
                             static_cast<unsigned long long>(read.outsideAddress)));

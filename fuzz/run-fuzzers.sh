@@ -15,11 +15,12 @@ build=build/fuzz
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKESTREL_FUZZ=ON -DKESTREL_BUILD_GUI=OFF -DKESTREL_BUILD_TESTS=OFF -DKESTREL_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target fuzz_hex_open fuzz_chip_catalogue
+cmake --build "$build" --target fuzz_hex_open fuzz_chip_catalogue fuzz_elf
 
 seeds="$build/seeds"
 rm -rf "$seeds"
-mkdir -p "$seeds/hex" "$seeds/catalogue" "$build/corpus/hex" "$build/corpus/catalogue" "$build/artifacts"
+mkdir -p "$seeds/hex" "$seeds/catalogue" "$seeds/elf" "$build/corpus/hex" "$build/corpus/catalogue" \
+  "$build/corpus/elf" "$build/artifacts"
 
 # A HEX seed is a selector byte (side, extension, chip; see fuzz_hex_open.cpp) and the text.
 # The large fixtures are cut to their first records, every address record with the record
@@ -43,6 +44,21 @@ cp data/chip.txt "$seeds/catalogue/chip.txt"
 head -c 200 data/chip.txt >"$seeds/catalogue/chip-partial.txt"
 printf 'ATmega2560|1024:128|512:8<\r\nATmega328P|256:64|256:4<\r\n' >"$seeds/catalogue/crlf.txt"
 
+# ELF seeds: the fixtures and their whole-chip HEX files, and copies of the program edited as
+# the ELF tests edit them (at the offsets of program.elf's header and program header table).
+cp tests/data/elf/*.elf tests/data/elf/*.hex tests/data/elf/host.o "$seeds/elf/"
+patch() {  # patch <file> <offset> <bytes, printf escapes>
+  printf "$3" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+cp tests/data/elf/program.elf "$seeds/elf/relocatable.elf"
+patch "$seeds/elf/relocatable.elf" 16 '\001'
+head -c 649 tests/data/elf/program.elf >"$seeds/elf/no-sections.elf"  # up to the last loaded byte
+patch "$seeds/elf/no-sections.elf" 32 '\000\000\000\000'
+patch "$seeds/elf/no-sections.elf" 48 '\000\000\000\000'
+cp tests/data/elf/program.elf "$seeds/elf/overlap.elf"
+patch "$seeds/elf/overlap.elf" 68 '\204'   # .text's segment takes on .data's bytes
+patch "$seeds/elf/overlap.elf" 88 '\163'   # and .data's own segment moves one byte on
+
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
@@ -61,4 +77,5 @@ run() {  # run <harness> <corpus> <max_len> <dictionary>
 status=0
 run fuzz_hex_open hex 8192 fuzz/hex.dict || status=1
 run fuzz_chip_catalogue catalogue 8192 fuzz/catalogue.dict || status=1
+run fuzz_elf elf 16384 fuzz/elf.dict || status=1
 exit "$status"

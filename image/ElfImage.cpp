@@ -4,8 +4,10 @@
 #include <libelf.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace kestrel::image {
@@ -24,51 +26,57 @@ bool LibelfReady() {
   return ready;
 }
 
-// A section's load address. Section headers carry only the run-time address (for .data an
-// SRAM address from 0x800000 on); the load address comes from the PT_LOAD segment whose file
-// bytes hold the section, moved by the section's distance from the segment's start. A
-// section no segment holds loads where it runs.
-std::uint64_t LoadAddress(const GElf_Shdr& section, const std::vector<GElf_Phdr>& segments) {
-  for (const GElf_Phdr& segment : segments) {
-    if (segment.p_type == PT_LOAD && section.sh_offset >= segment.p_offset &&
-        section.sh_offset + section.sh_size <= segment.p_offset + segment.p_filesz &&
-        section.sh_addr >= segment.p_vaddr && section.sh_addr - segment.p_vaddr < segment.p_memsz) {
-      return segment.p_paddr + (section.sh_offset - segment.p_offset);
-    }
-  }
-  return section.sh_addr;
-}
-
 ElfReadResult Fail(ElfResult result) {
   ElfReadResult read;
   read.result = result;
   return read;
 }
 
-// Keeps the lowest address outside every region that any placing reported.
-void Keep(std::optional<std::uint64_t>& outside, std::optional<std::uint64_t> first) {
-  if (first && (!outside || *first < *outside)) outside = first;
-}
+// A PT_LOAD segment's file bytes and where they load.
+struct Segment {
+  std::size_t index;  // in the program header table
+  std::uint64_t address;
+  std::span<const std::uint8_t> bytes;
 
-// What objcopy writes: every allocated section with bytes in the file (not .bss), at its load
-// address. False when libelf cannot read a section.
-bool PlaceSections(Elf* elf, const std::vector<GElf_Phdr>& segments, WholeChipImage& image,
-                   std::optional<std::uint64_t>& outside) {
-  for (Elf_Scn* scn = elf_nextscn(elf, nullptr); scn != nullptr; scn = elf_nextscn(elf, scn)) {
-    GElf_Shdr section;
-    if (gelf_getshdr(scn, &section) == nullptr) return false;
-    if ((section.sh_flags & SHF_ALLOC) == 0 || section.sh_type == SHT_NOBITS || section.sh_size == 0)
-      continue;
-    const std::uint64_t load = LoadAddress(section, segments);
-    (void)elf_errno();  // clears it: the end of the data list and a damaged section both give null
-    for (Elf_Data* data = elf_getdata(scn, nullptr); data != nullptr; data = elf_getdata(scn, data)) {
-      if (data->d_buf == nullptr) continue;
-      const std::span<const std::uint8_t> bytes(static_cast<const std::uint8_t*>(data->d_buf), data->d_size);
-      Keep(outside, Place(image, load + static_cast<std::uint64_t>(data->d_off), bytes));
+  std::uint64_t End() const { return address + bytes.size(); }
+};
+
+// The lowest address that two segments give different bytes, and which two; nothing when every
+// overlap agrees. Each address is compared once, against the segment that claimed it first in
+// address order, so the work stays in proportion to the bytes loaded however many segments
+// cover one address.
+std::optional<SegmentOverlap> FindConflict(std::vector<Segment> segments) {
+  std::stable_sort(segments.begin(), segments.end(),
+                   [](const Segment& a, const Segment& b) { return a.address < b.address; });
+  std::map<std::uint64_t, const Segment*> claims;  // disjoint claimed ranges, by their start
+  std::map<std::uint64_t, std::uint64_t> ends;     // the end of each claimed range
+  std::optional<SegmentOverlap> lowest;
+  for (const Segment& segment : segments) {
+    std::uint64_t next = segment.address;  // the first address of this segment not yet looked at
+    auto claim = claims.upper_bound(segment.address);
+    if (claim != claims.begin()) --claim;
+    for (; claim != claims.end() && claim->first < segment.End(); ++claim) {
+      const Segment& owner = *claim->second;
+      const std::uint64_t from = std::max(claim->first, segment.address);
+      const std::uint64_t to = std::min(ends[claim->first], segment.End());
+      if (from >= to) continue;
+      if (next < from) {
+        ends[next] = from;
+        claims.emplace_hint(claim, next, &segment);
+      }
+      for (std::uint64_t at = from; at < to; ++at) {
+        if (owner.bytes[at - owner.address] == segment.bytes[at - segment.address]) continue;
+        if (!lowest || at < lowest->address) lowest = SegmentOverlap{owner.index, segment.index, at};
+        break;
+      }
+      next = to;
     }
-    if (elf_errno() != 0) return false;
+    if (next < segment.End()) {
+      ends[next] = segment.End();
+      claims.emplace(next, &segment);
+    }
   }
-  return true;
+  return lowest;
 }
 
 }  // namespace
@@ -87,23 +95,39 @@ ElfReadResult ReadElfImage(std::span<const std::uint8_t> file, const ChipSizes& 
   if (header.e_ident[EI_CLASS] != ELFCLASS32 || header.e_ident[EI_DATA] != ELFDATA2LSB) {
     return Fail(ElfResult::NotElf32Little);
   }
-  // libelf reads a section header table that lies past the end of the file as no sections at
-  // all, which would make a cut-short file an empty program. A file without section headers
-  // is refused as well: the sections are what is loaded, and avr-objcopy refuses such a file.
+  // An object file from `avr-gcc -c` has sections at address 0 and no program headers: no
+  // program to load, though it looks like one.
+  if (header.e_type != ET_EXEC) return Fail(ElfResult::NotLinked);
+  // A section header table that lies past the end of the file tells a file cut short, even
+  // though the loaded bytes lie before it.
   const std::uint64_t sectionTableEnd =
       header.e_shoff + std::uint64_t{std::max<std::uint16_t>(header.e_shnum, 1)} * header.e_shentsize;
-  if (header.e_shoff == 0 || sectionTableEnd > file.size()) return Fail(ElfResult::NotElf);
+  if (header.e_shoff != 0 && sectionTableEnd > file.size()) return Fail(ElfResult::NotElf);
 
   std::size_t segmentCount = 0;
   if (elf_getphdrnum(elf.get(), &segmentCount) != 0) return Fail(ElfResult::NotElf);
-  std::vector<GElf_Phdr> segments(segmentCount);
+  std::vector<Segment> segments;
   for (std::size_t i = 0; i < segmentCount; ++i) {
-    if (gelf_getphdr(elf.get(), static_cast<int>(i), &segments[i]) == nullptr) return Fail(ElfResult::NotElf);
+    GElf_Phdr header;
+    if (gelf_getphdr(elf.get(), static_cast<int>(i), &header) == nullptr) return Fail(ElfResult::NotElf);
+    if (header.p_type != PT_LOAD || header.p_filesz == 0) continue;
+    if (header.p_offset > file.size() || header.p_filesz > file.size() - header.p_offset) {
+      return Fail(ElfResult::NotElf);
+    }
+    segments.push_back({i, header.p_paddr, file.subspan(header.p_offset, header.p_filesz)});
+  }
+  if (const std::optional<SegmentOverlap> overlap = FindConflict(segments)) {
+    ElfReadResult refused = Fail(ElfResult::SegmentsOverlap);
+    refused.overlap = *overlap;
+    return refused;
   }
 
   ElfReadResult read;
   std::optional<std::uint64_t> outside;
-  if (!PlaceSections(elf.get(), segments, read.image, outside)) return Fail(ElfResult::NotElf);
+  for (const Segment& segment : segments) {
+    const std::optional<std::uint64_t> first = Place(read.image, segment.address, segment.bytes);
+    if (first && (!outside || *first < *outside)) outside = first;
+  }
   if (outside) {
     ElfReadResult refused = Fail(ElfResult::OutsideRegions);
     refused.outsideAddress = *outside;

@@ -1,6 +1,7 @@
 // The files that hold more than one memory: the ELF reader against what avr-objcopy extracts
-// from the same programs (scripts/make-elf-fixtures.sh), the region layout they place into,
-// and the HEX writer's text as avr-objcopy reads it.
+// from the same programs (scripts/make-elf-fixtures.sh) and against copies of them edited as
+// a stripped, unlinked or badly linked program would be, the sniffing of a file's format, the
+// region layout they place into, and the HEX writer's text as avr-objcopy reads it.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,12 +11,14 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
 
 #include "HexTestText.h"
 #include "image/ElfImage.h"
+#include "image/FileFormat.h"
 #include "image/HexWriter.h"
 
 namespace kestrel::image {
@@ -46,9 +49,59 @@ std::vector<std::uint8_t> Patched(std::vector<std::uint8_t> file,
   return file;
 }
 
+// Offsets into program.elf: its header, and its program header table (from 52, 32 bytes an
+// entry) with segments 0 .text, 1 .data, 2 .eeprom, 3 .fuse, 4 .lock, 5 .signature.
+constexpr std::size_t kType = 16, kSectionTable = 32, kSectionCount = 48, kSectionNames = 50;
+constexpr std::size_t SegmentField(std::size_t segment, std::size_t field) {
+  return 52 + segment * 32 + field;
+}
+constexpr std::size_t kOffset = 4, kFileSize = 16;
+constexpr std::size_t kLoadedEnd = 0x289;       // the end of the last segment's bytes in the file
+constexpr std::size_t kSignatureBytes = 0x286;  // segment 5's bytes in the file
+
+TEST(ElfImageTest, LoadsTheProgramHeadersSegments) {
+  const std::vector<std::uint8_t> program = ReadFixture("program.elf");
+  std::vector<std::uint8_t> noSections =
+      Patched(program, {{kSectionTable, 0}, {kSectionTable + 1, 0}, {kSectionCount, 0}, {kSectionNames, 0}});
+  noSections.resize(kLoadedEnd);  // the section headers and every unloaded section gone
+  // Segment 0 (.text) taken on over .data's bytes, which follow it in the file: the same bytes
+  // at .data's load address twice; then .data's own segment moved one byte on in the file.
+  const std::vector<std::uint8_t> sameOverlap = Patched(program, {{SegmentField(0, kFileSize), 0x84}});
+  const std::vector<std::uint8_t> otherOverlap = Patched(sameOverlap, {{SegmentField(1, kOffset), 0x73}});
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> file;
+    ElfResult result;
+    SegmentOverlap overlap{};
+    std::vector<std::uint8_t> signature = {0x0F, 0x95, 0x1E};
+  } cases[] = {
+      {"no section headers", noSections, ElfResult::Ok},
+      {"relocatable", Patched(program, {{kType, 1}}), ElfResult::NotLinked},
+      {"segments overlap, same bytes", sameOverlap, ElfResult::Ok},
+      {"segments overlap, other bytes", otherOverlap, ElfResult::SegmentsOverlap, {0, 1, 0x17E}},
+      {"ATmega2560 signature",
+       Patched(program, {{kSignatureBytes, 0x01}, {kSignatureBytes + 1, 0x98}, {kSignatureBytes + 2, 0x1E}}),
+       ElfResult::Ok,
+       {},
+       {0x01, 0x98, 0x1E}},
+  };
+  for (const auto& c : cases) {
+    const ElfReadResult read = ReadElfImage(c.file, kAtmega328p);
+    EXPECT_EQ(read.result, c.result) << c.name;
+    EXPECT_EQ(read.overlap, c.overlap) << c.name;
+    if (read.result != ElfResult::Ok) continue;
+    for (const auto& [region, binary] : {std::pair{Region::Flash, "program-flash.bin"},
+                                         {Region::Eeprom, "program-eeprom.bin"},
+                                         {Region::Fuses, "program-fuse.bin"},
+                                         {Region::Lock, "program-lock.bin"}}) {
+      EXPECT_EQ(read.image[region].bytes, ReadFixture(binary)) << c.name << " " << binary;
+    }
+    EXPECT_EQ(read.image[Region::Signature].bytes, c.signature) << c.name;
+  }
+}
+
 TEST(ElfImageTest, RefusesWhatIsNoAvrProgramOrDoesNotFit) {
   const std::vector<std::uint8_t> program = ReadFixture("program.elf");
-  const std::size_t sectionTable = program.at(32) | program.at(33) << 8;  // e_shoff; the file is small
   const struct {
     const char* name;
     std::vector<std::uint8_t> file;
@@ -58,10 +111,9 @@ TEST(ElfImageTest, RefusesWhatIsNoAvrProgramOrDoesNotFit) {
     RegionOverflow overflow{};
   } cases[] = {
       {"text", ReadFixture("program.c"), kAtmega328p, ElfResult::NotElf},
-      {"no section headers", Patched(program, {{32, 0}, {33, 0}, {48, 0}}), kAtmega328p, ElfResult::NotElf},
       {"cut short", {program.begin(), program.begin() + 1000}, kAtmega328p, ElfResult::NotElf},
-      {".text past the end", Patched(program, {{sectionTable + 2 * 40 + 23, 0x7F}}), kAtmega328p,
-       ElfResult::NotElf},  // section 2's size, top byte
+      {".text's segment past the end", Patched(program, {{SegmentField(0, kFileSize) + 3, 0x7F}}),
+       kAtmega328p, ElfResult::NotElf},
       {"host object", ReadFixture("host.o"), kAtmega328p, ElfResult::NotAvr},
       {"64-bit", Patched(program, {{4, 2}}), kAtmega328p, ElfResult::NotElf32Little},
       {"EEPROM loaded in SRAM", ReadFixture("outside.elf"), kAtmega328p, ElfResult::OutsideRegions, 0x800800},
@@ -72,6 +124,30 @@ TEST(ElfImageTest, RefusesWhatIsNoAvrProgramOrDoesNotFit) {
     EXPECT_EQ(read.result, c.result) << c.name;
     EXPECT_EQ(read.outsideAddress, c.outsideAddress) << c.name;
     EXPECT_EQ(read.overflow, c.overflow) << c.name;
+  }
+}
+
+TEST(FileFormatTest, TellsElfHexAndBinaryByContent) {
+  const auto bytes = [](std::string_view text) {
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+  };
+  const std::vector<std::uint8_t> hex = ReadFixture("program.hex");
+  const std::pair<std::vector<std::uint8_t>, FileFormat> cases[] = {
+      {ReadFixture("program.elf"), FileFormat::Elf},
+      {hex, FileFormat::IntelHex},
+      {{hex.begin(), hex.begin() + 20}, FileFormat::IntelHex},  // a head cut inside a record
+      {bytes(" \t\r\n:00000001FF\r\n"), FileFormat::IntelHex},
+      {ReadFixture("program-flash.bin"), FileFormat::Binary},
+      {{}, FileFormat::Binary},
+      {bytes("\x7F"
+             "EL"),
+       FileFormat::Binary},                                  // the magic cut short
+      {bytes("x:00000001FF\n"), FileFormat::Binary},         // text, but no record first
+      {bytes(":00000001FF\n\x01\x02"), FileFormat::Binary},  // a record, then control bytes
+      {bytes(":10000000\xFF"), FileFormat::Binary},
+  };
+  for (const auto& [head, format] : cases) {
+    EXPECT_EQ(DetectFileFormat(head), format) << std::string(head.begin(), head.end());
   }
 }
 
