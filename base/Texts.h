@@ -63,6 +63,10 @@ inline constexpr Message kEepromHexTooLarge = Msg("打开的EEPROM大于所选�
 // Our own reports of what the image operations refuse; plain lines.
 inline constexpr Message kHexRefusedPattern = Msg("文件 %s 未读入：%s");       // name, reader text
 inline constexpr Message kFileUnreadablePattern = Msg("无法读取文件 %s：%s");  // path, reason
+inline constexpr Message kReadByContentPattern = Msg("文件 %s 按其内容读作%s，与扩展名不符");  // name, format
+inline constexpr Message kBinaryFormat = Msg("二进制文件");
+inline constexpr Message kBinaryTooLargePattern =
+    Msg("文件 %s 有%zu字节，所选器件的%s只有%zu字节：文件未读入");  // name, size, memory, size
 inline constexpr Message kUnknownExtensionPattern = Msg("文件 %s 的类型不能读入%s窗口页（可用：%s）");
 // A whole-chip file of a kind neither reader takes: name, the kinds it takes.
 inline constexpr Message kWholeChipUnknownExtensionPattern = Msg("文件 %s 的类型不能读入窗口页（可用：%s）");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <span>
 #include <string>
 
@@ -22,6 +23,8 @@ namespace {
 // Far beyond the HEX text of the largest image (about 0.8 MB for 256 KiB); a larger file is
 // not an image of this programmer and is not read into memory.
 constexpr std::size_t kHexTextLimit = 64u << 20;
+// Enough of a file's start to tell its format; most images are read whole with it.
+constexpr std::size_t kSniffBytes = 4096;
 
 // One memory's side of the file operations.
 struct Side {
@@ -119,14 +122,18 @@ std::string ReadHexSide(ImageContext& context, const Side& side, const std::stri
 // side without an image. A binary file longer than the chip is cut to it and counts as failed.
 void LoadImage(ImageContext& context, const Side& side, const std::string& path) {
   const std::string name = FileName(path);
-  const FileKind kind = KindOf(name, side);
+  const FileKind named = KindOf(name, side);
   const std::size_t size = side.size;
-  if (kind == FileKind::Unknown) {
+  if (named == FileKind::Unknown) {
     Refuse(context, Printf(texts::kUnknownExtensionPattern, name.c_str(), side.entry.name,
                            side.entry.readableKinds.c_str()));
     return ClearSide(context, side, size);
   }
-  FileStart file = ReadFileStart(path, kind == FileKind::Binary ? size : kHexTextLimit);
+  // The content decides the format; a binary is read only as far as the chip reaches.
+  FileStart file = ReadFileStart(path, kSniffBytes);
+  const FileKind kind = file.ok ? KindOfContent(file.bytes, named) : named;
+  if (file.ok && file.bytes.size() > kSniffBytes)
+    file = ReadFileStart(path, kind == FileKind::Binary ? size : kHexTextLimit);
   if (file.ok && kind != FileKind::Binary && file.bytes.size() > kHexTextLimit) {
     file = {false, {}, std::strerror(EFBIG)};
   }
@@ -134,14 +141,23 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
     Refuse(context, Printf(texts::kFileUnreadablePattern, path.c_str(), file.error.c_str()));
     return ClearSide(context, side, size);
   }
+  if (const std::string line = ContentLine(name, named, kind); !line.empty()) context.log.AppendLog(line);
 
   std::int32_t count = 0;
   if (kind == FileKind::Binary) {
-    std::size_t length = file.bytes.size();
+    const std::size_t length = file.bytes.size();
+    if (length == 0) {
+      Refuse(context, Printf(texts::kHexRefusedPattern, name.c_str(), texts::kHexEmpty.c_str()));
+      return ClearSide(context, side, size);
+    }
     if (length > size) {
-      // Kept, cut to the chip, but a run that lets the exit status decide must not pass.
-      Refuse(context, side.entry.truncatedLine);
-      length = size;
+      // Part of a program is no program: the old line for the scripts that know it, then why.
+      context.log.AppendLog(side.entry.truncatedLine.c_str());
+      std::error_code error;
+      const std::uintmax_t whole = std::filesystem::file_size(path, error);
+      Refuse(context, Printf(texts::kBinaryTooLargePattern, name.c_str(),
+                             error ? length : static_cast<std::size_t>(whole), side.entry.name, size));
+      return ClearSide(context, side, size);
     }
     std::fill_n(side.memory.image.Use(size), size, std::uint8_t{0xFF});
     std::copy_n(file.bytes.begin(), length, side.memory.image.Use(size));

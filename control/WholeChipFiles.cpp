@@ -10,6 +10,7 @@
 #include "control/ChipSafety.h"
 #include "control/Wording.h"
 #include "image/ElfImage.h"
+#include "image/FileFormat.h"
 #include "image/HexFileReader.h"
 
 namespace kestrel::control {
@@ -70,6 +71,31 @@ std::string UpperExtension(const std::string& name) {
   return extension;
 }
 
+FileKind KindOfContent(std::string_view head, FileKind named) {
+  const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(head.data()), head.size());
+  switch (image::DetectFileFormat(bytes)) {
+    case image::FileFormat::Elf:
+      return FileKind::Elf;
+    case image::FileFormat::IntelHex:
+      return FileKind::Hex;
+    case image::FileFormat::Binary:
+      break;
+  }
+  // Text in a file named as HEX is a damaged HEX file, whose reader names the fault; as binary
+  // its letters would be programmed.
+  const bool text = !head.empty() && std::all_of(head.begin(), head.end(), [](char c) {
+    return (c >= 0x20 && c < 0x7F) || c == '\t' || c == '\n' || c == '\r';
+  });
+  return text && named == FileKind::Hex ? FileKind::Hex : FileKind::Binary;
+}
+
+std::string ContentLine(const std::string& name, FileKind named, FileKind content) {
+  if (named == content) return {};
+  const char* format = content == FileKind::Elf ? "ELF" : content == FileKind::Hex ? "Intel HEX" : nullptr;
+  return Printf(texts::kReadByContentPattern, name.c_str(),
+                format != nullptr ? format : texts::kBinaryFormat.c_str());
+}
+
 FileKind KindOfFile(const std::string& name) {
   const std::string extension = UpperExtension(name);
   if (extension == "HEX" || extension == "EEP") return FileKind::Hex;
@@ -107,16 +133,23 @@ WholeChipRead ReadElfFile(const std::string& name, const std::string& bytes, con
 
 WholeChipRead ReadWholeChipFile(const std::string& path, const image::ChipSizes& sizes) {
   const std::string name = FileName(path);
-  const FileKind kind = KindOfFile(name);
-  if (kind != FileKind::Hex && kind != FileKind::Elf) {
+  const FileKind named = KindOfFile(name);
+  if (named != FileKind::Hex && named != FileKind::Elf) {
     return Refused(Printf(texts::kWholeChipUnknownExtensionPattern, name.c_str(), Msg("hex、elf").c_str()));
   }
   FileStart file = ReadFileStart(path, kFileLimit);
   if (file.ok && file.bytes.size() > kFileLimit) file = {false, {}, std::strerror(EFBIG)};
   if (!file.ok) return Refused(Printf(texts::kFileUnreadablePattern, path.c_str(), file.error.c_str()));
-  if (kind == FileKind::Elf) return ReadElfFile(name, file.bytes, sizes);
+  // A whole chip is ELF or HEX: anything else is read as HEX, which names its first fault.
+  const FileKind content = KindOfContent(file.bytes, named) == FileKind::Elf ? FileKind::Elf : FileKind::Hex;
+  WholeChipRead read =
+      content == FileKind::Elf ? ReadElfFile(name, file.bytes, sizes) : ReadHexFile(name, file.bytes, sizes);
+  read.note = ContentLine(name, named, content);
+  return read;
+}
 
-  image::HexRegionRead read = image::ReadHexRegions(file.bytes);
+WholeChipRead ReadHexFile(const std::string& name, const std::string& text, const image::ChipSizes& sizes) {
+  image::HexRegionRead read = image::ReadHexRegions(text);
   if (read.code != image::HexSuccess) return Refused(HexRefusalLine(name, read));
   if (read.outsideAddress) {
     return Refused(Printf(texts::kOutsideRegionsPattern, name.c_str(),

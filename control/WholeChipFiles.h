@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "chips/ChipFacts.h"
 #include "image/MemoryRegions.h"
@@ -16,6 +17,12 @@ enum class FileKind { Hex, Binary, Elf, Unknown };
 // Case-blind, by the text after the name's last dot; ".eep" is HEX text.
 FileKind KindOfFile(const std::string& name);
 std::string UpperExtension(const std::string& name);  // "HEX"; empty without a dot
+// What the file's first bytes show it to be: ELF, Intel HEX text, or else binary; text that is
+// no HEX stays HEX when the name says so.
+FileKind KindOfContent(std::string_view head, FileKind named);
+// The line that says a file is read by its content, which its name contradicts; empty when
+// they agree.
+std::string ContentLine(const std::string& name, FileKind named, FileKind content);
 std::string FileName(const std::string& path);
 
 // The memories a whole-chip file gives, or the one line that says why it gives none.
@@ -23,11 +30,13 @@ struct WholeChipRead {
   bool ok = false;
   std::string refusal;
   image::WholeChipImage image;
+  std::string note;  // a line to log before the file's own, as ContentLine gives it
 };
 // Reads a .hex or .elf file, refusing data outside every region and beyond the chip's sizes.
 WholeChipRead ReadWholeChipFile(const std::string& path, const image::ChipSizes& sizes);
-// The same for ELF bytes already read (`name` for the lines).
+// The same for ELF bytes or HEX text already read (`name` for the lines).
 WholeChipRead ReadElfFile(const std::string& name, const std::string& bytes, const image::ChipSizes& sizes);
+WholeChipRead ReadHexFile(const std::string& name, const std::string& text, const image::ChipSizes& sizes);
 
 // The signature the file names, in the order the chip reads it out; nothing unless all three
 // bytes are given.

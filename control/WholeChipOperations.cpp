@@ -36,6 +36,7 @@ WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd,
   const std::string name = FileName(path);
   WholeChipRead read = ReadWholeChipFile(
       path, {static_cast<std::uint32_t>(flashSize), static_cast<std::uint32_t>(eepromSize)});
+  if (!read.note.empty()) context.log.AppendLog(read.note);
   const auto signature = read.ok ? FileSignature(read.image) : std::nullopt;
   if (read.ok && RegionsHeld(read.image, image::Region::Signature).empty()) {
     read = {false, Printf(texts::kWholeChipEmptyPattern, name.c_str()), {}};

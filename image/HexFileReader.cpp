@@ -17,7 +17,6 @@ inline unsigned Pair(const char* at) {
 
 constexpr std::string_view kEndRecord = ":00000001";
 constexpr std::size_t kRecordOverhead = 11;  // colon, count, address, type, checksum
-constexpr unsigned kHighestType = 5;
 
 // White space around records and between lines.
 inline bool IsBlank(char c) {

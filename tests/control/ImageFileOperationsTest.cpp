@@ -43,7 +43,10 @@ class ImageFileOperationsTest : public ::testing::Test {
   CoreRig rig;
 };
 
+// A binary larger than the chip or empty leaves no image; the content, not the name, tells the
+// format.
 TEST_F(ImageFileOperationsTest, OpensAndSavesEachSideOverTheChipSize) {
+  const std::string kFlashCleared = "FLASH窗口页已清空：没有载入的文件";
   auto& flash = rig.memories[Flash].image;
   flash.assign(flash.size(), 0x00);
   OpenImage(rig.context, Flash, File("long.BIN", std::string(1025, '\x33')));
@@ -51,26 +54,31 @@ TEST_F(ImageFileOperationsTest, OpensAndSavesEachSideOverTheChipSize) {
   EXPECT_EQ(
       std::count(flash.begin(), flash.begin() + 100, 0x11) + std::count(flash.begin(), flash.end(), 0xFF),
       1024);
-  OpenImage(rig.context, Flash, File("prog.Hex", DataRecord(0x100, {0x0C, 0x94}) + kEnd));
+  OpenImage(rig.context, Flash, File("empty.bin", ""));
+  OpenImage(rig.context, Flash, File("short.bin", std::string(100, '\x11')));
+  OpenImage(rig.context, Flash, File("prog.bin", DataRecord(0x100, {0x0C, 0x94}) + kEnd));  // HEX text
   OpenImage(rig.context, Eeprom, File("data.eEp", DataRecord(2, {0xAA}) + kEnd));
   EXPECT_EQ(rig.frontEnd.pages.back(), EepromPage);
   EXPECT_TRUE(rig.frontEnd.flashView.buffer() == &flash && rig.frontEnd.flashView.length() == 1024);
   EXPECT_EQ(flash[0x400], 0x00);  // beyond the chip
   SaveImage(rig.context, Flash, File("flash.bin", "old contents"));
   SaveImage(rig.context, Eeprom, File("eeprom.bin"));
-  EXPECT_THAT(rig.lines(),
-              ElementsAre(texts::kFlashBinTruncatedLine, "读入文件 long.BIN 到FLASH窗口页【  1024字节】.",
-                          "读入文件 short.bin 到FLASH窗口页【   100字节】.",
-                          "读入文件 prog.Hex 到FLASH窗口页【   258字节】.",
-                          "读入文件 data.eEp 到EEPROM窗口页【     3字节】.", texts::kFlashSavedLine,
-                          File("flash.bin") + "【   258字节】", texts::kEepromSavedLine,
-                          File("eeprom.bin") + "【     3字节】"));
+  EXPECT_THAT(rig.lines(), ElementsAre(texts::kFlashBinTruncatedLine,
+                                       "文件 long.BIN 有1025字节，所选器件的FLASH只有1024字节：文件未读入",
+                                       kFlashCleared, "读入文件 short.bin 到FLASH窗口页【   100字节】.",
+                                       "文件 empty.bin 未读入：文件是空的", kFlashCleared,
+                                       "读入文件 short.bin 到FLASH窗口页【   100字节】.",
+                                       "文件 prog.bin 按其内容读作Intel HEX，与扩展名不符",
+                                       "读入文件 prog.bin 到FLASH窗口页【   258字节】.",
+                                       "读入文件 data.eEp 到EEPROM窗口页【     3字节】.",
+                                       texts::kFlashSavedLine, File("flash.bin") + "【   258字节】",
+                                       texts::kEepromSavedLine, File("eeprom.bin") + "【     3字节】"));
   EXPECT_EQ(Contents("flash.bin"), std::string(0x100, '\xFF') + "\x0C\x94");
   EXPECT_EQ(Contents("eeprom.bin"), "\xFF\xFF\xAA");
   using enum device::Status;
-  EXPECT_EQ(rig.status.codes, Codes({FlashFileOpened, FlashFileOpened, FlashFileOpened, EepromFileOpened,
-                                     FlashFileSaved, EepromFileSaved}));
-  EXPECT_EQ(rig.failures, 1) << "a binary cut to the chip counts as failed";
+  EXPECT_EQ(rig.status.codes, Codes({FlashFileOpened, FlashFileOpened, FlashFileOpened, FlashFileOpened,
+                                     FlashFileOpened, EepromFileOpened, FlashFileSaved, EepromFileSaved}));
+  EXPECT_EQ(rig.failures, 2) << "a binary larger than the chip, and an empty one, leave no image";
   EXPECT_TRUE(rig.memories[Flash].imageLoaded && rig.memories[Eeprom].imageLoaded);
 }
 
