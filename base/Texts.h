@@ -108,6 +108,9 @@ inline constexpr Message kBackupSavedPattern =
 inline constexpr Message kRestoreMismatchPattern =
     Msg("恢复后读回熔丝位 %s 锁定位 %s，与文件中的 %s %s 不符");
 inline constexpr Message kRestoreDoneLine = Msg("〖%y/%m/%d %X〗 恢复OK");
+inline constexpr Message kSaveNoElfPattern = Msg("文件 %s 未保存：Kestrel不写ELF文件");  // path
+inline constexpr Message kSavedAsBinaryPattern =
+    Msg("文件 %s 按二进制保存：扩展名不是 hex、eep、ihex 或 bin");  // name
 inline constexpr Message kSaveFailedPattern = Msg("保存文件 %s 失败：%s；原有文件未改动");
 
 // Verify report.

@@ -186,8 +186,10 @@ void StoreImage(ImageContext& context, const Side& side, const std::string& path
   const std::size_t size = std::min(side.size, side.view.length());
   const std::uint8_t* const bytes = size > 0 ? side.view.buffer()->Use(size) : nullptr;
   const std::int32_t used = TrimmedLength(bytes, static_cast<std::int32_t>(size));
+  const FileKind kind = KindOfFile(FileName(path));
+  if (kind == FileKind::Elf) return Refuse(context, Printf(texts::kSaveNoElfPattern, path.c_str()));
   std::string failure;
-  if (UpperExtension(FileName(path)) == "HEX") {
+  if (kind == FileKind::Hex) {
     const std::string text = image::WriteHexMemory({bytes, size}, static_cast<std::size_t>(used));
     failure =
         image::ReplaceFileContents(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
@@ -200,6 +202,8 @@ void StoreImage(ImageContext& context, const Side& side, const std::string& path
   }
   context.log.AppendLog(side.entry.savedLine);
   context.log.AppendLog(path + Printf(texts::kSavedCountPattern, used));
+  if (kind == FileKind::Unknown)
+    context.log.AppendLog(Printf(texts::kSavedAsBinaryPattern, FileName(path).c_str()));
 }
 
 }  // namespace

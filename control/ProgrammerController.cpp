@@ -184,6 +184,13 @@ bool ProgrammerController::PrepareRun(RunState& run) {
       queue_.QueueBurn();
       return true;
     case OperationButton::Backup:
+      if (KindOfFile(FileName(*run.request.file)) == FileKind::Elf) {
+        // Known before a byte is read: refused before the chip is.
+        log_.AppendLog(Printf(texts::kSaveNoElfPattern, run.request.file->c_str()));
+        OperationFailed(Cause::RefusedInput);
+        run.outcome.sentNothing = true;
+        return false;
+      }
       run.kind = RunKind::Backup;
       run.backup.emplace();
       run.backup->path = *run.request.file;

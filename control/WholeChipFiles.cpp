@@ -98,7 +98,7 @@ std::string ContentLine(const std::string& name, FileKind named, FileKind conten
 
 FileKind KindOfFile(const std::string& name) {
   const std::string extension = UpperExtension(name);
-  if (extension == "HEX" || extension == "EEP") return FileKind::Hex;
+  if (extension == "HEX" || extension == "EEP" || extension == "IHEX") return FileKind::Hex;
   if (extension == "BIN") return FileKind::Binary;
   if (extension == "ELF") return FileKind::Elf;
   return FileKind::Unknown;

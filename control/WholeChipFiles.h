@@ -14,7 +14,7 @@
 namespace kestrel::control {
 
 enum class FileKind { Hex, Binary, Elf, Unknown };
-// Case-blind, by the text after the name's last dot; ".eep" is HEX text.
+// Case-blind, by the text after the name's last dot; ".eep" and ".ihex" are HEX text.
 FileKind KindOfFile(const std::string& name);
 std::string UpperExtension(const std::string& name);  // "HEX"; empty without a dot
 // What the file's first bytes show it to be: ELF, Intel HEX text, or else binary; text that is

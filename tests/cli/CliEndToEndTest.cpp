@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "cli/CommandLine.h"
+#include "image/HexFileReader.h"
 
 namespace kestrel::cli {
 namespace {
@@ -149,7 +150,11 @@ TEST(CliRun, EachCommandPressesItsOwnButton) {
       ".eep' write-eeprom read-eeprom verify-eeprom save-eeprom '" + out + ".eep' write-lock unlock burn");
   EXPECT_EQ(run.status, kExitSuccess) << run.err;
   EXPECT_EQ(ReadAll(out + ".bin"), ReadAll(in + ".bin"));
-  EXPECT_EQ(ReadAll(out + ".eep"), ReadAll(in + "-eeprom.bin"));
+  // A .eep is written as the HEX text it is read as.
+  const std::string eeprom = ReadAll(in + "-eeprom.bin");
+  std::vector<std::uint8_t> saved(eeprom.size(), 0xFF);
+  EXPECT_EQ(image::ReadHexImage(ReadAll(out + ".eep"), saved, 1024).code, image::HexSuccess);
+  EXPECT_EQ(std::string(saved.begin(), saved.end()), eeprom);
   for (const char* end : {".bin", ".eep"}) std::remove((out + end).c_str());
 }
 

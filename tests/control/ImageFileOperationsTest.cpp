@@ -84,21 +84,39 @@ TEST_F(ImageFileOperationsTest, OpensAndSavesEachSideOverTheChipSize) {
 
 // A save stores what the view shows, here a read-back. A HEX save ends at the last byte that is
 // not 0xFF, wherever it falls in a record; the 0xFF before it stays in the file.
-TEST_F(ImageFileOperationsTest, AHexSaveReadsBackAsTheSameBytes) {
-  for (const int last : {0, 0x10F, 0x110, 1023}) {
-    std::vector<std::uint8_t> bytes(1024, 0xFF);
-    for (int i = 0; i <= last; i += 3) bytes[i] = static_cast<std::uint8_t>(i);
-    bytes[last] = 0x5A;
-    std::copy(bytes.begin(), bytes.end(), rig.memories[Flash].readback.begin());
-    ShowReadback(rig.frontEnd.flashView, rig.memories[Flash], bytes.size());
-    SaveImage(rig.context, Flash, File("saved.hex"));
-    std::vector<std::uint8_t> back(1024, 0xFF);
-    const image::HexReadResult read = image::ReadHexImage(Contents("saved.hex"), back, 1024);
-    EXPECT_EQ(read.code, image::HexSuccess) << last;
-    EXPECT_EQ(read.length, static_cast<std::size_t>(last + 1)) << last;
-    EXPECT_TRUE(back == bytes) << last;
+// Every file Kestrel saves opens again with the same bytes, in the format its name asks for;
+// the last byte that is not 0xFF at a record's end, a record's start and the memory's end.
+TEST_F(ImageFileOperationsTest, EverySavedFileReopensByteForByte) {
+  const std::tuple<MemoryKind, const char*, bool> saves[] = {{Flash, "saved.hex", true},
+                                                             {Flash, "saved.ihex", true},
+                                                             {Flash, "saved.bin", false},
+                                                             {Flash, "saved.dat", false},
+                                                             {Eeprom, "saved.eep", true}};
+  for (const auto& [kind, name, hex] : saves) {
+    const int size = kind == Flash ? 1024 : 64;
+    for (const int last : {0, 0x10F, 0x110, size - 1}) {
+      if (last >= size) continue;
+      std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size), 0xFF);
+      for (int i = 0; i <= last; i += 3) bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+      bytes[static_cast<std::size_t>(last)] = 0x5A;
+      device::Memory& memory = rig.memories[kind];
+      std::copy(bytes.begin(), bytes.end(), memory.readback.begin());
+      ShowReadback(rig.frontEnd.View(kind), memory, bytes.size());
+      SaveImage(rig.context, kind, File(name));
+      EXPECT_EQ(Contents(name).front() == ':', hex) << name;
+      // A name that no open takes is copied to one that it does.
+      const std::string reopened =
+          std::string(name) == "saved.dat" ? File("dat.bin", Contents(name)) : File(name);
+      OpenImage(rig.context, kind, reopened);
+      EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), memory.image.begin())) << name << " " << last;
+    }
   }
   EXPECT_EQ(rig.failures, 0);
+  EXPECT_THAT(rig.lines(),
+              ::testing::Contains("文件 saved.dat 按二进制保存：扩展名不是 hex、eep、ihex 或 bin"));
+  SaveImage(rig.context, Flash, File("saved.elf"));
+  EXPECT_EQ(rig.lines().back(), "文件 " + File("saved.elf") + " 未保存：Kestrel不写ELF文件");
+  EXPECT_EQ(rig.failures, 1);
 }
 
 // A whole-chip HEX file gives each side its own memory; a plain one too large for the chip is refused.
