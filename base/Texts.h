@@ -93,6 +93,8 @@ inline constexpr Message kBeyondRegionPattern =
     Msg("文件 %s 未读入：%s数据到第 %u 字节，超出所选器件的%s大小（%u字节）");
 inline constexpr Message kRegionsLeftPattern = Msg("文件 %s 中的%s未读入%s窗口页");  // name, regions, memory
 inline constexpr Message kWholeChipOpenedPattern = Msg("读入文件 %s：%s");           // name, what it filled
+inline constexpr Message kSignatureRegionSizePattern =
+    Msg("文件 %s 未读入：签名区有%zu字节，应为3字节");  // name, size
 inline constexpr Message kWholeChipEmptyPattern = Msg("文件 %s 未读入：没有可用的数据");
 inline constexpr Message kFileSignatureMismatchPattern =
     Msg("文件 %s 的签名 %s 与所选器件 %s（%s）不符，未读入");

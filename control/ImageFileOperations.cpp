@@ -70,6 +70,9 @@ image::ChipSizes SizesOf(const chips::ChipGeometry& geometry) {
 std::string TakeRegion(ImageContext& context, const Side& side, const std::string& name,
                        const image::WholeChipImage& whole, std::span<std::uint8_t> scratch,
                        std::int32_t& count) {
+  // A file made for another chip is refused here as the whole-chip open refuses it.
+  if (auto refusal = SignatureRefusal(name, whole, context.selected != nullptr ? *context.selected : nullptr))
+    return *refusal;
   const image::RegionImage& region = whole[side.entry.region];
   if (region.bytes.size() > scratch.size()) {
     context.messages.ShowMessage(side.entry.hexTooLarge);

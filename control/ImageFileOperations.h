@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "chips/ChipFacts.h"
 #include "chips/ChipGeometry.h"
 #include "control/FrontEndPorts.h"
 #include "control/MemoryTable.h"
@@ -20,6 +21,8 @@ struct ImageContext {
   MessageSink& messages;
   PageSwitch& pages;
   std::function<void()> operationFailed;  // the error beep, counted as a failed operation
+  // The facts of the selected chip, where a file's signature is compared with it.
+  const chips::ChipFacts* const* selected = nullptr;
 
   HexViewPort& View(device::MemoryKind kind) const {
     return kind == device::MemoryKind::Flash ? flashView : eepromView;

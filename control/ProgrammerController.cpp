@@ -23,10 +23,15 @@ ProgrammerController::ProgrammerController(device::UsbBus& bus, FrontEnd& frontE
       log_(frontEnd.LogList(), frontEnd),
       dispatcher_(frontEnd, log_, engine_, geometry_,
                   [this](device::Status code) { OperationFailed(CauseOf(code)); }),
-      imageContext_{
-          engine_, geometry_, frontEnd.FlashView(), frontEnd.EepromView(), log_, frontEnd, frontEnd, [this] {
-            OperationFailed(Cause::RefusedInput);
-          }} {}
+      imageContext_{engine_,
+                    geometry_,
+                    frontEnd.FlashView(),
+                    frontEnd.EepromView(),
+                    log_,
+                    frontEnd,
+                    frontEnd,
+                    [this] { OperationFailed(Cause::RefusedInput); },
+                    &selectedFacts_} {}
 
 ProgrammerController::~ProgrammerController() = default;
 

@@ -167,6 +167,16 @@ std::optional<chips::Signature> FileSignature(const image::WholeChipImage& image
   return chips::Signature{region.bytes[2], region.bytes[1], region.bytes[0]};
 }
 
+std::optional<std::string> SignatureRefusal(const std::string& name, const image::WholeChipImage& image,
+                                            const chips::ChipFacts* selected) {
+  const std::size_t length = image[image::Region::Signature].bytes.size();
+  if (length != 0 && length != 3) return Printf(texts::kSignatureRegionSizePattern, name.c_str(), length);
+  const auto signature = FileSignature(image);
+  if (!signature || selected == nullptr || *signature == selected->signature) return std::nullopt;
+  return Printf(texts::kFileSignatureMismatchPattern, name.c_str(), SignatureText(*signature).c_str(),
+                selected->name.c_str(), SignatureText(selected->signature).c_str());
+}
+
 std::optional<chips::FuseSet> FileFuses(const image::WholeChipImage& image) {
   const image::RegionImage& fuses = image[image::Region::Fuses];
   const image::RegionImage& lock = image[image::Region::Lock];

@@ -41,6 +41,10 @@ WholeChipRead ReadHexFile(const std::string& name, const std::string& text, cons
 // The signature the file names, in the order the chip reads it out; nothing unless all three
 // bytes are given.
 std::optional<chips::Signature> FileSignature(const image::WholeChipImage& image);
+// Why a file made for a chip may not be used for `selected` (nullptr: no facts): a signature
+// region that is not three bytes, or another chip's signature; nothing when it may.
+std::optional<std::string> SignatureRefusal(const std::string& name, const image::WholeChipImage& image,
+                                            const chips::ChipFacts* selected);
 // The fuse and lock bytes the file gives; a fuse byte it does not give reads 0xFF.
 std::optional<chips::FuseSet> FileFuses(const image::WholeChipImage& image);
 // "EEPROM、熔丝位、签名": the regions other than `except` that hold data.

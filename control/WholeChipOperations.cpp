@@ -40,11 +40,8 @@ WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd,
   const auto signature = read.ok ? FileSignature(read.image) : std::nullopt;
   if (read.ok && RegionsHeld(read.image, image::Region::Signature).empty()) {
     read = {false, Printf(texts::kWholeChipEmptyPattern, name.c_str()), {}};
-  } else if (read.ok && signature && selected != nullptr && *signature != selected->signature) {
-    read = {false,
-            Printf(texts::kFileSignatureMismatchPattern, name.c_str(), SignatureText(*signature).c_str(),
-                   selected->name.c_str(), SignatureText(selected->signature).c_str()),
-            {}};
+  } else if (auto refusal = read.ok ? SignatureRefusal(name, read.image, selected) : std::nullopt) {
+    read = {false, *refusal, {}};
   } else if (const std::size_t fuseBytes = read.ok ? read.image[image::Region::Fuses].bytes.size() : 0;
              fuseBytes > 0 && selected != nullptr &&
              fuseBytes < static_cast<std::size_t>(selected->fuseBytes)) {

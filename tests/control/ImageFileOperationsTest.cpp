@@ -178,6 +178,16 @@ TEST_F(ImageFileOperationsTest, RefusesWhatItCannotReadAndLeavesThatSideWithoutA
                          DataRecord(0, {2}) + kEnd),
        {"文件 g.hex 未读入：第 3 行与第 4 行给出地址 0x810000 的不同字节", flashCleared}},
       {OpenImage, Eeprom, File("h.eep", kEnd), {"文件 h.eep 未读入：文件是空的", eepromCleared}},
+      {OpenImage,  // made for an ATmega328P, the ATtiny85 selected
+       Flash,
+       File("i.hex", DataRecord(0, {1}) + image::testing::BaseRecord(4, 0x84) +
+                         DataRecord(0, {0x0F, 0x95, 0x1E}) + kEnd),
+       {"文件 i.hex 的签名 1E 95 0F 与所选器件 ATtiny85（1E 93 0B）不符，未读入", flashCleared}},
+      {OpenImage,
+       Flash,
+       File("j.hex",
+            DataRecord(0, {1}) + image::testing::BaseRecord(4, 0x84) + DataRecord(0, {0x0B, 0x93}) + kEnd),
+       {"文件 j.hex 未读入：签名区有2字节，应为3字节", flashCleared}},
       {OpenImage,
        Eeprom,
        File("c.eep", DataRecord(63, {1, 2}) + kEnd),
@@ -187,8 +197,13 @@ TEST_F(ImageFileOperationsTest, RefusesWhatItCannotReadAndLeavesThatSideWithoutA
        File("no/x.bin"),
        {"保存文件 " + File("no/x.bin") + " 失败：No such file or directory；原有文件未改动"}},
   };
+  chips::ChipFacts tiny85;
+  tiny85.name = "ATtiny85";
+  tiny85.signature = {0x1E, 0x93, 0x0B};
+  const chips::ChipFacts* const selected = &tiny85;
   for (const Case& c : cases) {
     auto rig = std::make_unique<CoreRig>();
+    rig->context.selected = &selected;
     for (device::Memory& memory : rig->memories.entries) memory.image[5] = 0x12, memory.imageLoaded = true;
     c.operation(rig->context, c.kind, c.path);
     EXPECT_EQ(rig->lines(), c.lines);
