@@ -90,7 +90,11 @@ inline constexpr Message kElfSegmentsOverlapPattern =
 inline constexpr Message kOutsideRegionsPattern =
     Msg("文件 %s 未读入：地址 0x%06llX 不属于任何存储区");  // name, address
 inline constexpr Message kBeyondRegionPattern =
-    Msg("文件 %s 未读入：%s数据到第 %u 字节，超出所选器件的%s大小（%u字节）");
+    Msg("文件 %s 未读入：%s数据到 0x%X，所选器件的%s止于 0x%X");  // name, memory, last, memory, last
+inline constexpr Message kInSramPattern =
+    Msg("文件 %s 未读入：地址 0x%06llX 在SRAM中，编程器不能写入");  // name, address
+inline constexpr Message kDataReachesPattern =
+    Msg("数据到 0x%X，所选器件的%s止于 0x%X");                                       // last, memory, last
 inline constexpr Message kRegionsLeftPattern = Msg("文件 %s 中的%s未读入%s窗口页");  // name, regions, memory
 inline constexpr Message kWholeChipOpenedPattern = Msg("读入文件 %s：%s");           // name, what it filled
 inline constexpr Message kSignatureRegionSizePattern =

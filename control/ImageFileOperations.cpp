@@ -45,8 +45,13 @@ FileKind KindOf(const std::string& name, const Side& side) {
   return KindOfFile(name);
 }
 
-void Refuse(ImageContext& context, const std::string& line) {
-  context.log.AppendLog(line);
+// One log line for each line of `lines`.
+void Refuse(ImageContext& context, const std::string& lines) {
+  for (std::size_t start = 0; start <= lines.size();) {
+    const std::size_t end = std::min(lines.find('\n', start), lines.size());
+    context.log.AppendLog(lines.substr(start, end - start));
+    start = end + 1;
+  }
   context.operationFailed();
 }
 
@@ -113,9 +118,14 @@ std::string ReadHexSide(ImageContext& context, const Side& side, const std::stri
         return TakeRegion(context, side, name, regions.image, scratch, count);
       }
       if (regions.code == image::HexConflict) return HexRefusalLine(name, regions);
+      if (regions.code == image::HexSuccess && regions.outsideAddress)
+        return OutsideLine(name, *regions.outsideAddress);
     }
+    // The old line for the scripts that know it, then where the data ends against the chip.
     context.messages.ShowMessage(side.entry.hexTooLarge);
-    return Printf(texts::kHexRefusedPattern, name.c_str(), side.entry.hexTooLarge.c_str());
+    return Printf(texts::kHexRefusedPattern, name.c_str(), side.entry.hexTooLarge.c_str()) + "\n" +
+           Printf(texts::kDataReachesPattern, static_cast<unsigned>(read.extent - 1), side.entry.name,
+                  static_cast<unsigned>(scratch.size() - 1));
   }
   return HexRefusalLine(name, read);
 }

@@ -39,8 +39,19 @@ std::string Join(const std::string& list, const std::string& item) {
   return list.empty() ? item : list + texts::kListSeparator.c_str() + item;
 }
 
+}  // namespace
+
+// avr-gcc places .data's run addresses at 0x800000: data there is SRAM's, not a memory's.
+std::string OutsideLine(const std::string& name, std::uint64_t address) {
+  const bool sram = address >= 0x800000 && address < 0x810000;
+  return Printf(sram ? texts::kInSramPattern : texts::kOutsideRegionsPattern, name.c_str(),
+                static_cast<unsigned long long>(address));
+}
+
+namespace {
+
 WholeChipRead Refused(std::string line) {
-  return {false, std::move(line), {}};
+  return {false, std::move(line), {}, {}};
 }
 
 // Data beyond a region's size, or a chip too small for the file: one line.
@@ -50,8 +61,8 @@ std::optional<std::string> SizeRefusal(const std::string& name, const image::Who
   if (overflows.empty()) return std::nullopt;
   const image::RegionOverflow& first = overflows.front();
   const char* memory = RegionName(first.region);
-  return Printf(texts::kBeyondRegionPattern, name.c_str(), memory, first.highestOffset + 1, memory,
-                first.size);
+  return Printf(texts::kBeyondRegionPattern, name.c_str(), memory, first.highestOffset, memory,
+                first.size - 1);
 }
 
 }  // namespace
@@ -109,7 +120,7 @@ WholeChipRead ReadElfFile(const std::string& name, const std::string& bytes, con
   const image::ElfReadResult read = image::ReadElfImage(data, sizes);
   switch (read.result) {
     case image::ElfResult::Ok:
-      return {true, {}, read.image};
+      return {true, {}, read.image, {}};
     case image::ElfResult::NotElf:
       return Refused(Printf(texts::kNotElfPattern, name.c_str()));
     case image::ElfResult::NotAvr:
@@ -121,14 +132,13 @@ WholeChipRead ReadElfFile(const std::string& name, const std::string& bytes, con
       return Refused(Printf(texts::kElfSegmentsOverlapPattern, name.c_str(), read.overlap.first,
                             read.overlap.second, static_cast<unsigned long long>(read.overlap.address)));
     case image::ElfResult::OutsideRegions:
-      return Refused(Printf(texts::kOutsideRegionsPattern, name.c_str(),
-                            static_cast<unsigned long long>(read.outsideAddress)));
+      return Refused(OutsideLine(name, read.outsideAddress));
     case image::ElfResult::BeyondRegionSize:
       break;
   }
   const char* memory = RegionName(read.overflow.region);
-  return Refused(Printf(texts::kBeyondRegionPattern, name.c_str(), memory, read.overflow.highestOffset + 1,
-                        memory, read.overflow.size));
+  return Refused(Printf(texts::kBeyondRegionPattern, name.c_str(), memory, read.overflow.highestOffset,
+                        memory, read.overflow.size - 1));
 }
 
 WholeChipRead ReadWholeChipFile(const std::string& path, const image::ChipSizes& sizes) {
@@ -152,11 +162,10 @@ WholeChipRead ReadHexFile(const std::string& name, const std::string& text, cons
   image::HexRegionRead read = image::ReadHexRegions(text);
   if (read.code != image::HexSuccess) return Refused(HexRefusalLine(name, read));
   if (read.outsideAddress) {
-    return Refused(Printf(texts::kOutsideRegionsPattern, name.c_str(),
-                          static_cast<unsigned long long>(*read.outsideAddress)));
+    return Refused(OutsideLine(name, *read.outsideAddress));
   }
   if (auto refusal = SizeRefusal(name, read.image, sizes)) return Refused(*refusal);
-  return {true, {}, std::move(read.image)};
+  return {true, {}, std::move(read.image), {}};
 }
 
 std::optional<chips::Signature> FileSignature(const image::WholeChipImage& image) {

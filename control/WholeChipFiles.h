@@ -38,6 +38,9 @@ WholeChipRead ReadWholeChipFile(const std::string& path, const image::ChipSizes&
 WholeChipRead ReadElfFile(const std::string& name, const std::string& bytes, const image::ChipSizes& sizes);
 WholeChipRead ReadHexFile(const std::string& name, const std::string& text, const image::ChipSizes& sizes);
 
+// Why data at `address` (in no memory region) cannot be opened: SRAM, or no memory at all.
+std::string OutsideLine(const std::string& name, std::uint64_t address);
+
 // The signature the file names, in the order the chip reads it out; nothing unless all three
 // bytes are given.
 std::optional<chips::Signature> FileSignature(const image::WholeChipImage& image);

@@ -22,6 +22,7 @@
 
 #include "chips/ChipGeometry.h"
 #include "control/ImageFileOperations.h"
+#include "control/WholeChipFiles.h"
 #include "device/ProgrammerEngine.h"
 #include "device/StatusCode.h"
 #include "device/sim/SimulatedBus.h"
@@ -160,6 +161,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
          "the view must show the image over the chip's size");
   // What a binary file and a file of a kind the side does not read give is ImageFileOperationsTest's.
   if (std::string_view(extension) == ".bin" || (std::string_view(extension) == ".eep" && !eeprom)) return 0;
+  // Nor is a file whose content is not HEX text: it is opened as what it holds.
+  if (control::KindOfContent(file.substr(0, 4096), control::FileKind::Hex) != control::FileKind::Hex)
+    return 0;
 
   // An accepted text gives the same image through the open operation as through the reader
   // on the plain text: the file route loses and adds nothing (zero bytes included). A refused
@@ -171,9 +175,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const image::HexReadResult read = image::ReadHexImage(file, direct, static_cast<std::int64_t>(chipBytes));
   const std::int32_t code = read.code;
   const bool tooLarge = code == image::HexTooLarge;
-  // A whole-chip file whose memories conflict is refused for that, without the box.
-  const bool conflicting = tooLarge && read.extent > image::RegionWindow(image::Region::Flash) &&
-                           image::ReadHexRegions(file).code == image::HexConflict;
+  // A whole-chip file whose memories conflict, or with data in SRAM, is refused for that,
+  // without the box.
+  const image::HexRegionRead regions = tooLarge && read.extent > image::RegionWindow(image::Region::Flash)
+                                           ? image::ReadHexRegions(file)
+                                           : image::HexRegionRead{};
+  const bool conflicting = regions.code == image::HexConflict ||
+                           (regions.code == image::HexSuccess && regions.outsideAddress.has_value());
   Expect(read.length <= chipBytes, "the length beyond the chip's size");
   Expect(ports.messages == (tooLarge && !conflicting ? failures : 0),
          "a message box for a text that is not too large");

@@ -130,7 +130,7 @@ TEST_F(ImageFileOperationsTest, AWholeChipHexFileGivesEachSideItsOwnMemory) {
               ElementsAre("文件 whole.hex 中的FLASH未读入EEPROM窗口页",
                           "读入文件 whole.hex 到EEPROM窗口页【     2字节】.",
                           std::string("文件 big.hex 未读入：") + texts::kFlashHexTooLarge.c_str(),
-                          "FLASH窗口页已清空：没有载入的文件"));
+                          "数据到 0x500，所选器件的FLASH止于 0x3FF", "FLASH窗口页已清空：没有载入的文件"));
 }
 
 TEST_F(ImageFileOperationsTest, RefusesWhatItCannotReadAndLeavesThatSideWithoutAnImage) {
@@ -191,7 +191,11 @@ TEST_F(ImageFileOperationsTest, RefusesWhatItCannotReadAndLeavesThatSideWithoutA
       {OpenImage,
        Eeprom,
        File("c.eep", DataRecord(63, {1, 2}) + kEnd),
-       {"文件 c.eep 未读入：" + tooLarge, eepromCleared}},
+       {"文件 c.eep 未读入：" + tooLarge, "数据到 0x40，所选器件的EEPROM止于 0x3F", eepromCleared}},
+      {OpenImage,  // avr-gcc's run address of .data
+       Flash,
+       File("k.hex", image::testing::BaseRecord(4, 0x80) + DataRecord(0x100, {1}) + kEnd),
+       {"文件 k.hex 未读入：地址 0x800100 在SRAM中，编程器不能写入", flashCleared}},
       {SaveImage,
        Flash,
        File("no/x.bin"),
