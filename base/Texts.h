@@ -113,6 +113,8 @@ inline constexpr Message kBackupSavedPattern =
     Msg("备份保存到文件 %s：%s，用时 %.1f 秒");  // path, what, seconds
 inline constexpr Message kRestoreMismatchPattern =
     Msg("恢复后读回熔丝位 %s 锁定位 %s，与文件中的 %s %s 不符");
+inline constexpr Message kRestoreLeavesPattern = Msg("文件中没有%s：恢复不写入这些");  // regions
+inline constexpr Message kRestoreEepromErasedLine = Msg("擦除清空了EEPROM（EESAVE已编程时保留）");
 inline constexpr Message kRestoreDoneLine = Msg("〖%y/%m/%d %X〗 恢复OK");
 inline constexpr Message kSaveNoElfPattern = Msg("文件 %s 未保存：Kestrel不写ELF文件");  // path
 inline constexpr Message kSavedAsBinaryPattern =

@@ -582,7 +582,11 @@ bool ProgrammerController::FinishOperation(Operation operation, device::Status c
       if (code != status::FuseLockRead) return true;
       frontEnd_.FusesRead(
           {engine_.LastReply()[0], engine_.LastReply()[1], engine_.LastReply()[2], engine_.LastReply()[3]});
-      return run.expectedFuses ? CheckFuseReadback() : true;
+      if (run.expectedFuses) return CheckFuseReadback();
+      // A restore of a file without fuses has nothing to compare, and is done all the same.
+      if (run.kind == RunKind::Restore)
+        log_.AppendLog(FormatTimeStamped(texts::kRestoreDoneLine.c_str(), LocalTimeNow()));
+      return true;
     case Operation::BackupFuseLock:
       return code == status::FuseLockRead ? CheckBackupLock() : true;
     case Operation::WriteFuses:
@@ -706,6 +710,9 @@ void ProgrammerController::OpenWholeChip() {
 // A restore writes and verifies only the memories the file holds, and checks the fuses and
 // lock it wrote (the lock reads FF after the erase when the file gives none).
 void ProgrammerController::PlanRestore(const image::WholeChipImage& image) {
+  if (const std::string missing = RegionsMissing(image); !missing.empty())
+    log_.AppendLog(Printf(texts::kRestoreLeavesPattern, missing.c_str()));
+  if (image[image::Region::Eeprom].Empty()) log_.AppendLog(texts::kRestoreEepromErasedLine);
   if (image[image::Region::Flash].Empty()) {
     for (Operation skip : {Operation::WriteFlash, Operation::ReadFlash, Operation::VerifyFlash})
       queue_.Drop(skip);

@@ -176,6 +176,15 @@ std::optional<chips::Signature> FileSignature(const image::WholeChipImage& image
   return chips::Signature{region.bytes[2], region.bytes[1], region.bytes[0]};
 }
 
+std::string RegionsMissing(const image::WholeChipImage& image) {
+  std::string list;
+  for (image::Region region :
+       {image::Region::Flash, image::Region::Eeprom, image::Region::Fuses, image::Region::Lock}) {
+    if (image[region].Empty()) list = Join(list, RegionName(region));
+  }
+  return list;
+}
+
 std::optional<std::string> SignatureRefusal(const std::string& name, const image::WholeChipImage& image,
                                             const chips::ChipFacts* selected) {
   const std::size_t length = image[image::Region::Signature].bytes.size();

@@ -52,6 +52,8 @@ std::optional<std::string> SignatureRefusal(const std::string& name, const image
 std::optional<chips::FuseSet> FileFuses(const image::WholeChipImage& image);
 // "EEPROM、熔丝位、签名": the regions other than `except` that hold data.
 std::string RegionsHeld(const image::WholeChipImage& image, image::Region except);
+// "EEPROM、熔丝位、锁定位": the memories a restore writes that the file does not hold.
+std::string RegionsMissing(const image::WholeChipImage& image);
 // "FLASH 324字节、EEPROM 10字节、熔丝位 62D9FF、锁定位 FF、签名 1E 95 0F".
 std::string DescribeWholeChip(const image::WholeChipImage& image);
 

@@ -294,6 +294,23 @@ TEST(ProgrammerController, FastVerifyReadsOnlyTheWrittenPagesAfterAnErase) {
   EXPECT_EQ(h.frontEnd.outcomes.back().cause, Cause::TimeOut);
 }
 
+// A file that holds only FLASH restores only FLASH, says what it left alone, and is done.
+TEST(ProgrammerController, ARestoreSaysWhatTheFileLeftAlone) {
+  Harness h;
+  ASSERT_TRUE(h.controller.LoadCatalogue({KESTREL_SOURCE_DIR "/data/chip.txt"}).loaded);
+  h.controller.OnChipSelChange(chips::FindChip(h.controller.catalogue(), "ATmega328P"));
+  ASSERT_TRUE(h.Start());
+  const std::string file = ::testing::TempDir() + "kestrel-flash-only-" + std::to_string(::getpid()) + ".hex";
+  std::ofstream(file) << ":020000000C945E\n:02000004008476\n:030000000F951E3B\n:00000001FF\n";
+  h.frontEnd.answers = {file};
+  h.Press(OperationButton::Restore);
+  EXPECT_THAT(h.Lines(), ::testing::IsSupersetOf({"文件中没有EEPROM、熔丝位、锁定位：恢复不写入这些",
+                                                  "擦除清空了EEPROM（EESAVE已编程时保留）", "恢复OK"}));
+  EXPECT_EQ(h.bus.programmer().flash[1], 0x94);
+  EXPECT_TRUE(h.frontEnd.outcomes.back().passed);
+  std::remove(file.c_str());
+}
+
 // Stop ends the transfer after its page, fails the run with its own cause and drops the rest.
 TEST(ProgrammerController, AStoppedTransferFailsTheRunAndDropsTheRest) {
   Harness h;
