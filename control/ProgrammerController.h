@@ -19,9 +19,9 @@
 
 namespace kestrel::control {
 
-// The core of the main window, without the window: the engine, the queue and the log,
-// running one operation at a time and turning status codes into what the front end
-// shows. Lives on the front end's thread; the status channel must deliver to
+// The core of the main window, without the window: the engine, the queue and the log. It
+// runs one RunRequest at a time, its operations one after another, and turns status codes
+// into what the front end shows. Lives on the front end's thread; the status channel must deliver to
 // OnProgrammerStatus there. Construct it once the front end's log list, views and tone player
 // exist: it keeps references to them.
 class ProgrammerController {
@@ -29,8 +29,9 @@ class ProgrammerController {
   ProgrammerController(device::UsbBus& bus, FrontEnd& frontEnd, device::StatusChannel& channel);
   ~ProgrammerController();
 
-  // Start-up pieces, called by the front end in its own order. The chip facts are read from
-  // beside the catalogue; without them every chip works as before, without the checks.
+  // Start-up pieces, called by the front end in its own order. The chip facts are found as
+  // `facts` says (chips::FactsSearchPaths); without them every chip works as before, without
+  // the checks.
   chips::CatalogueLoad LoadCatalogue(const std::vector<std::string>& searchPaths,
                                      const chips::FactsLookup& facts = {});
   // The same with books the program has read already.
