@@ -237,8 +237,6 @@ void ProgrammerController::RunNextOperation() {
     // first request.
     run.planChecked = true;
     queue_.Queue(*next);
-    // What a fuse write sent is compared with what the chip then holds.
-    if (queue_.Holds(Operation::WriteFuses)) queue_.Queue(Operation::ReadFuseLock);
     if (NeedsSignatureCheck()) queue_.Queue(Operation::CheckSignature);
     const std::vector<std::string> reasons = CheckPlan();
     if (!reasons.empty()) {

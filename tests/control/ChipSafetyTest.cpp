@@ -134,6 +134,26 @@ TEST(ChipSafety, AFuseTextThatLocksIspOutIsRefusedInIspAndWrittenWithAWarningInH
   }
 }
 
+// Every fuse write is read back: fuses that did not take fail the run; a lock the run did not
+// write is not compared.
+TEST(ChipSafety, AFuseWriteIsComparedWithWhatTheChipThenHolds) {
+  for (const bool takes : {true, false}) {
+    Rig rig;
+    rig.Select("ATmega328P");
+    rig.bus.programmer().lock = 0xFC;
+    rig.frontEnd.fuseText = "62D9FF";
+    rig.onStatus = [&](device::Status code) {
+      if (code == device::Status::FusesWritten && !takes) rig.bus.programmer().fuses[1] = 0xD8;
+    };
+    rig.Press(OperationButton::WriteFuses);
+    EXPECT_EQ(rig.frontEnd.outcomes.back().passed, takes);
+    if (!takes) {
+      EXPECT_THAT(rig.Lines(), Contains("熔丝位回读 62D8FF 与写入的 62D9FF 不符"));
+      EXPECT_EQ(rig.frontEnd.outcomes.back().cause, Cause::VerifyDifference);
+    }
+  }
+}
+
 // Bits without a meaning may read back as anything: the ATmega8 has no extended fuse byte and
 // uses lock bits 0 to 5 only. A used bit that differs fails the reset.
 TEST(ChipSafety, AFactoryResetComparesOnlyTheBitsThatMeanSomething) {
