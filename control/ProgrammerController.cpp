@@ -148,19 +148,14 @@ bool ProgrammerController::RefuseWhileBusy() {
 
 void ProgrammerController::Start(RunRequest request) {
   if (RefuseWhileBusy()) return;
-  RunState run;
+  log_.failureFrom = log_.logLineCount;
+  RunState& run = run_.emplace();
   run.fuseText = request.fuseText;
   run.lockText = request.lockText;
   run.request = std::move(request);
-  Begin(std::move(run));
-}
-
-void ProgrammerController::Begin(RunState run) {
-  log_.failureFrom = log_.logLineCount;
-  run_.emplace(std::move(run));
-  log_.keepPage = run_->request.keepPage;
+  log_.keepPage = run.request.keepPage;
   frontEnd_.RunStarted();
-  if (!PrepareRun(*run_)) {
+  if (!PrepareRun(run)) {
     queue_.Clear();
     return EndRun();
   }
@@ -319,8 +314,7 @@ std::vector<std::string> ProgrammerController::CheckPlan() {
     if (!review.lockouts.empty()) {
       std::string consequence;
       for (const std::string& line : review.lockouts) consequence += line + "\n";
-      run.lockoutConfirmed = reasons.empty() && frontEnd_.ConfirmLockout(consequence);
-      if (!run.lockoutConfirmed) {
+      if (!reasons.empty() || !frontEnd_.ConfirmLockout(consequence)) {
         reasons.insert(reasons.end(), review.lockouts.begin(), review.lockouts.end());
         reasons.push_back(texts::kLockoutRefusedLine);
       }

@@ -84,7 +84,6 @@ class ProgrammerController {
     std::optional<Operation> current;  // from its start until its final code is dispatched
     bool currentFailed = false;
     bool planChecked = false;
-    bool lockoutConfirmed = false;        // the user let a fuse text lock ISP out
     bool flashErased = false;             // by an Auto erase, and nothing since may have changed the chip
     std::uint32_t flashPagesWritten = 0;  // the pages its FLASH write covered after the erase
     std::string fuseText, lockText;       // the request's, or a whole-chip file's, or the factory values
@@ -98,7 +97,6 @@ class ProgrammerController {
     Outcome outcome;
   };
 
-  void Begin(RunState run);
   bool PrepareRun(RunState& run);
   void RunNextOperation();
   void EndRun();

@@ -89,15 +89,14 @@ FileKind KindOfContent(std::string_view head, FileKind named) {
       return FileKind::Elf;
     case image::FileFormat::IntelHex:
       return FileKind::Hex;
+    case image::FileFormat::Text:
+      // Text in a file named as HEX is a damaged HEX file, whose reader names the fault; as
+      // binary its letters would be programmed.
+      return named == FileKind::Hex ? FileKind::Hex : FileKind::Binary;
     case image::FileFormat::Binary:
       break;
   }
-  // Text in a file named as HEX is a damaged HEX file, whose reader names the fault; as binary
-  // its letters would be programmed.
-  const bool text = !head.empty() && std::all_of(head.begin(), head.end(), [](char c) {
-    return (c >= 0x20 && c < 0x7F) || c == '\t' || c == '\n' || c == '\r';
-  });
-  return text && named == FileKind::Hex ? FileKind::Hex : FileKind::Binary;
+  return FileKind::Binary;
 }
 
 std::string ContentLine(const std::string& name, FileKind named, FileKind content) {

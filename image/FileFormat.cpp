@@ -20,7 +20,8 @@ FileFormat DetectFileFormat(std::span<const std::uint8_t> head) {
   const auto first = std::find_if_not(head.begin(), head.end(), IsWhiteSpace);
   const bool text = std::all_of(head.begin(), head.end(),
                                 [](std::uint8_t c) { return IsWhiteSpace(c) || (c >= 0x20 && c < 0x7F); });
-  return first != head.end() && *first == ':' && text ? FileFormat::IntelHex : FileFormat::Binary;
+  if (first == head.end() || !text) return FileFormat::Binary;
+  return *first == ':' ? FileFormat::IntelHex : FileFormat::Text;
 }
 
 }  // namespace kestrel::image

@@ -142,7 +142,7 @@ TEST(FileFormatTest, TellsElfHexAndBinaryByContent) {
       {bytes("\x7F"
              "EL"),
        FileFormat::Binary},                                  // the magic cut short
-      {bytes("x:00000001FF\n"), FileFormat::Binary},         // text, but no record first
+      {bytes("x:00000001FF\n"), FileFormat::Text},           // text, but no record first
       {bytes(":00000001FF\n\x01\x02"), FileFormat::Binary},  // a record, then control bytes
       {bytes(":10000000\xFF"), FileFormat::Binary},
   };
