@@ -149,10 +149,11 @@ bool ProgrammerController::RefuseWhileBusy() {
 void ProgrammerController::Start(RunRequest request) {
   if (RefuseWhileBusy()) return;
   log_.failureFrom = log_.logLineCount;
-  RunState& run = run_.emplace();
-  run.fuseText = request.fuseText;
-  run.lockText = request.lockText;
-  run.request = std::move(request);
+  RunState started;
+  started.fuseText = request.fuseText;
+  started.lockText = request.lockText;
+  started.request = std::move(request);
+  RunState& run = run_.emplace(std::move(started));
   log_.keepPage = run.request.keepPage;
   frontEnd_.RunStarted();
   if (!PrepareRun(run)) {
