@@ -1,6 +1,7 @@
 #include "base/FileRead.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,37 @@
 #include <utility>
 
 namespace kestrel {
+
+FileBytes::FileBytes(FileBytes&& other) noexcept
+    : text_(std::move(other.text_)),
+      mapping_(std::exchange(other.mapping_, nullptr)),
+      length_(std::exchange(other.length_, 0)) {}
+
+FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
+  if (this != &other) {
+    FileBytes old(std::move(*this));
+    text_ = std::move(other.text_);
+    mapping_ = std::exchange(other.mapping_, nullptr);
+    length_ = std::exchange(other.length_, 0);
+  }
+  return *this;
+}
+
+FileBytes::~FileBytes() {
+  if (mapping_) ::munmap(const_cast<void*>(mapping_), length_);
+}
+
+namespace {
+
+// A regular file of known length is mapped rather than copied; false when it cannot be.
+bool MapFile(int fd, std::size_t length, FileStart& file) {
+  void* const mapping = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0);
+  if (mapping == MAP_FAILED) return false;
+  file.bytes = FileBytes(mapping, length);
+  return true;
+}
+
+}  // namespace
 
 FileStart ReadFileStart(const std::string& path, std::size_t limit) {
   FileStart file;
@@ -31,32 +63,37 @@ FileStart ReadFileStart(const std::string& path, std::size_t limit) {
   struct stat status {};
   if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
     first = static_cast<std::size_t>(status.st_size) + 1;
+    if (MapFile(fd, std::min(wanted, first - 1), file)) {
+      ::close(fd);
+      file.ok = true;
+      return file;
+    }
   }
-  file.bytes.resize(std::min(wanted, first));
+  std::string bytes(std::min(wanted, first), '\0');
   std::size_t have = 0;
   for (;;) {
-    if (have == file.bytes.size()) {
+    if (have == bytes.size()) {
       if (have == wanted) break;
-      file.bytes.resize(std::min(wanted, have * 2));
+      bytes.resize(std::min(wanted, have * 2));
     }
-    const ssize_t got = ::read(fd, file.bytes.data() + have, file.bytes.size() - have);
+    const ssize_t got = ::read(fd, bytes.data() + have, bytes.size() - have);
     if (got < 0) {
       if (errno == EINTR) continue;
       file.error = std::strerror(errno);
       ::close(fd);
-      file.bytes.clear();
       return file;
     }
     if (got == 0) break;
     have += static_cast<std::size_t>(got);
   }
   ::close(fd);
-  file.bytes.resize(have);
+  bytes.resize(have);
+  file.bytes = FileBytes(std::move(bytes));
   file.ok = true;
   return file;
 }
 
-FileLoad ReadFirstFile(const std::vector<std::string>& paths, std::string& bytes) {
+FileLoad ReadFirstFile(const std::vector<std::string>& paths, FileBytes& bytes) {
   FileLoad load;
   for (const std::string& path : paths) {
     load.searched.push_back(path);

@@ -8,7 +8,8 @@
 #      kestrel-cli --simulate --chip ATmega2560 open-flash X.hex save-flash OUT/kestrel.bin
 #      avr-objcopy -I ihex -O binary X.hex OUT/objcopy.bin
 #    The same pair again without the chip facts file shows what reading the facts costs.
-# 2. Host time per page: the same open followed by write-flash read-flash verify-flash (1024
+# 2. Minor page faults of the same pair (/usr/bin/time), which do not vary with the machine.
+# 3. Host time per page: the same open followed by write-flash read-flash verify-flash (1024
 #    pages written and 1024 read), beside the open alone; (full run - open alone) / 2048 pages.
 #
 #   bench/bench_cli_process.sh [runs, default 40] [disk folder, default build/bench]
@@ -84,6 +85,18 @@ for place in memory disk; do
     printf "\n" }'
 done
 
+# Minor page faults of the same pair: unlike time they do not depend on the machine or its load
+# (target: at most 1.5 times avr-objcopy's). The median of five runs each.
+faults() {
+  for _ in 1 2 3 4 5; do /usr/bin/time -f %R "$@" 2>&1 >/dev/null | tail -n 1; done | sort -n | sed -n 3p
+}
+if [ -x /usr/bin/time ]; then
+  kf=$(faults $cli open-flash $hex save-flash "$memory/kestrel.bin")
+  of=$(faults avr-objcopy -I ihex -O binary $hex "$memory/objcopy.bin")
+  awk -v k="$kf" -v o="$of" 'BEGIN {
+    printf "minor page faults of open + save: kestrel-cli %d, avr-objcopy %d, ratio %.2f (target: at most 1.5)\n", k, o, k / o }'
+fi
+
 # The same in memory with a catalogue folder that holds no chip facts: what reading the facts
 # (data/chip-facts.tsv, read for the controller and again for the simulated chip) costs.
 cp data/chip.txt "$memory/chip.txt"
@@ -95,7 +108,7 @@ awk -v k="$k" -v o="$o" -v kc="$kc" -v oc="$oc" 'BEGIN {
   if (oc > 0) printf "; CPU ratio %.2f", kc / oc
   printf "\n" }'
 
-# 2. Host time per page.
+# 3. Host time per page.
 open="$cli open-flash $hex"
 full="$open write-flash read-flash verify-flash"
 $full >"$memory/full.txt"

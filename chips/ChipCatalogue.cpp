@@ -88,6 +88,10 @@ std::string AsciiOnly(std::string_view bytes) {
 
 // GBK to UTF-8; a byte that starts no valid GBK character becomes U+FFFD.
 std::string GbkToUtf8(std::string_view bytes) {
+  // GBK keeps ASCII as it is; most names are ASCII, and a converter costs a module load.
+  if (std::all_of(bytes.begin(), bytes.end(),
+                  [](char byte) { return static_cast<unsigned char>(byte) < 0x80; }))
+    return std::string(bytes);
   const iconv_t converter = iconv_open("UTF-8", "GBK");
   if (converter == reinterpret_cast<iconv_t>(-1)) return AsciiOnly(bytes);
   std::string text;
@@ -163,7 +167,7 @@ std::vector<std::string> CatalogueSearchPaths(const std::string& executableDir) 
 }
 
 CatalogueLoad LoadChipCatalogue(const std::vector<std::string>& paths, ChipCatalogue& catalogue) {
-  std::string bytes;
+  FileBytes bytes;
   CatalogueLoad load = ReadFirstFile(paths, bytes);
   if (load.loaded) catalogue = ParseChipCatalogue(bytes);
   return load;

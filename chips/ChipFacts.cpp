@@ -47,7 +47,7 @@ FuseField* FindField(std::vector<FuseField>& fields, std::string_view name) {
 // What the chips' layouts point into: the text of the file, which their texts view, and every
 // version of every layout. A chip's layout pointer shares the ownership of all of it.
 struct FactsStore {
-  std::string text;
+  FileBytes text;
   std::deque<std::vector<FuseField>> layouts;  // a deque: its elements never move
 };
 
@@ -310,6 +310,10 @@ std::vector<const ChipFacts*> ChipFactsTable::WithSignature(const Signature& sig
 }
 
 ChipFactsTable ParseChipFacts(std::string source) {
+  return ParseChipFacts(FileBytes(std::move(source)));
+}
+
+ChipFactsTable ParseChipFacts(FileBytes source) {
   auto store = std::make_shared<FactsStore>();
   store->text = std::move(source);
   const std::string_view text = store->text;

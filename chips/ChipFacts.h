@@ -123,6 +123,7 @@ struct ChipFactsTable {
 
 // Parses the text of the chip facts file (format: the comment at the top of the file).
 // The table keeps `text`, which its texts view.
+ChipFactsTable ParseChipFacts(FileBytes text);
 ChipFactsTable ParseChipFacts(std::string text);
 
 inline constexpr char kChipFactsFileName[] = "chip-facts.tsv";

@@ -15,7 +15,7 @@ std::vector<std::string> ChipFactsSearchPaths(const std::vector<std::string>& ca
 }
 
 ChipFactsLoad LoadChipFacts(const std::vector<std::string>& paths, ChipFactsTable& table) {
-  std::string bytes;
+  FileBytes bytes;
   ChipFactsLoad load = ReadFirstFile(paths, bytes);
   if (load.loaded) table = ParseChipFacts(std::move(bytes));
   return load;

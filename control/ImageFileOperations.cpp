@@ -96,7 +96,7 @@ std::string TakeRegion(ImageContext& context, const Side& side, const std::strin
 }
 
 std::string ReadElfSide(ImageContext& context, const Side& side, const std::string& name,
-                        const std::string& bytes, std::span<std::uint8_t> scratch, std::int32_t& count) {
+                        std::string_view bytes, std::span<std::uint8_t> scratch, std::int32_t& count) {
   const WholeChipRead read = ReadElfFile(name, bytes, SizesOf(context.geometry));
   return read.ok ? TakeRegion(context, side, name, read.image, scratch, count) : read.refusal;
 }
@@ -104,7 +104,7 @@ std::string ReadElfSide(ImageContext& context, const Side& side, const std::stri
 // A HEX file of one memory, or a whole-chip HEX file whose data reach the other regions: then
 // the FLASH side takes the FLASH region, the EEPROM side the EEPROM region when there is one.
 std::string ReadHexSide(ImageContext& context, const Side& side, const std::string& name,
-                        const std::string& text, std::span<std::uint8_t> scratch, std::int32_t& count) {
+                        std::string_view text, std::span<std::uint8_t> scratch, std::int32_t& count) {
   image::HexReadResult read = image::ReadHexImage(text, scratch, static_cast<std::int64_t>(scratch.size()));
   if (read.code == image::HexSuccess) {
     count = static_cast<std::int32_t>(read.length);

@@ -114,7 +114,7 @@ FileKind KindOfFile(const std::string& name) {
   return FileKind::Unknown;
 }
 
-WholeChipRead ReadElfFile(const std::string& name, const std::string& bytes, const image::ChipSizes& sizes) {
+WholeChipRead ReadElfFile(const std::string& name, std::string_view bytes, const image::ChipSizes& sizes) {
   const auto data = std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   const image::ElfReadResult read = image::ReadElfImage(data, sizes);
   switch (read.result) {
@@ -177,7 +177,7 @@ std::optional<chips::Signature> SignatureOfFile(const std::string& path) {
   return read.ok ? FileSignature(read.image) : std::nullopt;
 }
 
-WholeChipRead ReadHexFile(const std::string& name, const std::string& text, const image::ChipSizes& sizes) {
+WholeChipRead ReadHexFile(const std::string& name, std::string_view text, const image::ChipSizes& sizes) {
   image::HexRegionRead read = image::ReadHexRegions(text);
   if (read.code != image::HexSuccess) return Refused(HexRefusalLine(name, read));
   if (read.outsideAddress) {

@@ -35,8 +35,8 @@ struct WholeChipRead {
 // Reads a .hex or .elf file, refusing data outside every region and beyond the chip's sizes.
 WholeChipRead ReadWholeChipFile(const std::string& path, const image::ChipSizes& sizes);
 // The same for ELF bytes or HEX text already read (`name` for the lines).
-WholeChipRead ReadElfFile(const std::string& name, const std::string& bytes, const image::ChipSizes& sizes);
-WholeChipRead ReadHexFile(const std::string& name, const std::string& text, const image::ChipSizes& sizes);
+WholeChipRead ReadElfFile(const std::string& name, std::string_view bytes, const image::ChipSizes& sizes);
+WholeChipRead ReadHexFile(const std::string& name, std::string_view text, const image::ChipSizes& sizes);
 
 // Why data at `address` (in no memory region) cannot be opened: SRAM, or no memory at all.
 std::string OutsideLine(const std::string& name, std::uint64_t address);

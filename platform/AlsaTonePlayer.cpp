@@ -1,13 +1,16 @@
 #include "platform/AlsaTonePlayer.h"
 
 #include <alsa/asoundlib.h>
+#include <dlfcn.h>
 
 #include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <numbers>
+#include <optional>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace kestrel::platform {
@@ -38,27 +41,60 @@ std::vector<std::int16_t> SineWave(const Tone& tone) {
   return samples;
 }
 
+// The ALSA calls a tone needs. libasound is loaded on the first tone, not at start: most runs
+// of the command line sound nothing, and mapping and relocating the library costs a start-up
+// a third of its page faults.
+struct Alsa {
+  decltype(&snd_lib_error_set_handler) setErrorHandler = nullptr;
+  decltype(&snd_pcm_open) open = nullptr;
+  decltype(&snd_pcm_nonblock) nonblock = nullptr;
+  decltype(&snd_pcm_set_params) setParams = nullptr;
+  decltype(&snd_pcm_writei) writei = nullptr;
+  decltype(&snd_pcm_recover) recover = nullptr;
+  decltype(&snd_pcm_drain) drain = nullptr;
+  decltype(&snd_pcm_close) close = nullptr;
+
+  // All calls, or none when the library or one of them is missing.
+  static Alsa Load() {
+    Alsa alsa;
+    void* const library = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (!library) return alsa;
+    const auto find = [library](auto& call, const char* name) {
+      call = reinterpret_cast<std::remove_reference_t<decltype(call)>>(::dlsym(library, name));
+      return call != nullptr;
+    };
+    if (!(find(alsa.setErrorHandler, "snd_lib_error_set_handler") && find(alsa.open, "snd_pcm_open") &&
+          find(alsa.nonblock, "snd_pcm_nonblock") && find(alsa.setParams, "snd_pcm_set_params") &&
+          find(alsa.writei, "snd_pcm_writei") && find(alsa.recover, "snd_pcm_recover") &&
+          find(alsa.drain, "snd_pcm_drain") && find(alsa.close, "snd_pcm_close"))) {
+      return Alsa{};
+    }
+    alsa.setErrorHandler(IgnoreAlsaError);
+    return alsa;
+  }
+  bool loaded() const { return open != nullptr; }
+};
+
 // Plays one tone on the "default" device and waits until it has sounded; nothing when there
 // is no such device.
-void PlayOnDefaultDevice(const Tone& tone) {
+void PlayOnDefaultDevice(const Alsa& alsa, const Tone& tone) {
   snd_pcm_t* pcm = nullptr;
-  if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) return;
-  if (snd_pcm_nonblock(pcm, 0) == 0 &&
-      snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, 1, kSampleRate, 1,
-                         kLatencyUs) == 0) {
+  if (!alsa.loaded() || alsa.open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) return;
+  if (alsa.nonblock(pcm, 0) == 0 && alsa.setParams(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED,
+                                                   1, kSampleRate, 1, kLatencyUs) == 0) {
     const std::vector<std::int16_t> samples = SineWave(tone);
     std::size_t done = 0;
     while (done < samples.size()) {
-      const snd_pcm_sframes_t written = snd_pcm_writei(pcm, samples.data() + done, samples.size() - done);
+      const snd_pcm_sframes_t written = alsa.writei(pcm, samples.data() + done, samples.size() - done);
       if (written < 0) {
-        if (snd_pcm_recover(pcm, static_cast<int>(written), 1) < 0) break;
+        if (alsa.recover(pcm, static_cast<int>(written), 1) < 0) break;
         continue;
       }
       done += static_cast<std::size_t>(written);
     }
-    snd_pcm_drain(pcm);
+    alsa.drain(pcm);
   }
-  snd_pcm_close(pcm);
+  alsa.close(pcm);
 }
 
 // One thread plays the tones in the order asked; Play only queues. A burst of requests beyond
@@ -89,8 +125,7 @@ class AlsaTonePlayer : public TonePlayer {
  private:
   // Tones queued before destruction are still played, so a last beep is heard.
   void PlayQueued() {
-    static std::once_flag quietAlsa;
-    std::call_once(quietAlsa, [] { snd_lib_error_set_handler(IgnoreAlsaError); });
+    std::optional<Alsa> alsa;
     std::unique_lock lock(mutex_);
     while (true) {
       wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
@@ -98,7 +133,8 @@ class AlsaTonePlayer : public TonePlayer {
       const Tone tone = queue_.front();
       queue_.pop_front();
       lock.unlock();
-      PlayOnDefaultDevice(tone);
+      if (!alsa) alsa = Alsa::Load();
+      PlayOnDefaultDevice(*alsa, tone);
       lock.lock();
     }
   }
