@@ -81,6 +81,10 @@ constexpr CommandDescription kCommands[] = {
      .press = FactoryReset,
      .help = "erase, write the chip's factory fuses, read them back and compare; in HVSP or PP_20 mode it "
              "brings back a chip locked out of ISP"},
+    {.name = "blank-check",
+     .press = BlankCheck,
+     .help = "read FLASH and EEPROM; each passes only when every byte is FF, else its first address "
+             "that is not and how many are not are named"},
     {.name = "list",
      .press = SessionCommand::ListProgrammers,
      .help = "one line per programmer found: \"programmer BBB:DDD\" and its name; runs alone, without chip "
