@@ -270,8 +270,11 @@ bool ProgrammerController::NeedsSignatureCheck() const {
   const bool restore = run_->kind == RunKind::Restore;
   if (!run_->request.signatureCheck && !restore) return false;
   if (selectedFacts_ == nullptr && !expectedSignature_ && !restore) return false;
-  for (Operation changes : {Operation::Unlock, Operation::EraseChip, Operation::WriteFlash,
-                            Operation::WriteEeprom, Operation::WriteFuses, Operation::WriteLock}) {
+  // A blank check counts as a change: its pass lets a chip be written without an erase, and an
+  // empty socket or a chip that does not answer reads blank.
+  for (Operation changes :
+       {Operation::Unlock, Operation::EraseChip, Operation::BlankCheckFlash, Operation::WriteFlash,
+        Operation::WriteEeprom, Operation::WriteFuses, Operation::WriteLock}) {
     if (queue_.Holds(changes)) return true;
   }
   return false;
