@@ -58,6 +58,16 @@ constexpr ValueOption kValueOptions[] = {
        o.simSignature = signature;
        return true;
      }},
+    {"--sim-socket", "socket plan", "NAME[!FLAG...][*COUNT],... as in kestrel-cli", true,
+     [](StartOptions& o, const std::string& v) {
+       o.simSocket = v;
+       return !v.empty();
+     }},
+    {"--sim-socket-dump", "dump folder", "a folder name", true,
+     [](StartOptions& o, const std::string& v) {
+       o.simSocketDump = v;
+       return !v.empty();
+     }},
     {"--usb", "address", "BUS:DEVICE, as 001:004", false,
      [](StartOptions& o, const std::string& v) {
        if (!device::IsDeviceAddress(v)) return false;
@@ -129,7 +139,7 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
 std::string UsageText() {
   return "Usage: kestrel [--usb BBB:DDD] [--lang LANG] [--facts FILE] [--simulate] [--sim-absent] "
          "[--sim-latency-ms MS] "
-         "[--sim-programmers N] [--sim-signature HEX6]\n"
+         "[--sim-programmers N] [--sim-signature HEX6] [--sim-socket PLAN] [--sim-socket-dump DIR]\n"
          "  --usb BBB:DDD        the programmer at this bus and device number (kestrel-cli list)\n"
          "  --lang LANG          zh or en: the language of the window and its log (default: from\n"
          "                       LANGUAGE, LC_ALL, LC_MESSAGES or LANG; Chinese under zh, C or POSIX,\n"
@@ -140,7 +150,9 @@ std::string UsageText() {
          "  --sim-absent         simulate, with no programmer plugged in\n"
          "  --sim-latency-ms MS  simulated time per USB request (default 3)\n"
          "  --sim-programmers N  simulate N programmers, each with its own chip (default 1)\n"
-         "  --sim-signature HEX6 the simulated chip's signature (default 1E950F, an ATmega328P)\n";
+         "  --sim-signature HEX6 the simulated chip's signature (default 1E950F, an ATmega328P)\n"
+         "  --sim-socket PLAN    a socket the chips of PLAN pass through, as kestrel-cli's\n"
+         "  --sim-socket-dump DIR  write each socket chip's memories to DIR/chip-NNNN.txt\n";
 }
 
 }  // namespace kestrel::app

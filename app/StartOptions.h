@@ -22,6 +22,10 @@ struct StartOptions {
   std::string error;  // a plain report of the first argument not understood
   // The simulated chip's signature; without it the simulated chip is an ATmega328P.
   std::optional<std::array<std::uint8_t, 3>> simSignature;
+  // The socket plan and dump folder, as kestrel-cli's --sim-socket and --sim-socket-dump; the
+  // plan is read once the chip facts are loaded.
+  std::optional<std::string> simSocket;
+  std::string simSocketDump;
 };
 
 // Reads the arguments after the program name, passing over those that Qt itself takes.

@@ -10,6 +10,7 @@
 
 #include "app/StartOptions.h"
 #include "base/Language.h"
+#include "chips/ChipBooks.h"
 #include "chips/ChipCatalogue.h"
 #include "device/sim/SimulatedBus.h"
 #include "device/usb/RealUsbBus.h"
@@ -19,9 +20,9 @@
 
 namespace {
 
-std::unique_ptr<kestrel::device::UsbBus> MakeBus(const kestrel::app::StartOptions& options) {
+std::unique_ptr<kestrel::device::UsbBus> MakeBus(const kestrel::app::StartOptions& options,
+                                                 kestrel::device::SimulatorOptions simulator) {
   if (!options.simulate) return kestrel::device::MakeRealUsbBus();
-  kestrel::device::SimulatorOptions simulator;
   simulator.programmerPresent = !options.simulateAbsent;
   simulator.latencyMs = options.latencyMs;
   simulator.programmers = options.programmers;
@@ -65,7 +66,23 @@ int main(int argc, char** argv) {
     QCoreApplication::installTranslator(&translation);
   }
 
-  const std::unique_ptr<kestrel::device::UsbBus> bus = MakeBus(options);
+  kestrel::device::SimulatorOptions simulator;
+  if (options.simSocket) {
+    // The window loads its own copy of the books; the plan needs them before the bus exists.
+    const kestrel::chips::ChipBooks books = kestrel::chips::LoadChipBooks(
+        kestrel::chips::CatalogueSearchPaths(executableDir), {options.facts, executableDir});
+    kestrel::device::SocketPlanParse plan =
+        kestrel::device::ParseSocketPlan(*options.simSocket, [&books](std::string_view name) {
+          return books.FactsOf(kestrel::chips::FindChip(books.catalogue, name));
+        });
+    if (!plan.error.empty()) {
+      std::fprintf(stderr, "kestrel: --sim-socket: %s\n", plan.error.c_str());
+      return 2;
+    }
+    simulator.socketPlan = std::move(plan.chips);
+    simulator.socketDumpFolder = options.simSocketDump;
+  }
+  const std::unique_ptr<kestrel::device::UsbBus> bus = MakeBus(options, std::move(simulator));
   const std::unique_ptr<kestrel::TonePlayer> tones = kestrel::platform::MakeAlsaTonePlayer();
   kestrel::ui::ProgrammerDialog dialog(*bus, *tones);
   dialog.controller().SelectProgrammer(options.usb);

@@ -10,6 +10,9 @@ namespace kestrel {
 // or less is returned as it is.
 std::int32_t TrimmedLength(const std::uint8_t* bytes, std::int32_t length);
 
+// zlib's CRC-32 (the one of PNG, ZIP and Ethernet) of `count` bytes.
+std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t count);
+
 // The value of each character as a hex digit, -1 for every character that is not one. A table,
 // inline, because the HEX reader looks up every character of a file.
 inline constexpr std::array<std::int8_t, 256> kHexDigitValues = [] {

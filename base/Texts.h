@@ -78,6 +78,12 @@ inline constexpr Message kHexUnknownTypePattern = Msg("未知的记录类型 %02
 inline constexpr Message kHexConflictPattern =
     Msg("文件 %s 未读入：第 %d 行与第 %d 行给出地址 0x%04llX 的不同字节");  // name, line, line, address
 inline constexpr Message kHexEmpty = Msg("文件是空的");
+// The CRC-32 of a memory's bytes up to the last that is not 0xFF, after an open or a read:
+// memory, CRC, bytes.
+inline constexpr Message kCrcLinePattern = Msg("%s CRC-32：%08X（%d字节）");
+// A blank check: memory and bytes; then memory, first address that is not 0xFF, bytes not 0xFF.
+inline constexpr Message kBlankPassedPattern = Msg("%s空白检查通过：%d字节全为FF");
+inline constexpr Message kBlankFailedPattern = Msg("%s空白检查失败：首个非空白地址 0x%05X，共%d字节不为FF");
 inline constexpr Message kImageClearedPattern = Msg("%s窗口页已清空：没有载入的文件");  // memory
 inline constexpr Message kNoImagePattern = Msg("%s窗口页没有载入文件，%s编程未进行");   // memory, memory
 inline constexpr Message kVerifyNoReadbackPattern = Msg("芯片的%s数据未（完整）读出，不能校验");  // memory
@@ -215,6 +221,7 @@ inline constexpr Message kCauseNoProgrammer = Msg("编程器不在");
 inline constexpr Message kCauseCommunication = Msg("通讯出错");
 inline constexpr Message kCauseTimeOut = Msg("编程器接收数据超时");
 inline constexpr Message kCauseVerify = Msg("校验或回读有差异");
+inline constexpr Message kCauseNotBlank = Msg("芯片不是空白");
 inline constexpr Message kCauseStopped = Msg("用户停止");
 inline constexpr Message kCauseCancelled = Msg("用户取消");
 

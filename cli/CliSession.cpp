@@ -30,30 +30,6 @@ const chips::ChipFacts* FactsNamed(const chips::ChipBooks& books, const std::str
   return books.FactsOf(chips::FindChip(books.catalogue, name));
 }
 
-// The chip as the facts describe it and the simulator holds it.
-device::SimulatedChip SimulatedChipOf(const chips::ChipFacts& facts) {
-  using device::ModeBit;
-  using enum device::ProgrammingMode;
-  using enum chips::FuseByte;
-  device::SimulatedChip chip;
-  chip.signature = facts.signature;
-  chip.fuses = {facts.factory[kLow], facts.factory[kHigh], facts.factory[kExtended]};
-  chip.lock = facts.factory[kLock];
-  chip.modes =
-      static_cast<std::uint8_t>(((facts.modes & chips::kIsp) != 0 ? ModeBit(ISP) : 0) |
-                                ((facts.modes & chips::kHvsp) != 0 ? ModeBit(HVSP) : 0) |
-                                ((facts.modes & chips::kHvpp) != 0 ? ModeBit(PP_20) | ModeBit(PP_2313) : 0));
-  chip.ispLockouts.clear();
-  for (const chips::FuseField& field : facts.Fields()) {
-    const int byte = static_cast<int>(field.byte);
-    if (field.danger == chips::FieldDanger::kIspLostIfProgrammed)
-      chip.ispLockouts.push_back({byte, field.mask, 0});
-    if (field.danger == chips::FieldDanger::kIspLostIfUnprogrammed)
-      chip.ispLockouts.push_back({byte, field.mask, field.mask});
-  }
-  return chip;
-}
-
 // The line that refuses a fuse or lock text which is not exactly six or two hex digits; empty
 // when the texts given are usable. A longer text is refused, not cut.
 std::string BadTextLine(const Options& options) {
@@ -270,7 +246,8 @@ std::vector<std::string> CataloguePaths(const Options& options, const std::strin
                            : chips::CatalogueSearchPaths(executableDir);
 }
 
-device::SimulatorOptions SimulatorOptionsFor(const Options& cli, const chips::ChipBooks& books) {
+device::SimulatorOptions SimulatorOptionsFor(const Options& cli, const chips::ChipBooks& books,
+                                             std::string& error) {
   const SimulatorChoice& choice = cli.simulator;
   device::SimulatorOptions options;
   options.programmerPresent = !choice.absent;
@@ -279,7 +256,7 @@ device::SimulatorOptions SimulatorOptionsFor(const Options& cli, const chips::Ch
     const std::vector<const chips::ChipFacts*> named = books.facts.WithSignature(*choice.signature);
     chip = named.empty() ? nullptr : named.front();
   }
-  if (chip != nullptr) options.chip = SimulatedChipOf(*chip);
+  if (chip != nullptr) options.chip = device::SimulatedChipOf(*chip);
   if (choice.signature) options.chip.signature = *choice.signature;
   if (choice.calibration) options.chip.calibration = *choice.calibration;
   options.startFuses = choice.fuses;
@@ -289,6 +266,13 @@ device::SimulatorOptions SimulatorOptionsFor(const Options& cli, const chips::Ch
   options.unplugAt = choice.unplugAt.value_or(0);
   options.programmers = static_cast<int>(choice.programmers);
   options.emptyReplies = choice.emptyReplies;
+  options.socketDumpFolder = choice.socketDump;
+  if (choice.socket) {
+    device::SocketPlanParse plan = device::ParseSocketPlan(
+        *choice.socket, [&books](std::string_view name) { return FactsNamed(books, std::string(name)); });
+    options.socketPlan = std::move(plan.chips);
+    if (!plan.error.empty()) error = Printf(messages::kCliBadSocketPlan, plan.error.c_str());
+  }
   return options;
 }
 

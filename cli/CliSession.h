@@ -15,8 +15,11 @@ namespace kestrel::cli {
 // The simulated programmer that the --sim-* options describe. Its chip is the one whose
 // signature --sim-signature gives, else the one --chip selects, as the chip facts beside the
 // catalogue describe it (signature, factory fuses and lock, the modes it answers in, the fuse
-// bits that lock ISP out); without either, or without facts, the simulator's ATmega328P.
-device::SimulatorOptions SimulatorOptionsFor(const Options& options, const chips::ChipBooks& books);
+// bits that lock ISP out); without either, or without facts, the simulator's ATmega328P. The
+// chips of a --sim-socket plan are named as --chip names them; a plan that cannot be used
+// leaves its reason in `error`.
+device::SimulatorOptions SimulatorOptionsFor(const Options& options, const chips::ChipBooks& books,
+                                             std::string& error);
 
 // Where the catalogue is looked for: --catalogue, else the usual places.
 std::vector<std::string> CataloguePaths(const Options& options, const std::string& executableDir);

@@ -107,7 +107,9 @@ struct SimulatorChoice {
   bool emptyReplies = false;
   std::optional<std::array<std::uint8_t, 3>> fuses;  // low, high, extended
   std::optional<std::array<std::uint8_t, 1>> lock;
-  bool stats = false;  // the requests, their bytes and the modelled link time, at exit
+  bool stats = false;                 // the requests, their bytes and the modelled link time, at exit
+  std::optional<std::string> socket;  // the socket plan, read once the chip facts are known
+  std::string socketDump;             // the folder of the socket chips' dumps
 };
 
 struct Options {

@@ -81,6 +81,10 @@ constexpr CommandDescription kCommands[] = {
      .press = FactoryReset,
      .help = "erase, write the chip's factory fuses, read them back and compare; in HVSP or PP_20 mode it "
              "brings back a chip locked out of ISP"},
+    {.name = "blank-check",
+     .press = BlankCheck,
+     .help = "read FLASH and EEPROM; each passes only when every byte is FF, else its first address "
+             "that is not and how many are not are named"},
     {.name = "list",
      .press = SessionCommand::ListProgrammers,
      .help = "one line per programmer found: \"programmer BBB:DDD\" and its name; runs alone, without chip "
@@ -259,6 +263,18 @@ constexpr OptionDescription kOptions[] = {
      .help = "(with --simulate) requests whose reply is not used are answered with no data",
      .needsSimulate = true,
      .take = [](Options& o, const V&) { o.simulator.emptyReplies = true; }},
+    {.name = "--sim-socket",
+     .argument = "PLAN",
+     .help = "(with --simulate) a socket the chips of PLAN pass through one after the other, each\n"
+             "after a few empty polls and taken out after its run: comma-separated\n"
+             "NAME[!fail-at=N][!unplug-at=N][!bits-stuck][*COUNT], as ATmega328P*5,ATtiny85",
+     .needsSimulate = true,
+     .take = [](Options& o, const V& v) { o.simulator.socket = v.text; }},
+    {.name = "--sim-socket-dump",
+     .argument = "DIR",
+     .help = "(with --simulate) write each socket chip's memories to DIR/chip-NNNN.txt",
+     .needsSimulate = true,
+     .take = [](Options& o, const V& v) { o.simulator.socketDump = v.text; }},
     {.name = "--sim-stats",
      .help = "(with --simulate) at exit, print the vendor requests, their bytes and the modelled\n"
              "link time on stderr",

@@ -59,9 +59,13 @@ int main(int argc, char** argv) {
                         ReadFileStart(*options.facts, 0).error.c_str()) +
                      "\n",
                  cli::kExitFailure);
+  std::string simulatorError;
+  const device::SimulatorOptions simulator = cli::SimulatorOptionsFor(options, books, simulatorError);
+  if (!simulatorError.empty())
+    return Print(stderr, Printf(cli::messages::kCliUsageErrorPattern, simulatorError.c_str()),
+                 cli::kExitUsage);
   std::unique_ptr<device::UsbBus> bus =
-      options.simulate ? device::MakeSimulatedBus(cli::SimulatorOptionsFor(options, books))
-                       : device::MakeRealUsbBus();
+      options.simulate ? device::MakeSimulatedBus(simulator) : device::MakeRealUsbBus();
 
   cli::Terminal terminal;
   terminal.drawProgress = isatty(STDERR_FILENO) == 1;

@@ -196,6 +196,7 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
   ShowImage(side.view, side.memory, size);
   context.log.AppendLog(texts::kOpenedFilePrefix.c_str() + name + side.entry.openedToPage.c_str() +
                         Printf(texts::kOpenedCountPattern, count));
+  context.log.AppendLog(CrcLine(side.entry.name, side.memory.image, size));
   context.pages.ShowPage(side.entry.page);
 }
 

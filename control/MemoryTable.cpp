@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "base/Bytes.h"
+#include "base/Format.h"
 #include "base/Texts.h"
 
 namespace kestrel::control {
@@ -47,6 +49,12 @@ void ShowImage(HexViewPort& view, device::Memory& memory, std::size_t length) {
 void ShowReadback(HexViewPort& view, device::Memory& memory, std::size_t length) {
   memory.readback.Use(length);
   view.Show(memory.readback, length, [&memory](std::size_t) { memory.readbackValid = false; });
+}
+
+std::string CrcLine(const char* name, const device::ChipBuffer& bytes, std::size_t length) {
+  const std::uint8_t* const data = bytes.Use(length);
+  const std::int32_t used = TrimmedLength(data, static_cast<std::int32_t>(std::min(length, bytes.size())));
+  return Printf(texts::kCrcLinePattern, name, Crc32(data, static_cast<std::size_t>(used)), used);
 }
 
 }  // namespace kestrel::control

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "base/Translate.h"
 #include "chips/ChipGeometry.h"
@@ -43,5 +44,9 @@ std::size_t MemoryLength(const chips::ChipGeometry& geometry, const device::Chip
 void ShowImage(HexViewPort& view, device::Memory& memory, std::size_t length);
 // The same for the read-back. An edit in the view makes it no longer the chip's.
 void ShowReadback(HexViewPort& view, device::Memory& memory, std::size_t length);
+
+// The log line with the CRC-32 of the first `length` bytes of `bytes` up to the last that is
+// not 0xFF, named by the memory `name` ("FLASH"): what a database or a second tool can compare.
+std::string CrcLine(const char* name, const device::ChipBuffer& bytes, std::size_t length);
 
 }  // namespace kestrel::control

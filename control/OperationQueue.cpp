@@ -29,6 +29,7 @@ const ButtonOperations kButtons[] = {
       Operation::WriteFuses, Operation::WriteLock, Operation::ReadFuseLock},
      FileDialogKind::OpenWholeChip},
     {OperationButton::ReadCalibration, {Operation::ReadCalibration}},
+    {OperationButton::BlankCheck, {Operation::BlankCheckFlash, Operation::BlankCheckEeprom}},
     {OperationButton::ReadFuseLock, {Operation::ReadFuseLock}},
     {OperationButton::Erase, {Operation::EraseChip, Operation::ReadFuseLock}},
     {OperationButton::WriteFuses, {Operation::WriteFuses, Operation::ReadFuseLock}},

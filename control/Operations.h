@@ -17,6 +17,10 @@ enum class Operation {
   CheckSignature,  // reads the signature and ends the run unless it is the expected chip's
   Unlock,
   EraseChip,
+  // Each reads its memory and passes only when every byte is 0xFF: before any write, so that a
+  // run can check a new chip instead of erasing it.
+  BlankCheckFlash,
+  BlankCheckEeprom,
   WriteFlash,
   ReadFlash,
   VerifyFlash,
@@ -71,6 +75,7 @@ enum class OperationButton {
   OpenWholeChipFile,
   Backup,
   Restore,
+  BlankCheck,
 };
 
 }  // namespace kestrel::control

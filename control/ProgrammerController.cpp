@@ -270,8 +270,11 @@ bool ProgrammerController::NeedsSignatureCheck() const {
   const bool restore = run_->kind == RunKind::Restore;
   if (!run_->request.signatureCheck && !restore) return false;
   if (selectedFacts_ == nullptr && !expectedSignature_ && !restore) return false;
-  for (Operation changes : {Operation::Unlock, Operation::EraseChip, Operation::WriteFlash,
-                            Operation::WriteEeprom, Operation::WriteFuses, Operation::WriteLock}) {
+  // A blank check counts as a change: its pass lets a chip be written without an erase, and an
+  // empty socket or a chip that does not answer reads blank.
+  for (Operation changes :
+       {Operation::Unlock, Operation::EraseChip, Operation::BlankCheckFlash, Operation::WriteFlash,
+        Operation::WriteEeprom, Operation::WriteFuses, Operation::WriteLock}) {
     if (queue_.Holds(changes)) return true;
   }
   return false;
@@ -300,6 +303,8 @@ std::vector<std::string> ProgrammerController::CheckPlan() {
   using device::BlockTransfer;
   for (const auto& [operation, transfer] : {std::pair(Operation::WriteFlash, BlockTransfer::WriteFlash),
                                             std::pair(Operation::ReadFlash, BlockTransfer::ReadFlash),
+                                            std::pair(Operation::BlankCheckFlash, BlockTransfer::ReadFlash),
+                                            std::pair(Operation::BlankCheckEeprom, BlockTransfer::ReadEeprom),
                                             std::pair(Operation::WriteEeprom, BlockTransfer::WriteEeprom),
                                             std::pair(Operation::ReadEeprom, BlockTransfer::ReadEeprom)}) {
     const device::TransferRefusal refusal = device::CheckTransfer(transfer, geometry_);
@@ -351,6 +356,14 @@ void ProgrammerController::Run(Operation operation) {
     case Operation::EraseChip:
       ForgetReadbacks();
       return operation == Operation::Unlock ? engine_.Unlock() : engine_.EraseChip();
+    case Operation::BlankCheckFlash:
+      memories[MemoryKind::Flash].readbackValid = false;
+      ShowImageWhileReading(MemoryKind::Flash);
+      return StartTransfer(BlockTransfer::ReadFlash, texts::kFlashReadStartLine);
+    case Operation::BlankCheckEeprom:
+      memories[MemoryKind::Eeprom].readbackValid = false;
+      ShowImageWhileReading(MemoryKind::Eeprom);
+      return StartTransfer(BlockTransfer::ReadEeprom, texts::kEepromReadStartLine);
     case Operation::WriteFlash:
       memories[MemoryKind::Flash].readbackValid = false;
       return StartTransfer(BlockTransfer::WriteFlash, texts::kFlashWriteStartLine);
@@ -564,6 +577,18 @@ bool ProgrammerController::FinishOperation(Operation operation, device::Status c
     case Operation::ReadEeprom:
       memories[MemoryKind::Eeprom].readbackValid = code == status::EepromRead;
       return true;
+    case Operation::BlankCheckFlash:
+    case Operation::BlankCheckEeprom: {
+      const MemoryKind kind =
+          operation == Operation::BlankCheckFlash ? MemoryKind::Flash : MemoryKind::Eeprom;
+      if (code != (kind == MemoryKind::Flash ? status::FlashRead : status::EepromRead)) return true;
+      memories[kind].readbackValid = true;
+      run.notBlank = !BlankCheck(imageContext_, kind) || run.notBlank;
+      // A chip that is not blank must not be written as if it were; its EEPROM is still checked
+      // first, so that one press names what both memories hold.
+      if (!run.notBlank || queue_.Holds(Operation::BlankCheckEeprom)) return true;
+      return FailFollowUp(Cause::NotBlank);
+    }
     case Operation::CheckSignature:
       if (code == status::SignatureRead) return CheckSignature();
       // Without a signature nothing may change the chip.

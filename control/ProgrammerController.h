@@ -95,6 +95,7 @@ class ProgrammerController {
     std::optional<chips::FuseSet> expectedFuses;
     bool lockWritten = false;
     bool ispLockoutWritten = false;            // fuses that lock ISP out went to a chip in ISP mode
+    bool notBlank = false;                     // a blank check of this run found a byte not 0xFF
     Cause refusalCause = Cause::RefusedInput;  // of the next Refused code
     std::optional<BackupRun> backup;
     Outcome outcome;

@@ -38,6 +38,7 @@ enum class Cause {
   CommunicationError,  // a request failed
   TimeOut,             // the programmer did not answer in time
   VerifyDifference,    // a verify found differing bytes, or a read-back differs from what was written
+  NotBlank,            // a blank check found a byte that is not 0xFF
   Stopped,             // the user stopped a block transfer
   Cancelled,           // the user cancelled the file dialog of a run that needs its file
 };

@@ -43,8 +43,9 @@ bool StatusDispatcher::Dispatch(device::Status code, std::uint32_t argument) {
   if (entry.line != nullptr) line(*entry.line);
   if (entry.readback) {
     device::ChipMemories& memories = engine_.memories();
-    ShowReadback(frontEnd_.View(*entry.readback), memories[*entry.readback],
-                 MemoryLength(geometry_, memories, *entry.readback));
+    const std::size_t length = MemoryLength(geometry_, memories, *entry.readback);
+    ShowReadback(frontEnd_.View(*entry.readback), memories[*entry.readback], length);
+    log_.AppendLog(CrcLine(EntryOf(*entry.readback).name, memories[*entry.readback].readback, length));
     frontEnd_.ShowPage(EntryOf(*entry.readback).page);
   }
   if (entry.linkFailure) {

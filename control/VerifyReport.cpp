@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/Bytes.h"
+#include "base/Format.h"
 #include "base/Texts.h"
 #include "device/StatusCode.h"
 
@@ -73,6 +74,27 @@ void Verify(ImageContext& context, device::MemoryKind kind, bool restErased) {
     return;
   }
   Report(context, entry, ReportDifferences(log, image, readback, 0, imageLength));
+}
+
+bool BlankCheck(ImageContext& context, device::MemoryKind kind) {
+  const MemoryEntry& entry = EntryOf(kind);
+  const device::Memory& memory = context.engine.memories()[kind];
+  if (!memory.readbackValid) {
+    context.log.AppendLog(Printf(texts::kVerifyNoReadbackPattern, entry.name));
+    return false;
+  }
+  const std::size_t size = MemoryLength(context.geometry, context.engine.memories(), kind);
+  const std::uint8_t* const bytes = memory.readback.Use(size);
+  const auto blank = [](std::uint8_t byte) { return byte == 0xFF; };
+  const auto first = std::find_if_not(bytes, bytes + size, blank);
+  if (first == bytes + size) {
+    context.log.AppendLog(Printf(texts::kBlankPassedPattern, entry.name, static_cast<int>(size)));
+    return true;
+  }
+  const auto count = std::count_if(first, bytes + size, [](std::uint8_t byte) { return byte != 0xFF; });
+  context.log.AppendLog(Printf(texts::kBlankFailedPattern, entry.name, static_cast<unsigned>(first - bytes),
+                               static_cast<int>(count)));
+  return false;
 }
 
 }  // namespace kestrel::control

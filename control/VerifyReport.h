@@ -10,4 +10,9 @@ namespace kestrel::control {
 // must read 0xFF too. An image with no record of what the file gave is compared whole.
 void Verify(ImageContext& context, device::MemoryKind kind, bool restErased);
 
+// Logs whether the read-back holds 0xFF over the chip's size, or else its first address that
+// does not and how many bytes do not; true when blank. A read-back not (wholly) read from the
+// chip is not blank.
+bool BlankCheck(ImageContext& context, device::MemoryKind kind);
+
 }  // namespace kestrel::control

@@ -73,6 +73,11 @@ WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd,
   }
   context.log.AppendLog(
       Printf(texts::kWholeChipOpenedPattern, name.c_str(), DescribeWholeChip(image).c_str()));
+  for (device::MemoryKind kind : device::kMemoryKinds) {
+    if (!image[EntryOf(kind).region].Empty())
+      context.log.AppendLog(CrcLine(EntryOf(kind).name, context.engine.memories()[kind].image,
+                                    MemoryLength(context.geometry, context.engine.memories(), kind)));
+  }
   opened.opened = true;
   opened.image = image;
   opened.signature = signature;

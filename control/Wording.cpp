@@ -166,6 +166,8 @@ const char* CauseText(Cause cause) {
       return texts::kCauseTimeOut;
     case Cause::VerifyDifference:
       return texts::kCauseVerify;
+    case Cause::NotBlank:
+      return texts::kCauseNotBlank;
     case Cause::Stopped:
       return texts::kCauseStopped;
     case Cause::Cancelled:

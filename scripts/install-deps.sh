@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-tools-dev qt6-l10n-tools
-  libusb-dev libudev-dev libasound2-dev libelf-dev umockdev libumockdev-dev
+  libusb-dev libudev-dev libasound2-dev libelf-dev zlib1g-dev umockdev libumockdev-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   fonts-wqy-microhei xvfb xauth

@@ -472,6 +472,11 @@ edited bytes are orange; Ctrl+Z undoes; click the text column to type characters
         <translation>restore…</translation>
     </message>
     <message>
+        <location filename="../ui/Captions.h" line="181"/>
+        <source>查空 blank check</source>
+        <translation>blank check</translation>
+    </message>
+    <message>
         <location filename="../ui/Captions.h" line="182"/>
         <source>打开含FLASH、EEPROM、熔丝位和签名的整片文件（HEX或ELF）
 opens a whole-chip file (HEX or ELF) with FLASH, EEPROM, fuses and signature</source>
@@ -488,6 +493,12 @@ reads the whole chip (signature, fuses, lock, FLASH, EEPROM) into a HEX file</so
         <source>把整片文件写回芯片：擦除、写入、校验，再写熔丝位与锁定位
 writes a whole-chip file back: erase, write, verify, then the fuses and lock</source>
         <translation>writes a whole-chip file back: erase, write, verify, then the fuses and lock</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="194"/>
+        <source>读出FLASH和EEPROM，检查每个字节是否都为FF
+reads the FLASH and EEPROM and checks that every byte is FF</source>
+        <translation>reads the FLASH and EEPROM and checks that every byte is FF</translation>
     </message>
     <message>
         <location filename="../ui/FuseEditor.cpp" line="27"/>

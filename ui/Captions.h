@@ -197,6 +197,7 @@ inline constexpr char kSaveLogFailedPattern[] =
 inline constexpr char kOpenWholeChipButton[] = QT_TRANSLATE_NOOP("Kestrel", "打开整片 open whole chip…");
 inline constexpr char kBackupButton[] = QT_TRANSLATE_NOOP("Kestrel", "备份 backup…");
 inline constexpr char kRestoreButton[] = QT_TRANSLATE_NOOP("Kestrel", "恢复 restore…");
+inline constexpr char kBlankCheckButton[] = QT_TRANSLATE_NOOP("Kestrel", "查空 blank check");
 inline constexpr char kOpenWholeChipTip[] =
     QT_TRANSLATE_NOOP("Kestrel",
                       "打开含FLASH、EEPROM、熔丝位和签名的整片文件（HEX或ELF）\n"
@@ -209,5 +210,9 @@ inline constexpr char kRestoreTip[] =
     QT_TRANSLATE_NOOP("Kestrel",
                       "把整片文件写回芯片：擦除、写入、校验，再写熔丝位与锁定位\n"
                       "writes a whole-chip file back: erase, write, verify, then the fuses and lock");
+inline constexpr char kBlankCheckTip[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "读出FLASH和EEPROM，检查每个字节是否都为FF\n"
+                      "reads the FLASH and EEPROM and checks that every byte is FF");
 
 }  // namespace kestrel::ui::captions

@@ -86,7 +86,8 @@ FusePage::FusePage(QWidget* parent) : QWidget(parent) {
   buttons->addWidget(reset);
   layout->addLayout(buttons);
 
-  // The whole chip at once: its file, a backup of it, and that backup written back.
+  // The whole chip at once: its file, a backup of it, that backup written back, and whether a new
+  // chip is blank.
   auto* wholeChip = new QHBoxLayout;
   const struct {
     const char* caption;
@@ -97,7 +98,8 @@ FusePage::FusePage(QWidget* parent) : QWidget(parent) {
       {captions::kOpenWholeChipButton, captions::kOpenWholeChipTip, "fuseOpenWholeChip",
        OperationButton::OpenWholeChipFile},
       {captions::kBackupButton, captions::kBackupTip, "fuseBackup", OperationButton::Backup},
-      {captions::kRestoreButton, captions::kRestoreTip, "fuseRestore", OperationButton::Restore}};
+      {captions::kRestoreButton, captions::kRestoreTip, "fuseRestore", OperationButton::Restore},
+      {captions::kBlankCheckButton, captions::kBlankCheckTip, "fuseBlankCheck", OperationButton::BlankCheck}};
   for (const auto& button : wholeChipButtons) {
     const OperationButton operation = button.operation;
     QPushButton* pushed = AddButton(button.caption, button.tip, button.name);

@@ -68,6 +68,8 @@ SimulatedBus::SimulatedBus(SimulatorOptions options) : options_(std::move(option
     }
   }
   if (programmers_.empty()) programmers_.push_back(std::make_unique<SimulatedProgrammer>(options_.chip));
+  if (!options_.socketPlan.empty())
+    socket_ = std::make_unique<SimulatedSocket>(std::move(options_.socketPlan), options_.socketDumpFolder);
 }
 
 SimulatedBus::~SimulatedBus() = default;
@@ -86,6 +88,11 @@ int SimulatedBus::FindBusses() {
 int SimulatedBus::FindDevices() {
   std::lock_guard lock(mutex_);
   ++findDevicesCalls_;
+  if (socketUnplug_ && unplugged_) {
+    socket_->TakeOut();
+    unplugged_ = socketUnplug_ = false;
+    options_.failAt = options_.unplugAt = 0;
+  }
   int count = 0;
   for (auto& bus : busses_) {
     for (auto& entry : bus) {
@@ -169,6 +176,19 @@ int SimulatedBus::ControlMsg(UsbHandle* handle, int requestType, int request, in
                                  static_cast<std::uint16_t>(size)};
   if ((requestType & 0x80) == 0 && size > 0) record.dataOut.assign(bytes, bytes + size);
 
+  SimulatedProgrammer* programmer = simHandle->entry.programmer;
+  if (socket_ && programmer == programmers_.front().get() && nodeError() == 0) {
+    const SocketTurn turn = socket_->Take(record.request);
+    programmer = turn.programmer;
+    if (turn.arrived != nullptr) {
+      options_.failAt = turn.arrived->failAt;
+      options_.unplugAt = turn.arrived->unplugAt;
+      faultBase_ = statistics_.requests;
+      socketUnplug_ = turn.arrived->unplugAt != 0;
+    } else if (!socket_->occupied()) {
+      options_.failAt = options_.unplugAt = 0;  // a chip's faults leave with it
+    }
+  }
   const std::uint64_t number = statistics_.requests + 1 - faultBase_;
   if (options_.unplugAt != 0 && number >= options_.unplugAt) unplugged_ = true;
   if (const int error = nodeError(); error != 0) {
@@ -178,7 +198,7 @@ int SimulatedBus::ControlMsg(UsbHandle* handle, int requestType, int request, in
   } else if (!device.answersVendorRequests) {
     record.result = -EPIPE;
   } else {
-    record.result = simHandle->entry.programmer->Answer(record.request, bytes, size);
+    record.result = programmer->Answer(record.request, bytes, size);
   }
   Count(record);
   requests_.push_back(std::move(record));

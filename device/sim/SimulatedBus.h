@@ -11,6 +11,7 @@
 #include "device/UsbBus.h"
 #include "device/VendorProtocol.h"
 #include "device/sim/SimulatedProgrammer.h"
+#include "device/sim/SimulatedSocket.h"
 
 namespace kestrel::device {
 
@@ -47,6 +48,10 @@ struct SimulatorOptions {
   // The fuses and lock the chip has been left with, when they are not the factory's.
   std::optional<std::array<std::uint8_t, 3>> startFuses;
   std::optional<std::uint8_t> startLock;
+  // With chips planned, the first programmer's socket takes them one after the other (see
+  // SimulatedSocket) instead of holding `chip`, and the faults are those each chip brings.
+  std::vector<SocketChip> socketPlan;
+  std::string socketDumpFolder;  // empty: no dumps
 };
 
 // What a low-speed USB link and the chip would take for each vendor request: the figures
@@ -100,6 +105,9 @@ class SimulatedBus : public UsbBus {
   // The chip of the `index`-th programmer (of the devices that answer vendor requests, in list
   // order); touch it only while no request is under way.
   SimulatedProgrammer& programmer(std::size_t index = 0) { return *programmers_.at(index); }
+  // The socket of the first programmer, when chips are planned; touch it only while no request
+  // is under way.
+  const SimulatedSocket* socket() const { return socket_.get(); }
   std::vector<RecordedRequest> requests() const;
   void ClearRequests();
   LinkStatistics linkStatistics() const;
@@ -123,6 +131,8 @@ class SimulatedBus : public UsbBus {
   LinkStatistics statistics_;    // its request count also numbers the requests for the faults
   std::uint64_t faultBase_ = 0;  // statistics_.requests when the faults were armed
   bool unplugged_ = false;
+  std::unique_ptr<SimulatedSocket> socket_;
+  bool socketUnplug_ = false;  // the unplug is a socket chip's: the next scan replugs
   int openHandles_ = 0;
   int initCalls_ = 0;
   int findDevicesCalls_ = 0;

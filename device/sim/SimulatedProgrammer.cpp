@@ -100,7 +100,8 @@ int SimulatedProgrammer::WriteFlashPage(const VendorRequest& request, const std:
                                         bool stores) {
   const std::size_t pageBytes = std::size_t{request.value} * 2;
   const std::size_t start = pageNumber * pageBytes;
-  const std::size_t count = stores ? std::min(pageBytes, static_cast<std::size_t>(std::max(size, 0))) : 0;
+  const bool keeps = stores && !(factory_.firstFlashPageStuck && pageNumber == 0);
+  const std::size_t count = keeps ? std::min(pageBytes, static_cast<std::size_t>(std::max(size, 0))) : 0;
   const std::size_t end = std::min(start + count, flash.size());
   std::uint8_t* const cells = flash.Use(end);
   for (std::size_t i = start; i < end; ++i) cells[i] &= bytes[i - start];

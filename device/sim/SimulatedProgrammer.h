@@ -37,6 +37,7 @@ struct SimulatedChip {
       ModeBit(ProgrammingMode::ISP) | ModeBit(ProgrammingMode::PP_20) | ModeBit(ProgrammingMode::PP_2313);
   // RSTDISBL or DWEN programmed, SPIEN unprogrammed (high fuse bits 7, 6 and 5).
   std::vector<IspLockoutBits> ispLockouts{{1, 0x80, 0x00}, {1, 0x40, 0x00}, {1, 0x20, 0x20}};
+  bool firstFlashPageStuck = false;  // the first FLASH page of a transfer keeps its cells erased
 };
 
 // The programmer's firmware together with its chip: answers the vendor requests of the wire

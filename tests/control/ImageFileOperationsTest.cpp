@@ -63,16 +63,18 @@ TEST_F(ImageFileOperationsTest, OpensAndSavesEachSideOverTheChipSize) {
   EXPECT_EQ(flash[0x400], 0x00);  // beyond the chip
   SaveImage(rig.context, Flash, File("flash.bin", "old contents"));
   SaveImage(rig.context, Eeprom, File("eeprom.bin"));
-  EXPECT_THAT(rig.lines(), ElementsAre(texts::kFlashBinTruncatedLine,
-                                       "文件 long.BIN 有1025字节，所选器件的FLASH只有1024字节：文件未读入",
-                                       kFlashCleared, "读入文件 short.bin 到FLASH窗口页【   100字节】.",
-                                       "文件 empty.bin 未读入：文件是空的", kFlashCleared,
-                                       "读入文件 short.bin 到FLASH窗口页【   100字节】.",
-                                       "文件 prog.bin 按其内容读作Intel HEX，与扩展名不符",
-                                       "读入文件 prog.bin 到FLASH窗口页【   258字节】.",
-                                       "读入文件 data.eEp 到EEPROM窗口页【     3字节】.",
-                                       texts::kFlashSavedLine, File("flash.bin") + "【   258字节】",
-                                       texts::kEepromSavedLine, File("eeprom.bin") + "【     3字节】"));
+  EXPECT_THAT(
+      rig.lines(),
+      ElementsAre(texts::kFlashBinTruncatedLine,
+                  "文件 long.BIN 有1025字节，所选器件的FLASH只有1024字节：文件未读入", kFlashCleared,
+                  "读入文件 short.bin 到FLASH窗口页【   100字节】.", "FLASH CRC-32：1093510B（100字节）",
+                  "文件 empty.bin 未读入：文件是空的", kFlashCleared,
+                  "读入文件 short.bin 到FLASH窗口页【   100字节】.", "FLASH CRC-32：1093510B（100字节）",
+                  "文件 prog.bin 按其内容读作Intel HEX，与扩展名不符",
+                  "读入文件 prog.bin 到FLASH窗口页【   258字节】.", "FLASH CRC-32：4E9CCA3F（258字节）",
+                  "读入文件 data.eEp 到EEPROM窗口页【     3字节】.", "EEPROM CRC-32：E4FE5A7B（3字节）",
+                  texts::kFlashSavedLine, File("flash.bin") + "【   258字节】", texts::kEepromSavedLine,
+                  File("eeprom.bin") + "【     3字节】"));
   EXPECT_EQ(Contents("flash.bin"), std::string(0x100, '\xFF') + "\x0C\x94");
   EXPECT_EQ(Contents("eeprom.bin"), "\xFF\xFF\xAA");
   using enum device::Status;
@@ -133,11 +135,12 @@ TEST_F(ImageFileOperationsTest, AWholeChipHexFileGivesEachSideItsOwnMemory) {
   OpenImage(rig.context, Eeprom, File("whole.hex", whole));
   OpenImage(rig.context, Flash, File("big.hex", DataRecord(0x500, {1}) + kEnd));
   EXPECT_EQ(rig.memories[Eeprom].image[1], 0xEE);
-  EXPECT_THAT(rig.lines(),
-              ElementsAre("文件 whole.hex 中的FLASH未读入EEPROM窗口页",
-                          "读入文件 whole.hex 到EEPROM窗口页【     2字节】.",
-                          std::string("文件 big.hex 未读入：") + texts::kFlashHexTooLarge.c_str(),
-                          "数据到 0x500，所选器件的FLASH止于 0x3FF", "FLASH窗口页已清空：没有载入的文件"));
+  EXPECT_THAT(
+      rig.lines(),
+      ElementsAre("文件 whole.hex 中的FLASH未读入EEPROM窗口页",
+                  "读入文件 whole.hex 到EEPROM窗口页【     2字节】.", "EEPROM CRC-32：954F20F2（2字节）",
+                  std::string("文件 big.hex 未读入：") + texts::kFlashHexTooLarge.c_str(),
+                  "数据到 0x500，所选器件的FLASH止于 0x3FF", "FLASH窗口页已清空：没有载入的文件"));
 }
 
 TEST_F(ImageFileOperationsTest, RefusesWhatItCannotReadAndLeavesThatSideWithoutAnImage) {

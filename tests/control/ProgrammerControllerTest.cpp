@@ -76,12 +76,27 @@ TEST(ProgrammerController, AutoWithEveryBoxProgramsTheChipRefusingAClickAndDefer
   h.Press(OperationButton::Auto);
 
   const std::string passed = "共发现     0个单元不对!";
-  EXPECT_EQ(h.Lines(), std::vector<std::string>(
-                           {"擦除OK", "FLASH编程开始", "编程器忙，稍后再操作", "FLASH编程OK", "FLASH读取开始",
-                            "FLASH读取OK，显示在FLASH窗口页", texts::kFlashVerifyBegin, passed,
-                            texts::kFlashVerifyEnd, "EEPROM编程开始", "EEPROM编程OK", "EEPROM读取开始",
-                            "EEPROM读取OK，显示在EEPROM窗口页", texts::kEepromVerifyBegin, passed,
-                            texts::kEepromVerifyEnd, "熔丝位编程OK", "锁定位编程OK", "熔丝与锁定位读取OK"}));
+  EXPECT_EQ(h.Lines(), std::vector<std::string>({"擦除OK",
+                                                 "FLASH编程开始",
+                                                 "编程器忙，稍后再操作",
+                                                 "FLASH编程OK",
+                                                 "FLASH读取开始",
+                                                 "FLASH读取OK，显示在FLASH窗口页",
+                                                 "FLASH CRC-32：28D29E67（1024字节）",
+                                                 texts::kFlashVerifyBegin,
+                                                 passed,
+                                                 texts::kFlashVerifyEnd,
+                                                 "EEPROM编程开始",
+                                                 "EEPROM编程OK",
+                                                 "EEPROM读取开始",
+                                                 "EEPROM读取OK，显示在EEPROM窗口页",
+                                                 "EEPROM CRC-32：00000000（0字节）",
+                                                 texts::kEepromVerifyBegin,
+                                                 passed,
+                                                 texts::kEepromVerifyEnd,
+                                                 "熔丝位编程OK",
+                                                 "锁定位编程OK",
+                                                 "熔丝与锁定位读取OK"}));
   const auto& chip = h.bus.programmer();
   EXPECT_TRUE(
       std::equal(chip.flash.begin(), chip.flash.begin() + 1024, memories[MemoryKind::Flash].image.begin()));
@@ -325,6 +340,27 @@ TEST(ProgrammerController, AStoppedTransferFailsTheRunAndDropsTheRest) {
   EXPECT_EQ(outcome.failedAt, Operation::ReadFlash);
   EXPECT_EQ(outcome.failures, 1);
   EXPECT_THAT(h.Lines(), ::testing::Not(::testing::Contains("EEPROM读取开始")));
+}
+
+// A blank check passes only on 0xFF throughout; a chip that is not blank has both memories
+// named before the run fails, so that nothing written after it in a run reaches the chip.
+TEST(ProgrammerController, ABlankCheckNamesTheFirstByteNotFFAndHowManyAreNot) {
+  Harness h;
+  ASSERT_TRUE(h.Start());
+  h.Press(OperationButton::BlankCheck);
+  EXPECT_TRUE(h.frontEnd.outcomes.back().passed);
+  EXPECT_THAT(h.Lines(), ::testing::IsSupersetOf(
+                             {"FLASH空白检查通过：1024字节全为FF", "EEPROM空白检查通过：64字节全为FF"}));
+  device::SimulatedProgrammer& chip = h.bus.programmer();
+  chip.flash.data()[0x105] = chip.flash.data()[0x3FF] = 0x00;
+  chip.eeprom.data()[63] = 0xFE;
+  chip.flash.data()[0x400] = 0x00;  // beyond the chip's 1 KiB: not read
+  h.Press(OperationButton::BlankCheck);
+  const Outcome& outcome = h.frontEnd.outcomes.back();
+  EXPECT_EQ(outcome.cause, Cause::NotBlank);
+  EXPECT_THAT(h.Lines(),
+              ::testing::IsSupersetOf({"FLASH空白检查失败：首个非空白地址 0x00105，共2字节不为FF",
+                                       "EEPROM空白检查失败：首个非空白地址 0x0003F，共1字节不为FF"}));
 }
 
 TEST(ProgrammerController, AProgrammerItMayNotOpenIsReportedWithTheRuleToInstall) {

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 
@@ -28,8 +29,14 @@ TEST(StatusDispatcher, EachCodeGivesItsLinesAndPageAndOnlyFailuresBeep) {
       {Status::Ready, {"编程器:就绪."}},
       {Status::CommunicationError, {"通讯出错.", "其它原因", link}, 1},
       {Status::ReceiveTimeout, {"编程器接收数据超时.", "通讯出错.", "其它原因", link}, 1},
-      {Status::FlashRead, {"FLASH读取OK，显示在FLASH窗口页"}, 0, FlashPage},
-      {Status::EepromRead, {"EEPROM读取OK，显示在EEPROM窗口页"}, 0, EepromPage},
+      {Status::FlashRead,
+       {"FLASH读取OK，显示在FLASH窗口页", "FLASH CRC-32：00000000（0字节）"},
+       0,
+       FlashPage},
+      {Status::EepromRead,
+       {"EEPROM读取OK，显示在EEPROM窗口页", "EEPROM CRC-32：00000000（0字节）"},
+       0,
+       EepromPage},
       {Status::FlashVerified, {}, 0, -1},
       {Status::FlashVerifyFailed, {}, 1, -1},
       {Status::EepromVerifyFailed, {}, 1, -1},
@@ -51,6 +58,15 @@ TEST(StatusDispatcher, EachCodeGivesItsLinesAndPageAndOnlyFailuresBeep) {
       EXPECT_EQ(view.length(), flash ? 1024u : 64u);
     }
   }
+}
+
+// The check value of CRC-32 is that of "123456789"; the 0xFF after the last used byte stay out.
+TEST(StatusDispatcher, AReadLogsTheCrcOfTheUsedBytes) {
+  CoreRig rig;
+  std::uint8_t* const readback = rig.memories[MemoryKind::Flash].readback.Use(1024);
+  std::fill_n(std::copy_n("123456789", 9, readback), 1024 - 9, 0xFF);
+  rig.dispatcher.Dispatch(Status::FlashRead, 0);
+  EXPECT_EQ(rig.lines().back(), "FLASH CRC-32：CBF43926（9字节）");
 }
 
 // A code left out of the table would read as "其它原因" with the error beep.
