@@ -40,14 +40,14 @@ std::optional<SerialFormat> ParseSerialFormat(const std::string& text) {
                                    std::pair("u32le", U32Le), std::pair("u32be", U32Be)}) {
     if (text == name) return SerialFormat{kind, 0};
   }
-  // "ascii:N": at most 19 digits, which every 64-bit number below 10^19 fits.
+  // "ascii:N": at most 18 digits, so that every number fits the database's signed 64 bits.
   if (text.size() < 7 || text.size() > 8 || text.compare(0, 6, "ascii:") != 0) return std::nullopt;
   int digits = 0;
   for (char c : text.substr(6)) {
     if (c < '0' || c > '9') return std::nullopt;
     digits = digits * 10 + (c - '0');
   }
-  if (digits < 1 || digits > 19) return std::nullopt;
+  if (digits < 1 || digits > 18) return std::nullopt;
   return SerialFormat{Ascii, digits};
 }
 

@@ -19,7 +19,7 @@ enum class SerialSource { Sequence, List, Random };
 // digits, zero-padded to `digits` characters.
 struct SerialFormat {
   enum class Kind { U16Le, U16Be, U32Le, U32Be, Ascii } kind = Kind::U32Le;
-  int digits = 0;  // Ascii only, 1..19
+  int digits = 0;  // Ascii only, 1..18
 
   int Width() const;              // bytes in the memory
   std::uint64_t Largest() const;  // the largest number the format holds
