@@ -17,8 +17,8 @@
 #include "control/WholeChipFiles.h"
 #include "production/ProductionTexts.h"
 
-// The job loader alone includes toml++; it reports faults as values, like the rest of the core.
-#define TOML_EXCEPTIONS 0
+// Debian's toml++ is a compiled library built with exceptions: its parse throws on a fault,
+// which the loader turns into a refusal at once.
 #include <toml++/toml.h>
 
 namespace kestrel::production {
@@ -424,14 +424,15 @@ bool Loader::Check(const toml::table& table) {
 JobLoad Loader::Load(const std::string& text) {
   job_.path = path_;
   job_.text = text;
-  toml::parse_result parsed = toml::parse(text, path_);
-  if (!parsed) {
-    const toml::parse_error& error = parsed.error();
+  toml::table table;
+  try {
+    table = toml::parse(text, path_);
+  } catch (const toml::parse_error& error) {
     return {std::nullopt,
             Printf(texts::kJobNotTomlPattern, path_.c_str(), static_cast<int>(error.source().begin.line),
                    std::string(error.description()).c_str())};
   }
-  if (!Check(parsed.table()) || fault_) {
+  if (!Check(table) || fault_) {
     if (!fault_) fault_ = Fault{path_, texts::kKeyMissing};
     return {std::nullopt,
             Printf(texts::kJobRefusedPattern, path_.c_str(), fault_->key.c_str(), fault_->reason.c_str())};
