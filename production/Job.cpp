@@ -17,8 +17,7 @@
 #include "control/WholeChipFiles.h"
 #include "production/ProductionTexts.h"
 
-// Debian's toml++ is a compiled library built with exceptions: its parse throws on a fault,
-// which the loader turns into a refusal at once.
+// Header-only and without exceptions (production/CMakeLists.txt): a parse gives a result.
 #include <toml++/toml.h>
 
 namespace kestrel::production {
@@ -424,14 +423,14 @@ bool Loader::Check(const toml::table& table) {
 JobLoad Loader::Load(const std::string& text) {
   job_.path = path_;
   job_.text = text;
-  toml::table table;
-  try {
-    table = toml::parse(text, path_);
-  } catch (const toml::parse_error& error) {
+  toml::parse_result parsed = toml::parse(text, path_);
+  if (!parsed) {
+    const toml::parse_error& error = parsed.error();
     return {std::nullopt,
             Printf(texts::kJobNotTomlPattern, path_.c_str(), static_cast<int>(error.source().begin.line),
                    std::string(error.description()).c_str())};
   }
+  const toml::table& table = parsed.table();
   if (!Check(table) || fault_) {
     if (!fault_) fault_ = Fault{path_, texts::kKeyMissing};
     return {std::nullopt,
