@@ -146,9 +146,10 @@ std::optional<std::int64_t> Loader::Integer(const toml::table& table, const std:
 // (fast_verfy = true would verify slowly; a misspelt `last` would never stop).
 bool Loader::KnownKeys(const toml::table& table, const std::string& prefix,
                        std::initializer_list<const char*> keys) {
-  for (const auto& [key, node] : table) {
-    if (std::none_of(keys.begin(), keys.end(), [&](const char* known) { return key.str() == known; }))
-      return Refuse(prefix + std::string(key.str()), texts::kKeyUnknown);
+  for (const auto& entry : table) {
+    const std::string_view key = entry.first.str();
+    if (std::none_of(keys.begin(), keys.end(), [&](const char* known) { return key == known; }))
+      return Refuse(prefix + std::string(key), texts::kKeyUnknown);
   }
   return true;
 }
