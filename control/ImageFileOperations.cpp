@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "base/ByteRanges.h"
 #include "base/Bytes.h"
 #include "base/FileRead.h"
 #include "base/Texts.h"
@@ -55,6 +57,7 @@ void ClearSide(ImageContext& context, const Side& side, std::size_t size) {
   // Only the chip's part of a buffer is used (and takes memory).
   std::fill_n(side.memory.image.Use(size), size, std::uint8_t{0xFF});
   side.memory.imageLoaded = false;
+  side.memory.given.Clear();
   ShowImage(side.view, side.memory, size);
   context.log.AppendLog(Printf(texts::kImageClearedPattern, side.entry.name));
 }
@@ -81,6 +84,7 @@ void TakeRegion(const MemoryEntry& entry, const std::string& name, const image::
   }
   std::copy(region.bytes.begin(), region.bytes.end(), scratch.begin());
   read.count = static_cast<std::int32_t>(region.bytes.size());
+  read.given = ByteRanges::FromFlags(region.given);
   read.ok = true;
   const std::string left = RegionsHeld(whole, entry.region);
   if (!left.empty())
@@ -91,10 +95,10 @@ void TakeRegion(const MemoryEntry& entry, const std::string& name, const image::
 // the FLASH side takes the FLASH region, the EEPROM side the EEPROM region when there is one.
 void ReadHexSide(const MemoryEntry& entry, const std::string& name, const std::string& text,
                  std::span<std::uint8_t> scratch, const chips::ChipFacts* selected, MemoryFileRead& read) {
-  const image::HexReadResult hex =
-      image::ReadHexImage(text, scratch, static_cast<std::int64_t>(scratch.size()));
+  image::HexReadResult hex = image::ReadHexImage(text, scratch, static_cast<std::int64_t>(scratch.size()));
   if (hex.code == image::HexSuccess) {
     read.count = static_cast<std::int32_t>(hex.length);
+    read.given = std::move(hex.given);
     read.ok = true;
     return;
   }
@@ -141,6 +145,7 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
     Refuse(context, read.refusal);
     return ClearSide(context, side, size);
   }
+  side.memory.given = read.given;
   side.memory.imageLoaded = true;
   ShowImage(side.view, side.memory, size);
   context.log.AppendLog(texts::kOpenedFilePrefix.c_str() + FileName(path) + side.entry.openedToPage.c_str() +
@@ -148,17 +153,38 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
   context.pages.ShowPage(side.entry.page);
 }
 
+// The HEX spans of the bytes a file image holds from its file (and edits), inside `size`.
+std::vector<image::HexSpan> GivenSpans(const device::Memory& memory, const std::uint8_t* bytes,
+                                       std::size_t size, std::int32_t& count) {
+  std::vector<image::HexSpan> spans;
+  for (const ByteRange& range : memory.given.ranges()) {
+    const std::size_t end = std::min<std::size_t>(range.end, size);
+    if (range.begin >= end) break;
+    spans.push_back({range.begin, {bytes + range.begin, end - range.begin}});
+    count += static_cast<std::int32_t>(end - range.begin);
+  }
+  return spans;
+}
+
 // Saves the bytes the view shows, the image or the read-back with the user's edits, up to the
-// last one that is not 0xFF. A view that shows nothing yet saves no byte.
+// last one that is not 0xFF. A view that shows nothing yet saves no byte. A HEX file of a file
+// image holds only the bytes its file gave, so that a bootloader stays a bootloader.
 void StoreImage(ImageContext& context, const Side& side, const std::string& path) {
   const std::size_t size = std::min(side.size, side.view.length());
   const std::uint8_t* const bytes = size > 0 ? side.view.buffer()->Use(size) : nullptr;
-  const std::int32_t used = TrimmedLength(bytes, static_cast<std::int32_t>(size));
+  std::int32_t used = TrimmedLength(bytes, static_cast<std::int32_t>(size));
   const FileKind kind = KindOfFile(FileName(path));
   if (kind == FileKind::Elf) return Refuse(context, Printf(texts::kSaveNoElfPattern, path.c_str()));
+  const bool fileImage = side.view.buffer() == &side.memory.image && !side.memory.given.Empty();
   std::string failure;
   if (kind == FileKind::Hex) {
-    const std::string text = image::WriteHexMemory({bytes, size}, static_cast<std::size_t>(used));
+    std::string text;
+    if (fileImage) {
+      used = 0;
+      text = image::WriteHex(GivenSpans(side.memory, bytes, size, used));
+    } else {
+      text = image::WriteHexMemory({bytes, size}, static_cast<std::size_t>(used));
+    }
     failure =
         image::ReplaceFileContents(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
   } else {
@@ -223,6 +249,7 @@ MemoryFileRead ReadMemoryFile(const MemoryEntry& entry, const std::string& path,
     } else {
       std::copy_n(file.bytes.begin(), length, image.begin());
       read.count = static_cast<std::int32_t>(length);
+      read.given.Add(0, static_cast<std::uint32_t>(length));
       read.ok = true;
     }
   } else if (kind == FileKind::Elf) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteRanges.h"
 #include "chips/ChipFacts.h"
 #include "chips/ChipGeometry.h"
 #include "control/FrontEndPorts.h"
@@ -38,6 +39,7 @@ struct ImageContext {
 struct MemoryFileRead {
   bool ok = false;
   std::int32_t count = 0;              // bytes the file gave
+  ByteRanges given;                    // where in the memory the file gave them
   std::vector<std::string> notes;      // lines to log before the outcome (read by content, regions left)
   std::string refusal;                 // why the file gives no image, one or more lines; when !ok
   std::optional<std::string> message;  // the message box the old open showed with the refusal
