@@ -61,9 +61,10 @@ int ReportChips(const Options& options, Terminal terminal) {
   for (const production::ChipRecord& chip : chips) {
     const std::string step = chip.failedStep.empty() ? "" : " " + chip.failedStep;
     const std::string cause = chip.cause.empty() ? "" : " " + chip.cause;
-    WriteAll(terminal.out, Printf(messages::kCliReportLinePattern, chip.start.c_str(), chip.result.c_str(),
-                                  chip.serial.empty() ? "-" : chip.serial.c_str(), chip.seconds,
-                                  chip.jobName.c_str(), chip.station.c_str(), step.c_str(), cause.c_str()));
+    WriteAll(terminal.out,
+             Printf(messages::kCliReportLinePattern, chip.start.c_str(),
+                    production::ChipResultName(chip.result), chip.serial.empty() ? "-" : chip.serial.c_str(),
+                    chip.seconds, chip.jobName.c_str(), chip.station.c_str(), step.c_str(), cause.c_str()));
   }
   WriteAll(terminal.out, Printf(production::texts::kReportCountPattern, chips.size()) + "\n");
   return kExitSuccess;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <span>
 
+#include "base/ByteRanges.h"
 #include "base/FileRead.h"
 #include "base/Format.h"
 #include "base/Texts.h"
@@ -100,7 +101,9 @@ class Loader {
   const chips::ChipFactsTable& facts_;
   Job job_;
   std::vector<std::string> contents_;  // the files, in the order read, for the identity
-  image::RegionImage fileFuses_;       // what a whole-chip file gave
+  ByteRanges flashGiven_;              // the bytes the files gave, which a serial may not cover
+  ByteRanges eepromGiven_;
+  image::RegionImage fileFuses_;  // what a whole-chip file gave
   image::RegionImage fileLock_;
   std::string fuseFile_;  // its name
   std::optional<Fault> fault_;
@@ -182,6 +185,7 @@ bool Loader::ReadFiles(const toml::table& table) {
       if (bytes.Empty()) continue;
       memory->assign(region == image::Region::Flash ? job_.chip.flashBytes : job_.chip.eepromBytes, 0xFF);
       std::copy(bytes.bytes.begin(), bytes.bytes.end(), memory->begin());
+      (region == image::Region::Flash ? flashGiven_ : eepromGiven_) = ByteRanges::FromFlags(bytes.given);
     }
     const std::size_t fuseBytes = read.image[image::Region::Fuses].bytes.size();
     if (fuseBytes > 0 && static_cast<int>(fuseBytes) < job_.chip.fuseBytes)
@@ -203,6 +207,7 @@ bool Loader::ReadFiles(const toml::table& table) {
     const control::MemoryFileRead read =
         control::ReadMemoryFile(control::EntryOf(kind), path, SizesOf(job_.chip), &job_.chip, *memory);
     if (!read.ok) return Refuse(key, read.refusal);
+    (kind == device::MemoryKind::Flash ? flashGiven_ : eepromGiven_) = read.given;
     contents_.push_back(read.content);
     job_.files.push_back(path);
   }
@@ -374,12 +379,13 @@ bool Loader::CheckSerialPlace() {
                                            static_cast<unsigned>(last), memoryName, size - 1));
   std::vector<std::uint8_t>& memory = flash ? job_.flash : job_.eeprom;
   if (memory.empty()) memory.assign(size, 0xFF);
-  // A byte a file gave is one that is not erased: 0xFF given by a file is what the write leaves
-  // there anyway.
-  for (std::uint64_t at = first; at <= last; ++at) {
-    if (memory[at] != 0xFF)
-      return Refuse("serial.address", Printf(texts::kSerialOverDataPattern, static_cast<unsigned>(first),
-                                             static_cast<unsigned>(last), static_cast<unsigned>(at)));
+  // Any byte a file gives counts, 0xFF too: the file says what belongs there.
+  for (const ByteRange& range : (flash ? flashGiven_ : eepromGiven_).ranges()) {
+    if (range.begin <= last && range.end > first)
+      return Refuse(
+          "serial.address",
+          Printf(texts::kSerialOverDataPattern, static_cast<unsigned>(first), static_cast<unsigned>(last),
+                 static_cast<unsigned>(std::max<std::uint64_t>(first, range.begin))));
   }
   return true;
 }
@@ -450,6 +456,12 @@ const char* StepName(Step step) {
     if (value == step) return name;
   }
   return "?";
+}
+
+std::vector<std::uint8_t> Job::ChipImage(device::MemoryKind kind, const SerialValue* value) const {
+  const std::vector<std::uint8_t>& memory = Memory(kind);
+  if (value == nullptr || !serial || serial->memory != kind) return memory;
+  return PlaceSerial(memory, serial->address, *value);
 }
 
 bool Job::Has(Step step) const {

@@ -55,9 +55,15 @@ struct Job {
   std::string identity;               // SHA-256 of the text and of every file, lowercase hex
 
   bool Has(Step step) const;
+  // The memory as the job's files give it, without a serial.
   const std::vector<std::uint8_t>& Memory(device::MemoryKind kind) const {
     return kind == device::MemoryKind::Flash ? flash : eeprom;
   }
+  // What one chip's memory is written and verified with: a copy of Memory(kind) with `value`
+  // (a reservation's, see ProductionStore::ReserveSerial) placed at the serial's address in the
+  // job's format, when the serial lives in this memory; Memory(kind) as it is otherwise or for
+  // nullptr. The load checked that every value fits and covers no file data, so this cannot fail.
+  std::vector<std::uint8_t> ChipImage(device::MemoryKind kind, const SerialValue* value) const;
 };
 
 struct JobLoad {

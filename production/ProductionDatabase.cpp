@@ -9,9 +9,11 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <utility>
 
+#include "base/FileRead.h"
 #include "base/Format.h"
 #include "production/ProductionTexts.h"
 
@@ -38,6 +40,7 @@ constexpr const char* kMigrations[] = {
          cause TEXT NOT NULL DEFAULT '',
          station TEXT NOT NULL,
          pid INTEGER NOT NULL,
+         boot TEXT NOT NULL,
          reserved_at TEXT NOT NULL,
          UNIQUE (series, value));
        CREATE INDEX serials_state ON serials(state);
@@ -111,6 +114,14 @@ class Statement {
 };
 
 const char* const kStateNames[] = {"reserved", "passed", "failed", "void"};
+const char* const kResultNames[] = {"pass", "fail", "wrong chip", "stopped"};
+
+ChipResult ResultOf(const std::string& name) {
+  for (int i = 0; i < 4; ++i) {
+    if (name == kResultNames[i]) return static_cast<ChipResult>(i);
+  }
+  return ChipResult::Fail;
+}
 
 SerialState StateOf(const std::string& name) {
   for (int i = 0; i < 4; ++i) {
@@ -119,24 +130,36 @@ SerialState StateOf(const std::string& name) {
   return SerialState::Void;
 }
 
+// This start of the machine: a process of an earlier one is gone, whatever runs under its pid
+// now (a power cut leaves reservations that the next boot's pids would otherwise keep alive).
+std::string BootId() {
+  const FileStart file = ReadFileStart("/proc/sys/kernel/random/boot_id", 64);
+  std::string id = file.ok ? file.bytes : std::string();
+  while (!id.empty() && (id.back() == '\n' || id.back() == ' ')) id.pop_back();
+  return id;
+}
+
 // A process that no longer runs: its reservations can never be finished.
-bool Gone(pid_t pid) {
-  return pid > 0 && kill(pid, 0) == -1 && errno == ESRCH;
+bool Gone(pid_t pid, const std::string& boot, const std::string& thisBoot) {
+  return boot != thisBoot || (pid > 0 && kill(pid, 0) == -1 && errno == ESRCH);
 }
 
 class SqliteStore final : public ProductionStore {
  public:
-  explicit SqliteStore(StoreOwner owner) : owner_(std::move(owner)) {}
+  explicit SqliteStore(StoreOwner owner) : owner_(std::move(owner)), boot_(BootId()) {}
   ~SqliteStore() override { sqlite3_close_v2(db_); }
 
   bool Open(const std::string& path);
 
-  const std::string& Error() const override { return error_; }
+  std::string Error() const override {
+    const std::lock_guard lock(mutex_);
+    return error_;
+  }
   int VoidedAtOpen() const override { return voided_; }
   bool RegisterJob(const Job& job, JobVersion& version) override;
   ReserveOutcome ReserveSerial(std::int64_t jobId, const Job& job, SerialReservation& reservation) override;
   bool FinishSerial(std::int64_t serialId, SerialState state, const std::string& cause) override;
-  bool RecordChip(const ChipRecord& chip) override;
+  bool RecordChip(const ChipRecord& chip, std::optional<std::int64_t> serialId) override;
   bool Chips(const ReportFilter& filter, std::vector<ChipRecord>& chips) override;
   bool Serials(const std::string& jobName, std::vector<SerialRow>& rows) override;
 
@@ -162,10 +185,14 @@ class SqliteStore final : public ProductionStore {
   bool Migrate();
   bool VoidInterrupted();
   bool Taken(const std::string& series, const std::string& value, bool& taken);
+  bool EndSerial(std::int64_t serialId, SerialState state, const std::string& cause);
   std::optional<SerialValue> NextValue(const Job& job, bool& failed);
 
+  // One connection holds one transaction at a time: the threads that share it take turns.
+  mutable std::mutex mutex_;
   sqlite3* db_ = nullptr;
   StoreOwner owner_;
+  std::string boot_;
   std::string error_;
   int voided_ = 0;
 };
@@ -203,12 +230,13 @@ bool SqliteStore::Migrate() {
 
 bool SqliteStore::VoidInterrupted() {
   return Transaction([&] {
-    Statement reserved(db_, "SELECT id, pid FROM serials WHERE state = 'reserved' AND station = ?");
+    Statement reserved(db_, "SELECT id, pid, boot FROM serials WHERE state = 'reserved' AND station = ?");
     reserved.Bind(1, owner_.station);
     std::vector<std::int64_t> dead;
     int step = SQLITE_ROW;
     while ((step = reserved.Step()) == SQLITE_ROW) {
-      if (Gone(static_cast<pid_t>(reserved.Integer(1)))) dead.push_back(reserved.Integer(0));
+      if (Gone(static_cast<pid_t>(reserved.Integer(1)), reserved.Text(2), boot_))
+        dead.push_back(reserved.Integer(0));
     }
     if (step != SQLITE_DONE) return Fail();
     for (std::int64_t id : dead) {
@@ -222,6 +250,7 @@ bool SqliteStore::VoidInterrupted() {
 }
 
 bool SqliteStore::RegisterJob(const Job& job, JobVersion& version) {
+  const std::lock_guard lock(mutex_);
   return Transaction([&] {
     Statement known(db_, "SELECT id, first_used FROM jobs WHERE identity = ?");
     known.Bind(1, job.identity);
@@ -323,6 +352,7 @@ std::optional<SerialValue> SqliteStore::NextValue(const Job& job, bool& failed) 
 ReserveOutcome SqliteStore::ReserveSerial(std::int64_t jobId, const Job& job,
                                           SerialReservation& reservation) {
   if (!job.serial) return ReserveOutcome::Exhausted;
+  const std::lock_guard lock(mutex_);
   bool exhausted = false;
   const bool done = Transaction([&] {
     bool failed = false;
@@ -331,15 +361,16 @@ ReserveOutcome SqliteStore::ReserveSerial(std::int64_t jobId, const Job& job,
       exhausted = !failed;
       return false;
     }
-    Statement insert(db_,
-                     "INSERT INTO serials (job, series, value, number, state, station, pid, reserved_at) "
-                     "VALUES (?, ?, ?, ?, 'reserved', ?, ?, ?)");
+    Statement insert(
+        db_,
+        "INSERT INTO serials (job, series, value, number, state, station, pid, boot, reserved_at) "
+        "VALUES (?, ?, ?, ?, 'reserved', ?, ?, ?, ?)");
     insert.Bind(1, jobId).Bind(2, job.name).Bind(3, value->text);
     insert.BindOptional(4, value->number
                                ? std::optional<std::int64_t>(static_cast<std::int64_t>(*value->number))
                                : std::nullopt);
     insert.Bind(5, owner_.station).Bind(6, static_cast<std::int64_t>(owner_.pid));
-    insert.Bind(7, TimeStamp(std::chrono::system_clock::now()));
+    insert.Bind(7, boot_).Bind(8, TimeStamp(std::chrono::system_clock::now()));
     if (insert.Step() != SQLITE_DONE) return Fail();
     reservation = {sqlite3_last_insert_rowid(db_), std::move(*value)};
     return true;
@@ -348,7 +379,7 @@ ReserveOutcome SqliteStore::ReserveSerial(std::int64_t jobId, const Job& job,
   return exhausted ? ReserveOutcome::Exhausted : ReserveOutcome::Failed;
 }
 
-bool SqliteStore::FinishSerial(std::int64_t serialId, SerialState state, const std::string& cause) {
+bool SqliteStore::EndSerial(std::int64_t serialId, SerialState state, const std::string& cause) {
   // Only a reserved value ends: a final state is never changed again.
   Statement update(db_, "UPDATE serials SET state = ?, cause = ? WHERE id = ? AND state = 'reserved'");
   update.Bind(1, std::string(SerialStateName(state))).Bind(2, cause).Bind(3, serialId);
@@ -358,21 +389,36 @@ bool SqliteStore::FinishSerial(std::int64_t serialId, SerialState state, const s
   return false;
 }
 
-bool SqliteStore::RecordChip(const ChipRecord& chip) {
-  Statement insert(db_,
-                   "INSERT INTO chips (job, station, programmer, start_time, end_time, signature, serial, "
-                   "flash_crc, eeprom_crc, fuses, lock, result, failed_step, cause, seconds) "
-                   "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-  insert.Bind(1, chip.jobId).Bind(2, chip.station).Bind(3, chip.programmer).Bind(4, chip.start);
-  insert.Bind(5, chip.end).Bind(6, chip.signature).Bind(7, chip.serial);
-  insert.BindOptional(8, chip.flashCrc ? std::optional<std::int64_t>(*chip.flashCrc) : std::nullopt);
-  insert.BindOptional(9, chip.eepromCrc ? std::optional<std::int64_t>(*chip.eepromCrc) : std::nullopt);
-  insert.Bind(10, chip.fuses).Bind(11, chip.lock).Bind(12, chip.result).Bind(13, chip.failedStep);
-  insert.Bind(14, chip.cause).Bind(15, chip.seconds);
-  return insert.Step() == SQLITE_DONE || Fail();
+bool SqliteStore::FinishSerial(std::int64_t serialId, SerialState state, const std::string& cause) {
+  const std::lock_guard lock(mutex_);
+  return EndSerial(serialId, state, cause);
+}
+
+bool SqliteStore::RecordChip(const ChipRecord& chip, std::optional<std::int64_t> serialId) {
+  const std::lock_guard lock(mutex_);
+  // The row and the serial's end together: a crash between them would leave a passed chip
+  // whose serial the next open calls interrupted.
+  return Transaction([&] {
+    Statement insert(db_,
+                     "INSERT INTO chips (job, station, programmer, start_time, end_time, signature, serial, "
+                     "flash_crc, eeprom_crc, fuses, lock, result, failed_step, cause, seconds) "
+                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    insert.Bind(1, chip.jobId).Bind(2, chip.station).Bind(3, chip.programmer).Bind(4, chip.start);
+    insert.Bind(5, chip.end).Bind(6, chip.signature).Bind(7, chip.serial);
+    insert.BindOptional(8, chip.flashCrc ? std::optional<std::int64_t>(*chip.flashCrc) : std::nullopt);
+    insert.BindOptional(9, chip.eepromCrc ? std::optional<std::int64_t>(*chip.eepromCrc) : std::nullopt);
+    insert.Bind(10, chip.fuses).Bind(11, chip.lock).Bind(12, std::string(ChipResultName(chip.result)));
+    insert.Bind(13, chip.failedStep).Bind(14, chip.cause).Bind(15, chip.seconds);
+    if (insert.Step() != SQLITE_DONE) return Fail();
+    if (!serialId) return true;
+    if (chip.result == ChipResult::Pass) return EndSerial(*serialId, SerialState::Passed, "");
+    return EndSerial(*serialId, SerialState::Failed,
+                     chip.result == ChipResult::Stopped ? ChipResultName(chip.result) : chip.failedStep);
+  });
 }
 
 bool SqliteStore::Chips(const ReportFilter& filter, std::vector<ChipRecord>& chips) {
+  const std::lock_guard lock(mutex_);
   // An absent filter binds NULL, which lets every row through.
   Statement select(
       db_,
@@ -398,7 +444,7 @@ bool SqliteStore::Chips(const ReportFilter& filter, std::vector<ChipRecord>& chi
     if (!select.Null(9)) chip.eepromCrc = static_cast<std::uint32_t>(select.Integer(9));
     chip.fuses = select.Text(10);
     chip.lock = select.Text(11);
-    chip.result = select.Text(12);
+    chip.result = ResultOf(select.Text(12));
     chip.failedStep = select.Text(13);
     chip.cause = select.Text(14);
     chip.seconds = select.Real(15);
@@ -408,6 +454,7 @@ bool SqliteStore::Chips(const ReportFilter& filter, std::vector<ChipRecord>& chi
 }
 
 bool SqliteStore::Serials(const std::string& jobName, std::vector<SerialRow>& rows) {
+  const std::lock_guard lock(mutex_);
   Statement select(db_, "SELECT value, state, cause FROM serials WHERE series = ? ORDER BY id");
   select.Bind(1, jobName);
   int step = SQLITE_ROW;
@@ -431,6 +478,10 @@ std::string CrcText(const std::optional<std::uint32_t>& crc) {
 
 const char* SerialStateName(SerialState state) {
   return kStateNames[static_cast<int>(state)];
+}
+
+const char* ChipResultName(ChipResult result) {
+  return kResultNames[static_cast<int>(result)];
 }
 
 std::unique_ptr<ProductionStore> OpenSqliteStore(const std::string& path, const StoreOwner& owner,
@@ -469,8 +520,8 @@ std::string ChipsCsv(const std::vector<ChipRecord>& chips) {
   for (const ChipRecord& chip : chips) {
     for (const std::string& field :
          {chip.jobName, chip.station, chip.programmer, chip.start, chip.end, chip.signature, chip.serial,
-          CrcText(chip.flashCrc), CrcText(chip.eepromCrc), chip.fuses, chip.lock, chip.result,
-          chip.failedStep, chip.cause}) {
+          CrcText(chip.flashCrc), CrcText(chip.eepromCrc), chip.fuses, chip.lock,
+          std::string(ChipResultName(chip.result)), chip.failedStep, chip.cause}) {
       csv += CsvField(field) + ",";
     }
     csv += Printf("%.2f", chip.seconds) + "\r\n";

@@ -14,18 +14,35 @@
 
 // The production database: which job versions ran, every serial given out and what became of
 // it, and one row per chip. Every SQL statement lives behind ProductionStore, so that another
-// back end (PostgreSQL for a line of stations) can stand beside the SQLite one.
+// back end (PostgreSQL for a line of stations) can stand beside the SQLite one; its callers
+// see no SQL, no dialect and no connection.
 //
 // The serial rules every back end keeps:
 //   - ReserveSerial picks the next value and records it as reserved in one transaction
 //     (SQLite: BEGIN IMMEDIATE ... COMMIT), before any byte goes to the chip;
-//   - FinishSerial ends it as passed or failed; a value is never given again, whatever its end;
+//   - RecordChip ends it as passed or failed together with the chip's row; a value is never
+//     given again, whatever its end;
 //   - at open, values left reserved by a run that is gone (kill -9, power cut) become void
 //     with the cause "interrupted";
 //   - within a job name no value is given twice: a changed job file (a new version) continues
 //     its sequence and list, and a random value is checked against all values given before.
-// A method that fails returns false (or Failed) and leaves the reason in Error(); nothing of a
-// failed call is kept.
+//
+// A production run, chip after chip:
+//   1. OpenSqliteStore once per station; VoidedAtOpen() says how many reservations it voided.
+//   2. RegisterJob(job, version) once; when version.changed, print texts::kJobChangedPattern.
+//   3. For a chip whose signature is the job's, before the first byte is written:
+//      ReserveSerial(version.id, job, reservation). Reserved: go on; Exhausted: end the run
+//      cleanly with texts::kSerialsUsedUpPattern, nothing was reserved; Failed: end the run with
+//      Error(), nothing was reserved. A job without [serial] needs no reservation.
+//   4. Write and verify job.ChipImage(kind, &reservation.value) for FLASH and EEPROM.
+//   5. RecordChip(record, reservation.id) (std::nullopt without a serial, or for a wrong chip):
+//      the chip's row and its serial's end in one transaction. A reservation no byte of which
+//      reached a chip may instead be ended with FinishSerial(id, SerialState::Void, cause).
+//
+// Several threads may share one store: each call is one transaction and calls are serialized.
+// Several stations (processes) may open the same file: the database's write lock orders their
+// reservations. A method that fails returns false (or Failed) and leaves the reason in Error();
+// nothing of a failed call is kept.
 namespace kestrel::production {
 
 enum class SerialState { Reserved, Passed, Failed, Void };
@@ -52,6 +69,10 @@ enum class ReserveOutcome {
   Failed,     // the database refused; see Error()
 };
 
+// How a chip's run ended; a serial ends passed only with Pass.
+enum class ChipResult { Pass, Fail, WrongChip, Stopped };
+const char* ChipResultName(ChipResult result);  // "pass", "fail", "wrong chip", "stopped"
+
 // One chip put into the socket. Times are TimeStamp texts; an unknown CRC is empty.
 struct ChipRecord {
   std::int64_t jobId = 0;
@@ -66,8 +87,8 @@ struct ChipRecord {
   std::optional<std::uint32_t> eepromCrc;
   std::string fuses;  // "62D9FF", as written
   std::string lock;
-  std::string result;      // "pass", "fail", "wrong chip", "stopped"
-  std::string failedStep;  // StepName of the step that failed
+  ChipResult result = ChipResult::Fail;
+  std::string failedStep;  // StepName of the step that failed; empty for Pass
   std::string cause;
   double seconds = 0;
 };
@@ -77,8 +98,8 @@ struct ReportFilter {
   std::optional<std::string> since;  // a date or TimeStamp: chips started at or after it
 };
 
-// Who reserves: a reservation left by a process that no longer runs on this station is an
-// interrupted one.
+// Who reserves: a reservation this station left in a process that no longer runs, or before
+// the machine last started, is an interrupted one.
 struct StoreOwner {
   std::string station;
   pid_t pid = 0;
@@ -88,18 +109,26 @@ class ProductionStore {
  public:
   virtual ~ProductionStore() = default;
 
-  virtual const std::string& Error() const = 0;
+  // The reason the last call that failed gives.
+  virtual std::string Error() const = 0;
   // How many reservations the open found interrupted and made void.
   virtual int VoidedAtOpen() const = 0;
 
-  // The version of the job with this identity, added on first use.
+  // The version of the job with this identity (Job::identity), added on its first use. Its id
+  // is what the calls below take as `jobId`.
   virtual bool RegisterJob(const Job& job, JobVersion& version) = 0;
-  // The next serial of `job` (registered as `jobId`), reserved for this owner.
+  // The next serial of `job` (registered as `jobId`), recorded as reserved for this owner in
+  // one transaction; see ReserveOutcome. A job without [serial] is Exhausted at once.
   virtual ReserveOutcome ReserveSerial(std::int64_t jobId, const Job& job,
                                        SerialReservation& reservation) = 0;
-  // Ends a reserved serial as Passed, Failed or Void.
+  // Adds the chip's row and, when `serialId` names the reservation its chip was given, ends
+  // that serial in the same transaction: passed for ChipResult::Pass, else failed with the
+  // failed step (or "stopped") as its cause. False, and nothing kept, when the serial is not
+  // reserved any more.
+  virtual bool RecordChip(const ChipRecord& chip, std::optional<std::int64_t> serialId) = 0;
+  // Ends a reserved serial as Passed, Failed or Void without a chip row; false when it is not
+  // reserved (a final state is never changed).
   virtual bool FinishSerial(std::int64_t serialId, SerialState state, const std::string& cause) = 0;
-  virtual bool RecordChip(const ChipRecord& chip) = 0;
   // The chips the filter lets through, oldest first.
   virtual bool Chips(const ReportFilter& filter, std::vector<ChipRecord>& chips) = 0;
   // Every serial of a job name with its state, in the order given (for reports and tests).

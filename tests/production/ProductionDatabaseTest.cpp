@@ -57,6 +57,14 @@ std::string Reserve(ProductionStore& store, std::int64_t jobId, const Job& job, 
   return outcome == ReserveOutcome::Reserved ? reservation.value.text : "out";
 }
 
+ChipRecord Chip(std::int64_t jobId, ChipResult result, const std::string& failedStep = "") {
+  ChipRecord chip;
+  chip.jobId = jobId;
+  chip.result = result;
+  chip.failedStep = failedStep;
+  return chip;
+}
+
 // A new file, in a folder not there yet, gets the whole schema; opening it again changes nothing.
 TEST(ProductionDatabase, AnEmptyFileIsMigratedToTheSchemaOnOpen) {
   Folder folder("db-migrate");
@@ -78,8 +86,9 @@ TEST(ProductionDatabase, AnEmptyFileIsMigratedToTheSchemaOnOpen) {
   EXPECT_EQ(found, (std::vector<std::string>{"1", "wal", "chips", "jobs", "serials"}));
 }
 
-// Reserved, then passed or failed; a reservation whose process died is void at the next open.
-// No value comes back, whatever its end, and a new version of the job goes on after the old.
+// Reserved, then passed or failed with the chip's row; a reservation whose process died is void
+// at the next open. No value comes back, whatever its end, and a new version of the job goes on
+// after the old.
 TEST(ProductionDatabase, SerialsAreReservedFinishedVoidedAndNeverGivenTwice) {
   Folder folder("db-serials");
   const std::string path = folder.path + "/p.sqlite";
@@ -89,10 +98,15 @@ TEST(ProductionDatabase, SerialsAreReservedFinishedVoidedAndNeverGivenTwice) {
     const std::int64_t jobId = Register(*store, job);
     std::int64_t first = 0, second = 0;
     EXPECT_EQ(Reserve(*store, jobId, job, &first), "1000");
-    EXPECT_TRUE(store->FinishSerial(first, SerialState::Passed, ""));
+    EXPECT_TRUE(store->RecordChip(Chip(jobId, ChipResult::Pass), first));
     EXPECT_EQ(Reserve(*store, jobId, job, &second), "1002");
-    EXPECT_TRUE(store->FinishSerial(second, SerialState::Failed, "verify-flash"));
-    EXPECT_FALSE(store->FinishSerial(second, SerialState::Passed, ""));  // final stays final
+    EXPECT_TRUE(store->RecordChip(Chip(jobId, ChipResult::Fail, "verify-flash"), second));
+    // A final state stays final, and the chip row of the refused call is not kept.
+    EXPECT_FALSE(store->RecordChip(Chip(jobId, ChipResult::Pass), second));
+    EXPECT_FALSE(store->FinishSerial(second, SerialState::Void, ""));
+    std::vector<ChipRecord> chips;
+    ASSERT_TRUE(store->Chips({}, chips));
+    EXPECT_EQ(chips.size(), 2u);
   }
   {
     auto dead = Open(path, DeadPid());
@@ -157,16 +171,16 @@ TEST(ProductionDatabase, ReportFiltersByJobAndDateAndQuotesTheCsv) {
                   .eepromCrc = std::nullopt,
                   .fuses = "62D9FF",
                   .lock = "FC",
-                  .result = "fail",
+                  .result = ChipResult::Fail,
                   .failedStep = "verify-flash",
                   .cause = "3 bytes \"differ\"",
                   .seconds = 2.314};
-  ASSERT_TRUE(store->RecordChip(chip)) << store->Error();
+  ASSERT_TRUE(store->RecordChip(chip, std::nullopt)) << store->Error();
   chip.start = "2026-12-06T08:00:00Z";
-  ASSERT_TRUE(store->RecordChip(chip));
+  ASSERT_TRUE(store->RecordChip(chip, std::nullopt));
   chip.jobId = other;
   chip.start = "2026-12-08T08:00:00Z";
-  ASSERT_TRUE(store->RecordChip(chip));
+  ASSERT_TRUE(store->RecordChip(chip, std::nullopt));
 
   std::vector<ChipRecord> chips;
   ASSERT_TRUE(store->Chips({.job = "board", .since = "2026-12-07"}, chips));
