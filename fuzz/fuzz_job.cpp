@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +60,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Expect(end <= memory.size(), "a serial beyond its memory");
     for (std::size_t at = job.serial->address; at < end; ++at)
       Expect(memory[at] == 0xFF, "a serial over file data");
+    if (job.serial->source == production::SerialSource::Sequence) {
+      const auto value = production::SequenceValue(job.serial->format, job.serial->start);
+      Expect(value.has_value(), "a first number the format cannot hold");
+      const std::vector<std::uint8_t> chip = job.ChipImage(job.serial->memory, &*value);
+      Expect(chip.size() == memory.size() &&
+                 std::equal(value->bytes.begin(), value->bytes.end(), chip.begin() + job.serial->address),
+             "a chip's image without its serial");
+    }
   }
   Expect(!production::DescribeJob(job).empty(), "a plan without lines");
   return 0;

@@ -86,6 +86,8 @@ TEST(Job, RefusesAFaultNamingTheKeyAndTheReason) {
       {kHead + "image = \"whole.hex\"\nfuses = \"E2D9FF\"\n" + steps,
        "fuses：E2D9FF 与文件 whole.hex 中的 62D9FF 不符"},
       {kHead + flash + "steps = [\"write-flash\", \"lock\"]\n", "lock：步骤“lock”需要此项，文件中也没有"},
+      {"name = \"t\"\nmode ö= \"ISP\"\n",
+       "第 2 行不是有效的TOML：Error while parsing key-value pair: expected '=', saw 'ö'"},
   };
   for (const auto& c : cases) {
     const JobLoad load = Load(folder, c.text);

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <set>
+#include <thread>
 
 #include "production/ProductionDatabase.h"
 #include "tests/production/ProductionRig.h"
@@ -127,6 +128,28 @@ TEST(ProductionDatabase, SerialsAreReservedFinishedVoidedAndNeverGivenTwice) {
   for (const auto& row : rows) states += row.value + " " + SerialStateName(row.state) + " " + row.cause + ";";
   EXPECT_EQ(states,
             "1000 passed ;1002 failed verify-flash;1004 void interrupted;1006 reserved ;1008 reserved ;");
+}
+
+// Two stations (connections) on one file, each shared by two threads: every reservation is its
+// own transaction, so no value is given twice.
+TEST(ProductionDatabase, StationsAndThreadsReservingAtOnceNeverShareAValue) {
+  Folder folder("db-threads");
+  const std::string path = folder.path + "/p.sqlite";
+  const Job job = SerialJob("board", Sequence(1, 1, 1000));
+  std::unique_ptr<ProductionStore> stores[] = {Open(path), Open(path)};
+  const std::int64_t jobId = Register(*stores[0], job);
+  std::vector<std::string> given[4];
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 20; ++i) given[t].push_back(Reserve(*stores[t % 2], jobId, job));
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  std::set<std::string> values;
+  for (const auto& list : given) values.insert(list.begin(), list.end());
+  EXPECT_EQ(values.size(), 80u);
+  EXPECT_FALSE(values.contains("out"));
 }
 
 TEST(ProductionDatabase, ListValuesAreUsedOnceAndRandomValuesNeverRepeat) {
