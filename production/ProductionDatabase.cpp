@@ -40,7 +40,6 @@ constexpr const char* kMigrations[] = {
          cause TEXT NOT NULL DEFAULT '',
          station TEXT NOT NULL,
          pid INTEGER NOT NULL,
-         boot TEXT NOT NULL,
          reserved_at TEXT NOT NULL,
          UNIQUE (series, value));
        CREATE INDEX serials_state ON serials(state);
@@ -62,6 +61,8 @@ constexpr const char* kMigrations[] = {
          cause TEXT NOT NULL,
          seconds REAL NOT NULL);
        CREATE INDEX chips_start ON chips(start_time);)",
+    // The machine's boot a reservation was made in: a pid alone outlives a power cut.
+    "ALTER TABLE serials ADD COLUMN boot TEXT NOT NULL DEFAULT ''",
 };
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
 

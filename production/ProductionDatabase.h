@@ -28,7 +28,8 @@
 //     its sequence and list, and a random value is checked against all values given before.
 //
 // A production run, chip after chip:
-//   1. OpenSqliteStore once per station; VoidedAtOpen() says how many reservations it voided.
+//   1. OpenSqliteStore once per station; when VoidedAtOpen() is not 0, print
+//      texts::kVoidedAtOpenPattern.
 //   2. RegisterJob(job, version) once; when version.changed, print texts::kJobChangedPattern.
 //   3. For a chip whose signature is the job's, before the first byte is written:
 //      ReserveSerial(version.id, job, reservation). Reserved: go on; Exhausted: end the run

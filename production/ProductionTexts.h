@@ -56,6 +56,8 @@ inline constexpr Message kJobSequencePattern = Msg("序列号：%s 0x%X，%d 字
 inline constexpr Message kJobListPattern = Msg("序列号：%s 0x%X，取自文件 %s 的 %zu 个值");
 inline constexpr Message kJobRandomPattern = Msg("序列号：%s 0x%X，%d 字节随机值，作业内不重复");
 inline constexpr Message kJobIdentityPattern = Msg("作业标识（SHA-256）：%s");
+inline constexpr Message kVoidedAtOpenPattern =
+    Msg("上次运行中断：%d 个已预留的序列号作废，不再使用");                                           // count
 inline constexpr Message kSerialsUsedUpPattern = Msg("作业 %s 的序列号已用完：生产停止");             // name
 inline constexpr Message kJobChangedPattern = Msg("作业 %s 的文件自上次使用以来已改变：记为新版本");  // name
 

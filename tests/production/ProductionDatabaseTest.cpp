@@ -84,7 +84,7 @@ TEST(ProductionDatabase, AnEmptyFileIsMigratedToTheSchemaOnOpen) {
       },
       &found, nullptr);
   sqlite3_close(db);
-  EXPECT_EQ(found, (std::vector<std::string>{"1", "wal", "chips", "jobs", "serials"}));
+  EXPECT_EQ(found, (std::vector<std::string>{"2", "wal", "chips", "jobs", "serials"}));
 }
 
 // Reserved, then passed or failed with the chip's row; a reservation whose process died is void
