@@ -37,8 +37,10 @@
 //      Error(), nothing was reserved. A job without [serial] needs no reservation.
 //   4. Write and verify job.ChipImage(kind, &reservation.value) for FLASH and EEPROM.
 //   5. RecordChip(record, reservation.id) (std::nullopt without a serial, or for a wrong chip):
-//      the chip's row and its serial's end in one transaction. A reservation no byte of which
-//      reached a chip may instead be ended with FinishSerial(id, SerialState::Void, cause).
+//      the chip's row (its `serial` is reservation.value.text) and its serial's end in one
+//      transaction. When it fails (a full disk), stop before the next chip: the serial stays
+//      reserved and is void at the next open. A reservation no byte of which reached a chip may
+//      instead be ended with FinishSerial(id, SerialState::Void, cause).
 //
 // Several threads may share one store: each call is one transaction and calls are serialized.
 // Several stations (processes) may open the same file: the database's write lock orders their
