@@ -10,6 +10,7 @@
 #include "chips/FuseFields.h"
 #include "cli/CliTexts.h"
 #include "cli/CommandLine.h"
+#include "cli/ProductionCommands.h"
 #include "control/BlockingStatusChannel.h"
 #include "control/ChipSafety.h"
 #include "control/ProgrammerController.h"
@@ -278,9 +279,11 @@ device::SimulatorOptions SimulatorOptionsFor(const Options& cli, const chips::Ch
 
 int RunSession(const Options& options, device::UsbBus& bus, Terminal terminal,
                std::unique_ptr<TonePlayer> sound, chips::ChipBooks books) {
+  if (options.commands.empty()) return CheckJob(options, terminal, books);
   const auto* alone = std::get_if<SessionCommand>(&options.commands.front().description->press);
   if (alone != nullptr && *alone == SessionCommand::ListProgrammers)
     return ListProgrammers(options, bus, terminal);
+  if (alone != nullptr && *alone == SessionCommand::Report) return ReportChips(options, terminal);
   if (alone != nullptr) return ExplainFuses(options, terminal, books);
   Session session(options, bus, terminal, std::move(sound));
   return session.Run(std::move(books));

@@ -32,7 +32,9 @@ std::vector<std::string> CataloguePaths(const Options& options, const std::strin
 // that could not finish), kExitUsage when the chip is not in the catalogue. Without keepGoing
 // it stops after the first command that failed. The list command instead prints a line per
 // programmer found and fails when there is none, with the message the probe would show; the
-// explain-fuses command prints the fields of the fuse and lock texts without a programmer.
+// explain-fuses command prints the fields of the fuse and lock texts without a programmer; the
+// report command lists the production database's chips. With no command but --job, the job is
+// read and checked and its plan printed (cli/ProductionCommands.h).
 int RunSession(const Options& options, device::UsbBus& bus, Terminal terminal,
                std::unique_ptr<TonePlayer> sound, chips::ChipBooks books);
 

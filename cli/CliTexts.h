@@ -35,6 +35,10 @@ inline constexpr char kCliNeedsOption[] = "%s needs %s";
 inline constexpr char kCliNoDefaultText[] = " (no default: a wrong fuse text can lock a chip out)";
 // One line of list: the address, then the manufacturer and product strings.
 inline constexpr char kCliProgrammerLinePattern[] = "programmer %s %s %s\n";
+// A chip of the report: start, result, serial ("-" without), seconds, job, station, failed
+// step and cause.
+inline constexpr char kCliReportLinePattern[] = "%s %s serial %s %.2f s job \"%s\" station \"%s\"%s%s\n";
+inline constexpr char kCliBadDate[] = "%s: \"%s\" is not a date such as 2026-12-07";
 // Without --chip, a command that needs the chip found none by its signature.
 inline constexpr Message kCliChipUnknownLine = Msg("无法识别芯片，请用 --chip 指定器件\n");
 // One fuse or lock field: the byte (low, high, ext, lock), the field, its value shifted down

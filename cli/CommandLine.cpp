@@ -129,7 +129,7 @@ class Parser {
   void CheckWhole() {
     if (simOptionSeen_ && !result_.simulate)
       error_ = Printf(messages::kCliNeedsSimulate, simOptionSeen_->name);
-    else if (result_.commands.empty())
+    else if (result_.commands.empty() && !result_.job)
       error_ = messages::kCliNoCommand;
     for (const Command& c : result_.commands) {
       if (error_.empty() && result_.commands.size() > 1 &&

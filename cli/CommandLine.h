@@ -27,7 +27,7 @@ inline constexpr int kExitUsage = 2;
 enum class ArgumentKind { None, File, AutoList };
 
 // A command that presses no button: it runs alone, in place of the start-up and the probe.
-enum class SessionCommand { ListProgrammers, ExplainFuses };
+enum class SessionCommand { ListProgrammers, ExplainFuses, Report };
 
 // How --help and the man page show the argument: " FILE", " LIST" or nothing.
 const char* ArgumentName(ArgumentKind kind);
@@ -126,6 +126,13 @@ struct Options {
   bool keepGoing = false;
   bool fastVerify = false;              // see ProgrammerController::SetFastVerify
   std::optional<std::string> language;  // --lang: overrides the environment's choice
+  // Production: the job file (for report, the job's name), the database, this station's name,
+  // and the report's start date and CSV file.
+  std::optional<std::string> job;
+  std::optional<std::string> database;
+  std::optional<std::string> station;
+  std::optional<std::string> since;
+  std::optional<std::string> csv;
   SimulatorChoice simulator;
   bool help = false;
   bool version = false;

@@ -89,6 +89,11 @@ constexpr CommandDescription kCommands[] = {
      .press = SessionCommand::ListProgrammers,
      .help = "one line per programmer found: \"programmer BBB:DDD\" and its name; runs alone, without chip "
              "catalogue or probe"},
+    {.name = "report",
+     .press = SessionCommand::Report,
+     .anyChip = true,
+     .help = "the chips of the production database, oldest first, filtered by --job NAME and --since; "
+             "with --csv, written to that file; runs alone"},
 };
 
 constexpr AutoBoxDescription kAutoBoxes[] = {
@@ -136,6 +141,17 @@ std::optional<std::uint32_t> Number(const V& v, std::uint32_t low, std::uint32_t
   if (digits && value >= low && value <= high) return static_cast<std::uint32_t>(value);
   v.error = Printf(messages::kCliBadNumber, v.option, v.text.c_str(), low, high);
   return std::nullopt;
+}
+
+// "2026-12-07", optionally followed by a time as the database writes it ("T08:00:00Z").
+void TakeSince(Options& o, const V& v) {
+  const std::string& t = v.text;
+  bool date = t.size() >= 10 && t[4] == '-' && t[7] == '-' && (t.size() == 10 || t[10] == 'T');
+  for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) date = date && i < t.size() && t[i] >= '0' && t[i] <= '9';
+  if (date)
+    o.since = t;
+  else
+    v.error = Printf(messages::kCliBadDate, v.option, t.c_str());
 }
 
 void TakeUsb(Options& o, const V& v) {
@@ -214,6 +230,27 @@ constexpr OptionDescription kOptions[] = {
              "LC_MESSAGES or LANG; Chinese under zh, C or POSIX, else English); never changes\n"
              "what is sent to the chip",
      .take = TakeLanguage},
+    {.name = "--job",
+     .argument = "FILE",
+     .help = "the production job (TOML) to run; alone, it is read and checked and its plan\n"
+             "printed; for report, a job's name",
+     .take = [](Options& o, const V& v) { o.job = v.text; }},
+    {.name = "--db",
+     .argument = "FILE",
+     .help = "the production database (default: $XDG_DATA_HOME/kestrel/production.sqlite)",
+     .take = [](Options& o, const V& v) { o.database = v.text; }},
+    {.name = "--station",
+     .argument = "NAME",
+     .help = "this station's name in the production database (default: the host name)",
+     .take = [](Options& o, const V& v) { o.station = v.text; }},
+    {.name = "--since",
+     .argument = "DATE",
+     .help = "(report) only chips started on or after DATE (2026-12-07, UTC)",
+     .take = TakeSince},
+    {.name = "--csv",
+     .argument = "FILE",
+     .help = "(report) write the chips to FILE as CSV instead of listing them",
+     .take = [](Options& o, const V& v) { o.csv = v.text; }},
     {.name = "--sim-absent",
      .help = "(with --simulate) no programmer on the bus",
      .needsSimulate = true,

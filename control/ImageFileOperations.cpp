@@ -41,12 +41,6 @@ Side SideOf(ImageContext& context, device::MemoryKind kind) {
   return {EntryOf(kind), memories[kind], context.View(kind), MemoryLength(context.geometry, memories, kind)};
 }
 
-// A side reads HEX, binary and ELF files; ".eep" is EEPROM data only.
-FileKind KindOf(const std::string& name, const Side& side) {
-  if (UpperExtension(name) == "EEP" && side.entry.region != image::Region::Eeprom) return FileKind::Unknown;
-  return KindOfFile(name);
-}
-
 // One log line for each line of `lines`.
 void Refuse(ImageContext& context, const std::string& lines) {
   for (std::size_t start = 0; start <= lines.size();) {
@@ -73,129 +67,89 @@ image::ChipSizes SizesOf(const chips::ChipGeometry& geometry) {
           static_cast<std::uint32_t>(std::max<std::int64_t>(geometry.EepromSize(), 0))};
 }
 
-// The side's own memory of a whole-chip file, into `scratch` (the side's image); one line names the memories
-// it left. Returns the refusal, or empty.
-std::string TakeRegion(ImageContext& context, const Side& side, const std::string& name,
-                       const image::WholeChipImage& whole, std::span<std::uint8_t> scratch,
-                       std::int32_t& count) {
+// The memory's own region of a whole-chip file, into `scratch`; one note names the memories it
+// left.
+void TakeRegion(const MemoryEntry& entry, const std::string& name, const image::WholeChipImage& whole,
+                std::span<std::uint8_t> scratch, const chips::ChipFacts* selected, MemoryFileRead& read) {
   // A file made for another chip is refused here as the whole-chip open refuses it.
-  if (auto refusal = SignatureRefusal(name, whole, context.selected != nullptr ? *context.selected : nullptr))
-    return *refusal;
-  const image::RegionImage& region = whole[side.entry.region];
+  if (auto refusal = SignatureRefusal(name, whole, selected)) {
+    read.refusal = *refusal;
+    return;
+  }
+  const image::RegionImage& region = whole[entry.region];
   if (region.bytes.size() > scratch.size()) {
-    context.messages.ShowMessage(side.entry.hexTooLarge);
-    return Printf(texts::kHexRefusedPattern, name.c_str(), side.entry.hexTooLarge.c_str());
+    read.message = entry.hexTooLarge;
+    read.refusal = Printf(texts::kHexRefusedPattern, name.c_str(), entry.hexTooLarge.c_str());
+    return;
   }
   std::copy(region.bytes.begin(), region.bytes.end(), scratch.begin());
-  count = static_cast<std::int32_t>(region.bytes.size());
-  side.memory.given = ByteRanges::FromFlags(region.given);
-  const std::string left = RegionsHeld(whole, side.entry.region);
+  read.count = static_cast<std::int32_t>(region.bytes.size());
+  read.given = ByteRanges::FromFlags(region.given);
+  read.ok = true;
+  const std::string left = RegionsHeld(whole, entry.region);
   if (!left.empty())
-    context.log.AppendLog(Printf(texts::kRegionsLeftPattern, name.c_str(), left.c_str(), side.entry.name));
-  return {};
-}
-
-std::string ReadElfSide(ImageContext& context, const Side& side, const std::string& name,
-                        std::string_view bytes, std::span<std::uint8_t> scratch, std::int32_t& count) {
-  const WholeChipRead read = ReadElfFile(name, bytes, SizesOf(context.geometry));
-  return read.ok ? TakeRegion(context, side, name, read.image, scratch, count) : read.refusal;
+    read.notes.push_back(Printf(texts::kRegionsLeftPattern, name.c_str(), left.c_str(), entry.name));
 }
 
 // A HEX file of one memory, or a whole-chip HEX file whose data reach the other regions: then
 // the FLASH side takes the FLASH region, the EEPROM side the EEPROM region when there is one.
-std::string ReadHexSide(ImageContext& context, const Side& side, const std::string& name,
-                        std::string_view text, std::span<std::uint8_t> scratch, std::int32_t& count) {
-  image::HexReadResult read = image::ReadHexImage(text, scratch, static_cast<std::int64_t>(scratch.size()));
-  if (read.code == image::HexSuccess) {
-    count = static_cast<std::int32_t>(read.length);
-    side.memory.given = std::move(read.given);
-    return {};
+void ReadHexSide(const MemoryEntry& entry, const std::string& name, std::string_view text,
+                 std::span<std::uint8_t> scratch, const chips::ChipFacts* selected, MemoryFileRead& read) {
+  image::HexReadResult hex = image::ReadHexImage(text, scratch, static_cast<std::int64_t>(scratch.size()));
+  if (hex.code == image::HexSuccess) {
+    read.count = static_cast<std::int32_t>(hex.length);
+    read.given = std::move(hex.given);
+    read.ok = true;
+    return;
   }
   // Too large for the chip: a whole-chip file, whose data reaches past FLASH's window, gives
   // this side its own memory; any other is refused without reading it a second time.
-  if (read.code == image::HexTooLarge) {
-    if (read.extent > image::RegionWindow(image::Region::Flash)) {
+  if (hex.code == image::HexTooLarge) {
+    if (hex.extent > image::RegionWindow(image::Region::Flash)) {
       const image::HexRegionRead regions = image::ReadHexRegions(text);
       const bool held = !RegionsHeld(regions.image, image::Region::Flash).empty();
       if (regions.code == image::HexSuccess && !regions.outsideAddress && held &&
-          (side.entry.region == image::Region::Flash || !regions.image[side.entry.region].Empty())) {
-        return TakeRegion(context, side, name, regions.image, scratch, count);
+          (entry.region == image::Region::Flash || !regions.image[entry.region].Empty())) {
+        return TakeRegion(entry, name, regions.image, scratch, selected, read);
       }
-      if (regions.code == image::HexConflict) return HexRefusalLine(name, regions);
-      if (regions.code == image::HexSuccess && regions.outsideAddress)
-        return OutsideLine(name, *regions.outsideAddress);
+      if (regions.code == image::HexConflict) {
+        read.refusal = HexRefusalLine(name, regions);
+        return;
+      }
+      if (regions.code == image::HexSuccess && regions.outsideAddress) {
+        read.refusal = OutsideLine(name, *regions.outsideAddress);
+        return;
+      }
     }
     // The old line for the scripts that know it, then where the data ends against the chip.
-    context.messages.ShowMessage(side.entry.hexTooLarge);
-    return Printf(texts::kHexRefusedPattern, name.c_str(), side.entry.hexTooLarge.c_str()) + "\n" +
-           Printf(texts::kDataReachesPattern, static_cast<unsigned>(read.extent - 1), side.entry.name,
-                  static_cast<unsigned>(scratch.size() - 1));
+    read.message = entry.hexTooLarge;
+    read.refusal = Printf(texts::kHexRefusedPattern, name.c_str(), entry.hexTooLarge.c_str()) + "\n" +
+                   Printf(texts::kDataReachesPattern, static_cast<unsigned>(hex.extent - 1), entry.name,
+                          static_cast<unsigned>(scratch.size() - 1));
+    return;
   }
-  return HexRefusalLine(name, read);
+  read.refusal = HexRefusalLine(name, hex);
 }
 
 // Reads the chosen file into the side's image and shows it. A file that cannot be read, is of
 // a kind this side does not read, or that the HEX reader refuses, is reported and leaves the
-// side without an image. A binary file longer than the chip is cut to it and counts as failed.
+// side without an image.
 void LoadImage(ImageContext& context, const Side& side, const std::string& path) {
-  const std::string name = FileName(path);
-  const FileKind named = KindOf(name, side);
   const std::size_t size = side.size;
-  if (named == FileKind::Unknown) {
-    Refuse(context, Printf(texts::kUnknownExtensionPattern, name.c_str(), side.entry.name,
-                           side.entry.readableKinds.c_str()));
+  const MemoryFileRead read = ReadMemoryFile(side.entry, path, SizesOf(context.geometry),
+                                             context.selected != nullptr ? *context.selected : nullptr,
+                                             std::span(side.memory.image.Use(size), size));
+  for (const std::string& note : read.notes) context.log.AppendLog(note);
+  if (read.message) context.messages.ShowMessage(*read.message);
+  if (!read.ok) {
+    Refuse(context, read.refusal);
     return ClearSide(context, side, size);
   }
-  // The content decides the format; a binary is read only as far as the chip reaches.
-  FileStart file = ReadFileStart(path, kSniffBytes);
-  const FileKind kind = file.ok ? KindOfContent(file.bytes, named) : named;
-  if (file.ok && file.bytes.size() > kSniffBytes)
-    file = ReadFileStart(path, kind == FileKind::Binary ? size : kHexTextLimit);
-  if (file.ok && kind != FileKind::Binary && file.bytes.size() > kHexTextLimit) {
-    file = {false, {}, std::strerror(EFBIG)};
-  }
-  if (!file.ok) {
-    Refuse(context, Printf(texts::kFileUnreadablePattern, path.c_str(), file.error.c_str()));
-    return ClearSide(context, side, size);
-  }
-  if (const std::string line = ContentLine(name, named, kind); !line.empty()) context.log.AppendLog(line);
-
-  std::int32_t count = 0;
-  if (kind == FileKind::Binary) {
-    const std::size_t length = file.bytes.size();
-    if (length == 0) {
-      Refuse(context, Printf(texts::kHexRefusedPattern, name.c_str(), texts::kHexEmpty.c_str()));
-      return ClearSide(context, side, size);
-    }
-    if (length > size) {
-      // Part of a program is no program: the old line for the scripts that know it, then why.
-      context.log.AppendLog(side.entry.truncatedLine.c_str());
-      std::error_code error;
-      const std::uintmax_t whole = std::filesystem::file_size(path, error);
-      Refuse(context, Printf(texts::kBinaryTooLargePattern, name.c_str(),
-                             error ? length : static_cast<std::size_t>(whole), side.entry.name, size));
-      return ClearSide(context, side, size);
-    }
-    std::fill_n(side.memory.image.Use(size), size, std::uint8_t{0xFF});
-    std::copy_n(file.bytes.begin(), length, side.memory.image.Use(size));
-    count = static_cast<std::int32_t>(length);
-    side.memory.given.Clear();
-    side.memory.given.Add(0, static_cast<std::uint32_t>(length));
-  } else {
-    // Straight into the image: a refused file clears it again, so none of its bytes remain.
-    const std::span<std::uint8_t> image(side.memory.image.Use(size), size);
-    std::fill(image.begin(), image.end(), std::uint8_t{0xFF});
-    std::string refusal = kind == FileKind::Elf ? ReadElfSide(context, side, name, file.bytes, image, count)
-                                                : ReadHexSide(context, side, name, file.bytes, image, count);
-    if (!refusal.empty()) {
-      Refuse(context, refusal);
-      return ClearSide(context, side, size);
-    }
-  }
+  side.memory.given = read.given;
   side.memory.imageLoaded = true;
   ShowImage(side.view, side.memory, size);
-  context.log.AppendLog(texts::kOpenedFilePrefix.c_str() + name + side.entry.openedToPage.c_str() +
-                        Printf(texts::kOpenedCountPattern, count));
+  context.log.AppendLog(texts::kOpenedFilePrefix.c_str() + FileName(path) + side.entry.openedToPage.c_str() +
+                        Printf(texts::kOpenedCountPattern, read.count));
   context.log.AppendLog(CrcLine(side.entry.name, side.memory.image, size));
   context.pages.ShowPage(side.entry.page);
 }
@@ -248,6 +202,67 @@ void StoreImage(ImageContext& context, const Side& side, const std::string& path
 }
 
 }  // namespace
+
+MemoryFileRead ReadMemoryFile(const MemoryEntry& entry, const std::string& path,
+                              const image::ChipSizes& sizes, const chips::ChipFacts* selected,
+                              std::span<std::uint8_t> image) {
+  MemoryFileRead read;
+  const std::string name = FileName(path);
+  const std::size_t size = image.size();
+  // A side reads HEX, binary and ELF files; ".eep" is EEPROM data only.
+  const FileKind named = UpperExtension(name) == "EEP" && entry.region != image::Region::Eeprom
+                             ? FileKind::Unknown
+                             : KindOfFile(name);
+  if (named == FileKind::Unknown) {
+    read.refusal =
+        Printf(texts::kUnknownExtensionPattern, name.c_str(), entry.name, entry.readableKinds.c_str());
+    return read;
+  }
+  // The content decides the format; a binary is read only as far as the chip reaches.
+  FileStart file = ReadFileStart(path, kSniffBytes);
+  const FileKind kind = file.ok ? KindOfContent(file.bytes, named) : named;
+  if (file.ok && file.bytes.size() > kSniffBytes)
+    file = ReadFileStart(path, kind == FileKind::Binary ? size : kHexTextLimit);
+  if (file.ok && kind != FileKind::Binary && file.bytes.size() > kHexTextLimit) {
+    file = {false, {}, std::strerror(EFBIG)};
+  }
+  if (!file.ok) {
+    read.refusal = Printf(texts::kFileUnreadablePattern, path.c_str(), file.error.c_str());
+    return read;
+  }
+  if (const std::string line = ContentLine(name, named, kind); !line.empty()) read.notes.push_back(line);
+
+  // Straight into the image: a refused file clears it again, so none of its bytes remain.
+  std::fill(image.begin(), image.end(), std::uint8_t{0xFF});
+  if (kind == FileKind::Binary) {
+    const std::size_t length = file.bytes.size();
+    if (length == 0) {
+      read.refusal = Printf(texts::kHexRefusedPattern, name.c_str(), texts::kHexEmpty.c_str());
+    } else if (length > size) {
+      // Part of a program is no program: the old line for the scripts that know it, then why.
+      read.notes.push_back(entry.truncatedLine.c_str());
+      std::error_code error;
+      const std::uintmax_t whole = std::filesystem::file_size(path, error);
+      read.refusal = Printf(texts::kBinaryTooLargePattern, name.c_str(),
+                            error ? length : static_cast<std::size_t>(whole), entry.name, size);
+    } else {
+      std::copy_n(file.bytes.begin(), length, image.begin());
+      read.count = static_cast<std::int32_t>(length);
+      read.given.Add(0, static_cast<std::uint32_t>(length));
+      read.ok = true;
+    }
+  } else if (kind == FileKind::Elf) {
+    const WholeChipRead elf = ReadElfFile(name, file.bytes, sizes);
+    if (elf.ok)
+      TakeRegion(entry, name, elf.image, image, selected, read);
+    else
+      read.refusal = elf.refusal;
+  } else {
+    ReadHexSide(entry, name, file.bytes, image, selected, read);
+  }
+  if (read.ok) read.content = std::move(file.bytes);
+  return read;
+}
 
 void OpenImage(ImageContext& context, device::MemoryKind kind, const std::string& path) {
   const Side side = SideOf(context, kind);

@@ -51,7 +51,7 @@ std::string OutsideLine(const std::string& name, std::uint64_t address) {
 namespace {
 
 WholeChipRead Refused(std::string line) {
-  return {false, std::move(line), {}, {}};
+  return {false, std::move(line), {}, {}, {}};
 }
 
 // Data beyond a region's size, or a chip too small for the file: one line.
@@ -119,7 +119,7 @@ WholeChipRead ReadElfFile(const std::string& name, std::string_view bytes, const
   const image::ElfReadResult read = image::ReadElfImage(data, sizes);
   switch (read.result) {
     case image::ElfResult::Ok:
-      return {true, {}, read.image, {}};
+      return {true, {}, read.image, {}, {}};
     case image::ElfResult::NotElf:
       return Refused(Printf(texts::kNotElfPattern, name.c_str()));
     case image::ElfResult::NotAvr:
@@ -154,6 +154,7 @@ WholeChipRead ReadWholeChipFile(const std::string& path, const image::ChipSizes&
   WholeChipRead read =
       content == FileKind::Elf ? ReadElfFile(name, file.bytes, sizes) : ReadHexFile(name, file.bytes, sizes);
   read.note = ContentLine(name, named, content);
+  read.content = std::move(file.bytes);
   return read;
 }
 
@@ -184,7 +185,7 @@ WholeChipRead ReadHexFile(const std::string& name, std::string_view text, const 
     return Refused(OutsideLine(name, *read.outsideAddress));
   }
   if (auto refusal = SizeRefusal(name, read.image, sizes)) return Refused(*refusal);
-  return {true, {}, std::move(read.image), {}};
+  return {true, {}, std::move(read.image), {}, {}};
 }
 
 std::optional<chips::Signature> FileSignature(const image::WholeChipImage& image) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/FileRead.h"
 #include "chips/ChipFacts.h"
 #include "image/MemoryRegions.h"
 
@@ -30,7 +31,8 @@ struct WholeChipRead {
   bool ok = false;
   std::string refusal;
   image::WholeChipImage image;
-  std::string note;  // a line to log before the file's own, as ContentLine gives it
+  std::string note;   // a line to log before the file's own, as ContentLine gives it
+  FileBytes content;  // the file's bytes, when ReadWholeChipFile read it
 };
 // Reads a .hex or .elf file, refusing data outside every region and beyond the chip's sizes.
 WholeChipRead ReadWholeChipFile(const std::string& path, const image::ChipSizes& sizes);

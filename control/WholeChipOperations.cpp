@@ -40,9 +40,9 @@ WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd,
   if (!read.note.empty()) context.log.AppendLog(read.note);
   const auto signature = read.ok ? FileSignature(read.image) : std::nullopt;
   if (read.ok && RegionsHeld(read.image, image::Region::Signature).empty()) {
-    read = {false, Printf(texts::kWholeChipEmptyPattern, name.c_str()), {}, {}};
+    read = {false, Printf(texts::kWholeChipEmptyPattern, name.c_str()), {}, {}, {}};
   } else if (auto refusal = read.ok ? SignatureRefusal(name, read.image, selected) : std::nullopt) {
-    read = {false, *refusal, {}, {}};
+    read = {false, *refusal, {}, {}, {}};
   } else if (const std::size_t fuseBytes = read.ok ? read.image[image::Region::Fuses].bytes.size() : 0;
              fuseBytes > 0 && selected != nullptr &&
              fuseBytes < static_cast<std::size_t>(selected->fuseBytes)) {
@@ -50,6 +50,7 @@ WholeChipOpened OpenWholeChipImage(ImageContext& context, FrontEnd& frontEnd,
     read = {false,
             Printf(texts::kFileFuseBytesShortPattern, name.c_str(), static_cast<int>(fuseBytes),
                    selected->name.c_str(), selected->fuseBytes),
+            {},
             {},
             {}};
   }

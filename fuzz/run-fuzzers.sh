@@ -15,12 +15,12 @@ build=build/fuzz
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKESTREL_FUZZ=ON -DKESTREL_BUILD_GUI=OFF -DKESTREL_BUILD_TESTS=OFF -DKESTREL_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target fuzz_hex_open fuzz_chip_catalogue fuzz_elf
+cmake --build "$build" --target fuzz_hex_open fuzz_chip_catalogue fuzz_elf fuzz_job
 
 seeds="$build/seeds"
 rm -rf "$seeds"
-mkdir -p "$seeds/hex" "$seeds/catalogue" "$seeds/elf" "$build/corpus/hex" "$build/corpus/catalogue" \
-  "$build/corpus/elf" "$build/artifacts"
+mkdir -p "$seeds/hex" "$seeds/catalogue" "$seeds/elf" "$seeds/job" "$build/corpus/hex" "$build/corpus/catalogue" \
+  "$build/corpus/elf" "$build/corpus/job" "$build/artifacts"
 
 # A HEX seed is a selector byte (side, extension, chip; see fuzz_hex_open.cpp) and the text.
 # The large fixtures are cut to their first records, every address record with the record
@@ -59,6 +59,12 @@ cp tests/data/elf/program.elf "$seeds/elf/overlap.elf"
 patch "$seeds/elf/overlap.elf" 68 '\204'   # .text's segment takes on .data's bytes
 patch "$seeds/elf/overlap.elf" 88 '\163'   # and .data's own segment moves one byte on
 
+# Job seeds: the regression job with a sequence and a random serial in place of its list.
+sed 's/source = "list"/source = "sequence"\nformat = "ascii:8"\nstart = 7/; /^list/d' \
+  fuzz/regressions/job/list.toml >"$seeds/job/ascii.toml"
+sed 's/source = "list"/source = "random"\nbytes = 6/; /^list/d' fuzz/regressions/job/list.toml \
+  >"$seeds/job/random.toml"
+
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
@@ -78,4 +84,5 @@ status=0
 run fuzz_hex_open hex 8192 fuzz/hex.dict || status=1
 run fuzz_chip_catalogue catalogue 8192 fuzz/catalogue.dict || status=1
 run fuzz_elf elf 16384 fuzz/elf.dict || status=1
+run fuzz_job job 4096 fuzz/job.dict || status=1
 exit "$status"

@@ -11,10 +11,11 @@ declare -A allowed=(
   [image]="image base"
   [device]="device chips base"
   [control]="control device image chips base"
+  [production]="production control device image chips base"
   [platform]="platform base"
-  [cli]="cli control device image chips base platform"
-  [ui]="ui control device image chips base"
-  [app]="app ui control device image chips base platform"
+  [cli]="cli production control device image chips base platform"
+  [ui]="ui production control device image chips base"
+  [app]="app ui production control device image chips base platform"
 )
 
 status=0

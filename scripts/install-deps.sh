@@ -12,6 +12,7 @@ packages=(
   fonts-wqy-microhei xvfb xauth
   desktop-file-utils appstream librsvg2-bin groff-base
   gettext
+  libtomlplusplus-dev libsqlite3-dev libssl-dev zlib1g-dev
   binutils-avr hyperfine
 )
 

@@ -1,0 +1,73 @@
+#include "cli/ProductionCommands.h"
+
+#include <unistd.h>
+
+#include <climits>
+
+#include "base/Format.h"
+#include "base/Texts.h"
+#include "cli/CliTexts.h"
+#include "image/FileAccess.h"
+#include "production/Job.h"
+#include "production/ProductionDatabase.h"
+#include "production/ProductionTexts.h"
+
+namespace kestrel::cli {
+
+std::string DatabasePath(const Options& options) {
+  return options.database.value_or(production::DefaultDatabasePath());
+}
+
+std::string StationName(const Options& options) {
+  if (options.station) return *options.station;
+  char host[HOST_NAME_MAX + 1] = {};
+  return gethostname(host, sizeof host - 1) == 0 ? std::string(host) : std::string("localhost");
+}
+
+int CheckJob(const Options& options, Terminal terminal, const chips::ChipBooks& books) {
+  const production::JobLoad load = production::LoadJob(*options.job, books.facts);
+  if (!load.job) {
+    WriteAll(terminal.out, load.refusal + "\n");
+    return kExitFailure;
+  }
+  for (const std::string& line : production::DescribeJob(*load.job)) WriteAll(terminal.out, line + "\n");
+  return kExitSuccess;
+}
+
+int ReportChips(const Options& options, Terminal terminal) {
+  std::string error;
+  const auto store =
+      production::OpenSqliteStore(DatabasePath(options), {StationName(options), getpid()}, error);
+  std::vector<production::ChipRecord> chips;
+  if (store && !store->Chips({options.job, options.since}, chips))
+    error = Printf(production::texts::kDatabaseFailedPattern, DatabasePath(options).c_str(),
+                   store->Error().c_str());
+  if (!error.empty()) {
+    WriteAll(terminal.err, error + "\n");
+    return kExitFailure;
+  }
+  if (options.csv) {
+    const std::string csv = production::ChipsCsv(chips);
+    const std::string failure = image::ReplaceFileContents(
+        *options.csv, reinterpret_cast<const std::uint8_t*>(csv.data()), csv.size());
+    if (!failure.empty()) {
+      WriteAll(terminal.err, Printf(texts::kSaveFailedPattern, options.csv->c_str(), failure.c_str()) + "\n");
+      return kExitFailure;
+    }
+    WriteAll(terminal.out,
+             Printf(production::texts::kCsvWrittenPattern, chips.size(), options.csv->c_str()) + "\n");
+    return kExitSuccess;
+  }
+  for (const production::ChipRecord& chip : chips) {
+    const std::string step = chip.failedStep.empty() ? "" : " " + chip.failedStep;
+    const std::string cause = chip.cause.empty() ? "" : " " + chip.cause;
+    WriteAll(terminal.out,
+             Printf(messages::kCliReportLinePattern, chip.start.c_str(),
+                    production::ChipResultName(chip.result), chip.serial.empty() ? "-" : chip.serial.c_str(),
+                    chip.seconds, chip.jobName.c_str(), chip.station.c_str(), step.c_str(), cause.c_str()));
+  }
+  WriteAll(terminal.out, Printf(production::texts::kReportCountPattern, chips.size()) + "\n");
+  return kExitSuccess;
+}
+
+}  // namespace kestrel::cli

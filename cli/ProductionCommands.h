@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "chips/ChipBooks.h"
+#include "cli/CliFrontEnd.h"
+#include "cli/CommandLine.h"
+
+// The command line's side of production: the job check, the report, and the database and
+// station a production run records under.
+namespace kestrel::cli {
+
+// --job FILE alone: reads and checks the job against the chip facts, then prints its plan
+// (kExitSuccess) or the one line that refuses it (kExitFailure).
+int CheckJob(const Options& options, Terminal terminal, const chips::ChipBooks& books);
+
+// The report command: the chips of the database, one line each and a count, or with --csv the
+// file and a line saying so. kExitFailure when the database cannot be opened or the file written.
+int ReportChips(const Options& options, Terminal terminal);
+
+// --db, or the default database file.
+std::string DatabasePath(const Options& options);
+// --station, or the host name.
+std::string StationName(const Options& options);
+
+}  // namespace kestrel::cli

@@ -1,0 +1,533 @@
+#include "production/ProductionDatabase.h"
+
+#include <signal.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <utility>
+
+#include "base/FileRead.h"
+#include "base/Format.h"
+#include "production/ProductionTexts.h"
+
+namespace kestrel::production {
+namespace {
+
+// Schema version N is reached by running kMigrations[N - 1]; a database's user_version says
+// how many it has had. A new version is a new entry at the end: never edit one that shipped.
+constexpr const char* kMigrations[] = {
+    R"(CREATE TABLE jobs (
+         id INTEGER PRIMARY KEY,
+         identity TEXT NOT NULL UNIQUE,
+         name TEXT NOT NULL,
+         text TEXT NOT NULL,
+         first_used TEXT NOT NULL);
+       CREATE INDEX jobs_name ON jobs(name);
+       CREATE TABLE serials (
+         id INTEGER PRIMARY KEY,
+         job INTEGER NOT NULL REFERENCES jobs(id),
+         series TEXT NOT NULL,
+         value TEXT NOT NULL,
+         number INTEGER,
+         state TEXT NOT NULL CHECK (state IN ('reserved', 'passed', 'failed', 'void')),
+         cause TEXT NOT NULL DEFAULT '',
+         station TEXT NOT NULL,
+         pid INTEGER NOT NULL,
+         reserved_at TEXT NOT NULL,
+         UNIQUE (series, value));
+       CREATE INDEX serials_state ON serials(state);
+       CREATE TABLE chips (
+         id INTEGER PRIMARY KEY,
+         job INTEGER NOT NULL REFERENCES jobs(id),
+         station TEXT NOT NULL,
+         programmer TEXT NOT NULL,
+         start_time TEXT NOT NULL,
+         end_time TEXT NOT NULL,
+         signature TEXT NOT NULL,
+         serial TEXT NOT NULL,
+         flash_crc INTEGER,
+         eeprom_crc INTEGER,
+         fuses TEXT NOT NULL,
+         lock TEXT NOT NULL,
+         result TEXT NOT NULL,
+         failed_step TEXT NOT NULL,
+         cause TEXT NOT NULL,
+         seconds REAL NOT NULL);
+       CREATE INDEX chips_start ON chips(start_time);)",
+    // The machine's boot a reservation was made in: a pid alone outlives a power cut.
+    "ALTER TABLE serials ADD COLUMN boot TEXT NOT NULL DEFAULT ''",
+};
+constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
+
+// Random values tried before the job counts as out of them: only a job of one or two random
+// bytes gets near this.
+constexpr int kRandomTries = 64;
+
+// One prepared statement; values are always bound, never pasted into the text.
+class Statement {
+ public:
+  Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr); }
+  ~Statement() { sqlite3_finalize(statement_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  bool ok() const { return statement_ != nullptr; }
+  Statement& Bind(int index, const std::string& text) {
+    sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    return *this;
+  }
+  Statement& Bind(int index, std::int64_t value) {
+    sqlite3_bind_int64(statement_, index, value);
+    return *this;
+  }
+  Statement& Bind(int index, double value) {
+    sqlite3_bind_double(statement_, index, value);
+    return *this;
+  }
+  Statement& BindOptional(int index, std::optional<std::int64_t> value) {
+    if (value)
+      sqlite3_bind_int64(statement_, index, *value);
+    else
+      sqlite3_bind_null(statement_, index);
+    return *this;
+  }
+  // SQLITE_ROW, SQLITE_DONE or an error code.
+  int Step() { return statement_ == nullptr ? SQLITE_ERROR : sqlite3_step(statement_); }
+  std::int64_t Integer(int column) const { return sqlite3_column_int64(statement_, column); }
+  bool Null(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
+  double Real(int column) const { return sqlite3_column_double(statement_, column); }
+  std::string Text(int column) const {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+    return text == nullptr
+               ? std::string()
+               : std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)));
+  }
+
+ private:
+  sqlite3_stmt* statement_ = nullptr;
+};
+
+const char* const kStateNames[] = {"reserved", "passed", "failed", "void"};
+const char* const kResultNames[] = {"pass", "fail", "wrong chip", "stopped"};
+
+ChipResult ResultOf(const std::string& name) {
+  for (int i = 0; i < 4; ++i) {
+    if (name == kResultNames[i]) return static_cast<ChipResult>(i);
+  }
+  return ChipResult::Fail;
+}
+
+SerialState StateOf(const std::string& name) {
+  for (int i = 0; i < 4; ++i) {
+    if (name == kStateNames[i]) return static_cast<SerialState>(i);
+  }
+  return SerialState::Void;
+}
+
+// This start of the machine: a process of an earlier one is gone, whatever runs under its pid
+// now (a power cut leaves reservations that the next boot's pids would otherwise keep alive).
+std::string BootId() {
+  const FileStart file = ReadFileStart("/proc/sys/kernel/random/boot_id", 64);
+  std::string id = file.ok ? std::string(file.bytes.view()) : std::string();
+  while (!id.empty() && (id.back() == '\n' || id.back() == ' ')) id.pop_back();
+  return id;
+}
+
+// A process that no longer runs: its reservations can never be finished.
+bool Gone(pid_t pid, const std::string& boot, const std::string& thisBoot) {
+  return boot != thisBoot || (pid > 0 && kill(pid, 0) == -1 && errno == ESRCH);
+}
+
+class SqliteStore final : public ProductionStore {
+ public:
+  explicit SqliteStore(StoreOwner owner) : owner_(std::move(owner)), boot_(BootId()) {}
+  ~SqliteStore() override { sqlite3_close_v2(db_); }
+
+  bool Open(const std::string& path);
+
+  std::string Error() const override {
+    const std::lock_guard lock(mutex_);
+    return error_;
+  }
+  int VoidedAtOpen() const override { return voided_; }
+  bool RegisterJob(const Job& job, JobVersion& version) override;
+  ReserveOutcome ReserveSerial(std::int64_t jobId, const Job& job, SerialReservation& reservation) override;
+  bool FinishSerial(std::int64_t serialId, SerialState state, const std::string& cause) override;
+  bool RecordChip(const ChipRecord& chip, std::optional<std::int64_t> serialId) override;
+  bool Chips(const ReportFilter& filter, std::vector<ChipRecord>& chips) override;
+  bool Serials(const std::string& jobName, std::vector<SerialRow>& rows) override;
+
+ private:
+  bool Fail() {
+    error_ = sqlite3_errmsg(db_);
+    return false;
+  }
+  bool Execute(const char* sql) {
+    return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK || Fail();
+  }
+  // Runs `work` between BEGIN IMMEDIATE and COMMIT: the write lock is taken first, so no other
+  // station can pick the same value in between; anything that fails rolls all of it back.
+  template <typename Work>
+  bool Transaction(Work work) {
+    if (!Execute("BEGIN IMMEDIATE")) return false;
+    if (work() && Execute("COMMIT")) return true;
+    const std::string reason = error_;
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    error_ = reason;
+    return false;
+  }
+  bool Migrate();
+  bool VoidInterrupted();
+  bool Taken(const std::string& series, const std::string& value, bool& taken);
+  bool EndSerial(std::int64_t serialId, SerialState state, const std::string& cause);
+  std::optional<SerialValue> NextValue(const Job& job, bool& failed);
+
+  // One connection holds one transaction at a time: the threads that share it take turns.
+  mutable std::mutex mutex_;
+  sqlite3* db_ = nullptr;
+  StoreOwner owner_;
+  std::string boot_;
+  std::string error_;
+  int voided_ = 0;
+};
+
+bool SqliteStore::Open(const std::string& path) {
+  std::error_code ignored;
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
+  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                      nullptr) != SQLITE_OK) {
+    return db_ != nullptr ? Fail() : (error_ = "out of memory", false);
+  }
+  // Other stations' transactions are short; wait for them rather than fail.
+  sqlite3_busy_timeout(db_, 10000);
+  return Execute("PRAGMA journal_mode=WAL") && Execute("PRAGMA synchronous=FULL") &&
+         Execute("PRAGMA foreign_keys=ON") && Migrate() && VoidInterrupted();
+}
+
+bool SqliteStore::Migrate() {
+  return Transaction([&] {
+    Statement read(db_, "PRAGMA user_version");
+    if (read.Step() != SQLITE_ROW) return Fail();
+    const int version = static_cast<int>(read.Integer(0));
+    if (version > kSchemaVersion) {
+      error_ = Printf(texts::kDatabaseNewerPattern, version, kSchemaVersion);
+      return false;
+    }
+    for (int next = version; next < kSchemaVersion; ++next) {
+      if (!Execute(kMigrations[next])) return false;
+    }
+    // PRAGMA takes no bound value; the number is the program's own.
+    return Execute(Printf("PRAGMA user_version=%d", kSchemaVersion).c_str());
+  });
+}
+
+bool SqliteStore::VoidInterrupted() {
+  return Transaction([&] {
+    Statement reserved(db_, "SELECT id, pid, boot FROM serials WHERE state = 'reserved' AND station = ?");
+    reserved.Bind(1, owner_.station);
+    std::vector<std::int64_t> dead;
+    int step = SQLITE_ROW;
+    while ((step = reserved.Step()) == SQLITE_ROW) {
+      if (Gone(static_cast<pid_t>(reserved.Integer(1)), reserved.Text(2), boot_))
+        dead.push_back(reserved.Integer(0));
+    }
+    if (step != SQLITE_DONE) return Fail();
+    for (std::int64_t id : dead) {
+      Statement update(db_, "UPDATE serials SET state = 'void', cause = ? WHERE id = ?");
+      update.Bind(1, std::string(kInterruptedCause)).Bind(2, id);
+      if (update.Step() != SQLITE_DONE) return Fail();
+    }
+    voided_ = static_cast<int>(dead.size());
+    return true;
+  });
+}
+
+bool SqliteStore::RegisterJob(const Job& job, JobVersion& version) {
+  const std::lock_guard lock(mutex_);
+  return Transaction([&] {
+    Statement known(db_, "SELECT id, first_used FROM jobs WHERE identity = ?");
+    known.Bind(1, job.identity);
+    if (const int step = known.Step(); step == SQLITE_ROW) {
+      version = {known.Integer(0), false, false, known.Text(1)};
+      return true;
+    } else if (step != SQLITE_DONE) {
+      return Fail();
+    }
+    Statement named(db_, "SELECT 1 FROM jobs WHERE name = ? LIMIT 1");
+    named.Bind(1, job.name);
+    const int step = named.Step();
+    if (step != SQLITE_ROW && step != SQLITE_DONE) return Fail();
+    const std::string now = TimeStamp(std::chrono::system_clock::now());
+    Statement insert(db_, "INSERT INTO jobs (identity, name, text, first_used) VALUES (?, ?, ?, ?)");
+    insert.Bind(1, job.identity).Bind(2, job.name).Bind(3, job.text).Bind(4, now);
+    if (insert.Step() != SQLITE_DONE) return Fail();
+    version = {sqlite3_last_insert_rowid(db_), true, step == SQLITE_ROW, now};
+    return true;
+  });
+}
+
+bool SqliteStore::Taken(const std::string& series, const std::string& value, bool& taken) {
+  Statement find(db_, "SELECT 1 FROM serials WHERE series = ? AND value = ?");
+  find.Bind(1, series).Bind(2, value);
+  const int step = find.Step();
+  taken = step == SQLITE_ROW;
+  return step == SQLITE_ROW || step == SQLITE_DONE || Fail();
+}
+
+// The next value of the job's series, inside the reserving transaction; nothing when the
+// series is out of values (or, with `failed`, when the database failed).
+std::optional<SerialValue> SqliteStore::NextValue(const Job& job, bool& failed) {
+  const SerialPlan& plan = *job.serial;
+  bool taken = false;
+  switch (plan.source) {
+    case SerialSource::Sequence: {
+      Statement highest(db_, "SELECT MAX(number) FROM serials WHERE series = ?");
+      highest.Bind(1, job.name);
+      if (highest.Step() != SQLITE_ROW) {
+        failed = !Fail();
+        return std::nullopt;
+      }
+      // A new version of the job goes on after the numbers its earlier versions gave.
+      std::uint64_t number = plan.start;
+      if (!highest.Null(0) && static_cast<std::uint64_t>(highest.Integer(0)) >= plan.start) {
+        const auto highestGiven = static_cast<std::uint64_t>(highest.Integer(0));
+        if (plan.LastNumber() - highestGiven < plan.step || highestGiven > plan.LastNumber())
+          return std::nullopt;
+        number = highestGiven + plan.step;
+      }
+      while (number <= plan.LastNumber()) {
+        auto value = SequenceValue(plan.format, number);
+        if (!value) break;
+        if (!Taken(job.name, value->text, taken)) {
+          failed = true;
+          return std::nullopt;
+        }
+        if (!taken) return value;
+        if (plan.LastNumber() - number < plan.step) break;
+        number += plan.step;
+      }
+      return std::nullopt;
+    }
+    case SerialSource::List: {
+      Statement used(db_, "SELECT value FROM serials WHERE series = ?");
+      used.Bind(1, job.name);
+      std::set<std::string> given;
+      int step = SQLITE_ROW;
+      while ((step = used.Step()) == SQLITE_ROW) given.insert(used.Text(0));
+      if (step != SQLITE_DONE) {
+        failed = !Fail();
+        return std::nullopt;
+      }
+      for (const SerialValue& value : plan.list) {
+        if (!given.contains(value.text)) return value;
+      }
+      return std::nullopt;
+    }
+    case SerialSource::Random:
+      break;
+  }
+  for (int attempt = 0; attempt < kRandomTries; ++attempt) {
+    auto value = RandomValue(plan.randomBytes);
+    if (!value) {
+      error_ = std::strerror(errno);
+      failed = true;
+      return std::nullopt;
+    }
+    if (!Taken(job.name, value->text, taken)) {
+      failed = true;
+      return std::nullopt;
+    }
+    if (!taken) return value;
+  }
+  return std::nullopt;
+}
+
+ReserveOutcome SqliteStore::ReserveSerial(std::int64_t jobId, const Job& job,
+                                          SerialReservation& reservation) {
+  if (!job.serial) return ReserveOutcome::Exhausted;
+  const std::lock_guard lock(mutex_);
+  bool exhausted = false;
+  const bool done = Transaction([&] {
+    bool failed = false;
+    auto value = NextValue(job, failed);
+    if (!value) {
+      exhausted = !failed;
+      return false;
+    }
+    Statement insert(
+        db_,
+        "INSERT INTO serials (job, series, value, number, state, station, pid, boot, reserved_at) "
+        "VALUES (?, ?, ?, ?, 'reserved', ?, ?, ?, ?)");
+    insert.Bind(1, jobId).Bind(2, job.name).Bind(3, value->text);
+    insert.BindOptional(4, value->number
+                               ? std::optional<std::int64_t>(static_cast<std::int64_t>(*value->number))
+                               : std::nullopt);
+    insert.Bind(5, owner_.station).Bind(6, static_cast<std::int64_t>(owner_.pid));
+    insert.Bind(7, boot_).Bind(8, TimeStamp(std::chrono::system_clock::now()));
+    if (insert.Step() != SQLITE_DONE) return Fail();
+    reservation = {sqlite3_last_insert_rowid(db_), std::move(*value)};
+    return true;
+  });
+  if (done) return ReserveOutcome::Reserved;
+  return exhausted ? ReserveOutcome::Exhausted : ReserveOutcome::Failed;
+}
+
+bool SqliteStore::EndSerial(std::int64_t serialId, SerialState state, const std::string& cause) {
+  // Only a reserved value ends: a final state is never changed again.
+  Statement update(db_, "UPDATE serials SET state = ?, cause = ? WHERE id = ? AND state = 'reserved'");
+  update.Bind(1, std::string(SerialStateName(state))).Bind(2, cause).Bind(3, serialId);
+  if (update.Step() != SQLITE_DONE) return Fail();
+  if (sqlite3_changes(db_) == 1) return true;
+  error_ = Printf("serial %lld is not reserved", static_cast<long long>(serialId));
+  return false;
+}
+
+bool SqliteStore::FinishSerial(std::int64_t serialId, SerialState state, const std::string& cause) {
+  const std::lock_guard lock(mutex_);
+  return EndSerial(serialId, state, cause);
+}
+
+bool SqliteStore::RecordChip(const ChipRecord& chip, std::optional<std::int64_t> serialId) {
+  const std::lock_guard lock(mutex_);
+  // The row and the serial's end together: a crash between them would leave a passed chip
+  // whose serial the next open calls interrupted.
+  return Transaction([&] {
+    Statement insert(db_,
+                     "INSERT INTO chips (job, station, programmer, start_time, end_time, signature, serial, "
+                     "flash_crc, eeprom_crc, fuses, lock, result, failed_step, cause, seconds) "
+                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    insert.Bind(1, chip.jobId).Bind(2, chip.station).Bind(3, chip.programmer).Bind(4, chip.start);
+    insert.Bind(5, chip.end).Bind(6, chip.signature).Bind(7, chip.serial);
+    insert.BindOptional(8, chip.flashCrc ? std::optional<std::int64_t>(*chip.flashCrc) : std::nullopt);
+    insert.BindOptional(9, chip.eepromCrc ? std::optional<std::int64_t>(*chip.eepromCrc) : std::nullopt);
+    insert.Bind(10, chip.fuses).Bind(11, chip.lock).Bind(12, std::string(ChipResultName(chip.result)));
+    insert.Bind(13, chip.failedStep).Bind(14, chip.cause).Bind(15, chip.seconds);
+    if (insert.Step() != SQLITE_DONE) return Fail();
+    if (!serialId) return true;
+    if (chip.result == ChipResult::Pass) return EndSerial(*serialId, SerialState::Passed, "");
+    return EndSerial(*serialId, SerialState::Failed,
+                     chip.result == ChipResult::Stopped ? ChipResultName(chip.result) : chip.failedStep);
+  });
+}
+
+bool SqliteStore::Chips(const ReportFilter& filter, std::vector<ChipRecord>& chips) {
+  const std::lock_guard lock(mutex_);
+  // An absent filter binds NULL, which lets every row through.
+  Statement select(
+      db_,
+      "SELECT chips.job, jobs.name, station, programmer, start_time, end_time, signature, serial, "
+      "flash_crc, eeprom_crc, fuses, lock, result, failed_step, cause, seconds "
+      "FROM chips JOIN jobs ON jobs.id = chips.job "
+      "WHERE (?1 IS NULL OR jobs.name = ?1) AND (?2 IS NULL OR start_time >= ?2) "
+      "ORDER BY start_time, chips.id");
+  if (filter.job) select.Bind(1, *filter.job);
+  if (filter.since) select.Bind(2, *filter.since);
+  int step = SQLITE_ROW;
+  while ((step = select.Step()) == SQLITE_ROW) {
+    ChipRecord chip;
+    chip.jobId = select.Integer(0);
+    chip.jobName = select.Text(1);
+    chip.station = select.Text(2);
+    chip.programmer = select.Text(3);
+    chip.start = select.Text(4);
+    chip.end = select.Text(5);
+    chip.signature = select.Text(6);
+    chip.serial = select.Text(7);
+    if (!select.Null(8)) chip.flashCrc = static_cast<std::uint32_t>(select.Integer(8));
+    if (!select.Null(9)) chip.eepromCrc = static_cast<std::uint32_t>(select.Integer(9));
+    chip.fuses = select.Text(10);
+    chip.lock = select.Text(11);
+    chip.result = ResultOf(select.Text(12));
+    chip.failedStep = select.Text(13);
+    chip.cause = select.Text(14);
+    chip.seconds = select.Real(15);
+    chips.push_back(std::move(chip));
+  }
+  return step == SQLITE_DONE || Fail();
+}
+
+bool SqliteStore::Serials(const std::string& jobName, std::vector<SerialRow>& rows) {
+  const std::lock_guard lock(mutex_);
+  Statement select(db_, "SELECT value, state, cause FROM serials WHERE series = ? ORDER BY id");
+  select.Bind(1, jobName);
+  int step = SQLITE_ROW;
+  while ((step = select.Step()) == SQLITE_ROW)
+    rows.push_back({select.Text(0), StateOf(select.Text(1)), select.Text(2)});
+  return step == SQLITE_DONE || Fail();
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+std::string CrcText(const std::optional<std::uint32_t>& crc) {
+  return crc ? Printf("%08X", *crc) : std::string();
+}
+
+}  // namespace
+
+const char* SerialStateName(SerialState state) {
+  return kStateNames[static_cast<int>(state)];
+}
+
+const char* ChipResultName(ChipResult result) {
+  return kResultNames[static_cast<int>(result)];
+}
+
+std::unique_ptr<ProductionStore> OpenSqliteStore(const std::string& path, const StoreOwner& owner,
+                                                 std::string& error) {
+  auto store = std::make_unique<SqliteStore>(owner);
+  if (store->Open(path)) return store;
+  error = Printf(texts::kDatabaseFailedPattern, path.c_str(), store->Error().c_str());
+  return nullptr;
+}
+
+std::string DefaultDatabasePath() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  std::string folder;
+  if (data != nullptr && data[0] == '/') {
+    folder = data;
+  } else {
+    const char* home = std::getenv("HOME");
+    folder = std::string(home != nullptr ? home : ".") + "/.local/share";
+  }
+  return folder + "/kestrel/production.sqlite";
+}
+
+std::string TimeStamp(std::chrono::system_clock::time_point time) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+std::string ChipsCsv(const std::vector<ChipRecord>& chips) {
+  std::string csv =
+      "job,station,programmer,start,end,signature,serial,flash_crc32,eeprom_crc32,fuses,lock,result,"
+      "failed_step,cause,seconds\r\n";
+  for (const ChipRecord& chip : chips) {
+    for (const std::string& field :
+         {chip.jobName, chip.station, chip.programmer, chip.start, chip.end, chip.signature, chip.serial,
+          CrcText(chip.flashCrc), CrcText(chip.eepromCrc), chip.fuses, chip.lock,
+          std::string(ChipResultName(chip.result)), chip.failedStep, chip.cause}) {
+      csv += CsvField(field) + ",";
+    }
+    csv += Printf("%.2f", chip.seconds) + "\r\n";
+  }
+  return csv;
+}
+
+}  // namespace kestrel::production
