@@ -64,6 +64,9 @@ int main(int argc, char** argv) {
                                    kestrel::ui::TranslationSearchPaths(executableDir))) {
     QCoreApplication::installTranslator(&translation);
   }
+  QTranslator qtTranslation;
+  if (kestrel::ui::LoadQtTranslation(qtTranslation, kestrel::ChosenLanguage()))
+    QCoreApplication::installTranslator(&qtTranslation);
 
   const std::unique_ptr<kestrel::device::UsbBus> bus = MakeBus(options);
   const std::unique_ptr<kestrel::TonePlayer> tones = kestrel::platform::MakeAlsaTonePlayer();
