@@ -146,6 +146,20 @@ void ProgrammerDialog::CreateControls() {
   noteColours.setColor(QPalette::WindowText, kFailedColour);
   fuseNote_->setPalette(noteColours);
   for (QAbstractButton* mode : modeGroup_->buttons()) mode->installEventFilter(this);
+  bottomLine_ = progressBar_->geometry().united(connection_->geometry());
+  connectionWidth_ = connection_->width();
+  programmers_ = new QComboBox(this);
+  programmers_->setObjectName(QStringLiteral("programmerList"));
+  programmers_->setToolTip(Tr(captions::kProgrammerListTip));
+  programmers_->hide();
+  sideLog_ = new QListView(this);
+  sideLog_->setObjectName(QStringLiteral("sideLog"));
+  sideLog_->setModel(&logModel_);
+  sideLog_->setUniformItemSizes(true);
+  sideLog_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  sideLog_->setFocusPolicy(Qt::ClickFocus);
+  sideLog_->hide();
+  connect(&logModel_, &QAbstractItemModel::rowsInserted, sideLog_, &QListView::scrollToBottom);
   CreateFusePage();
 }
 
@@ -328,6 +342,8 @@ void ProgrammerDialog::ConnectHandlers() {
           [this] { controller_->StopTransfer(); });
   // Group position n is mode n: PP_20, ISP, HVSP, PP_2313 in template order.
   connect(modeGroup_, &QButtonGroup::idClicked, this, &ProgrammerDialog::ModeChosen);
+  connect(programmers_, &QComboBox::activated, this,
+          [this](int index) { controller_->SwitchProgrammer(programmers_->itemText(index).toStdString()); });
   // Only a pick by the user: selecting entry 0 at start-up leaves the geometry alone.
   connect(chipCombo_, &QComboBox::activated, this, &ProgrammerDialog::PickChip);
   connect(chipCombo_->lineEdit(), &QLineEdit::editingFinished, this, &ProgrammerDialog::TakeTypedChip);
@@ -578,7 +594,7 @@ void ProgrammerDialog::keyPressEvent(QKeyEvent* event) {
 bool ProgrammerDialog::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
   const int key = static_cast<QKeyEvent*>(event)->key();
-  const QPoint step = key == Qt::Key_Up     ? QPoint(0, -1)
+  const QPoint step = key == Qt::Key_Up      ? QPoint(0, -1)
                       : key == Qt::Key_Down  ? QPoint(0, 1)
                       : key == Qt::Key_Left  ? QPoint(-1, 0)
                       : key == Qt::Key_Right ? QPoint(1, 0)
@@ -594,7 +610,8 @@ bool ProgrammerDialog::eventFilter(QObject* watched, QEvent* event) {
   for (QAbstractButton* button : modeGroup_->buttons()) {
     const QPoint offset = button->geometry().center() - from;
     const int along = offset.x() * step.x() + offset.y() * step.y();
-    const int distance = std::abs(along) + 2 * (std::abs(offset.x() * step.y()) + std::abs(offset.y() * step.x()));
+    const int distance =
+        std::abs(along) + 2 * (std::abs(offset.x() * step.y()) + std::abs(offset.y() * step.x()));
     if (along > 0 && (nearest == nullptr || distance < nearestDistance)) {
       nearest = button;
       nearestDistance = distance;
@@ -613,6 +630,13 @@ void ProgrammerDialog::resizeEvent(QResizeEvent* event) {
   // The controls keep their places; the pages take the room beyond the template.
   if (pageTabs_ != nullptr)
     pageTabs_->setGeometry(pagesRect_.adjusted(0, 0, width() - minimumWidth(), height() - minimumHeight()));
+  // The room under the controls shows the log, once there is room for a few lines.
+  if (sideLog_ != nullptr) {
+    const int top = bottomLine_.bottom() + bottomLine_.height() / 2;
+    const QRect room(bottomLine_.left(), top, bottomLine_.width(), pageTabs_->geometry().bottom() - top);
+    sideLog_->setGeometry(room);
+    sideLog_->setVisible(room.height() >= 5 * sideLog_->fontMetrics().height());
+  }
 }
 
 }  // namespace kestrel::ui

@@ -170,6 +170,8 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   void ShowFuseNote();
   void ModeChosen(int mode);
   void ShowConnection();
+  // The progress bar takes what the connection line and the programmer list leave of the line.
+  void LayOutBottomLine();
   // The Yes/No question before a press that erases the chip (unless told not to ask again).
   bool ConfirmErase();
   // Before a press that replaces what a hex page shows: the page's unsaved edits saved,
@@ -216,11 +218,15 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   FusePage* fusePage_ = nullptr;
   QLabel* connection_ = nullptr;
   QLabel* fuseNote_ = nullptr;
-  std::string address_;   // of the open programmer, or empty
-  QString textsChip_;     // the chip whose texts the fuse and lock fields hold
-  QString acceptedFuse_;  // its fuse text before the one being checked
+  QComboBox* programmers_ = nullptr;  // in the connection line, when there are several
+  QListView* sideLog_ = nullptr;      // the log again, in the room under the controls
+  QRect bottomLine_;                  // the progress bar and the connection line, in pixels
+  int connectionWidth_ = 0;           // the connection line's least width
+  std::string address_;               // of the open programmer, or empty
+  QString textsChip_;                 // the chip whose texts the fuse and lock fields hold
+  QString acceptedFuse_;              // its fuse text before the one being checked
   control::OperationButton lastPress_{};
-  int loggedMode_ = 0;  // the mode the log has said
+  int loggedMode_ = 0;       // the mode the log has said
   QRect pagesRect_;          // the pages' place at the template's size
   bool chipPicked_ = false;  // by the user or by identifying a chip
   std::array<QFileDialog*, static_cast<std::size_t>(control::FileDialogKind::SaveBackup) + 1> fileDialogs_{};

@@ -2,16 +2,17 @@
 // controls, hands it to the controller, and shows what the controller publishes of the run.
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QMessageBox>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QTime>
 
 #include "base/Texts.h"
@@ -47,14 +48,16 @@ const char* MemoryName(control::MemoryKind memory) {
 void ProgrammerDialog::Press(control::OperationButton button, bool keepPage) {
   if (controller_->Idle()) {
     if (!SettleEdits(button)) return;
-    const bool erases =
-        button == OperationButton::Erase || button == OperationButton::FactoryReset || button == OperationButton::Restore;
+    const bool erases = button == OperationButton::Erase || button == OperationButton::FactoryReset ||
+                        button == OperationButton::Restore;
     if (erases && !ConfirmErase()) return;
     const bool save = button == OperationButton::SaveFlashFile || button == OperationButton::SaveEepromFile;
-    const auto memory = button == OperationButton::SaveFlashFile ? control::MemoryKind::Flash : control::MemoryKind::Eeprom;
+    const auto memory =
+        button == OperationButton::SaveFlashFile ? control::MemoryKind::Flash : control::MemoryKind::Eeprom;
     const device::Memory& held = controller_->memories()[memory];
     if (save && FrontEnd::View(memory).buffer() == &held.image && !held.imageLoaded) {
-      return ShowMessage(Tr(captions::kNothingToSavePattern).arg(QLatin1String(MemoryName(memory))).toStdString());
+      return ShowMessage(
+          Tr(captions::kNothingToSavePattern).arg(QLatin1String(MemoryName(memory))).toStdString());
     }
   }
   lastPress_ = button;
@@ -146,22 +149,51 @@ void ProgrammerDialog::RunEnded(const control::Outcome& outcome) {
 
 void ProgrammerDialog::ConnectionChanged(const std::string& address) {
   address_ = address;
+  // The list is looked at only between runs; a programmer gone during one leaves it as it was.
+  if (controller_ && controller_->Idle()) {
+    const std::vector<std::string> choice = controller_->ProgrammerChoice();
+    const QSignalBlocker quiet(programmers_);
+    programmers_->clear();
+    for (const std::string& each : choice) programmers_->addItem(QString::fromStdString(each));
+    programmers_->setCurrentIndex(programmers_->findText(QString::fromStdString(address)));
+    programmers_->setHidden(choice.empty());
+  }
   ShowConnection();
 }
 
 void ProgrammerDialog::ShowConnection() {
-  const QString state = address_.empty() ? Tr(captions::kNotConnected)
-                                         : Tr(captions::kConnectedPattern).arg(QString::fromStdString(address_));
+  // With the list shown the list names the address.
+  const QString address = programmers_->isHidden() ? QString::fromStdString(address_) : QString();
+  const QString state =
+      address_.empty() ? Tr(captions::kNotConnected) : Tr(captions::kConnectedPattern).arg(address).trimmed();
   connection_->setText(state + QStringLiteral(" · ") + modeGroup_->checkedButton()->text());
   QPalette colours = connection_->palette();
   colours.setColor(QPalette::WindowText, address_.empty() ? kFailedColour : kPassedColour);
   connection_->setPalette(colours);
+  LayOutBottomLine();
+}
+
+void ProgrammerDialog::LayOutBottomLine() {
+  const int gap = bottomLine_.height() / 2;
+  int right = bottomLine_.right() + 1;
+  const int labelWidth = std::max(connectionWidth_, connection_->sizeHint().width());
+  connection_->setGeometry(right - labelWidth, connection_->y(), labelWidth, connection_->height());
+  right -= labelWidth + gap;
+  if (!programmers_->isHidden()) {
+    const QSize size = programmers_->sizeHint();
+    programmers_->setGeometry(right - size.width(), bottomLine_.center().y() - size.height() / 2,
+                              size.width(), size.height());
+    right -= size.width() + gap;
+  }
+  progressBar_->setGeometry(bottomLine_.left(), progressBar_->y(), right - bottomLine_.left(),
+                            progressBar_->height());
 }
 
 void ProgrammerDialog::ModeChosen(int mode) {
   controller_->SetMode(static_cast<device::ProgrammingMode>(mode));
   if (mode != loggedMode_) {
-    controller_->log().AppendLog(Tr(captions::kModeLinePattern).arg(modeGroup_->button(mode)->text()).toStdString());
+    controller_->log().AppendLog(
+        Tr(captions::kModeLinePattern).arg(modeGroup_->button(mode)->text()).toStdString());
     loggedMode_ = mode;
   }
   ShowConnection();
@@ -172,8 +204,9 @@ bool ProgrammerDialog::ConfirmErase() {
   const QString key = QStringLiteral("askBeforeErase");
   if (!settings.value(key, true).toBool()) return true;
   const chips::ChipGeometry& chip = controller_->geometry();
-  const QString question = Tr(captions::kEraseQuestionPattern)
-                               .arg(chipCombo_->currentText(), SizeText(chip.FlashSize()), SizeText(chip.EepromSize()));
+  const QString question =
+      Tr(captions::kEraseQuestionPattern)
+          .arg(chipCombo_->currentText(), SizeText(chip.FlashSize()), SizeText(chip.EepromSize()));
   if (questionHandler_) return questionHandler_(question.toStdString());
   QMessageBox box(QMessageBox::Warning, QString::fromUtf8(texts::kProgramName), question,
                   QMessageBox::Yes | QMessageBox::No, this);
@@ -189,11 +222,14 @@ bool ProgrammerDialog::ConfirmErase() {
 bool ProgrammerDialog::SettleEdits(control::OperationButton button) {
   const control::AutoSelection boxes = AutoBoxes();
   const bool whole = button == OperationButton::OpenWholeChipFile || button == OperationButton::Backup;
-  const bool flash = whole || button == OperationButton::OpenFlashFile || button == OperationButton::ReadFlash ||
-                     button == OperationButton::Burn || (button == OperationButton::Auto && boxes.readFlash);
-  const bool eeprom = whole || button == OperationButton::OpenEepromFile || button == OperationButton::ReadEeprom ||
+  const bool flash = whole || button == OperationButton::OpenFlashFile ||
+                     button == OperationButton::ReadFlash || button == OperationButton::Burn ||
+                     (button == OperationButton::Auto && boxes.readFlash);
+  const bool eeprom = whole || button == OperationButton::OpenEepromFile ||
+                      button == OperationButton::ReadEeprom ||
                       (button == OperationButton::Auto && boxes.readEeprom);
-  return (!flash || SettleEdits(control::MemoryKind::Flash)) && (!eeprom || SettleEdits(control::MemoryKind::Eeprom));
+  return (!flash || SettleEdits(control::MemoryKind::Flash)) &&
+         (!eeprom || SettleEdits(control::MemoryKind::Eeprom));
 }
 
 bool ProgrammerDialog::SettleEdits(control::MemoryKind memory) {
@@ -209,11 +245,14 @@ bool ProgrammerDialog::SettleEdits(control::MemoryKind memory) {
     box.setDefaultButton(QMessageBox::Save);
     box.setEscapeButton(QMessageBox::Cancel);
     const int answer = box.exec();
-    choice = answer == QMessageBox::Save ? Choice::Save : answer == QMessageBox::Discard ? Choice::Discard : Choice::Cancel;
+    choice = answer == QMessageBox::Save      ? Choice::Save
+             : answer == QMessageBox::Discard ? Choice::Discard
+                                              : Choice::Cancel;
   }
   if (choice == Choice::Cancel) return false;
   if (choice == Choice::Discard) return true;
-  Press(memory == control::MemoryKind::Flash ? OperationButton::SaveFlashFile : OperationButton::SaveEepromFile);
+  Press(memory == control::MemoryKind::Flash ? OperationButton::SaveFlashFile
+                                             : OperationButton::SaveEepromFile);
   while (!controller_->Idle()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   return !view.Unsaved();  // a save cancelled or failed cancels the press
 }
@@ -234,17 +273,20 @@ void ProgrammerDialog::CheckSignatureRead() {
   const QString shown = static_cast<QLineEdit*>(Control(ControlId::SignatureText))->text();
   chips::Signature read{};
   int found = 0;
-  for (const QString& part : shown.split(QRegularExpression(QStringLiteral("[^0-9A-Fa-f]+")), Qt::SkipEmptyParts))
-    if (found < 3) read[static_cast<std::size_t>(found++)] = static_cast<std::uint8_t>(part.toUInt(nullptr, 16));
+  for (const QString& part :
+       shown.split(QRegularExpression(QStringLiteral("[^0-9A-Fa-f]+")), Qt::SkipEmptyParts))
+    if (found < 3)
+      read[static_cast<std::size_t>(found++)] = static_cast<std::uint8_t>(part.toUInt(nullptr, 16));
   if (found != 3 || read == selected->signature) return;
   const QString readText = QString::fromStdString(control::SignatureText(read));
   const QString selectedName = chipCombo_->currentText();
   const std::vector<std::string> names = control::ChipsWithSignature(controller_->facts(), read);
   const int index = names.empty() ? -1 : chips::FindChip(controller_->catalogue(), names.front());
   if (index < 0) {
-    return ShowMessage(Tr(captions::kUnknownSignaturePattern)
-                           .arg(readText, selectedName, QString::fromStdString(control::SignatureText(selected->signature)))
-                           .toStdString());
+    return ShowMessage(
+        Tr(captions::kUnknownSignaturePattern)
+            .arg(readText, selectedName, QString::fromStdString(control::SignatureText(selected->signature)))
+            .toStdString());
   }
   const QString other = chipCombo_->itemText(index);
   const QString question = Tr(captions::kOtherChipQuestionPattern).arg(readText, other, selectedName);
