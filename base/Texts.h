@@ -172,6 +172,8 @@ inline constexpr Message kHighFuseByte = Msg("高位");
 inline constexpr Message kExtendedFuseByte = Msg("扩展位");
 inline constexpr Message kLockByte = Msg("锁定位");
 inline constexpr Message kChipIdentifiedPattern = Msg("识别芯片：%s（签名 %s）");  // names, signature
+// file, chip, signature
+inline constexpr Message kChipOfFilePattern = Msg("按文件 %s 的签名选定芯片：%s（签名 %s）");
 inline constexpr Message kUnknownSignaturePattern = Msg("签名 %s 不属于器件资料中的任何芯片");  // signature
 inline constexpr Message kNoChipAnsweredPattern = Msg("没有芯片应答（签名 %s）");               // signature
 inline constexpr Message kIspNoAnswerHintPattern =

@@ -103,7 +103,7 @@ class Session {
     if (const int status = StartUp(std::move(books)); status != kExitSuccess) return status;
     bool anyFailed = false;
     for (const Command& command : options_.commands) {
-      if (!command.description->anyChip && !ChipKnown() && !IdentifyChip()) {
+      if (!command.description->anyChip && !ChipKnown() && !ChipOfFile(command) && !IdentifyChip()) {
         anyFailed = true;
         break;
       }
@@ -171,6 +171,15 @@ class Session {
   // With --chip, or once identified, the run knows its chip; the start-up geometry is never
   // used in its place.
   bool ChipKnown() const { return options_.chip || controller_.SelectedFacts() != nullptr; }
+
+  // A file opened before the chip is known names it by its signature, when it has one.
+  bool ChipOfFile(const Command& command) {
+    using control::FileDialogKind;
+    const auto dialog = command.description->dialog;
+    const bool opens = dialog == FileDialogKind::OpenFlash || dialog == FileDialogKind::OpenEeprom ||
+                       dialog == FileDialogKind::OpenWholeChip;
+    return opens && controller_.SelectChipOfFile(command.path);
+  }
 
   // Identifies the chip as identify does, which selects it; false, with a line that suggests
   // --chip, when no chip of the catalogue answered.

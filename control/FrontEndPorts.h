@@ -40,8 +40,8 @@ class HexViewPort {
 
   // Shows `buffer`, whose first `length` bytes the caller has put to use (ChipBuffer::Use), and
   // draws it again; the core calls it again after each change of the buffer. `edited` runs
-  // after each edit of it.
-  void Show(device::ChipBuffer& buffer, std::size_t length, std::function<void()> edited = {}) {
+  // after each edit of it, with the byte's index.
+  void Show(device::ChipBuffer& buffer, std::size_t length, std::function<void(std::size_t)> edited = {}) {
     buffer_ = &buffer;
     length_ = std::min(length, buffer.size());
     edited_ = std::move(edited);
@@ -55,7 +55,7 @@ class HexViewPort {
   // Overwrites byte `index` (< length()) of the shown buffer, as the user does.
   void Edit(std::size_t index, std::uint8_t value) {
     (*buffer_)[index] = value;
-    if (edited_) edited_();
+    if (edited_) edited_(index);
   }
 
  protected:
@@ -65,7 +65,7 @@ class HexViewPort {
  private:
   device::ChipBuffer* buffer_ = nullptr;
   std::size_t length_ = 0;
-  std::function<void()> edited_;
+  std::function<void(std::size_t)> edited_;
 };
 
 class MessageSink {

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "base/ByteRanges.h"
 #include "base/Bytes.h"
 #include "base/FileRead.h"
 #include "base/Texts.h"
@@ -61,6 +63,7 @@ void ClearSide(ImageContext& context, const Side& side, std::size_t size) {
   // Only the chip's part of a buffer is used (and takes memory).
   std::fill_n(side.memory.image.Use(size), size, std::uint8_t{0xFF});
   side.memory.imageLoaded = false;
+  side.memory.given.Clear();
   ShowImage(side.view, side.memory, size);
   context.log.AppendLog(Printf(texts::kImageClearedPattern, side.entry.name));
 }
@@ -85,6 +88,7 @@ std::string TakeRegion(ImageContext& context, const Side& side, const std::strin
   }
   std::copy(region.bytes.begin(), region.bytes.end(), scratch.begin());
   count = static_cast<std::int32_t>(region.bytes.size());
+  side.memory.given = ByteRanges::FromFlags(region.given);
   const std::string left = RegionsHeld(whole, side.entry.region);
   if (!left.empty())
     context.log.AppendLog(Printf(texts::kRegionsLeftPattern, name.c_str(), left.c_str(), side.entry.name));
@@ -101,10 +105,10 @@ std::string ReadElfSide(ImageContext& context, const Side& side, const std::stri
 // the FLASH side takes the FLASH region, the EEPROM side the EEPROM region when there is one.
 std::string ReadHexSide(ImageContext& context, const Side& side, const std::string& name,
                         const std::string& text, std::span<std::uint8_t> scratch, std::int32_t& count) {
-  const image::HexReadResult read =
-      image::ReadHexImage(text, scratch, static_cast<std::int64_t>(scratch.size()));
+  image::HexReadResult read = image::ReadHexImage(text, scratch, static_cast<std::int64_t>(scratch.size()));
   if (read.code == image::HexSuccess) {
     count = static_cast<std::int32_t>(read.length);
+    side.memory.given = std::move(read.given);
     return {};
   }
   // Too large for the chip: a whole-chip file, whose data reaches past FLASH's window, gives
@@ -175,6 +179,8 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
     std::fill_n(side.memory.image.Use(size), size, std::uint8_t{0xFF});
     std::copy_n(file.bytes.begin(), length, side.memory.image.Use(size));
     count = static_cast<std::int32_t>(length);
+    side.memory.given.Clear();
+    side.memory.given.Add(0, static_cast<std::uint32_t>(length));
   } else {
     // Straight into the image: a refused file clears it again, so none of its bytes remain.
     const std::span<std::uint8_t> image(side.memory.image.Use(size), size);
@@ -193,17 +199,38 @@ void LoadImage(ImageContext& context, const Side& side, const std::string& path)
   context.pages.ShowPage(side.entry.page);
 }
 
+// The HEX spans of the bytes a file image holds from its file (and edits), inside `size`.
+std::vector<image::HexSpan> GivenSpans(const device::Memory& memory, const std::uint8_t* bytes,
+                                       std::size_t size, std::int32_t& count) {
+  std::vector<image::HexSpan> spans;
+  for (const ByteRange& range : memory.given.ranges()) {
+    const std::size_t end = std::min<std::size_t>(range.end, size);
+    if (range.begin >= end) break;
+    spans.push_back({range.begin, {bytes + range.begin, end - range.begin}});
+    count += static_cast<std::int32_t>(end - range.begin);
+  }
+  return spans;
+}
+
 // Saves the bytes the view shows, the image or the read-back with the user's edits, up to the
-// last one that is not 0xFF. A view that shows nothing yet saves no byte.
+// last one that is not 0xFF. A view that shows nothing yet saves no byte. A HEX file of a file
+// image holds only the bytes its file gave, so that a bootloader stays a bootloader.
 void StoreImage(ImageContext& context, const Side& side, const std::string& path) {
   const std::size_t size = std::min(side.size, side.view.length());
   const std::uint8_t* const bytes = size > 0 ? side.view.buffer()->Use(size) : nullptr;
-  const std::int32_t used = TrimmedLength(bytes, static_cast<std::int32_t>(size));
+  std::int32_t used = TrimmedLength(bytes, static_cast<std::int32_t>(size));
   const FileKind kind = KindOfFile(FileName(path));
   if (kind == FileKind::Elf) return Refuse(context, Printf(texts::kSaveNoElfPattern, path.c_str()));
+  const bool fileImage = side.view.buffer() == &side.memory.image && !side.memory.given.Empty();
   std::string failure;
   if (kind == FileKind::Hex) {
-    const std::string text = image::WriteHexMemory({bytes, size}, static_cast<std::size_t>(used));
+    std::string text;
+    if (fileImage) {
+      used = 0;
+      text = image::WriteHex(GivenSpans(side.memory, bytes, size, used));
+    } else {
+      text = image::WriteHexMemory({bytes, size}, static_cast<std::size_t>(used));
+    }
     failure =
         image::ReplaceFileContents(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
   } else {

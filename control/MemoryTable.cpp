@@ -38,12 +38,15 @@ std::size_t MemoryLength(const chips::ChipGeometry& geometry, const device::Chip
 
 void ShowImage(HexViewPort& view, device::Memory& memory, std::size_t length) {
   memory.image.Use(length);
-  view.Show(memory.image, length);
+  // An edited byte is one the user gave, as a file gives its bytes.
+  view.Show(memory.image, length, [&memory](std::size_t index) {
+    memory.given.Add(static_cast<std::uint32_t>(index), static_cast<std::uint32_t>(index + 1));
+  });
 }
 
 void ShowReadback(HexViewPort& view, device::Memory& memory, std::size_t length) {
   memory.readback.Use(length);
-  view.Show(memory.readback, length, [&memory] { memory.readbackValid = false; });
+  view.Show(memory.readback, length, [&memory](std::size_t) { memory.readbackValid = false; });
 }
 
 }  // namespace kestrel::control

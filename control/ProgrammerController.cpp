@@ -378,7 +378,7 @@ void ProgrammerController::Run(Operation operation) {
       ShowImageWhileReading(MemoryKind::Flash);
       return StartTransfer(BlockTransfer::ReadFlash, texts::kFlashReadStartLine, FastVerifyPages());
     case Operation::VerifyFlash:
-      return Verify(imageContext_, MemoryKind::Flash);
+      return Verify(imageContext_, MemoryKind::Flash, run_->flashErased);
     case Operation::WriteEeprom:
       memories[MemoryKind::Eeprom].readbackValid = false;
       return StartTransfer(BlockTransfer::WriteEeprom, texts::kEepromWriteStartLine);
@@ -387,7 +387,7 @@ void ProgrammerController::Run(Operation operation) {
       ShowImageWhileReading(MemoryKind::Eeprom);
       return StartTransfer(BlockTransfer::ReadEeprom, texts::kEepromReadStartLine);
     case Operation::VerifyEeprom:
-      return Verify(imageContext_, MemoryKind::Eeprom);
+      return Verify(imageContext_, MemoryKind::Eeprom, false);
     case Operation::WriteFuses:
       return WriteFuses();
     case Operation::WriteLock:
@@ -424,7 +424,9 @@ void ProgrammerController::StartTransfer(device::BlockTransfer transfer, const c
 // the image's 0xFF there: reading those pages back would only take the link's time.
 std::uint32_t ProgrammerController::FastVerifyPages() const {
   const RunState& run = *run_;
-  if (!run.request.fastVerify || !run.flashErased || !queue_.Holds(Operation::VerifyFlash)) return 0;
+  if (!run.request.fastVerify || run.kind != RunKind::Auto || !run.flashErased ||
+      !queue_.Holds(Operation::VerifyFlash))
+    return 0;
   return run.flashPagesWritten;
 }
 
@@ -566,8 +568,9 @@ bool ProgrammerController::FinishOperation(Operation operation, device::Status c
       for (MemoryKind kind : device::kMemoryKinds) publishImage(kind);
       return true;
     case Operation::EraseChip:
-      // Only an erase that succeeded leaves the chip blank for fast verify.
-      run.flashErased = code == status::Erased && run.kind == RunKind::Auto;
+      // Only an erase that succeeded leaves the chip blank, for fast verify and for the verify
+      // of the bytes the file left out.
+      run.flashErased = code == status::Erased;
       run.flashPagesWritten = 0;
       return true;
     case Operation::WriteFlash:
@@ -632,6 +635,19 @@ bool ProgrammerController::CheckSignature() {
   log_.AppendLog(Printf(texts::kSignatureMismatchPattern, name.c_str(), SignatureText(expected).c_str(),
                         SignatureText(read).c_str()));
   return FailFollowUp(Cause::WrongChip);
+}
+
+bool ProgrammerController::SelectChipOfFile(const std::string& path) {
+  const std::optional<chips::Signature> signature = SignatureOfFile(path);
+  if (!signature) return false;
+  const std::vector<std::string> names = ChipsWithSignature(facts_, *signature);
+  const int index = names.empty() ? -1 : chips::FindChip(catalogue_, names.front());
+  if (index < 0) return false;
+  OnChipSelChange(index);
+  frontEnd_.ShowSelectedChip(index);
+  log_.AppendLog(Printf(texts::kChipOfFilePattern, FileName(path).c_str(), names.front().c_str(),
+                        SignatureText(*signature).c_str()));
+  return true;
 }
 
 bool ProgrammerController::FinishIdentify() {

@@ -45,6 +45,9 @@ class ProgrammerController {
   // with RunEnded.
   void Start(RunRequest request);
   void OnChipSelChange(int index);
+  // Selects the chip whose signature the HEX or ELF file at `path` names, as identify selects
+  // the chip in the socket; false, selecting nothing, when the file names no chip of the books.
+  bool SelectChipOfFile(const std::string& path);
   void SetMode(device::ProgrammingMode mode);
   // Uses only the programmer at this address ("BBB:DDD"); empty: the first one found.
   void SelectProgrammer(std::string address) { link_.wantedAddress = std::move(address); }
@@ -90,7 +93,7 @@ class ProgrammerController {
     std::optional<Operation> current;  // from its start until its final code is dispatched
     bool currentFailed = false;
     bool planChecked = false;
-    bool flashErased = false;             // by an Auto erase, and nothing since may have changed the chip
+    bool flashErased = false;             // by its erase, and nothing since may have changed the chip
     std::uint32_t flashPagesWritten = 0;  // the pages its FLASH write covered after the erase
     std::string fuseText, lockText;       // the request's, or a whole-chip file's, or the factory values
     // What the fuse and lock read-back must show: the fuses written, and the lock where the run

@@ -11,14 +11,13 @@
 namespace kestrel::control {
 namespace {
 
-// Logs one line per differing byte of [0, length), numbered from 1 in address order, through
-// the quiet InsertLogLine; returns how many there were.
+// Logs one line per differing byte of [begin, end), numbered on from `count` in address order,
+// through the quiet InsertLogLine; returns how many there were in all.
 std::int32_t ReportDifferences(LogSink& log, const std::uint8_t* image, const std::uint8_t* readback,
-                               std::int32_t length) {
-  std::int32_t count = 0;
+                               std::int32_t begin, std::int32_t end, std::int32_t count = 0) {
   char buffer[128];
   std::string line;
-  for (std::int32_t address = 0; address < length; ++address) {
+  for (std::int32_t address = begin; address < end; ++address) {
     if (image[address] == readback[address]) continue;
     ++count;
     const int size = std::snprintf(buffer, sizeof buffer, texts::kVerifyDifferencePattern, count,
@@ -30,9 +29,15 @@ std::int32_t ReportDifferences(LogSink& log, const std::uint8_t* image, const st
   return count;
 }
 
+void Report(ImageContext& context, const MemoryEntry& entry, std::int32_t count) {
+  context.log.AppendLog(Printf(texts::kVerifyCountPattern, count));
+  context.log.AppendLog(entry.verifyEnd);
+  context.engine.PostStatus(count == 0 ? entry.verifyPassed : entry.verifyFailed);
+}
+
 }  // namespace
 
-void Verify(ImageContext& context, device::MemoryKind kind) {
+void Verify(ImageContext& context, device::MemoryKind kind, bool restErased) {
   LogSink& log = context.log;
   const MemoryEntry& entry = EntryOf(kind);
   const device::Memory& memory = context.engine.memories()[kind];
@@ -49,6 +54,15 @@ void Verify(ImageContext& context, device::MemoryKind kind) {
   // Only the chip's part of each buffer is compared (and takes memory).
   const std::uint8_t* const image = memory.image.Use(static_cast<std::size_t>(size));
   const std::uint8_t* const readback = memory.readback.Use(static_cast<std::size_t>(size));
+  if (!restErased && !memory.given.Empty()) {
+    // What the chip held outside the file's bytes was never asked of it.
+    std::int32_t count = 0;
+    for (const ByteRange& range : memory.given.ranges()) {
+      const auto end = static_cast<std::int32_t>(std::min<std::uint32_t>(range.end, static_cast<std::uint32_t>(size)));
+      count = ReportDifferences(log, image, readback, static_cast<std::int32_t>(range.begin), end, count);
+    }
+    return Report(context, entry, count);
+  }
   const std::int32_t imageLength = TrimmedLength(image, size);
   const std::int32_t readbackLength = TrimmedLength(readback, size);
   if (imageLength != readbackLength) {
@@ -57,10 +71,7 @@ void Verify(ImageContext& context, device::MemoryKind kind) {
     context.engine.PostStatus(entry.verifyFailed);
     return;
   }
-  const std::int32_t count = ReportDifferences(log, image, readback, imageLength);
-  log.AppendLog(Printf(texts::kVerifyCountPattern, count));
-  log.AppendLog(entry.verifyEnd);
-  context.engine.PostStatus(count == 0 ? entry.verifyPassed : entry.verifyFailed);
+  Report(context, entry, ReportDifferences(log, image, readback, 0, imageLength));
 }
 
 }  // namespace kestrel::control

@@ -157,6 +157,26 @@ WholeChipRead ReadWholeChipFile(const std::string& path, const image::ChipSizes&
   return read;
 }
 
+std::optional<chips::Signature> SignatureOfFile(const std::string& path) {
+  const FileStart file = ReadFileStart(path, kFileLimit);
+  if (!file.ok || file.bytes.size() > kFileLimit) return std::nullopt;
+  const std::string name = FileName(path);
+  const image::ChipSizes largest{static_cast<std::uint32_t>(chips::kFlashBufferBytes),
+                                 static_cast<std::uint32_t>(chips::kEepromBufferBytes)};
+  WholeChipRead read;
+  switch (KindOfContent(file.bytes, KindOfFile(name))) {
+    case FileKind::Elf:
+      read = ReadElfFile(name, file.bytes, largest);
+      break;
+    case FileKind::Hex:
+      read = ReadHexFile(name, file.bytes, largest);
+      break;
+    default:
+      return std::nullopt;
+  }
+  return read.ok ? FileSignature(read.image) : std::nullopt;
+}
+
 WholeChipRead ReadHexFile(const std::string& name, const std::string& text, const image::ChipSizes& sizes) {
   image::HexRegionRead read = image::ReadHexRegions(text);
   if (read.code != image::HexSuccess) return Refused(HexRefusalLine(name, read));

@@ -44,6 +44,9 @@ std::string OutsideLine(const std::string& name, std::uint64_t address);
 // The signature the file names, in the order the chip reads it out; nothing unless all three
 // bytes are given.
 std::optional<chips::Signature> FileSignature(const image::WholeChipImage& image);
+// The same for a file: the signature a HEX or ELF file names (by its content, whatever its
+// name), or nothing for a file that names none or cannot be read.
+std::optional<chips::Signature> SignatureOfFile(const std::string& path);
 // Why a file made for a chip may not be used for `selected` (nullptr: no facts): a signature
 // region that is not three bytes, or another chip's signature; nothing when it may.
 std::optional<std::string> SignatureRefusal(const std::string& name, const image::WholeChipImage& image,

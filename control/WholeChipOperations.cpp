@@ -22,6 +22,7 @@ void Fill(ImageContext& context, device::MemoryKind kind, const image::RegionIma
   std::fill_n(bytes, size, std::uint8_t{0xFF});
   std::copy(region.bytes.begin(), region.bytes.end(), bytes);
   memory.imageLoaded = loaded;
+  memory.given = ByteRanges::FromFlags(region.given);
   ShowImage(context.View(kind), memory, size);
 }
 

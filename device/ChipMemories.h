@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "chips/ChipGeometry.h"
+#include "base/ByteRanges.h"
 
 namespace kestrel::device {
 
@@ -92,6 +93,9 @@ struct Memory {
   ChipBuffer readback;
   // An image counts once a file was opened into it; a refused open leaves none.
   bool imageLoaded = false;
+  // The bytes of the image that the file gave, or an edit: the rest is 0xFF only because
+  // nothing was said about it, and a chip that was not erased may hold anything there.
+  ByteRanges given;
   // A read-back counts only after a read that completed every page, until something may have
   // changed the chip or the buffer since. A read after an erase in the same Auto run may have
   // read only the pages its write covered; the rest then holds the erased chip's 0xFF.

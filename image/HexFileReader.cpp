@@ -290,6 +290,7 @@ HexReadResult ReadHexImage(std::string_view text, std::span<std::uint8_t> destin
     if (record.type == 0 && record.count > 0) {
       bases.Pieces(record, [&](std::uint64_t at, unsigned first, unsigned count) {
         CopyData(record, first, count, destination.data() + at);
+        result.given.Add(static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(at + count));
       });
     } else if (record.type == 2 || record.type == 4) {
       bases.Apply(record);

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/ByteRanges.h"
 #include "image/MemoryRegions.h"
 
 namespace kestrel::image {
@@ -41,6 +42,7 @@ struct HexFault {
 struct HexReadResult : HexFault {
   std::uint64_t extent = 0;  // highest base + address + count of any data record; 0 if malformed
   std::size_t length = 0;    // bytes of the image: the extent on success, 0 otherwise
+  ByteRanges given;          // the bytes the records gave, on success
 };
 
 // Reads Intel HEX `text` (up to its first zero byte, and up to its end record; anything

@@ -117,6 +117,13 @@ TEST_F(ImageFileOperationsTest, EverySavedFileReopensByteForByte) {
   SaveImage(rig.context, Flash, File("saved.elf"));
   EXPECT_EQ(rig.lines().back(), "文件 " + File("saved.elf") + " 未保存：Kestrel不写ELF文件");
   EXPECT_EQ(rig.failures, 1);
+
+  // A file image saved as HEX holds only what its file (and an edit) gave: a bootloader at the
+  // top stays one record, not a FLASH of 0xFF below it.
+  OpenImage(rig.context, Flash, File("boot.hex", DataRecord(0x3F0, {1, 2, 0xFF}) + kEnd));
+  rig.frontEnd.View(Flash).Edit(0x3F4, 0xFF);
+  SaveImage(rig.context, Flash, File("boot-saved.hex"));
+  EXPECT_EQ(Contents("boot-saved.hex"), DataRecord(0x3F0, {1, 2, 0xFF}) + DataRecord(0x3F4, {0xFF}) + kEnd);
 }
 
 // A whole-chip HEX file gives each side its own memory; a plain one too large for the chip is refused.
@@ -227,7 +234,7 @@ TEST(VerifyReport, ListsEveryDifferenceInAddressOrderInCapitalsQuietlyOnlyWhenTh
   CoreRig rig;
   for (device::Memory& memory : rig.memories.entries) memory.readbackValid = true;
   rig.memories[Eeprom].image[63] = 0x00;  // the read-back ends earlier
-  Verify(rig.context, Eeprom);
+  Verify(rig.context, Eeprom, false);
   rig.geometry.flashPageCount = 10000;  // beyond the buffer: compared up to its end
   auto& image = rig.memories[Flash].image;
   auto& readback = rig.memories[Flash].readback;
@@ -235,7 +242,7 @@ TEST(VerifyReport, ListsEveryDifferenceInAddressOrderInCapitalsQuietlyOnlyWhenTh
   image[0x00] = readback[0x0A] = 0x00;
   image[0x3FFFF] = 0x3C;
   readback[0x3FFFF] = 0x01;
-  Verify(rig.context, Flash);
+  Verify(rig.context, Flash, false);
   EXPECT_THAT(
       rig.lines(),
       ElementsAre(texts::kEepromVerifyBegin, "数据总数不同！！！", texts::kEepromVerifyEnd,
@@ -246,13 +253,28 @@ TEST(VerifyReport, ListsEveryDifferenceInAddressOrderInCapitalsQuietlyOnlyWhenTh
             6);  // the appended only
   EXPECT_EQ(rig.status.codes, Codes({device::Status::EepromVerifyFailed, device::Status::FlashVerifyFailed}));
   readback = image;
-  Verify(rig.context, Flash);
+  Verify(rig.context, Flash, false);
   EXPECT_EQ(rig.lines().end()[-2], "共发现     0个单元不对!");
   EXPECT_EQ(rig.status.codes.back(), device::Status::FlashVerified);
   rig.memories[Flash].readbackValid = false;  // equal bytes, but not (all) read from the chip
-  Verify(rig.context, Flash);
+  Verify(rig.context, Flash, false);
   EXPECT_EQ(rig.lines().end()[-2], "芯片的FLASH数据未（完整）读出，不能校验");
   EXPECT_EQ(rig.status.codes.back(), device::Status::FlashVerifyFailed);
+
+  // A bootloader's file gives only its own bytes: a chip that was not erased may hold anything
+  // else, an erased one must read 0xFF there.
+  rig.memories[Flash].readbackValid = true;
+  rig.memories[Flash].given.Add(0x3FFF0, 0x40000);
+  readback[0x3FFF1] = 0x77;
+  Verify(rig.context, Flash, false);
+  EXPECT_THAT(std::vector(rig.lines().end() - 4, rig.lines().end()), ElementsAre(texts::kFlashVerifyBegin, "〖000001〗地址：【3FFF1】写：FF  读：77",
+                                       "共发现     1个单元不对!", texts::kFlashVerifyEnd));
+  readback[0x3FFF1] = 0xFF;
+  Verify(rig.context, Flash, false);
+  EXPECT_EQ(rig.status.codes.back(), device::Status::FlashVerified);
+  readback[0x00] = 0x12;
+  Verify(rig.context, Flash, true);
+  EXPECT_EQ(rig.lines().end()[-2], "共发现     1个单元不对!");
 }
 
 }  // namespace

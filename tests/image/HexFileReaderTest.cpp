@@ -163,7 +163,7 @@ TEST(HexFuzzRegression, RecordsWithoutBytesPastTheImageTouchNothing) {
 
 // Random pieces of one random image at random places, overlapping and in no order, cut into
 // records of random sizes under either kind of address record, with LF or CRLF, read back
-// identically.
+// identically, with the bytes they gave and no others.
 TEST(HexPropertyTest, RandomSparseImagesReadBackIdentically) {
   std::mt19937 random(20240611);
   std::vector<std::uint8_t> source(kFlash);
@@ -172,6 +172,7 @@ TEST(HexPropertyTest, RandomSparseImagesReadBackIdentically) {
     const int baseType = random() % 2 == 0 ? 2 : 4;
     const std::string lineEnd = random() % 2 == 0 ? "\n" : "\r\n";
     std::vector<std::uint8_t> written(kFlash, 0xFF);
+    std::vector<bool> given(kFlash, false);
     std::string text;
     std::size_t end = 0;
     for (int piece = 1 + static_cast<int>(random() % 12); piece > 0; --piece) {
@@ -188,6 +189,7 @@ TEST(HexPropertyTest, RandomSparseImagesReadBackIdentically) {
         if (baseType == 2) count = std::min(count, base + 0x10000 - at);
         const auto from = source.begin() + static_cast<std::ptrdiff_t>(at);
         std::copy(from, from + static_cast<std::ptrdiff_t>(count), written.begin() + (from - source.begin()));
+        std::fill_n(given.begin() + static_cast<std::ptrdiff_t>(at), count, true);
         text += HexRecord(0, static_cast<unsigned>(at - base),
                           {from, from + static_cast<std::ptrdiff_t>(count)}) +
                 lineEnd;
@@ -199,6 +201,7 @@ TEST(HexPropertyTest, RandomSparseImagesReadBackIdentically) {
     ASSERT_EQ(read.code, HexSuccess) << round;
     ASSERT_EQ(read.length, end) << round;
     ASSERT_TRUE(image == written) << round;
+    ASSERT_EQ(read.given, ByteRanges::FromFlags(given)) << round;
   }
 }
 
