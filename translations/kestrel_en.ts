@@ -16,7 +16,7 @@
     <message>
         <location filename="../ui/Captions.h" line="13"/>
         <source>关于 %1</source>
-        <translation type="unfinished"></translation>
+        <translation>About %1</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="15"/>
@@ -383,89 +383,89 @@ after an erase, the verify reads back only the pages written and takes the rest 
     <message>
         <location filename="../ui/Captions.h" line="169"/>
         <source>%1 写入 %2/%3 页</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 write %2/%3</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="170"/>
         <source>%1 读取 %2/%3 页</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 read %2/%3</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="171"/>
         <source>编程模式 mode：%1</source>
-        <translation type="unfinished"></translation>
+        <translation>mode: %1</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="173"/>
         <source>选择要使用的编程器
 choose the programmer to use</source>
-        <translation type="unfinished"></translation>
+        <translation>choose the programmer to use</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="175"/>
         <source>非出厂 not factory：%1</source>
-        <translation type="unfinished"></translation>
+        <translation>not factory: %1</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="185"/>
         <source>改动过的字节以橙色显示，写入和保存的就是改后的内容；Ctrl+Z撤销，Ctrl+Shift+Z或Ctrl+Y重做；点击右侧文字列可直接输入字符；可拖入文件打开
 edited bytes are orange, and are what a write sends and a save stores; Ctrl+Z undoes, Ctrl+Shift+Z or Ctrl+Y redoes; click the text column to type characters; drop a file here to open it</source>
-        <translation type="unfinished"></translation>
+        <translation>edited bytes are orange, and are what a write sends and a save stores; Ctrl+Z undoes, Ctrl+Shift+Z or Ctrl+Y redoes; click the text column to type characters; drop a file here to open it</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="193"/>
         <source>，已编辑 edited：%1 字节</source>
-        <translation type="unfinished"></translation>
+        <translation>, edited: %1 bytes</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="195"/>
         <source>%1 窗口页的改动尚未保存，继续将丢弃显示的内容。
 the %1 page has edits not saved; going on replaces what it shows.</source>
-        <translation type="unfinished"></translation>
+        <translation>the %1 page has edits not saved; going on replaces what it shows.</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="199"/>
         <source>%1 窗口页没有可保存的内容：请先打开文件、读出芯片或编辑
 nothing to save on the %1 page: open a file, read the chip or edit first</source>
-        <translation type="unfinished"></translation>
+        <translation>nothing to save on the %1 page: open a file, read the chip or edit first</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="204"/>
         <source>这将擦除 %1 的 FLASH %2 和 EEPROM %3，继续吗？
 this erases FLASH %2 and EEPROM %3 of %1: go on?</source>
-        <translation type="unfinished"></translation>
+        <translation>this erases FLASH %2 and EEPROM %3 of %1: go on?</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="207"/>
         <source>不再询问 don&apos;t ask again</source>
-        <translation type="unfinished"></translation>
+        <translation>don&apos;t ask again</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="210"/>
         <source>读出的签名 %1 属于 %2，不是所选的 %3。切换到 %2 吗？
 the signature %1 read is %2&apos;s, not the selected %3&apos;s: switch to %2?</source>
-        <translation type="unfinished"></translation>
+        <translation>the signature %1 read is %2&apos;s, not the selected %3&apos;s: switch to %2?</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="214"/>
         <source>读出的签名 %1 不是所选的 %2 的签名（%3）
 the signature %1 read is not the selected %2&apos;s (%3)</source>
-        <translation type="unfinished"></translation>
+        <translation>the signature %1 read is not the selected %2&apos;s (%3)</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="217"/>
         <source>所有支持的文件 all supported files</source>
-        <translation type="unfinished"></translation>
+        <translation>all supported files</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="218"/>
         <source>所有文件 all files</source>
-        <translation type="unfinished"></translation>
+        <translation>all files</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="219"/>
         <source>版本 version %1</source>
-        <translation type="unfinished"></translation>
+        <translation>version %1</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="176"/>

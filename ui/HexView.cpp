@@ -74,15 +74,15 @@ QString HexView::Caption() const {
   return caption_->text();
 }
 
-void HexView::MoveTo(device::ChipBuffer& buffer) {
+void HexView::MoveTo(device::ChipBuffer& buffer, std::function<void(std::size_t)> edited) {
   keepEdits_ = true;
-  Show(buffer, length());
+  Show(buffer, length(), std::move(edited));
   keepEdits_ = false;
 }
 
 std::size_t HexView::EditedCount() const {
-  return static_cast<std::size_t>(
-      std::ranges::count_if(originals_, [this](const auto& entry) { return entry.second != At(entry.first); }));
+  return static_cast<std::size_t>(std::ranges::count_if(
+      originals_, [this](const auto& entry) { return entry.second != At(entry.first); }));
 }
 
 void HexView::Redraw() {

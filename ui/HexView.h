@@ -38,8 +38,8 @@ class HexView : public QAbstractScrollArea, public control::HexViewPort {
   void SetCaption(const QString& text);
   QString Caption() const;
   // Shows `buffer` in place of the one shown, which holds the same bytes (a copy), keeping the
-  // edits, their undo and the cursor.
-  void MoveTo(device::ChipBuffer& buffer);
+  // edits, their undo and the cursor; `edited` runs after each edit from now on.
+  void MoveTo(device::ChipBuffer& buffer, std::function<void(std::size_t)> edited);
   // Bytes that differ from what they were when the buffer was shown.
   std::size_t EditedCount() const;
   // Edited since the buffer was shown or last saved.

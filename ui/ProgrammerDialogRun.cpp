@@ -264,7 +264,13 @@ void ProgrammerDialog::TakeEdit(control::MemoryKind memory) {
   if (view.buffer() != &held.readback) return;
   held.readbackValid = false;
   held.image = held.readback;
-  view.MoveTo(held.image);
+  // Every byte of a read-back is the chip's word, as a file's bytes are the file's; an edit
+  // from now on is the user's.
+  held.given.Clear();
+  held.given.Add(0, static_cast<std::uint32_t>(view.length()));
+  view.MoveTo(held.image, [&held](std::size_t index) {
+    held.given.Add(static_cast<std::uint32_t>(index), static_cast<std::uint32_t>(index + 1));
+  });
 }
 
 void ProgrammerDialog::CheckSignatureRead() {
