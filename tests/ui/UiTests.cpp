@@ -444,13 +444,13 @@ class OperationsTest : public QObject {
   // asks first: Cancel keeps them, Discard goes on; a quit asks too.
   void AnEditIsWhatTheChipGets() {
     DialogFixture f;
-    f.chosenFiles = {KESTREL_TEST_DATA "/hex/program.hex"};
+    f.chosenFiles = {KESTREL_SOURCE_DIR "/data/examples/blink/blink.hex"};
     QVERIFY(f.Start() && f.Press({C::OpenFlashButton}) && f.Show());
     ui::HexView& view = f.dialog.flashHexView();
     QTest::keyClicks(&view, "11");
     QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
     QTest::keyClick(&view, Qt::Key_Y, Qt::ControlModifier);
-    QCOMPARE(view.Caption(), "文件映像 file image：program.hex，已编辑 edited：1 字节");
+    QCOMPARE(view.Caption(), "文件映像 file image：blink.hex，已编辑 edited：1 字节");
     QVERIFY(f.Press({C::WriteFlashButton}) && f.Press({C::ReadFlashButton}) && f.bus.programmer().flash[0] == 0x11);
     QVERIFY(f.dialogs.back().starts_with("choice FLASH 窗口页的改动尚未保存") && view.Caption().endsWith("字节"));
     f.choice = ui::ProgrammerDialog::Choice::Discard;
