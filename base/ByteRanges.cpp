@@ -15,8 +15,9 @@ void ByteRanges::Add(std::uint32_t begin, std::uint32_t end) {
     return;
   }
   // Out of order: insert, then merge every range the new one touches.
-  const auto first = std::lower_bound(ranges_.begin(), ranges_.end(), begin,
-                                      [](const ByteRange& range, std::uint32_t at) { return range.end < at; });
+  const auto first =
+      std::lower_bound(ranges_.begin(), ranges_.end(), begin,
+                       [](const ByteRange& range, std::uint32_t at) { return range.end < at; });
   auto last = first;
   ByteRange merged{begin, end};
   while (last != ranges_.end() && last->begin <= end) {

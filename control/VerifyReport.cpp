@@ -58,7 +58,8 @@ void Verify(ImageContext& context, device::MemoryKind kind, bool restErased) {
     // What the chip held outside the file's bytes was never asked of it.
     std::int32_t count = 0;
     for (const ByteRange& range : memory.given.ranges()) {
-      const auto end = static_cast<std::int32_t>(std::min<std::uint32_t>(range.end, static_cast<std::uint32_t>(size)));
+      const auto end =
+          static_cast<std::int32_t>(std::min<std::uint32_t>(range.end, static_cast<std::uint32_t>(size)));
       count = ReportDifferences(log, image, readback, static_cast<std::int32_t>(range.begin), end, count);
     }
     return Report(context, entry, count);

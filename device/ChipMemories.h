@@ -7,8 +7,8 @@
 #include <memory>
 #include <utility>
 
-#include "chips/ChipGeometry.h"
 #include "base/ByteRanges.h"
+#include "chips/ChipGeometry.h"
 
 namespace kestrel::device {
 

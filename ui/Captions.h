@@ -214,7 +214,8 @@ inline constexpr char kUnknownSignaturePattern[] =
     QT_TRANSLATE_NOOP("Kestrel",
                       "读出的签名 %1 不是所选的 %2 的签名（%3）\n"
                       "the signature %1 read is not the selected %2's (%3)");
-inline constexpr char kAllSupportedFilter[] = QT_TRANSLATE_NOOP("Kestrel", "所有支持的文件 all supported files");
+inline constexpr char kAllSupportedFilter[] =
+    QT_TRANSLATE_NOOP("Kestrel", "所有支持的文件 all supported files");
 inline constexpr char kAllFilesFilter[] = QT_TRANSLATE_NOOP("Kestrel", "所有文件 all files");
 inline constexpr char kVersionPattern[] = QT_TRANSLATE_NOOP("Kestrel", "版本 version %1");
 

@@ -27,7 +27,8 @@ QStringList NameFilters(const control::FileDialogSpec& spec) {
   QStringList filters;
   QStringList patterns;
   for (const control::FileFilter& filter : spec.filters) patterns << QString::fromStdString(filter.pattern);
-  if (!spec.save) filters << Tr(captions::kAllSupportedFilter) + QStringLiteral(" (%1)").arg(patterns.join(u' '));
+  if (!spec.save)
+    filters << Tr(captions::kAllSupportedFilter) + QStringLiteral(" (%1)").arg(patterns.join(u' '));
   for (const control::FileFilter& filter : spec.filters) {
     const QString description = QString::fromStdString(filter.description);
     const QString pattern = QString::fromStdString(filter.pattern);

@@ -1,7 +1,7 @@
 // What the main window remembers between runs: the chip, the mode, the fuse and lock texts of
-// each chip (where they are not its factory values), the check boxes, the window's place, the folder of each file dialog and the files opened
-// lately. What is no longer there (a chip left out of the catalogue, a file or folder gone)
-// is passed over without a word.
+// each chip (where they are not its factory values), the check boxes, the window's place, the
+// folder of each file dialog and the files opened lately. What is no longer there (a chip left
+// out of the catalogue, a file or folder gone) is passed over without a word.
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -97,12 +97,14 @@ void ProgrammerDialog::KeepChipTexts() const {
   if (textsChip_.isEmpty()) return;
   QSettings settings(kSettingsOrganisation, kSettingsApplication);
   const chips::ChipFacts* facts = controller_->facts().Find(textsChip_.toStdString());
-  for (const auto& [id, key] : {std::pair{ControlId::FuseText, "fuses"}, std::pair{ControlId::LockText, "lock"}}) {
+  for (const auto& [id, key] :
+       {std::pair{ControlId::FuseText, "fuses"}, std::pair{ControlId::LockText, "lock"}}) {
     const QString text = static_cast<QLineEdit*>(Control(id))->text().toUpper();
-    const QString factory = facts == nullptr ? QString()
-                                             : QString::fromStdString(id == ControlId::FuseText
-                                                                          ? control::FuseTextOf(facts->factory)
-                                                                          : control::LockTextOf(facts->factory));
+    const QString factory =
+        facts == nullptr
+            ? QString()
+            : QString::fromStdString(id == ControlId::FuseText ? control::FuseTextOf(facts->factory)
+                                                               : control::LockTextOf(facts->factory));
     if (text == factory) {
       settings.remove(ChipTextKey(key, textsChip_));
     } else {
@@ -121,7 +123,8 @@ void ProgrammerDialog::LoadChipTexts(const QString& chip) {
        {std::tuple{ControlId::FuseText, "fuses", 6}, std::tuple{ControlId::LockText, "lock", 2}}) {
     QString text = settings.value(ChipTextKey(key, chip)).toString();
     if (!IsHexText(text, digits) && facts != nullptr)
-      text = QString::fromStdString(digits == 6 ? control::FuseTextOf(facts->factory) : control::LockTextOf(facts->factory));
+      text = QString::fromStdString(digits == 6 ? control::FuseTextOf(facts->factory)
+                                                : control::LockTextOf(facts->factory));
     if (IsHexText(text, digits)) static_cast<QLineEdit*>(Control(id))->setText(text);
   }
   acceptedFuse_ = static_cast<QLineEdit*>(Control(ControlId::FuseText))->text();
@@ -135,7 +138,8 @@ void ProgrammerDialog::ShowFuseNote() {
   chips::FuseSet fuses = facts != nullptr ? facts->factory : chips::FuseSet{};
   QStringList changed;
   if (facts != nullptr && IsChecked(ControlId::AutoWriteFuses) &&
-      control::ParseFuseText(static_cast<QLineEdit*>(Control(ControlId::FuseText))->text().toStdString(), fuses)) {
+      control::ParseFuseText(static_cast<QLineEdit*>(Control(ControlId::FuseText))->text().toStdString(),
+                             fuses)) {
     for (const chips::FuseField& field : facts->Fields()) {
       const auto byte = static_cast<std::size_t>(field.byte);
       if (field.byte != chips::FuseByte::kLock &&
@@ -143,7 +147,9 @@ void ProgrammerDialog::ShowFuseNote() {
         changed << QString::fromStdString(field.name);
     }
   }
-  const QString note = changed.isEmpty() ? QString() : Tr(captions::kFusesNotFactoryPattern).arg(changed.join(QStringLiteral(", ")));
+  const QString note = changed.isEmpty()
+                           ? QString()
+                           : Tr(captions::kFusesNotFactoryPattern).arg(changed.join(QStringLiteral(", ")));
   fuseNote_->setText(note);
   fuseNote_->setToolTip(note);
 }

@@ -30,7 +30,8 @@ bool LoadTranslation(QTranslator& translator, const std::string& language,
 
 bool LoadQtTranslation(QTranslator& translator, const std::string& language) {
   const QString name = language.empty() ? QStringLiteral("zh_CN") : QString::fromStdString(language);
-  return translator.load(QStringLiteral("qtbase_") + name, QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+  return translator.load(QStringLiteral("qtbase_") + name,
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 }
 
 }  // namespace kestrel::ui

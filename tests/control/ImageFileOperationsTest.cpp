@@ -267,8 +267,9 @@ TEST(VerifyReport, ListsEveryDifferenceInAddressOrderInCapitalsQuietlyOnlyWhenTh
   rig.memories[Flash].given.Add(0x3FFF0, 0x40000);
   readback[0x3FFF1] = 0x77;
   Verify(rig.context, Flash, false);
-  EXPECT_THAT(std::vector(rig.lines().end() - 4, rig.lines().end()), ElementsAre(texts::kFlashVerifyBegin, "〖000001〗地址：【3FFF1】写：FF  读：77",
-                                       "共发现     1个单元不对!", texts::kFlashVerifyEnd));
+  EXPECT_THAT(std::vector(rig.lines().end() - 4, rig.lines().end()),
+              ElementsAre(texts::kFlashVerifyBegin, "〖000001〗地址：【3FFF1】写：FF  读：77",
+                          "共发现     1个单元不对!", texts::kFlashVerifyEnd));
   readback[0x3FFF1] = 0xFF;
   Verify(rig.context, Flash, false);
   EXPECT_EQ(rig.status.codes.back(), device::Status::FlashVerified);

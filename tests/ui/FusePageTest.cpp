@@ -50,9 +50,10 @@ class FusePageTest : public QObject {
     QVERIFY(f.Start());
     f.Pick("ATmega328P");
     QVERIFY(f.PressFuse({"fuseOpenWholeChip", "fuseBackup"}) && f.PressFuse({"fuseRestore"}));
-    QCOMPARE(f.dialogs, (std::vector<std::string>{"file 4", "file 5",
-                                                  "question 这将擦除 ATmega328P 的 FLASH 32 KiB 和 EEPROM 1 KiB，继续吗？\n"
-                                                  "this erases FLASH 32 KiB and EEPROM 1 KiB of ATmega328P: go on?"}));
+    QCOMPARE(f.dialogs, (std::vector<std::string>{
+                            "file 4", "file 5",
+                            "question 这将擦除 ATmega328P 的 FLASH 32 KiB 和 EEPROM 1 KiB，继续吗？\n"
+                            "this erases FLASH 32 KiB and EEPROM 1 KiB of ATmega328P: go on?"}));
     f.Field(C::FuseText).setText("E2D9FF");
     f.Pick("ATtiny13");
     QCOMPARE(f.Field(C::FuseText).text() + f.Field(C::LockText).text(), "6AFFFFFF");

@@ -81,7 +81,8 @@ class StartupTest : public QObject {
     emit f.ChipList().activated(0);
     QCOMPARE(f.dialog.controller().geometry().EepromSize(), 4096);
     f.bus.InjectFaults(0, 1);
-    QVERIFY(f.Press({C::ReadSignatureButton}) && f.dialog.connectionLabel().text() == "未连接 not connected · PP_20");
+    QVERIFY(f.Press({C::ReadSignatureButton}) &&
+            f.dialog.connectionLabel().text() == "未连接 not connected · PP_20");
     f.bus.InjectFaults(0, 0);
     const int finds = f.bus.findDevicesCount();
     f.dialog.OnDeviceArrival();
@@ -283,7 +284,8 @@ class OperationsTest : public QObject {
     QTest::keyClick(f.dialog.Control(C::ModePP20), Qt::Key_Down);
     QVERIFY(f.Checked(C::ModePP20) && f.dialog.focusWidget() == f.dialog.Control(C::ModePP2313));
     QTest::keyClick(f.dialog.focusWidget(), Qt::Key_Space);
-    QVERIFY(f.Lines().back() == "编程模式 mode：PP_2313" && f.dialog.connectionLabel().text().endsWith("PP_2313"));
+    QVERIFY(f.Lines().back() == "编程模式 mode：PP_2313" &&
+            f.dialog.connectionLabel().text().endsWith("PP_2313"));
     f.LoadImages();
     for (const char* keys : {"Ctrl+O", "Ctrl+Shift+O", "Ctrl+S", "Ctrl+Shift+S", "F5"})
       QTest::keySequence(&f.dialog, QKeySequence(keys));
@@ -350,7 +352,8 @@ class OperationsTest : public QObject {
     auto& stop = *static_cast<QAbstractButton*>(f.dialog.Control(C::StopButton));
     QStringList shown;
     QObject::connect(&bar, &QProgressBar::valueChanged, [&] { shown << bar.text(); });
-    QVERIFY(f.Press({C::ReadFlashButton}) && shown.contains("FLASH 读取 32/32 页") && bar.text() == "通过 PASS");
+    QVERIFY(f.Press({C::ReadFlashButton}) && shown.contains("FLASH 读取 32/32 页") &&
+            bar.text() == "通过 PASS");
     QVERIFY(f.Press({C::FastVerifyBox, C::AutoErase, C::AutoWriteFlash, C::AutoReadFlash, C::AutoVerifyFlash,
                      C::AutoButton}) &&
             f.Log().contains("快速校验："));
@@ -451,8 +454,10 @@ class OperationsTest : public QObject {
     QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
     QTest::keyClick(&view, Qt::Key_Y, Qt::ControlModifier);
     QCOMPARE(view.Caption(), "文件映像 file image：blink.hex，已编辑 edited：1 字节");
-    QVERIFY(f.Press({C::WriteFlashButton}) && f.Press({C::ReadFlashButton}) && f.bus.programmer().flash[0] == 0x11);
-    QVERIFY(f.dialogs.back().starts_with("choice FLASH 窗口页的改动尚未保存") && view.Caption().endsWith("字节"));
+    QVERIFY(f.Press({C::WriteFlashButton}) && f.Press({C::ReadFlashButton}) &&
+            f.bus.programmer().flash[0] == 0x11);
+    QVERIFY(f.dialogs.back().starts_with("choice FLASH 窗口页的改动尚未保存") &&
+            view.Caption().endsWith("字节"));
     f.choice = ui::ProgrammerDialog::Choice::Discard;
     QVERIFY(f.Press({C::ReadFlashButton}) && view.Caption().startsWith("芯片读出 chip read-back "));
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.CellCentre(1, false));
