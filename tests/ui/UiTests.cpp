@@ -90,6 +90,19 @@ class StartupTest : public QObject {
     QCOMPARE(f.dialog.connectionLabel().text(), "已连接 connected 001:002 · PP_20");
   }
 
+  // With two programmers plugged in, the connection line lists them; choosing one opens it.
+  void TwoProgrammersAreListed() {
+    DialogFixture f({.programmers = 2});
+    QVERIFY(f.Start());
+    auto* list = f.dialog.findChild<QComboBox*>("programmerList");
+    QVERIFY(list->isVisibleTo(&f.dialog) && list->count() == 2 && list->currentText() == "001:002");
+    list->setCurrentIndex(1);
+    emit list->activated(1);
+    QVERIFY(f.Press({}) && f.dialog.controller().Idle() && list->currentText() == "001:003");
+    f.bus.programmer(1).lock = 0xFC;
+    QVERIFY(f.Press({C::ReadFuseLockButton}) && f.Field(C::FuseLockText).text().endsWith("FC"));
+  }
+
   // The next start has the chip, mode, texts, boxes, place, folders and recent files of the last
   // (a file gone since passed over); the file dialog opens in its folder, closes its completion.
   void TheNextStartRestoresTheLast() {
