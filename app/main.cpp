@@ -65,6 +65,9 @@ int main(int argc, char** argv) {
                                    kestrel::ui::TranslationSearchPaths(executableDir))) {
     QCoreApplication::installTranslator(&translation);
   }
+  QTranslator qtTranslation;
+  if (kestrel::ui::LoadQtTranslation(qtTranslation, kestrel::ChosenLanguage()))
+    QCoreApplication::installTranslator(&qtTranslation);
 
   kestrel::device::SimulatorOptions simulator;
   if (options.simSocket) {

@@ -125,6 +125,25 @@ void ProgrammerController::HandleArrivalNow() {
   PublishConnection();
 }
 
+std::vector<std::string> ProgrammerController::ProgrammerChoice() {
+  if (run_ || (link_.programmersFound < 2 && link_.wantedAddress.empty())) return {};
+  // What the open saw stays what the messages tell of.
+  const std::string wanted = std::exchange(link_.wantedAddress, std::string());
+  const std::size_t found = link_.programmersFound;
+  const int error = link_.lastOpenError;
+  std::vector<std::string> all = link_.List();
+  link_.wantedAddress = wanted;
+  link_.programmersFound = found;
+  link_.lastOpenError = error;
+  if (all.size() < 2) all.clear();
+  return all;
+}
+
+void ProgrammerController::SwitchProgrammer(std::string address) {
+  link_.wantedAddress = std::move(address);
+  OnDeviceArrival();
+}
+
 void ProgrammerController::PublishConnection() {
   const bool connected = link_.deviceHandle != nullptr && !programmerGone_;
   frontEnd_.ConnectionChanged(connected ? link_.openedAddress : std::string());

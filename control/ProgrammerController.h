@@ -51,6 +51,12 @@ class ProgrammerController {
   void SetMode(device::ProgrammingMode mode);
   // Uses only the programmer at this address ("BBB:DDD"); empty: the first one found.
   void SelectProgrammer(std::string address) { link_.wantedAddress = std::move(address); }
+  // The address of every programmer plugged in, whichever is wanted, when the last look found
+  // more than one or one was chosen by its address; else none. Opens none, and looks only
+  // while no run goes on (libusb-0.1 must not walk the bus under a transfer).
+  std::vector<std::string> ProgrammerChoice();
+  // From now on uses only the programmer at `address`, opened as after a device arrival.
+  void SwitchProgrammer(std::string address);
   // Whether identifying a chip also picks it in the chip list (on by default).
   void SetIdentifySelectsChip(bool on) { identifySelectsChip_ = on; }
   // A USB device arrived: discovery now, or once the running operation has ended.

@@ -15,17 +15,19 @@
 namespace kestrel::ui {
 namespace {
 
-constexpr QSize kAboutSize{235, 55};
+constexpr QSize kAboutSize{235, 60};
 constexpr QRect kIconRect{26, 17, 20, 20};
 constexpr QRect kProductRect{54, 16, 119, 8};
-constexpr QRect kMakerRect{54, 30, 119, 8};
+constexpr QRect kVersionRect{54, 26, 119, 8};
+constexpr QRect kMakerRect{54, 36, 119, 8};
 constexpr QRect kOkRect{178, 7, 50, 14};
 constexpr int kIconPixels = 32;
 
 }  // namespace
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(Tr(captions::kAboutCaption));
+  // The program as its window names it.
+  setWindowTitle(Tr(captions::kAboutCaption).arg(Tr(captions::kDialogCaption)));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
   setFont(DialogFont());
@@ -51,7 +53,9 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     label->setGeometry(pixels);
     textRight = std::max(textRight, pixels.right());
   };
-  addLabel(Tr(captions::kAboutProduct), kProductRect, "aboutProduct");
+  addLabel(Tr(captions::kDialogCaption), kProductRect, "aboutProduct");
+  addLabel(QStringLiteral("Kestrel ") + Tr(captions::kVersionPattern).arg(QStringLiteral(KESTREL_VERSION)),
+           kVersionRect, "aboutVersion");
   addLabel(QString::fromUtf8(texts::kMakerLine.c_str()), kMakerRect, "aboutMaker");
 
   QSize size = DialogUnitsToPixels(kAboutSize, base);

@@ -10,9 +10,8 @@
 namespace kestrel::ui::captions {
 
 inline constexpr char kDialogCaption[] = QT_TRANSLATE_NOOP("Kestrel", "AVR串并行编程器VUSB正式版");
-inline constexpr char kAboutCaption[] = QT_TRANSLATE_NOOP("Kestrel", "关于 Kestrel");
+inline constexpr char kAboutCaption[] = QT_TRANSLATE_NOOP("Kestrel", "关于 %1");  // the window's caption
 inline constexpr char kAboutMenuEntry[] = QT_TRANSLATE_NOOP("Kestrel", "关于 Kestrel(&A)...");
-inline constexpr char kAboutProduct[] = QT_TRANSLATE_NOOP("Kestrel", "AVR并行编程器解锁器USB版");
 inline constexpr char kAboutOk[] = QT_TRANSLATE_NOOP("Kestrel", "确定");
 
 // Main window controls, in the order of the window's template.
@@ -166,8 +165,14 @@ inline constexpr char kFastVerifyTip[] = QT_TRANSLATE_NOOP(
 inline constexpr char kConnectedPattern[] =
     QT_TRANSLATE_NOOP("Kestrel", "已连接 connected %1");  // %1: bus and device, "001:004"
 inline constexpr char kNotConnected[] = QT_TRANSLATE_NOOP("Kestrel", "未连接 not connected");
-inline constexpr char kTransferProgressPattern[] =
-    QT_TRANSLATE_NOOP("Kestrel", "%1 %2/%3 页");  // memory, page, pages
+// Memory, page, pages.
+inline constexpr char kWriteProgressPattern[] = QT_TRANSLATE_NOOP("Kestrel", "%1 写入 %2/%3 页");
+inline constexpr char kReadProgressPattern[] = QT_TRANSLATE_NOOP("Kestrel", "%1 读取 %2/%3 页");
+inline constexpr char kModeLinePattern[] = QT_TRANSLATE_NOOP("Kestrel", "编程模式 mode：%1");
+inline constexpr char kProgrammerListTip[] =
+    QT_TRANSLATE_NOOP("Kestrel", "选择要使用的编程器\nchoose the programmer to use");
+// Auto's fuse box ticked with a fuse text that is not the chip's factory one: the fields it changes.
+inline constexpr char kFusesNotFactoryPattern[] = QT_TRANSLATE_NOOP("Kestrel", "非出厂 not factory：%1");
 inline constexpr char kRunPassed[] = QT_TRANSLATE_NOOP("Kestrel", "通过 PASS");
 inline constexpr char kRunFailed[] = QT_TRANSLATE_NOOP("Kestrel", "失败 FAIL");
 
@@ -179,9 +184,40 @@ inline constexpr char kReadbackCaptionPattern[] =
     QT_TRANSLATE_NOOP("Kestrel", "芯片读出 chip read-back %1");  // the time read
 inline constexpr char kHexViewTip[] = QT_TRANSLATE_NOOP(
     "Kestrel",
-    "改动过的字节以橙色显示；Ctrl+Z撤销；点击右侧文字列可直接输入字符；可拖入文件打开\n"
-    "edited bytes are orange; Ctrl+Z undoes; click the text column to type characters; drop a "
-    "file here to open it");
+    "改动过的字节以橙色显示，写入和保存的就是改后的内容；Ctrl+Z撤销，Ctrl+Shift+Z或Ctrl+Y重做；"
+    "点击右侧文字列可直接输入字符；可拖入文件打开\n"
+    "edited bytes are orange, and are what a write sends and a save stores; Ctrl+Z undoes, "
+    "Ctrl+Shift+Z or Ctrl+Y redoes; click the text column to type characters; drop a file here "
+    "to open it");
+inline constexpr char kEditedCaptionPattern[] =
+    QT_TRANSLATE_NOOP("Kestrel", "，已编辑 edited：%1 字节");  // after the caption: bytes changed
+inline constexpr char kUnsavedEditsPattern[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "%1 窗口页的改动尚未保存，继续将丢弃显示的内容。\n"
+                      "the %1 page has edits not saved; going on replaces what it shows.");
+inline constexpr char kNothingToSavePattern[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "%1 窗口页没有可保存的内容：请先打开文件、读出芯片或编辑\n"
+                      "nothing to save on the %1 page: open a file, read the chip or edit first");
+// Chip, FLASH size, EEPROM size.
+inline constexpr char kEraseQuestionPattern[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "这将擦除 %1 的 FLASH %2 和 EEPROM %3，继续吗？\n"
+                      "this erases FLASH %2 and EEPROM %3 of %1: go on?");
+inline constexpr char kDontAskAgain[] = QT_TRANSLATE_NOOP("Kestrel", "不再询问 don't ask again");
+// Signature read, chips it names, chip selected.
+inline constexpr char kOtherChipQuestionPattern[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "读出的签名 %1 属于 %2，不是所选的 %3。切换到 %2 吗？\n"
+                      "the signature %1 read is %2's, not the selected %3's: switch to %2?");
+inline constexpr char kUnknownSignaturePattern[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "读出的签名 %1 不是所选的 %2 的签名（%3）\n"
+                      "the signature %1 read is not the selected %2's (%3)");
+inline constexpr char kAllSupportedFilter[] =
+    QT_TRANSLATE_NOOP("Kestrel", "所有支持的文件 all supported files");
+inline constexpr char kAllFilesFilter[] = QT_TRANSLATE_NOOP("Kestrel", "所有文件 all files");
+inline constexpr char kVersionPattern[] = QT_TRANSLATE_NOOP("Kestrel", "版本 version %1");
 
 // Menus: the recent files of an open button, the log page's context menu.
 inline constexpr char kRecentFilesTitle[] = QT_TRANSLATE_NOOP("Kestrel", "最近的文件 recent files");

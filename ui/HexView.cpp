@@ -65,16 +65,33 @@ HexView::HexView(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 void HexView::SetCaption(const QString& text) {
-  caption_->setText(text);
+  captionText_ = text;
+  const std::size_t count = EditedCount();
+  caption_->setText(count == 0 ? text : text + Tr(captions::kEditedCaptionPattern).arg(count));
 }
 
 QString HexView::Caption() const {
   return caption_->text();
 }
 
+void HexView::MoveTo(device::ChipBuffer& buffer, std::function<void(std::size_t)> edited) {
+  keepEdits_ = true;
+  Show(buffer, length(), std::move(edited));
+  keepEdits_ = false;
+}
+
+std::size_t HexView::EditedCount() const {
+  return static_cast<std::size_t>(std::ranges::count_if(
+      originals_, [this](const auto& entry) { return entry.second != At(entry.first); }));
+}
+
 void HexView::Redraw() {
+  if (keepEdits_) return viewport()->update();
   originals_.clear();
   undo_.clear();
+  redo_.clear();
+  unsaved_ = false;
+  SetCaption(captionText_);
   if (cursor_ >= length() * 2) cursor_ = 0;
   UpdateScrollBars();
   viewport()->update();
@@ -195,18 +212,37 @@ void HexView::OverwriteByte(std::uint8_t value) {
 
 void HexView::Overwrite(std::size_t index, std::uint8_t value) {
   undo_.push_back({index, At(index), cursor_});
+  redo_.clear();
   originals_.try_emplace(index, At(index));
   Edit(index, value);
+  Changed();
+}
+
+void HexView::Changed() {
+  unsaved_ = true;
+  SetCaption(captionText_);
   viewport()->update();
+  emit edited();
 }
 
 void HexView::Undo() {
   if (undo_.empty() || locked_) return;
   const UndoStep step = undo_.back();
   undo_.pop_back();
+  redo_.push_back({step.index, At(step.index), step.cursor});
   Edit(step.index, step.before);
   MoveCursorTo(static_cast<long long>(step.cursor));
-  viewport()->update();
+  Changed();
+}
+
+void HexView::Redo() {
+  if (redo_.empty() || locked_) return;
+  const UndoStep step = redo_.back();
+  redo_.pop_back();
+  undo_.push_back({step.index, At(step.index), step.cursor});
+  Edit(step.index, step.before);
+  MoveCursorTo(static_cast<long long>(step.cursor));
+  Changed();
 }
 
 void HexView::EnsureCursorVisible() {
@@ -253,6 +289,11 @@ void HexView::keyPressEvent(QKeyEvent* event) {
       break;
   }
   if (event->matches(QKeySequence::Undo)) return Undo();
+  // Both of the usual keys, whichever the desktop's own is.
+  const QKeyCombination keys = event->keyCombination();
+  if (event->matches(QKeySequence::Redo) || keys == QKeyCombination(Qt::CTRL | Qt::SHIFT, Qt::Key_Z) ||
+      keys == QKeyCombination(Qt::CTRL, Qt::Key_Y))
+    return Redo();
   const bool typed =
       !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && event->text().size() == 1;
   const QChar character = typed ? event->text().at(0) : QChar();

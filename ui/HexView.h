@@ -16,8 +16,9 @@ namespace kestrel::ui {
 // row addressed from 0, hex pairs and a text column. It draws the buffer it is shown; the
 // keyboard overwrites its bytes there, nibble by nibble in the hex column and byte by byte (a
 // printable character) in the text column, never inserting or deleting. Bytes edited since the
-// buffer was shown are coloured; Ctrl+Z undoes the edits one by one. A local file dropped on
-// it is announced as fileDropped. Only the visible rows are painted, so large memories stay
+// buffer was shown are coloured and counted in the caption; Ctrl+Z undoes the edits one by
+// one, Ctrl+Shift+Z and Ctrl+Y redo them. Each edit is announced as edited; a local file
+// dropped on it as fileDropped. Only the visible rows are painted, so large memories stay
 // cheap.
 class HexView : public QAbstractScrollArea, public control::HexViewPort {
   Q_OBJECT
@@ -33,8 +34,17 @@ class HexView : public QAbstractScrollArea, public control::HexViewPort {
   // The colour of the hex digits.
   void SetViewColour(const QColor& colour);
   QColor ViewColour() const { return colour_; }
+  // The caption says whose bytes these are; the view adds how many of them were edited.
   void SetCaption(const QString& text);
   QString Caption() const;
+  // Shows `buffer` in place of the one shown, which holds the same bytes (a copy), keeping the
+  // edits, their undo and the cursor; `edited` runs after each edit from now on.
+  void MoveTo(device::ChipBuffer& buffer, std::function<void(std::size_t)> edited);
+  // Bytes that differ from what they were when the buffer was shown.
+  std::size_t EditedCount() const;
+  // Edited since the buffer was shown or last saved.
+  bool Unsaved() const { return unsaved_; }
+  void MarkSaved() { unsaved_ = false; }
 
   std::size_t Length() const { return length(); }
   std::size_t CursorByte() const { return cursor_ / 2; }
@@ -47,6 +57,7 @@ class HexView : public QAbstractScrollArea, public control::HexViewPort {
 
  signals:
   void fileDropped(const QString& path);
+  void edited();
 
  protected:
   void Redraw() override;
@@ -72,6 +83,8 @@ class HexView : public QAbstractScrollArea, public control::HexViewPort {
   void OverwriteByte(std::uint8_t value);  // in the text column
   void Overwrite(std::size_t index, std::uint8_t value);
   void Undo();
+  void Redo();
+  void Changed();  // after an edit, its undo or its redo
   void EnsureCursorVisible();
   void UpdateScrollBars();
 
@@ -83,6 +96,10 @@ class HexView : public QAbstractScrollArea, public control::HexViewPort {
 
   std::unordered_map<std::size_t, std::uint8_t> originals_;  // of the edited bytes, as shown
   std::vector<UndoStep> undo_;
+  std::vector<UndoStep> redo_;  // each with the value to put back
+  bool unsaved_ = false;
+  bool keepEdits_ = false;  // MoveTo shows the copy of what is shown
+  QString captionText_;
   bool locked_ = false;
   std::size_t cursor_ = 0;   // nibble index: byte * 2 + (0 high, 1 low)
   bool textColumn_ = false;  // typing goes to the text column

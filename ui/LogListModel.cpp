@@ -61,7 +61,9 @@ QVariant LogListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= announced_) return {};
   const auto row = static_cast<std::size_t>(index.row());
   if (role == Qt::ForegroundRole) return failed_[row] ? QVariant(kFailureLineColour) : QVariant();
-  return role == Qt::DisplayRole ? QVariant(lines_[row]) : QVariant();
+  // The whole line as its tip too: a line wider than the page is cut with "…". A tip costs
+  // nothing until it is shown, where wrapping would measure every line.
+  return role == Qt::DisplayRole || role == Qt::ToolTipRole ? QVariant(lines_[row]) : QVariant();
 }
 
 void LogListModel::ScheduleFlush() {

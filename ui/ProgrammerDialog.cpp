@@ -136,6 +136,30 @@ void ProgrammerDialog::CreateControls() {
   LimitFuseFields();
   connection_ = static_cast<QLabel*>(controls_.at(ControlId::ConnectionLabel));
   connection_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  // Left of the fuse box, in the room between the FLASH column and the box.
+  fuseNote_ = new QLabel(this);
+  fuseNote_->setObjectName(QStringLiteral("fuseNote"));
+  fuseNote_->setWordWrap(true);
+  fuseNote_->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  fuseNote_->setGeometry(DialogUnitsToPixels(QRect(121, 196, 48, 44), base));
+  QPalette noteColours = fuseNote_->palette();
+  noteColours.setColor(QPalette::WindowText, kFailedColour);
+  fuseNote_->setPalette(noteColours);
+  for (QAbstractButton* mode : modeGroup_->buttons()) mode->installEventFilter(this);
+  bottomLine_ = progressBar_->geometry().united(connection_->geometry());
+  connectionWidth_ = connection_->width();
+  programmers_ = new QComboBox(this);
+  programmers_->setObjectName(QStringLiteral("programmerList"));
+  programmers_->setToolTip(Tr(captions::kProgrammerListTip));
+  programmers_->hide();
+  sideLog_ = new QListView(this);
+  sideLog_->setObjectName(QStringLiteral("sideLog"));
+  sideLog_->setModel(&logModel_);
+  sideLog_->setUniformItemSizes(true);
+  sideLog_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  sideLog_->setFocusPolicy(Qt::ClickFocus);
+  sideLog_->hide();
+  connect(&logModel_, &QAbstractItemModel::rowsInserted, sideLog_, &QListView::scrollToBottom);
   CreateFusePage();
 }
 
@@ -317,12 +341,15 @@ void ProgrammerDialog::ConnectHandlers() {
   connect(static_cast<QPushButton*>(controls_.at(ControlId::StopButton)), &QPushButton::clicked, this,
           [this] { controller_->StopTransfer(); });
   // Group position n is mode n: PP_20, ISP, HVSP, PP_2313 in template order.
-  connect(modeGroup_, &QButtonGroup::idClicked, this,
-          [this](int mode) { controller_->SetMode(static_cast<device::ProgrammingMode>(mode)); });
+  connect(modeGroup_, &QButtonGroup::idClicked, this, &ProgrammerDialog::ModeChosen);
+  connect(programmers_, &QComboBox::activated, this,
+          [this](int index) { controller_->SwitchProgrammer(programmers_->itemText(index).toStdString()); });
   // Only a pick by the user: selecting entry 0 at start-up leaves the geometry alone.
   connect(chipCombo_, &QComboBox::activated, this, &ProgrammerDialog::PickChip);
   connect(chipCombo_->lineEdit(), &QLineEdit::editingFinished, this, &ProgrammerDialog::TakeTypedChip);
   connect(pageTabs_, &QTabWidget::currentChanged, this, [this] { OnTabSelected(); });
+  connect(flashHexView_, &HexView::edited, this, [this] { TakeEdit(control::MemoryKind::Flash); });
+  connect(eepromHexView_, &HexView::edited, this, [this] { TakeEdit(control::MemoryKind::Eeprom); });
   connect(flashHexView_, &HexView::fileDropped, this,
           [this](const QString& path) { OpenFile(OperationButton::OpenFlashFile, path); });
   connect(eepromHexView_, &HexView::fileDropped, this,
@@ -345,6 +372,9 @@ void ProgrammerDialog::ConnectHandlers() {
   connect(fusePage_, &FusePage::lockTextChosen, lockField, &QLineEdit::setText);
   connect(fuseField, &QLineEdit::textChanged, fusePage_, &FusePage::TakeFuseText);
   connect(lockField, &QLineEdit::textChanged, fusePage_, &FusePage::TakeLockText);
+  connect(fuseField, &QLineEdit::textChanged, this, &ProgrammerDialog::ShowFuseNote);
+  connect(static_cast<QCheckBox*>(controls_.at(ControlId::AutoWriteFuses)), &QCheckBox::toggled, this,
+          &ProgrammerDialog::ShowFuseNote);
 }
 
 void ProgrammerDialog::AddShortcuts() {
@@ -434,8 +464,10 @@ bool ProgrammerDialog::OnInitDialog(const std::vector<std::string>& catalogueSea
     return false;
   }
   FillChipList();
+  // The texts of a catalogue without facts; a chip with facts starts from its factory values.
   static_cast<QLineEdit*>(controls_.at(ControlId::FuseText))->setText(Utf8(texts::kStartFuseText));
   static_cast<QLineEdit*>(controls_.at(ControlId::LockText))->setText(Utf8(texts::kStartLockText));
+  LoadChipTexts(chipCombo_->currentText());
   RestoreSettings();
   SetButtonImages();
   ConfigureViews();
@@ -495,6 +527,7 @@ void ProgrammerDialog::ShowAbout() {
 
 void ProgrammerDialog::ShowSelectedFacts() {
   fusePage_->SetChip(controller_->SelectedFacts(), chipPicked_);
+  LoadChipTexts(chipCombo_->currentText());
 }
 
 void ProgrammerDialog::PickChip(int index) {
@@ -540,6 +573,7 @@ void ProgrammerDialog::RefreshSelectedMode() {
 
 void ProgrammerDialog::done(int result) {
   if (controller_ && controller_->RefuseWhileBusy()) return;
+  if (!SettleEdits(control::MemoryKind::Flash) || !SettleEdits(control::MemoryKind::Eeprom)) return;
   SaveSettings();
   QDialog::done(result);
 }
@@ -557,11 +591,52 @@ void ProgrammerDialog::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
+bool ProgrammerDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+  const int key = static_cast<QKeyEvent*>(event)->key();
+  const QPoint step = key == Qt::Key_Up      ? QPoint(0, -1)
+                      : key == Qt::Key_Down  ? QPoint(0, 1)
+                      : key == Qt::Key_Left  ? QPoint(-1, 0)
+                      : key == Qt::Key_Right ? QPoint(1, 0)
+                                             : QPoint();
+  if (step.isNull()) return QDialog::eventFilter(watched, event);
+  // The nearest button that way, else the farthest the other way: the focus walks round. Qt's
+  // own walk would select the next mode, and the mode decides which pins get 12 V.
+  const QPoint from = static_cast<QWidget*>(watched)->geometry().center();
+  QAbstractButton* nearest = nullptr;
+  QAbstractButton* farthest = nullptr;
+  int nearestDistance = 0;
+  int farthestDistance = 0;
+  for (QAbstractButton* button : modeGroup_->buttons()) {
+    const QPoint offset = button->geometry().center() - from;
+    const int along = offset.x() * step.x() + offset.y() * step.y();
+    const int distance =
+        std::abs(along) + 2 * (std::abs(offset.x() * step.y()) + std::abs(offset.y() * step.x()));
+    if (along > 0 && (nearest == nullptr || distance < nearestDistance)) {
+      nearest = button;
+      nearestDistance = distance;
+    }
+    if (along < 0 && (farthest == nullptr || distance > farthestDistance)) {
+      farthest = button;
+      farthestDistance = distance;
+    }
+  }
+  if (QAbstractButton* next = nearest != nullptr ? nearest : farthest) next->setFocus(Qt::TabFocusReason);
+  return true;
+}
+
 void ProgrammerDialog::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   // The controls keep their places; the pages take the room beyond the template.
   if (pageTabs_ != nullptr)
     pageTabs_->setGeometry(pagesRect_.adjusted(0, 0, width() - minimumWidth(), height() - minimumHeight()));
+  // The room under the controls shows the log, once there is room for a few lines.
+  if (sideLog_ != nullptr) {
+    const int top = bottomLine_.bottom() + bottomLine_.height() / 2;
+    const QRect room(bottomLine_.left(), top, bottomLine_.width(), pageTabs_->geometry().bottom() - top);
+    sideLog_->setGeometry(room);
+    sideLog_->setVisible(room.height() >= 5 * sideLog_->fontMetrics().height());
+  }
 }
 
 }  // namespace kestrel::ui

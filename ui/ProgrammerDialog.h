@@ -57,6 +57,9 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   using MessageHandler = std::function<void(const std::string& text)>;
   using FileChooserHandler = std::function<std::optional<std::string>(control::FileDialogKind kind)>;
   using QuestionHandler = std::function<bool(const std::string& question)>;  // true: Yes
+  // What to do with edits not saved before something replaces them.
+  enum class Choice { Save, Discard, Cancel };
+  using ChoiceHandler = std::function<Choice(const std::string& question)>;
 
   ProgrammerDialog(device::UsbBus& bus, TonePlayer& tones, QWidget* parent = nullptr);
   ~ProgrammerDialog() override;
@@ -94,6 +97,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   void SetMessageHandler(MessageHandler handler) { messageHandler_ = std::move(handler); }
   void SetFileChooser(FileChooserHandler handler) { fileChooser_ = std::move(handler); }
   void SetQuestionHandler(QuestionHandler handler) { questionHandler_ = std::move(handler); }
+  void SetChoiceHandler(ChoiceHandler handler) { choiceHandler_ = std::move(handler); }
 
   control::ProgrammerController& controller() { return *controller_; }
   // The control of the window's template, or nullptr.
@@ -105,6 +109,8 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   HexView& eepromHexView() const { return *eepromHexView_; }
   QProgressBar& progressBar() const { return *progressBar_; }
   QLabel& connectionLabel() const { return *connection_; }
+  // Beside Auto's fuse box: the fields the fuse text changes from the chip's factory values.
+  QLabel& fuseNote() const { return *fuseNote_; }
   device::ProgrammingMode selectedMode() const { return selectedMode_; }
   bool ArrivalDetectionActive() const;
 
@@ -119,7 +125,8 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   void ShowPage(int page) override;
   void SetFuseText(const std::string& text) override;
   void SetLockText(const std::string& text) override;
-  // A Yes/No question naming the consequence, No the default.
+  // A Yes/No question naming the consequence, No the default. No puts back the fuse text the
+  // chip had before the refused one.
   bool ConfirmLockout(const std::string& consequence) override;
   void ShowSelectedChip(int index) override;
   void RunStarted() override;
@@ -134,6 +141,8 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  // The arrow keys on a mode button move the focus to the next one and select nothing.
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
@@ -153,7 +162,27 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   bool IsChecked(ControlId id) const;
   void RefreshSelectedMode();
   void CreateFusePage();
-  void ShowSelectedFacts();  // the fuse page follows the controller's chip
+  void ShowSelectedFacts();  // the fuse page and the fuse texts follow the controller's chip
+  // The fuse and lock texts of `chip`: those kept for it, else its factory values; a chip
+  // without either keeps the texts shown. The texts shown are first kept for their chip.
+  void LoadChipTexts(const QString& chip);
+  void KeepChipTexts() const;
+  void ShowFuseNote();
+  void ModeChosen(int mode);
+  void ShowConnection();
+  // The progress bar takes what the connection line and the programmer list leave of the line.
+  void LayOutBottomLine();
+  // The Yes/No question before a press that erases the chip (unless told not to ask again).
+  bool ConfirmErase();
+  // Before a press that replaces what a hex page shows: the page's unsaved edits saved,
+  // discarded or the press cancelled (false).
+  bool SettleEdits(control::OperationButton button);
+  bool SettleEdits(control::MemoryKind memory);
+  // An edit of a page: a read-back edited becomes the image that a write sends.
+  void TakeEdit(control::MemoryKind memory);
+  // After the chip-ID read: a signature that is not the selected chip's is said, with the
+  // offer to switch to the chip it names.
+  void CheckSignatureRead();
   void PickChip(int index);  // by the user, or restored
   void TakeTypedChip();      // a catalogue name typed into the chip list, or back to the chip
   // The file the press's dialog chose (remembered for the next dialog), or none.
@@ -176,6 +205,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   MessageHandler messageHandler_;
   FileChooserHandler fileChooser_;
   QuestionHandler questionHandler_;
+  ChoiceHandler choiceHandler_;
   std::map<ControlId, QWidget*> controls_;
   QButtonGroup* modeGroup_ = nullptr;
   QTabWidget* pageTabs_ = nullptr;
@@ -187,6 +217,16 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   QProgressBar* progressBar_ = nullptr;
   FusePage* fusePage_ = nullptr;
   QLabel* connection_ = nullptr;
+  QLabel* fuseNote_ = nullptr;
+  QComboBox* programmers_ = nullptr;  // in the connection line, when there are several
+  QListView* sideLog_ = nullptr;      // the log again, in the room under the controls
+  QRect bottomLine_;                  // the progress bar and the connection line, in pixels
+  int connectionWidth_ = 0;           // the connection line's least width
+  std::string address_;               // of the open programmer, or empty
+  QString textsChip_;                 // the chip whose texts the fuse and lock fields hold
+  QString acceptedFuse_;              // its fuse text before the one being checked
+  control::OperationButton lastPress_{};
+  int loggedMode_ = 0;       // the mode the log has said
   QRect pagesRect_;          // the pages' place at the template's size
   bool chipPicked_ = false;  // by the user or by identifying a chip
   std::array<QFileDialog*, static_cast<std::size_t>(control::FileDialogKind::SaveBackup) + 1> fileDialogs_{};

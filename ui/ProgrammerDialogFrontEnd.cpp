@@ -21,9 +21,14 @@
 namespace kestrel::ui {
 namespace {
 
-// Qt reads the patterns from the parentheses at the end of a filter's name.
+// Qt reads the patterns from the parentheses at the end of a filter's name. An open dialog
+// shows every file it can read first, each kind, then any file (whose kind the open finds out).
 QStringList NameFilters(const control::FileDialogSpec& spec) {
   QStringList filters;
+  QStringList patterns;
+  for (const control::FileFilter& filter : spec.filters) patterns << QString::fromStdString(filter.pattern);
+  if (!spec.save)
+    filters << Tr(captions::kAllSupportedFilter) + QStringLiteral(" (%1)").arg(patterns.join(u' '));
   for (const control::FileFilter& filter : spec.filters) {
     const QString description = QString::fromStdString(filter.description);
     const QString pattern = QString::fromStdString(filter.pattern);
@@ -31,6 +36,7 @@ QStringList NameFilters(const control::FileDialogSpec& spec) {
                     ? description
                     : description + QStringLiteral(" (") + pattern + QLatin1Char(')'));
   }
+  if (!spec.save) filters << Tr(captions::kAllFilesFilter) + QStringLiteral(" (*)");
   return filters;
 }
 
@@ -57,12 +63,23 @@ void ProgrammerDialog::SetLockText(const std::string& text) {
 bool ProgrammerDialog::ConfirmLockout(const std::string& consequence) {
   const QString question =
       Tr(captions::kLockoutQuestionPattern).arg(QString::fromStdString(consequence).trimmed());
-  if (questionHandler_) return questionHandler_(question.toStdString());
+  // A refused text is not kept, for this run or the next start: the field gets back the
+  // chip's text from before it.
+  auto* field = static_cast<QLineEdit*>(Control(ControlId::FuseText));
+  const auto Settled = [&](bool yes) {
+    if (yes) {
+      acceptedFuse_ = field->text();
+    } else {
+      field->setText(acceptedFuse_);
+    }
+    return yes;
+  };
+  if (questionHandler_) return Settled(questionHandler_(question.toStdString()));
   QMessageBox box(QMessageBox::Warning, QString::fromUtf8(texts::kProgramName), question,
                   QMessageBox::Yes | QMessageBox::No, this);
   box.setDefaultButton(QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);
-  return box.exec() == QMessageBox::Yes;
+  return Settled(box.exec() == QMessageBox::Yes);
 }
 
 void ProgrammerDialog::ShowSelectedChip(int index) {

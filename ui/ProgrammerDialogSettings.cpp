@@ -1,19 +1,22 @@
-// What the main window remembers between runs: the chip, the mode, the fuse and lock texts,
-// the check boxes, the window's place, the folder of each file dialog and the files opened
-// lately. What is no longer there (a chip left out of the catalogue, a file or folder gone)
-// is passed over without a word.
+// What the main window remembers between runs: the chip, the mode, the fuse and lock texts of
+// each chip (where they are not its factory values), the check boxes, the window's place, the
+// folder of each file dialog and the files opened lately. What is no longer there (a chip left
+// out of the catalogue, a file or folder gone) is passed over without a word.
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
 #include <tuple>
 
 #include "control/ChipSafety.h"
+#include "ui/Captions.h"
 #include "ui/DialogTemplate.h"
 #include "ui/ProgrammerDialog.h"
+#include "ui/Translation.h"
 
 namespace kestrel::ui {
 namespace {
@@ -33,6 +36,11 @@ QString BoxKey(ControlId box) {
 
 QString FolderKey(control::FileDialogKind kind) {
   return QStringLiteral("folders/%1").arg(static_cast<int>(kind));
+}
+
+// A chip's text, "fuses/ATmega328P"; the names hold no character that QSettings treats apart.
+QString ChipTextKey(const char* key, const QString& chip) {
+  return QStringLiteral("%1/%2").arg(QLatin1String(key), chip);
 }
 
 // Only the open dialogs of the two memories keep a list.
@@ -60,8 +68,7 @@ void ProgrammerDialog::SaveSettings() const {
   QSettings settings(kSettingsOrganisation, kSettingsApplication);
   settings.setValue(QStringLiteral("chip"), chipPicked_ ? chipCombo_->currentText() : QString());
   settings.setValue(QStringLiteral("mode"), modeGroup_->checkedId());
-  settings.setValue(QStringLiteral("fuses"), static_cast<QLineEdit*>(Control(ControlId::FuseText))->text());
-  settings.setValue(QStringLiteral("lock"), static_cast<QLineEdit*>(Control(ControlId::LockText))->text());
+  KeepChipTexts();
   for (const ControlId id : kBoxes) {
     settings.setValue(BoxKey(id), static_cast<QCheckBox*>(Control(id))->isChecked());
   }
@@ -78,17 +85,73 @@ void ProgrammerDialog::RestoreSettings() {
   if (QAbstractButton* mode = modeGroup_->button(settings.value(QStringLiteral("mode"), 0).toInt())) {
     mode->click();
   }
-  for (const auto& [id, key, digits] :
-       {std::tuple{ControlId::FuseText, "fuses", 6}, std::tuple{ControlId::LockText, "lock", 2}}) {
-    const QString text = settings.value(QLatin1String(key)).toString();
-    if (IsHexText(text, digits)) static_cast<QLineEdit*>(Control(id))->setText(text);
-  }
   for (const ControlId id : kBoxes) {
     const QString key = BoxKey(id);
     if (settings.contains(key))
       static_cast<QCheckBox*>(Control(id))->setChecked(settings.value(key).toBool());
   }
   restoreGeometry(settings.value(QStringLiteral("window")).toByteArray());
+}
+
+void ProgrammerDialog::KeepChipTexts() const {
+  if (textsChip_.isEmpty()) return;
+  QSettings settings(kSettingsOrganisation, kSettingsApplication);
+  const chips::ChipFacts* facts = controller_->facts().Find(textsChip_.toStdString());
+  for (const auto& [id, key] :
+       {std::pair{ControlId::FuseText, "fuses"}, std::pair{ControlId::LockText, "lock"}}) {
+    const QString text = static_cast<QLineEdit*>(Control(id))->text().toUpper();
+    const QString factory =
+        facts == nullptr
+            ? QString()
+            : QString::fromStdString(id == ControlId::FuseText ? control::FuseTextOf(facts->factory)
+                                                               : control::LockTextOf(facts->factory));
+    if (text == factory) {
+      settings.remove(ChipTextKey(key, textsChip_));
+    } else {
+      settings.setValue(ChipTextKey(key, textsChip_), text);
+    }
+  }
+}
+
+void ProgrammerDialog::LoadChipTexts(const QString& chip) {
+  if (chip == textsChip_) return;
+  KeepChipTexts();
+  textsChip_ = chip;
+  const QSettings settings(kSettingsOrganisation, kSettingsApplication);
+  const chips::ChipFacts* facts = controller_->facts().Find(chip.toStdString());
+  for (const auto& [id, key, digits] :
+       {std::tuple{ControlId::FuseText, "fuses", 6}, std::tuple{ControlId::LockText, "lock", 2}}) {
+    QString text = settings.value(ChipTextKey(key, chip)).toString();
+    if (!IsHexText(text, digits) && facts != nullptr)
+      text = QString::fromStdString(digits == 6 ? control::FuseTextOf(facts->factory)
+                                                : control::LockTextOf(facts->factory));
+    if (IsHexText(text, digits)) static_cast<QLineEdit*>(Control(id))->setText(text);
+  }
+  acceptedFuse_ = static_cast<QLineEdit*>(Control(ControlId::FuseText))->text();
+  ShowFuseNote();
+}
+
+// Only while Auto would write the fuses: the fields of the selected chip whose values differ
+// from the factory's, by name.
+void ProgrammerDialog::ShowFuseNote() {
+  const chips::ChipFacts* facts = controller_ ? controller_->facts().Find(textsChip_.toStdString()) : nullptr;
+  chips::FuseSet fuses = facts != nullptr ? facts->factory : chips::FuseSet{};
+  QStringList changed;
+  if (facts != nullptr && IsChecked(ControlId::AutoWriteFuses) &&
+      control::ParseFuseText(static_cast<QLineEdit*>(Control(ControlId::FuseText))->text().toStdString(),
+                             fuses)) {
+    for (const chips::FuseField& field : facts->Fields()) {
+      const auto byte = static_cast<std::size_t>(field.byte);
+      if (field.byte != chips::FuseByte::kLock &&
+          field.ValueIn(fuses.bytes[byte]) != field.ValueIn(facts->factory.bytes[byte]))
+        changed << QString::fromStdString(field.name);
+    }
+  }
+  const QString note = changed.isEmpty()
+                           ? QString()
+                           : Tr(captions::kFusesNotFactoryPattern).arg(changed.join(QStringLiteral(", ")));
+  fuseNote_->setText(note);
+  fuseNote_->setToolTip(note);
 }
 
 void ProgrammerDialog::RememberFile(control::FileDialogKind kind, const QString& path) const {

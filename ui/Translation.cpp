@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QTranslator>
 
 namespace kestrel::ui {
@@ -25,6 +26,12 @@ bool LoadTranslation(QTranslator& translator, const std::string& language,
     }
   }
   return false;
+}
+
+bool LoadQtTranslation(QTranslator& translator, const std::string& language) {
+  const QString name = language.empty() ? QStringLiteral("zh_CN") : QString::fromStdString(language);
+  return translator.load(QStringLiteral("qtbase_") + name,
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 }
 
 }  // namespace kestrel::ui

@@ -27,4 +27,9 @@ std::vector<std::string> TranslationSearchPaths(const std::string& executableDir
 bool LoadTranslation(QTranslator& translator, const std::string& language,
                      const std::vector<std::string>& folders);
 
+// Loads into `translator` Qt's own texts (the file dialog, the standard buttons) for `language`
+// (empty: the program's own Chinese), from Qt's translations folder. False when Qt has none
+// for it, as for English, which Qt speaks without one.
+bool LoadQtTranslation(QTranslator& translator, const std::string& language);
+
 }  // namespace kestrel::ui

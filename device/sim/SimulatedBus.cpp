@@ -29,9 +29,8 @@ std::vector<std::uint8_t> StringDescriptor(const std::u16string& text) {
 
 // A bus or device number as libusb-0.1 names it: three decimal digits.
 std::string Number(std::size_t number) {
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "%03zu", number);
-  return digits;
+  std::string digits = std::to_string(number);
+  return std::string(digits.size() < 3 ? 3 - digits.size() : 0, '0') + digits;
 }
 
 }  // namespace

@@ -17,7 +17,8 @@ namespace kestrel::uitest {
 
 // The main window on a simulated programmer; tones and modal dialogs are recorded: a message
 // box as its text, a file dialog as "file N" (its kind), answering the next of chosenFiles, a
-// question as "question " and its text, answered with answerYes. Settings start empty unless kept.
+// question as "question " and its text, answered with answerYes, a choice about unsaved edits as
+// "choice " and its text, answered with choice. Settings start empty unless kept.
 struct DialogFixture : TonePlayer {
   explicit DialogFixture(device::SimulatorOptions sim = {}, bool keepSettings = false)
       : bus(std::move(sim)), dialog(bus, *this) {
@@ -30,6 +31,10 @@ struct DialogFixture : TonePlayer {
     dialog.SetQuestionHandler([this](const std::string& question) {
       dialogs.push_back("question " + question);
       return answerYes;
+    });
+    dialog.SetChoiceHandler([this](const std::string& question) {
+      dialogs.push_back("choice " + question);
+      return choice;
     });
   }
   ~DialogFixture() override { Press({}); }
@@ -73,6 +78,7 @@ struct DialogFixture : TonePlayer {
   std::vector<std::string> chosenFiles;
   std::size_t filesChosen = 0;
   bool answerYes = false;
+  ui::ProgrammerDialog::Choice choice = ui::ProgrammerDialog::Choice::Cancel;
   ui::ProgrammerDialog dialog;
 };
 

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -80,12 +81,26 @@ class StartupTest : public QObject {
     emit f.ChipList().activated(0);
     QCOMPARE(f.dialog.controller().geometry().EepromSize(), 4096);
     f.bus.InjectFaults(0, 1);
-    QVERIFY(f.Press({C::ReadSignatureButton}) && f.dialog.connectionLabel().text() == "未连接 not connected");
+    QVERIFY(f.Press({C::ReadSignatureButton}) &&
+            f.dialog.connectionLabel().text() == "未连接 not connected · PP_20");
     f.bus.InjectFaults(0, 0);
     const int finds = f.bus.findDevicesCount();
     f.dialog.OnDeviceArrival();
     QVERIFY(f.bus.findDevicesCount() == finds + 1 && f.dialogs.empty());
-    QCOMPARE(f.dialog.connectionLabel().text(), "已连接 connected 001:002");
+    QCOMPARE(f.dialog.connectionLabel().text(), "已连接 connected 001:002 · PP_20");
+  }
+
+  // With two programmers plugged in, the connection line lists them; choosing one opens it.
+  void TwoProgrammersAreListed() {
+    DialogFixture f({.programmers = 2});
+    QVERIFY(f.Start());
+    auto* list = f.dialog.findChild<QComboBox*>("programmerList");
+    QVERIFY(list->isVisibleTo(&f.dialog) && list->count() == 2 && list->currentText() == "001:002");
+    list->setCurrentIndex(1);
+    emit list->activated(1);
+    QVERIFY(f.Press({}) && f.dialog.controller().Idle() && list->currentText() == "001:003");
+    f.bus.programmer(1).lock = 0xFC;
+    QVERIFY(f.Press({C::ReadFuseLockButton}) && f.Field(C::FuseLockText).text().endsWith("FC"));
   }
 
   // The next start has the chip, mode, texts, boxes, place, folders and recent files of the last
@@ -166,6 +181,7 @@ class OperationsTest : public QObject {
     }
     for (const auto& [button, effect] : rows) {
       DialogFixture f;
+      QSettings(ui::kSettingsOrganisation, ui::kSettingsApplication).setValue("askBeforeErase", false);
       for (const auto& control : kestrel::ui::MainDialogTemplate()) QVERIFY(f.dialog.Control(control.id));
       QVERIFY(f.Start());
       f.LoadImages();
@@ -276,8 +292,14 @@ class OperationsTest : public QObject {
     order << f.dialog.pageTabs()->tabBar()->objectName() << f.dialog.Control(C::LogList)->objectName()
           << f.dialog.Control(C::ChipList)->objectName();
     QCOMPARE(walked, order);
+    // An arrow moves the focus only (to PP_2313, mode 3, below); Space selects, which is said.
     f.dialog.Control(C::ModePP20)->setFocus();
-    QTest::keyClick(f.dialog.Control(C::ModePP20), Qt::Key_Down);  // PP_2313, mode 3
+    QTest::keyClick(f.dialog.Control(C::ModePP20), Qt::Key_Down);
+    QVERIFY(f.Checked(C::ModePP20) && f.dialog.focusWidget() == f.dialog.Control(C::ModePP2313));
+    QTest::keyClick(f.dialog.focusWidget(), Qt::Key_Space);
+    QVERIFY(f.Lines().back() == "编程模式 mode：PP_2313" &&
+            f.dialog.connectionLabel().text().endsWith("PP_2313"));
+    f.LoadImages();
     for (const char* keys : {"Ctrl+O", "Ctrl+Shift+O", "Ctrl+S", "Ctrl+Shift+S", "F5"})
       QTest::keySequence(&f.dialog, QKeySequence(keys));
     QVERIFY(f.Press({}) && f.Lines().size() == 1 && f.bus.requests().back().request.request == 3 * 16 + 5);
@@ -343,7 +365,8 @@ class OperationsTest : public QObject {
     auto& stop = *static_cast<QAbstractButton*>(f.dialog.Control(C::StopButton));
     QStringList shown;
     QObject::connect(&bar, &QProgressBar::valueChanged, [&] { shown << bar.text(); });
-    QVERIFY(f.Press({C::ReadFlashButton}) && shown.contains("FLASH 32/32 页") && bar.text() == "通过 PASS");
+    QVERIFY(f.Press({C::ReadFlashButton}) && shown.contains("FLASH 读取 32/32 页") &&
+            bar.text() == "通过 PASS");
     QVERIFY(f.Press({C::FastVerifyBox, C::AutoErase, C::AutoWriteFlash, C::AutoReadFlash, C::AutoVerifyFlash,
                      C::AutoButton}) &&
             f.Log().contains("快速校验："));
@@ -371,6 +394,7 @@ class OperationsTest : public QObject {
                            ":01000000FF00\n:02000004008476\n:030000000F951E3B\n:00000001FF\n";
     DialogFixture f;
     f.chosenFiles = {file};
+    QSettings(ui::kSettingsOrganisation, ui::kSettingsApplication).setValue("askBeforeErase", false);
     QVERIFY(f.Start() && f.Press({C::ModeIsp}));
     f.Pick("ATmega328P");
     if (press == 2) {  // Burn writes FLASH too: only its fuses are to be refused
@@ -429,6 +453,38 @@ class OperationsTest : public QObject {
     QVERIFY(f.Press({C::SaveFlashButton, C::SaveEepromButton}));
     QCOMPARE(ReadFile(f.chosenFiles[0]), "\xA5\xBC" + std::string(1021, '\xFF') + "\xF1");
     QCOMPARE(ReadFile(f.chosenFiles[1]), "\x12");
+  }
+
+  // An edited byte is what a write sends, in a file image and in a read-back (which then becomes
+  // the image); the caption counts the edits, Ctrl+Y redoes. What would replace unsaved edits
+  // asks first: Cancel keeps them, Discard goes on; a quit asks too.
+  void AnEditIsWhatTheChipGets() {
+    DialogFixture f;
+    f.chosenFiles = {KESTREL_SOURCE_DIR "/data/examples/blink/blink.hex"};
+    QVERIFY(f.Start() && f.Press({C::OpenFlashButton}) && f.Show());
+    ui::HexView& view = f.dialog.flashHexView();
+    QTest::keyClicks(&view, "11");
+    QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(&view, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(view.Caption(), "文件映像 file image：blink.hex，已编辑 edited：1 字节");
+    QVERIFY(f.Press({C::WriteFlashButton}) && f.Press({C::ReadFlashButton}) &&
+            f.bus.programmer().flash[0] == 0x11);
+    QVERIFY(f.dialogs.back().starts_with("choice FLASH 窗口页的改动尚未保存") &&
+            view.Caption().endsWith("字节"));
+    f.choice = ui::ProgrammerDialog::Choice::Discard;
+    QVERIFY(f.Press({C::ReadFlashButton}) && view.Caption().startsWith("芯片读出 chip read-back "));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.CellCentre(1, false));
+    QTest::keyClicks(&view, "22");
+    f.answerYes = true;  // to the erase: flash bits only go from 1 to 0
+    QVERIFY(f.Press({C::EraseButton}) && f.Press({C::WriteFlashButton}));
+    QVERIFY(f.bus.programmer().flash[1] == 0x22 && f.bus.programmer().flash[0] == 0x11);
+    f.choice = ui::ProgrammerDialog::Choice::Cancel;
+    const std::size_t asked = f.dialogs.size();
+    f.dialog.close();
+    QVERIFY(f.dialog.isVisible() && f.dialogs.size() == asked + 1);
+    f.choice = ui::ProgrammerDialog::Choice::Discard;
+    f.dialog.close();
+    QVERIFY(!f.dialog.isVisible());
   }
 
   // The one session end to end, as a user runs it on the simulated programmer: open a HEX
