@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <string_view>
 #include <utility>
 
 #include "base/Format.h"
@@ -85,6 +86,7 @@ class Result {
   ~Result() { PQclear(result_); }
   Result(const Result&) = delete;
   Result& operator=(const Result&) = delete;
+  Result(Result&& other) noexcept : result_(std::exchange(other.result_, nullptr)) {}
 
   bool ok() const {
     const ExecStatusType status = PQresultStatus(result_);
@@ -272,17 +274,27 @@ class PostgresStore final : public ProductionStore {
   Result Query(const char* sql, const std::vector<Param>& params = {}) {
     std::vector<const char*> values;
     for (const Param& param : params) values.push_back(param ? param->c_str() : nullptr);
-    return Result(PQexecParams(conn_, sql, static_cast<int>(values.size()), nullptr, values.data(), nullptr,
-                               nullptr, 0));
+    return Noted(PQexecParams(conn_, sql, static_cast<int>(values.size()), nullptr, values.data(), nullptr,
+                              nullptr, 0));
   }
-  // The server's reason; a connection that broke on the way makes it an unreachable server.
+  // A fixed text without values (several statements, in a migration).
+  bool Command(const char* sql) { return Noted(PQexec(conn_, sql)).ok() || Fail(); }
+  // Keeps what a failed answer says about the connection for Fail().
+  Result Noted(PGresult* answer) {
+    Result result(answer);
+    const char* state = answer != nullptr ? PQresultErrorField(answer, PG_DIAG_SQLSTATE) : nullptr;
+    lost_ = !result.ok() && (state == nullptr || std::string_view(state).starts_with("08") ||
+                             std::string_view(state).starts_with("57P"));
+    return result;
+  }
+  // The server's reason. A connection that broke on the way (an error of libpq's own, without a
+  // state; a connection exception; the server shutting down) makes it an unreachable server.
   bool Fail() {
     error_ = PQerrorMessage(conn_);
     while (!error_.empty() && (error_.back() == '\n' || error_.back() == ' ')) error_.pop_back();
-    unreachable_ = PQstatus(conn_) == CONNECTION_BAD;
+    unreachable_ = PQstatus(conn_) == CONNECTION_BAD || lost_;
     return false;
   }
-  bool Command(const char* sql) { return Query(sql).ok() || Fail(); }
   // Runs `work` in one transaction; anything that fails rolls all of it back.
   template <typename Work>
   bool Transaction(Work work) {
@@ -313,6 +325,7 @@ class PostgresStore final : public ProductionStore {
   std::string databaseId_;
   std::string error_;
   bool unreachable_ = false;
+  bool lost_ = false;  // the last answer was a connection's loss
   int voided_ = 0;
 };
 
@@ -351,10 +364,8 @@ class PostgresStore::Series final : public detail::SeriesQueries {
 };
 
 bool PostgresStore::Connected() {
-  if (conn_ != nullptr && PQstatus(conn_) == CONNECTION_OK) {
-    unreachable_ = false;
-    return true;
-  }
+  // A connection that was lost may still call itself good until it is used: made again.
+  if (conn_ != nullptr && PQstatus(conn_) == CONNECTION_OK && !unreachable_) return true;
   if (conn_ == nullptr)
     conn_ = PQconnectdb(connection_.c_str());
   else
@@ -363,6 +374,9 @@ bool PostgresStore::Connected() {
     error_ = "out of memory";
     return false;
   }
+  // The server's notices (a shutdown's warning) are no concern of the station's output.
+  PQsetNoticeProcessor(
+      conn_, [](void*, const char*) {}, nullptr);
   if (PQstatus(conn_) != CONNECTION_OK) {
     Fail();
     // A server that answers but refuses (a wrong password, no such database) is no outage.
