@@ -118,18 +118,19 @@ TEST(PostgresStore, NamesHoldingSqlAreStoredAsTextAndReported) {
   const std::int64_t jobId = Register(*station.store, job);
   SerialReservation reservation;
   ASSERT_EQ(station.store->ReserveSerial(jobId, job, reservation), ReserveOutcome::Reserved);
-  ChipRecord chip{.jobId = jobId,
-                  .station = evil,
-                  .programmer = "001:004",
-                  .start = "2026-12-07T08:00:00Z",
-                  .end = "2026-12-07T08:00:02Z",
-                  .signature = "1E 95 0F",
-                  .serial = reservation.value.text,
-                  .flashCrc = 0x1234ABCDu,
-                  .fuses = "62D9FF",
-                  .lock = "FC",
-                  .result = ChipResult::Pass,
-                  .seconds = 2.314};
+  ChipRecord chip;
+  chip.jobId = jobId;
+  chip.station = evil;
+  chip.programmer = "001:004";
+  chip.start = "2026-12-07T08:00:00Z";
+  chip.end = "2026-12-07T08:00:02Z";
+  chip.signature = "1E 95 0F";
+  chip.serial = reservation.value.text;
+  chip.flashCrc = 0x1234ABCDu;
+  chip.fuses = "62D9FF";
+  chip.lock = "FC";
+  chip.result = ChipResult::Pass;
+  chip.seconds = 2.314;
   ASSERT_TRUE(station.store->RecordChip(chip, reservation.id)) << station.store->Error();
   std::vector<ChipRecord> chips;
   ASSERT_TRUE(station.store->Chips({.job = evil, .since = "2026-12-07"}, chips));
@@ -155,8 +156,10 @@ TEST(PostgresStore, ARecordTheServerCannotTakeWaitsAndArrivesOnce) {
   ASSERT_EQ(station.store->ReserveSerial(jobId, job, reservation), ReserveOutcome::Reserved);
 
   ASSERT_TRUE(server.Stop("immediate"));
-  ChipRecord chip{
-      .jobId = jobId, .station = "bench-1", .serial = reservation.value.text, .result = ChipResult::Pass};
+  ChipRecord chip;
+  chip.jobId = jobId;
+  chip.serial = reservation.value.text;
+  chip.result = ChipResult::Pass;
   ASSERT_TRUE(station.store->RecordChip(chip, reservation.id)) << station.store->Error();
   EXPECT_EQ(station.store->OutboxWaiting(), 1);
   SerialReservation none;
