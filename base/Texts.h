@@ -234,6 +234,9 @@ inline constexpr Message kCatalogueNumberCutPattern = Msg("器件列表中%u个�
 inline constexpr Message kCatalogueOverflowPattern = Msg("器件列表超过%u个器件，其后%u个已忽略");
 inline constexpr Message kCataloguePartialPattern = Msg("器件列表末尾%zu字节不成完整记录，已忽略");
 
+// Production on a database server that cannot be reached: no new chip starts until it answers.
+inline constexpr Message kDatabaseUnreachable = Msg("数据库不可用，等待");
+
 // The text of the no-programmer message box: the request and the maker line.
 std::string InsertProgrammerMessage();
 

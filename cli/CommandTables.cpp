@@ -236,8 +236,10 @@ constexpr OptionDescription kOptions[] = {
              "printed; for report, a job's name",
      .take = [](Options& o, const V& v) { o.job = v.text; }},
     {.name = "--db",
-     .argument = "FILE",
-     .help = "the production database (default: $XDG_DATA_HOME/kestrel/production.sqlite)",
+     .argument = "FILE|URI",
+     .help = "the production database: a SQLite file, or PostgreSQL as postgresql://... or a\n"
+             "libpq string \"host=... dbname=...\" (default: $KESTREL_DB, else\n"
+             "$XDG_DATA_HOME/kestrel/production.sqlite)",
      .take = [](Options& o, const V& v) { o.database = v.text; }},
     {.name = "--station",
      .argument = "NAME",

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 
 #include "base/Format.h"
 #include "base/Texts.h"
@@ -15,7 +16,10 @@
 namespace kestrel::cli {
 
 std::string DatabasePath(const Options& options) {
-  return options.database.value_or(production::DefaultDatabasePath());
+  if (options.database) return *options.database;
+  const char* environment = std::getenv("KESTREL_DB");
+  return environment != nullptr && environment[0] != '\0' ? std::string(environment)
+                                                          : production::DefaultDatabasePath();
 }
 
 std::string StationName(const Options& options) {
@@ -36,12 +40,18 @@ int CheckJob(const Options& options, Terminal terminal, const chips::ChipBooks& 
 
 int ReportChips(const Options& options, Terminal terminal) {
   std::string error;
-  const auto store =
-      production::OpenSqliteStore(DatabasePath(options), {StationName(options), getpid()}, error);
+  const std::string target = DatabasePath(options);
+  const auto store = production::OpenStore(target, {StationName(options), getpid()}, error);
   std::vector<production::ChipRecord> chips;
+  // A connection string may hold a password: a message names only the kind of server.
+  const std::string name = production::IsPostgresTarget(target) ? "PostgreSQL" : target;
   if (store && !store->Chips({options.job, options.since}, chips))
-    error = Printf(production::texts::kDatabaseFailedPattern, DatabasePath(options).c_str(),
-                   store->Error().c_str());
+    error = Printf(production::texts::kDatabaseFailedPattern, name.c_str(), store->Error().c_str());
+  // Records that reached no database yet are missing from the report: say so.
+  if (const int waiting = store ? store->OutboxWaiting() : 0; waiting > 0)
+    WriteAll(terminal.err, Printf(production::texts::kOutboxWaitingPattern, waiting,
+                                  production::DefaultOutboxPath().c_str()) +
+                               "\n");
   if (!error.empty()) {
     WriteAll(terminal.err, error + "\n");
     return kExitFailure;

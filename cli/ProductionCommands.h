@@ -18,7 +18,8 @@ int CheckJob(const Options& options, Terminal terminal, const chips::ChipBooks& 
 // file and a line saying so. kExitFailure when the database cannot be opened or the file written.
 int ReportChips(const Options& options, Terminal terminal);
 
-// --db, or the default database file.
+// --db, else $KESTREL_DB, else the default database file: a file or a PostgreSQL connection
+// string (production::OpenStore tells which).
 std::string DatabasePath(const Options& options);
 // --station, or the host name.
 std::string StationName(const Options& options);

@@ -1,9 +1,9 @@
 #include "production/ProductionDatabase.h"
 
-#include <signal.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +16,7 @@
 #include "base/FileRead.h"
 #include "base/Format.h"
 #include "production/ProductionTexts.h"
+#include "production/StoreShared.h"
 
 namespace kestrel::production {
 namespace {
@@ -66,84 +67,14 @@ constexpr const char* kMigrations[] = {
 };
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
 
-// Random values tried before the job counts as out of them: only a job of one or two random
-// bytes gets near this.
-constexpr int kRandomTries = 64;
-
-// One prepared statement; values are always bound, never pasted into the text.
-class Statement {
- public:
-  Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr); }
-  ~Statement() { sqlite3_finalize(statement_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-
-  bool ok() const { return statement_ != nullptr; }
-  Statement& Bind(int index, const std::string& text) {
-    sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-    return *this;
-  }
-  Statement& Bind(int index, std::int64_t value) {
-    sqlite3_bind_int64(statement_, index, value);
-    return *this;
-  }
-  Statement& Bind(int index, double value) {
-    sqlite3_bind_double(statement_, index, value);
-    return *this;
-  }
-  Statement& BindOptional(int index, std::optional<std::int64_t> value) {
-    if (value)
-      sqlite3_bind_int64(statement_, index, *value);
-    else
-      sqlite3_bind_null(statement_, index);
-    return *this;
-  }
-  // SQLITE_ROW, SQLITE_DONE or an error code.
-  int Step() { return statement_ == nullptr ? SQLITE_ERROR : sqlite3_step(statement_); }
-  std::int64_t Integer(int column) const { return sqlite3_column_int64(statement_, column); }
-  bool Null(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
-  double Real(int column) const { return sqlite3_column_double(statement_, column); }
-  std::string Text(int column) const {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
-    return text == nullptr
-               ? std::string()
-               : std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)));
-  }
-
- private:
-  sqlite3_stmt* statement_ = nullptr;
-};
-
 const char* const kStateNames[] = {"reserved", "passed", "failed", "void"};
 const char* const kResultNames[] = {"pass", "fail", "wrong chip", "stopped"};
 
-ChipResult ResultOf(const std::string& name) {
-  for (int i = 0; i < 4; ++i) {
-    if (name == kResultNames[i]) return static_cast<ChipResult>(i);
-  }
-  return ChipResult::Fail;
-}
-
-SerialState StateOf(const std::string& name) {
-  for (int i = 0; i < 4; ++i) {
-    if (name == kStateNames[i]) return static_cast<SerialState>(i);
-  }
-  return SerialState::Void;
-}
-
-// This start of the machine: a process of an earlier one is gone, whatever runs under its pid
-// now (a power cut leaves reservations that the next boot's pids would otherwise keep alive).
-std::string BootId() {
-  const FileStart file = ReadFileStart("/proc/sys/kernel/random/boot_id", 64);
-  std::string id = file.ok ? std::string(file.bytes.view()) : std::string();
-  while (!id.empty() && (id.back() == '\n' || id.back() == ' ')) id.pop_back();
-  return id;
-}
-
-// A process that no longer runs: its reservations can never be finished.
-bool Gone(pid_t pid, const std::string& boot, const std::string& thisBoot) {
-  return boot != thisBoot || (pid > 0 && kill(pid, 0) == -1 && errno == ESRCH);
-}
+using detail::BootId;
+using detail::Gone;
+using detail::ResultOf;
+using detail::Statement;
+using detail::StateOf;
 
 class SqliteStore final : public ProductionStore {
  public:
@@ -185,9 +116,7 @@ class SqliteStore final : public ProductionStore {
   }
   bool Migrate();
   bool VoidInterrupted();
-  bool Taken(const std::string& series, const std::string& value, bool& taken);
   bool EndSerial(std::int64_t serialId, SerialState state, const std::string& cause);
-  std::optional<SerialValue> NextValue(const Job& job, bool& failed);
 
   // One connection holds one transaction at a time: the threads that share it take turns.
   mutable std::mutex mutex_;
@@ -274,81 +203,38 @@ bool SqliteStore::RegisterJob(const Job& job, JobVersion& version) {
   });
 }
 
-bool SqliteStore::Taken(const std::string& series, const std::string& value, bool& taken) {
-  Statement find(db_, "SELECT 1 FROM serials WHERE series = ? AND value = ?");
-  find.Bind(1, series).Bind(2, value);
-  const int step = find.Step();
-  taken = step == SQLITE_ROW;
-  return step == SQLITE_ROW || step == SQLITE_DONE || Fail();
-}
+class SqliteSeries final : public detail::SeriesQueries {
+ public:
+  explicit SqliteSeries(sqlite3* db) : db_(db) {}
+  bool Highest(const std::string& series, std::optional<std::int64_t>& highest) override {
+    Statement select(db_, "SELECT MAX(number) FROM serials WHERE series = ?");
+    select.Bind(1, series);
+    if (select.Step() != SQLITE_ROW) return Fail();
+    if (!select.Null(0)) highest = select.Integer(0);
+    return true;
+  }
+  bool Taken(const std::string& series, const std::string& value, bool& taken) override {
+    Statement find(db_, "SELECT 1 FROM serials WHERE series = ? AND value = ?");
+    find.Bind(1, series).Bind(2, value);
+    const int step = find.Step();
+    taken = step == SQLITE_ROW;
+    return step == SQLITE_ROW || step == SQLITE_DONE || Fail();
+  }
+  bool Given(const std::string& series, std::set<std::string>& given) override {
+    Statement used(db_, "SELECT value FROM serials WHERE series = ?");
+    used.Bind(1, series);
+    int step = SQLITE_ROW;
+    while ((step = used.Step()) == SQLITE_ROW) given.insert(used.Text(0));
+    return step == SQLITE_DONE || Fail();
+  }
 
-// The next value of the job's series, inside the reserving transaction; nothing when the
-// series is out of values (or, with `failed`, when the database failed).
-std::optional<SerialValue> SqliteStore::NextValue(const Job& job, bool& failed) {
-  const SerialPlan& plan = *job.serial;
-  bool taken = false;
-  switch (plan.source) {
-    case SerialSource::Sequence: {
-      Statement highest(db_, "SELECT MAX(number) FROM serials WHERE series = ?");
-      highest.Bind(1, job.name);
-      if (highest.Step() != SQLITE_ROW) {
-        failed = !Fail();
-        return std::nullopt;
-      }
-      // A new version of the job goes on after the numbers its earlier versions gave.
-      std::uint64_t number = plan.start;
-      if (!highest.Null(0) && static_cast<std::uint64_t>(highest.Integer(0)) >= plan.start) {
-        const auto highestGiven = static_cast<std::uint64_t>(highest.Integer(0));
-        if (plan.LastNumber() - highestGiven < plan.step || highestGiven > plan.LastNumber())
-          return std::nullopt;
-        number = highestGiven + plan.step;
-      }
-      while (number <= plan.LastNumber()) {
-        auto value = SequenceValue(plan.format, number);
-        if (!value) break;
-        if (!Taken(job.name, value->text, taken)) {
-          failed = true;
-          return std::nullopt;
-        }
-        if (!taken) return value;
-        if (plan.LastNumber() - number < plan.step) break;
-        number += plan.step;
-      }
-      return std::nullopt;
-    }
-    case SerialSource::List: {
-      Statement used(db_, "SELECT value FROM serials WHERE series = ?");
-      used.Bind(1, job.name);
-      std::set<std::string> given;
-      int step = SQLITE_ROW;
-      while ((step = used.Step()) == SQLITE_ROW) given.insert(used.Text(0));
-      if (step != SQLITE_DONE) {
-        failed = !Fail();
-        return std::nullopt;
-      }
-      for (const SerialValue& value : plan.list) {
-        if (!given.contains(value.text)) return value;
-      }
-      return std::nullopt;
-    }
-    case SerialSource::Random:
-      break;
+ private:
+  bool Fail() {
+    error = sqlite3_errmsg(db_);
+    return false;
   }
-  for (int attempt = 0; attempt < kRandomTries; ++attempt) {
-    auto value = RandomValue(plan.randomBytes);
-    if (!value) {
-      error_ = std::strerror(errno);
-      failed = true;
-      return std::nullopt;
-    }
-    if (!Taken(job.name, value->text, taken)) {
-      failed = true;
-      return std::nullopt;
-    }
-    if (!taken) return value;
-  }
-  return std::nullopt;
-}
+  sqlite3* db_;
+};
 
 ReserveOutcome SqliteStore::ReserveSerial(std::int64_t jobId, const Job& job,
                                           SerialReservation& reservation) {
@@ -357,9 +243,11 @@ ReserveOutcome SqliteStore::ReserveSerial(std::int64_t jobId, const Job& job,
   bool exhausted = false;
   const bool done = Transaction([&] {
     bool failed = false;
-    auto value = NextValue(job, failed);
+    SqliteSeries series(db_);
+    auto value = detail::NextSerialValue(job, series, failed);
     if (!value) {
       exhausted = !failed;
+      error_ = series.error;
       return false;
     }
     Statement insert(
@@ -491,6 +379,30 @@ std::unique_ptr<ProductionStore> OpenSqliteStore(const std::string& path, const 
   if (store->Open(path)) return store;
   error = Printf(texts::kDatabaseFailedPattern, path.c_str(), store->Error().c_str());
   return nullptr;
+}
+
+bool IsPostgresTarget(const std::string& target) {
+  if (target.starts_with("postgresql://") || target.starts_with("postgres://")) return true;
+  // libpq's keyword form: "host=... dbname=...", spaces allowed around the "=".
+  std::size_t at = target.find_first_not_of(" \t");
+  const std::size_t keyword = at;
+  while (at < target.size() && (std::isalnum(static_cast<unsigned char>(target[at])) || target[at] == '_'))
+    ++at;
+  if (at == keyword || at == std::string::npos) return false;
+  at = target.find_first_not_of(" \t", at);
+  return at != std::string::npos && target[at] == '=';
+}
+
+std::unique_ptr<ProductionStore> OpenStore(const std::string& target, const StoreOwner& owner,
+                                           std::string& error, bool* unreachable) {
+  if (unreachable != nullptr) *unreachable = false;
+  if (IsPostgresTarget(target))
+    return OpenPostgresStore(target, owner, DefaultOutboxPath(), error, unreachable);
+  return OpenSqliteStore(target, owner, error);
+}
+
+std::string DefaultOutboxPath() {
+  return std::filesystem::path(DefaultDatabasePath()).replace_filename("outbox.sqlite").string();
 }
 
 std::string DefaultDatabasePath() {

@@ -13,9 +13,10 @@
 #include "production/Serial.h"
 
 // The production database: which job versions ran, every serial given out and what became of
-// it, and one row per chip. Every SQL statement lives behind ProductionStore, so that another
-// back end (PostgreSQL for a line of stations) can stand beside the SQLite one; its callers
-// see no SQL, no dialect and no connection.
+// it, and one row per chip. Every SQL statement lives behind ProductionStore, which has two back
+// ends: a SQLite file for one PC (the default), and PostgreSQL for a line of stations sharing
+// one job (OpenStore picks by the target's form). Its callers see no SQL, no dialect and no
+// connection.
 //
 // The serial rules every back end keeps:
 //   - ReserveSerial picks the next value and records it as reserved in one transaction
@@ -28,19 +29,28 @@
 //     its sequence and list, and a random value is checked against all values given before.
 //
 // A production run, chip after chip:
-//   1. OpenSqliteStore once per station; when VoidedAtOpen() is not 0, print
+//   1. OpenStore once per station (when it fails with `unreachable`, wait and try again); when VoidedAtOpen()
+//   is not 0, print
 //      texts::kVoidedAtOpenPattern.
 //   2. RegisterJob(job, version) once; when version.changed, print texts::kJobChangedPattern.
 //   3. For a chip whose signature is the job's, before the first byte is written:
 //      ReserveSerial(version.id, job, reservation). Reserved: go on; Exhausted: end the run
-//      cleanly with texts::kSerialsUsedUpPattern, nothing was reserved; Failed: end the run with
-//      Error(), nothing was reserved. A job without [serial] needs no reservation.
+//      cleanly with texts::kSerialsUsedUpPattern, nothing was reserved; Unreachable: the PostgreSQL
+//      server cannot be reached, nothing was reserved: start no chip, show
+//      kestrel::texts::kDatabaseUnreachable and call again in a few seconds; Failed: end the run
+//      with Error(), nothing was reserved. A job without [serial] needs no reservation.
 //   4. Write and verify job.ChipImage(kind, &reservation.value) for FLASH and EEPROM.
 //   5. RecordChip(record, reservation.id) (std::nullopt without a serial, or for a wrong chip):
 //      the chip's row (its `serial` is reservation.value.text) and its serial's end in one
 //      transaction. When it fails (a full disk), stop before the next chip: the serial stays
 //      reserved and is void at the next open. A reservation no byte of which reached a chip may
 //      instead be ended with FinishSerial(id, SerialState::Void, cause).
+//      On PostgreSQL, a record the server cannot take now (the connection is lost) is kept in
+//      the local outbox and RecordChip returns true: the chip in the socket finishes. Each
+//      record carries its own random id and is inserted once, however often it is sent.
+//   6. The outbox is sent by the store itself: at open, and before each ReserveSerial and
+//      RecordChip once the server answers again; FlushOutbox sends it at once (at the run's
+//      end). OutboxWaiting() says how many records still wait.
 //
 // Several threads may share one store: each call is one transaction and calls are serialized.
 // Several stations (processes) may open the same file: the database's write lock orders their
@@ -68,8 +78,9 @@ struct SerialReservation {
 
 enum class ReserveOutcome {
   Reserved,
-  Exhausted,  // the sequence passed its last number, the list is used up, or no random value is left
-  Failed,     // the database refused; see Error()
+  Exhausted,    // the sequence passed its last number, the list is used up, or no random value is left
+  Failed,       // the database refused; see Error()
+  Unreachable,  // the PostgreSQL server cannot be reached now; wait and call again
 };
 
 // How a chip's run ended; a serial ends passed only with Pass.
@@ -141,6 +152,16 @@ class ProductionStore {
     std::string cause;
   };
   virtual bool Serials(const std::string& jobName, std::vector<SerialRow>& rows) = 0;
+
+  // The outbox of a server store; a SQLite store has none (false, 0, true).
+  // Whether the last call that failed did so because the server could not be reached.
+  virtual bool Unreachable() const { return false; }
+  // The chip records that wait in the outbox for the server (for any server: a record is sent
+  // only to the database it was meant for).
+  virtual int OutboxWaiting() { return 0; }
+  // Sends what waits in the outbox for this database; false (Unreachable() telling why) when
+  // some of it could not be sent.
+  virtual bool FlushOutbox() { return true; }
 };
 
 // Opens (creating it and its folder when missing) the SQLite database at `path`, in WAL mode
@@ -149,8 +170,30 @@ class ProductionStore {
 std::unique_ptr<ProductionStore> OpenSqliteStore(const std::string& path, const StoreOwner& owner,
                                                  std::string& error);
 
+// Whether `target` (--db, KESTREL_DB) names a PostgreSQL database rather than a SQLite file:
+// a "postgresql://" or "postgres://" URI, or a libpq keyword string ("host=... dbname=...":
+// it starts with a keyword and "="). A file whose name would read so is given as "./NAME".
+bool IsPostgresTarget(const std::string& target);
+
+// Opens the PostgreSQL database `connection` names, a libpq connection string handed to libpq
+// untouched: its password comes from libpq's own sources (~/.pgpass, PGPASSWORD, the service
+// file) and its sslmode is honoured. Brings the schema up to date (one station at a time),
+// sends what waits in the outbox at `outboxPath` (a SQLite file, made when first needed) and
+// voids the interrupted reservations. Nothing and `error` when it cannot; `unreachable` then
+// says whether the server could not be reached (worth trying again).
+std::unique_ptr<ProductionStore> OpenPostgresStore(const std::string& connection, const StoreOwner& owner,
+                                                   const std::string& outboxPath, std::string& error,
+                                                   bool* unreachable = nullptr);
+
+// The store `target` names: PostgreSQL (with the default outbox) when IsPostgresTarget, else
+// the SQLite file.
+std::unique_ptr<ProductionStore> OpenStore(const std::string& target, const StoreOwner& owner,
+                                           std::string& error, bool* unreachable = nullptr);
+
 // $XDG_DATA_HOME/kestrel/production.sqlite, or ~/.local/share/kestrel/production.sqlite.
 std::string DefaultDatabasePath();
+// outbox.sqlite beside the default database: where a PostgreSQL station's records wait.
+std::string DefaultOutboxPath();
 
 // "2026-12-07T07:05:45Z": UTC, so that the text order is the time order.
 std::string TimeStamp(std::chrono::system_clock::time_point time);

@@ -66,5 +66,7 @@ inline constexpr Message kDatabaseFailedPattern = Msg("生产数据库 %s：%s")
 inline constexpr Message kDatabaseNewerPattern = Msg("数据库版本 %d 比本程序所知的 %d 新");
 inline constexpr Message kReportCountPattern = Msg("共 %zu 片");  // chips
 inline constexpr Message kCsvWrittenPattern = Msg("%zu 片的记录已写入文件 %s");
+inline constexpr Message kOutboxWaitingPattern = Msg("%d 条芯片记录在发件箱 %s 中等待发送到数据库");
+inline constexpr Message kRecordNotReserved = Msg("序列号已不在预留状态");
 
 }  // namespace kestrel::production::texts

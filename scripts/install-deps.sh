@@ -13,6 +13,7 @@ packages=(
   desktop-file-utils appstream librsvg2-bin groff-base
   gettext
   libtomlplusplus-dev libsqlite3-dev libssl-dev
+  libpq-dev postgresql-15
   binutils-avr hyperfine
 )
 
