@@ -154,7 +154,11 @@ TEST(SimulatedGang, EachProgrammerHasItsOwnSocketFaultsAndDumps) {
 // programmers from two threads overlap. The last programmer is listed only once it has arrived.
 TEST(SimulatedGang, ProgrammersAnswerAtOnceAndTheLastArrivesLater) {
   constexpr int kRequests = 8, kLatencyMs = 25;
-  SimulatedBus bus({.latencyMs = kLatencyMs, .programmers = 2, .lastArrivesAfterMs = 150});
+  SimulatorOptions options;
+  options.latencyMs = kLatencyMs;
+  options.programmers = 2;
+  options.lastArrivesAfterMs = 150;
+  SimulatedBus bus(options);
   ProgrammerLink scan(bus);
   EXPECT_EQ(scan.List(), std::vector<std::string>{"001:002"});
   std::this_thread::sleep_for(std::chrono::milliseconds(150));

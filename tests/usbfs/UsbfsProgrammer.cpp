@@ -47,7 +47,7 @@ struct UsbfsProgrammer::Node {
   std::string devnode;
   std::string syspath;
   UMockdevIoctlBase* handler = umockdev_ioctl_base_new();
-  device::SimulatedProgrammer firmware;
+  device::SimulatedProgrammer firmware{device::SimulatedChip{}};
   bool readOnly = false;
   bool unplugged = false;
 };
