@@ -268,11 +268,19 @@ device::SimulatorOptions SimulatorOptionsFor(const Options& cli, const chips::Ch
   options.programmers = static_cast<int>(choice.programmers);
   options.emptyReplies = choice.emptyReplies;
   options.socketDumpFolder = choice.socketDump;
-  if (choice.socket) {
+  options.lastArrivesAfterMs = static_cast<int>(choice.lastArrivesAfterMs);
+  const auto parse = [&books, &error](const std::string& text) {
     device::SocketPlanParse plan = device::ParseSocketPlan(
-        *choice.socket, [&books](std::string_view name) { return FactsNamed(books, std::string(name)); });
-    options.socketPlan = std::move(plan.chips);
-    if (!plan.error.empty()) error = Printf(messages::kCliBadSocketPlan, plan.error.c_str());
+        text, [&books](std::string_view name) { return FactsNamed(books, std::string(name)); });
+    if (!plan.error.empty() && error.empty()) error = Printf(messages::kCliBadSocketPlan, plan.error.c_str());
+    return std::move(plan.chips);
+  };
+  if (choice.socket) options.socketPlan = parse(*choice.socket);
+  for (const auto& [programmer, text] : choice.socketOf) {
+    if (programmer > choice.programmers && error.empty())
+      error = Printf(messages::kCliSocketProgrammerMissing, programmer, choice.programmers);
+    if (options.socketPlans.size() < programmer) options.socketPlans.resize(programmer);
+    options.socketPlans[programmer - 1] = parse(text);
   }
   return options;
 }

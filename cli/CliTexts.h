@@ -26,6 +26,8 @@ inline constexpr char kCliUnknownMode[] = "unknown mode %s (PP_20, PP_2313, ISP 
 // The bad name, then the Auto box names.
 inline constexpr char kCliUnknownAutoBox[] = "unknown Auto box \"%s\" (%s, or none alone)";
 inline constexpr char kCliBadSocketPlan[] = "--sim-socket: %s";
+inline constexpr char kCliSocketProgrammerMissing[] =
+    "--sim-socket: programmer %u is not on the bus (--sim-programmers %u)";
 inline constexpr char kCliNeedsSimulate[] = "%s needs --simulate";
 inline constexpr char kCliUnknownChip[] = "no chip named \"%s\" in %s";
 inline constexpr char kCliBadUsbAddress[] = "%s: \"%s\" is not BUS:DEVICE as list shows it (001:004)";

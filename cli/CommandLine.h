@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -107,9 +108,13 @@ struct SimulatorChoice {
   bool emptyReplies = false;
   std::optional<std::array<std::uint8_t, 3>> fuses;  // low, high, extended
   std::optional<std::array<std::uint8_t, 1>> lock;
-  bool stats = false;                 // the requests, their bytes and the modelled link time, at exit
-  std::optional<std::string> socket;  // the socket plan, read once the chip facts are known
-  std::string socketDump;             // the folder of the socket chips' dumps
+  bool stats = false;  // the requests, their bytes and the modelled link time, at exit
+  // The socket plans, read once the chip facts are known: the one for every programmer, and
+  // those of single programmers (numbered from 1) that take its place.
+  std::optional<std::string> socket;
+  std::vector<std::pair<std::uint32_t, std::string>> socketOf;
+  std::string socketDump;  // the folder of the socket chips' dumps
+  std::uint32_t lastArrivesAfterMs = 0;
 };
 
 struct Options {

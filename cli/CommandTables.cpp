@@ -169,6 +169,18 @@ void TakeLanguage(Options& o, const V& v) {
   }
 }
 
+// "PLAN" for every programmer, or "P=PLAN" for the P-th: a chip name never starts with a digit.
+void TakeSocketPlan(SimulatorChoice& simulator, const V& v) {
+  const std::size_t equals = v.text.find('=');
+  if (v.text.empty() || v.text[0] < '0' || v.text[0] > '9' || equals == std::string::npos) {
+    simulator.socket = v.text;
+    return;
+  }
+  const std::string number = v.text.substr(0, equals);
+  if (const auto programmer = Number(V{v.option, number, v.error}, 1, 99))
+    simulator.socketOf.emplace_back(*programmer, v.text.substr(equals + 1));
+}
+
 template <std::size_t N>
 std::optional<std::array<std::uint8_t, N>> HexBytes(const V& v) {
   std::array<std::uint8_t, N> bytes{};
@@ -302,16 +314,24 @@ constexpr OptionDescription kOptions[] = {
      .help = "(with --simulate) requests whose reply is not used are answered with no data",
      .needsSimulate = true,
      .take = [](Options& o, const V&) { o.simulator.emptyReplies = true; }},
+    {.name = "--sim-arrive-after-ms",
+     .argument = "N",
+     .help = "(with --simulate) the last programmer is plugged in N ms after the start",
+     .needsSimulate = true,
+     .take = [](Options& o,
+                const V& v) { o.simulator.lastArrivesAfterMs = Number(v, 0, 3600000).value_or(0); }},
     {.name = "--sim-socket",
-     .argument = "PLAN",
-     .help = "(with --simulate) a socket the chips of PLAN pass through one after the other, each\n"
-             "after a few empty polls and taken out after its run: comma-separated\n"
+     .argument = "[P=]PLAN",
+     .help = "(with --simulate) a socket on every programmer (on the P-th only, with P=) that the\n"
+             "chips of PLAN pass through one after the other, each after a few empty polls and\n"
+             "taken out after its run: comma-separated\n"
              "NAME[!fail-at=N][!unplug-at=N][!bits-stuck][*COUNT], as ATmega328P*5,ATtiny85",
      .needsSimulate = true,
-     .take = [](Options& o, const V& v) { o.simulator.socket = v.text; }},
+     .take = [](Options& o, const V& v) { TakeSocketPlan(o.simulator, v); }},
     {.name = "--sim-socket-dump",
      .argument = "DIR",
-     .help = "(with --simulate) write each socket chip's memories to DIR/chip-NNNN.txt",
+     .help = "(with --simulate) write each socket chip's memories to DIR/chip-NNNN.txt; with\n"
+             "several programmers, to DIR/BBB-DDD/chip-NNNN.txt",
      .needsSimulate = true,
      .take = [](Options& o, const V& v) { o.simulator.socketDump = v.text; }},
     {.name = "--sim-stats",

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <shared_mutex>
 
 #include "base/Bytes.h"
 #include "device/StatusCode.h"
+#include "device/UsbLock.h"
 
 namespace kestrel::device {
 
@@ -98,8 +101,10 @@ std::optional<Status> IssueRequest(UsbBus& bus, UsbHandle* handle, const VendorR
     failure = {command, page, true, 0, UsedBytes(request)};
     return Status::CommunicationError;
   }
+  std::shared_lock transfer(ProcessUsbLock());
   const int result = bus.ControlMsg(handle, request.requestType, request.request, request.value,
                                     request.index, buffer, request.length, kVendorTimeoutMs);
+  transfer.unlock();
   const int used = UsedBytes(request);
   if (result >= used) return std::nullopt;
   failure = {command, page, false, result, used};

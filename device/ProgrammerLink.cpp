@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
+#include "device/UsbLock.h"
 #include "device/VendorProtocol.h"
 
 namespace kestrel::device {
@@ -29,6 +31,8 @@ int CheckString(UsbBus& bus, UsbHandle* handle, int index, const char* expected,
 Discovery DiscoverDevices(UsbBus& bus, bool& usbInitDone, std::uint16_t vendorId, const char* manufacturer,
                           std::uint16_t productId, const char* product, const std::string& address,
                           bool keepFirst) {
+  // The whole walk: the device references GetBusses hands out live only until the next scan.
+  const std::unique_lock scan(ProcessUsbLock());
   if (!usbInitDone) {
     usbInitDone = true;
     bus.Init();
@@ -89,13 +93,18 @@ int ReadAsciiStringDescriptor(UsbBus& bus, UsbHandle* handle, int index, int lan
 }
 
 ProgrammerLink::~ProgrammerLink() {
-  if (deviceHandle != nullptr) bus.Close(deviceHandle);
+  if (deviceHandle == nullptr) return;
+  const std::unique_lock close(ProcessUsbLock());
+  bus.Close(deviceHandle);
 }
 
 int ProgrammerLink::Open() {
   const Discovery discovery = Discover(true);
   if (discovery.handle != nullptr) {
-    if (deviceHandle != nullptr) bus.Close(deviceHandle);
+    if (deviceHandle != nullptr) {
+      const std::unique_lock close(ProcessUsbLock());
+      bus.Close(deviceHandle);
+    }
     deviceHandle = discovery.handle;
     openedAddress = discovery.found.front();
   }

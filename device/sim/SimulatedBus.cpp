@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <iterator>
 #include <thread>
 
@@ -35,11 +36,26 @@ std::string Number(std::size_t number) {
 
 }  // namespace
 
+// One programmer with its chip or socket, its faults and its own request count. Its lock is
+// held for the whole of a request, latency included: a programmer answers one at a time.
+struct SimulatedBus::Slot {
+  explicit Slot(const SimulatedChip& chip) : programmer(chip) {}
+  std::mutex mutex;
+  SimulatedProgrammer programmer;
+  std::unique_ptr<SimulatedSocket> socket;
+  std::uint32_t failAt = 0, unplugAt = 0;
+  std::uint64_t requests = 0;   // its vendor requests; they number the requests for the faults
+  std::uint64_t faultBase = 0;  // `requests` when the faults were armed
+  bool unplugged = false;
+  bool socketUnplug = false;  // the unplug is a socket chip's: the next scan replugs
+};
+
 struct SimulatedBus::Entry {
   SimulatedDevice device;
   std::string busName, deviceName;
-  SimulatedProgrammer* programmer;  // its own chip, when it answers vendor requests
-  bool listed = true;               // still in the bus list, as of the last FindDevices
+  Slot* slot;                                     // its own chip, when it answers vendor requests
+  std::chrono::steady_clock::time_point arrives;  // listed by the scans from then on
+  bool listed = true;                             // still in the bus list, as of the last FindDevices
 };
 
 struct SimulatedBus::Handle : UsbHandle {
@@ -52,26 +68,53 @@ SimulatedBus::SimulatedBus(SimulatorOptions options) : options_(std::move(option
     options_.busses.emplace_back();
     if (options_.programmerPresent) options_.busses.back().resize(std::max(options_.programmers, 0));
   }
+  const auto made = std::chrono::steady_clock::now();
+  std::size_t programmers = 0;
+  for (const auto& bus : options_.busses)
+    programmers +=
+        static_cast<std::size_t>(std::ranges::count_if(bus, &SimulatedDevice::answersVendorRequests));
   for (std::size_t b = 0; b < options_.busses.size(); ++b) {
     auto& entries = busses_.emplace_back();
     for (std::size_t d = 0; d < options_.busses[b].size(); ++d) {
       const SimulatedDevice& device = options_.busses[b][d];
-      SimulatedProgrammer* programmer = nullptr;
+      auto entry = std::make_unique<Entry>(Entry{device, Number(b + 1), Number(d + 2), nullptr, made});
       if (device.answersVendorRequests) {
-        programmer = programmers_.emplace_back(std::make_unique<SimulatedProgrammer>(options_.chip)).get();
-        programmer->emptyReplies = options_.emptyReplies;
-        programmer->fuses = options_.startFuses.value_or(programmer->fuses);
-        programmer->lock = options_.startLock.value_or(programmer->lock);
+        const std::size_t index = slots_.size();
+        Slot& slot = *slots_.emplace_back(std::make_unique<Slot>(options_.chip));
+        slot.programmer.emptyReplies = options_.emptyReplies;
+        slot.programmer.fuses = options_.startFuses.value_or(slot.programmer.fuses);
+        slot.programmer.lock = options_.startLock.value_or(slot.programmer.lock);
+        slot.failAt = options_.failAt;
+        slot.unplugAt = options_.unplugAt;
+        const auto& plan = index < options_.socketPlans.size() && !options_.socketPlans[index].empty()
+                               ? options_.socketPlans[index]
+                               : options_.socketPlan;
+        std::string dumps = options_.socketDumpFolder;
+        if (!dumps.empty() && programmers > 1) {
+          dumps += "/" + entry->busName + "-" + entry->deviceName;
+          std::error_code error;
+          std::filesystem::create_directories(dumps, error);
+        }
+        if (!plan.empty()) slot.socket = std::make_unique<SimulatedSocket>(plan, dumps);
+        if (index + 1 == programmers)
+          entry->arrives = made + std::chrono::milliseconds(options_.lastArrivesAfterMs);
+        entry->slot = &slot;
       }
-      entries.push_back(std::make_unique<Entry>(Entry{device, Number(b + 1), Number(d + 2), programmer}));
+      entries.push_back(std::move(entry));
     }
   }
-  if (programmers_.empty()) programmers_.push_back(std::make_unique<SimulatedProgrammer>(options_.chip));
-  if (!options_.socketPlan.empty())
-    socket_ = std::make_unique<SimulatedSocket>(std::move(options_.socketPlan), options_.socketDumpFolder);
+  if (slots_.empty()) slots_.push_back(std::make_unique<Slot>(options_.chip));
 }
 
 SimulatedBus::~SimulatedBus() = default;
+
+SimulatedProgrammer& SimulatedBus::programmer(std::size_t index) {
+  return slots_.at(index)->programmer;
+}
+
+const SimulatedSocket* SimulatedBus::socket(std::size_t index) const {
+  return index < slots_.size() ? slots_[index]->socket.get() : nullptr;
+}
 
 void SimulatedBus::Init() {
   std::lock_guard lock(mutex_);
@@ -83,19 +126,26 @@ int SimulatedBus::FindBusses() {
   return static_cast<int>(busses_.size());
 }
 
-// A programmer that has gone leaves the list here, as libusb drops vanished devices.
+// A programmer that has gone leaves the list here, as libusb drops vanished devices; one that
+// has not arrived yet is not there.
 int SimulatedBus::FindDevices() {
   std::lock_guard lock(mutex_);
   ++findDevicesCalls_;
-  if (socketUnplug_ && unplugged_) {
-    socket_->TakeOut();
-    unplugged_ = socketUnplug_ = false;
-    options_.failAt = options_.unplugAt = 0;
-  }
+  const auto now = std::chrono::steady_clock::now();
   int count = 0;
   for (auto& bus : busses_) {
     for (auto& entry : bus) {
-      entry->listed = !(unplugged_ && entry->device.answersVendorRequests) && !entry->device.nodeInaccessible;
+      bool gone = now < entry->arrives;
+      if (Slot* slot = entry->slot; slot != nullptr) {
+        std::lock_guard programmer(slot->mutex);
+        if (slot->socketUnplug && slot->unplugged) {
+          slot->socket->TakeOut();
+          slot->unplugged = slot->socketUnplug = false;
+          slot->failAt = slot->unplugAt = 0;
+        }
+        gone = gone || slot->unplugged;
+      }
+      entry->listed = !gone && !entry->device.nodeInaccessible;
       count += entry->listed ? 1 : 0;
     }
   }
@@ -120,7 +170,10 @@ UsbHandle* SimulatedBus::Open(const UsbDeviceInfo& device) {
   std::lock_guard lock(mutex_);
   const auto* entry = static_cast<const Entry*>(device.device);
   if (entry == nullptr || entry->device.openFails) return nullptr;
-  if (unplugged_ && entry->device.answersVendorRequests) return nullptr;
+  if (entry->slot != nullptr) {
+    std::lock_guard programmer(entry->slot->mutex);
+    if (entry->slot->unplugged) return nullptr;
+  }
   ++openHandles_;
   return new Handle(*entry);
 }
@@ -148,26 +201,26 @@ void SimulatedBus::Close(UsbHandle* handle) {
 
 int SimulatedBus::ControlMsg(UsbHandle* handle, int requestType, int request, int value, int index,
                              std::uint8_t* bytes, int size, int /*timeoutMs*/) {
-  const bool vendor = (requestType & kVendorTypeMask) == kVendorType;
-  if (vendor && options_.latencyMs > 0)
-    std::this_thread::sleep_for(std::chrono::milliseconds(options_.latencyMs));
-
-  std::lock_guard lock(mutex_);
   const auto* simHandle = dynamic_cast<Handle*>(handle);
   if (simHandle == nullptr) return -EINVAL;
   const SimulatedDevice& device = simHandle->entry.device;
+  Slot* const slot = simHandle->entry.slot;
+  std::unique_lock<std::mutex> programmer;
+  if (slot != nullptr) programmer = std::unique_lock(slot->mutex);
   // What usbfs answers every request on this handle with before the device sees it, or 0.
-  const auto nodeError = [this, &device] {
+  const auto nodeError = [slot, &device] {
     if (device.handleWithoutNode) return -EBADF;
     if (device.accessDenied) return -EPERM;
-    return unplugged_ && device.answersVendorRequests ? -ENODEV : 0;
+    return slot != nullptr && slot->unplugged ? -ENODEV : 0;
   };
 
+  const bool vendor = (requestType & kVendorTypeMask) == kVendorType;
   if (!vendor) {
     if (const int error = nodeError(); error != 0) return error;
     if (requestType != kStandardDeviceIn || request != kGetDescriptor) return -EPIPE;
     return AnswerStringDescriptor(simHandle->entry, value, bytes, size);
   }
+  if (options_.latencyMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options_.latencyMs));
 
   RecordedRequest record;
   record.request = VendorRequest{static_cast<std::uint8_t>(requestType), static_cast<std::uint8_t>(request),
@@ -175,33 +228,39 @@ int SimulatedBus::ControlMsg(UsbHandle* handle, int requestType, int request, in
                                  static_cast<std::uint16_t>(size)};
   if ((requestType & 0x80) == 0 && size > 0) record.dataOut.assign(bytes, bytes + size);
 
-  SimulatedProgrammer* programmer = simHandle->entry.programmer;
-  if (socket_ && programmer == programmers_.front().get() && nodeError() == 0) {
-    const SocketTurn turn = socket_->Take(record.request);
-    programmer = turn.programmer;
-    if (turn.arrived != nullptr) {
-      options_.failAt = turn.arrived->failAt;
-      options_.unplugAt = turn.arrived->unplugAt;
-      faultBase_ = statistics_.requests;
-      socketUnplug_ = turn.arrived->unplugAt != 0;
-    } else if (!socket_->occupied()) {
-      options_.failAt = options_.unplugAt = 0;  // a chip's faults leave with it
+  if (slot == nullptr) {
+    record.result = nodeError() != 0 ? nodeError() : -EPIPE;
+  } else {
+    SimulatedProgrammer* chip = &slot->programmer;
+    if (slot->socket && nodeError() == 0) {
+      const SocketTurn turn = slot->socket->Take(record.request);
+      chip = turn.programmer;
+      if (turn.arrived != nullptr) {
+        slot->failAt = turn.arrived->failAt;
+        slot->unplugAt = turn.arrived->unplugAt;
+        slot->faultBase = slot->requests;
+        slot->socketUnplug = turn.arrived->unplugAt != 0;
+      } else if (!slot->socket->occupied()) {
+        slot->failAt = slot->unplugAt = 0;  // a chip's faults leave with it
+      }
+    }
+    const std::uint64_t number = ++slot->requests - slot->faultBase;
+    if (slot->unplugAt != 0 && number >= slot->unplugAt) slot->unplugged = true;
+    if (const int error = nodeError(); error != 0) {
+      record.result = error;
+    } else if (slot->failAt != 0 && number == slot->failAt) {
+      record.result = -ETIMEDOUT;
+    } else {
+      record.result = chip->Answer(record.request, bytes, size);
     }
   }
-  const std::uint64_t number = statistics_.requests + 1 - faultBase_;
-  if (options_.unplugAt != 0 && number >= options_.unplugAt) unplugged_ = true;
-  if (const int error = nodeError(); error != 0) {
-    record.result = error;
-  } else if (options_.failAt != 0 && number == options_.failAt) {
-    record.result = -ETIMEDOUT;
-  } else if (!device.answersVendorRequests) {
-    record.result = -EPIPE;
-  } else {
-    record.result = programmer->Answer(record.request, bytes, size);
-  }
+  if (programmer.owns_lock()) programmer.unlock();
+
+  const int result = record.result;
+  std::lock_guard lock(mutex_);
   Count(record);
   requests_.push_back(std::move(record));
-  return requests_.back().result;
+  return result;
 }
 
 void SimulatedBus::Count(const RecordedRequest& record) {
@@ -283,11 +342,13 @@ int SimulatedBus::findDevicesCount() const {
 }
 
 void SimulatedBus::InjectFaults(std::uint32_t failAt, std::uint32_t unplugAt) {
-  std::lock_guard lock(mutex_);
-  options_.failAt = failAt;
-  options_.unplugAt = unplugAt;
-  faultBase_ = statistics_.requests;
-  unplugged_ = false;
+  for (const auto& slot : slots_) {
+    std::lock_guard lock(slot->mutex);
+    slot->failAt = failAt;
+    slot->unplugAt = unplugAt;
+    slot->faultBase = slot->requests;
+    slot->unplugged = slot->socketUnplug = false;
+  }
 }
 
 std::unique_ptr<UsbBus> MakeSimulatedBus(const SimulatorOptions& options) {

@@ -36,22 +36,32 @@ struct SimulatedDevice {
 struct SimulatorOptions {
   bool programmerPresent = true;  // false: the default bus is empty
   SimulatedChip chip;             // the chip of every programmer, each its own copy
-  int latencyMs = 0;              // added to every vendor request
-  std::uint32_t failAt = 0;       // this vendor request (counted from 1) fails with -ETIMEDOUT; 0: none
-  std::uint32_t unplugAt = 0;     // from this vendor request on the programmer is gone (-ENODEV); 0: never
+  // Added to every vendor request. Each programmer answers one request at a time, as a real
+  // link does, but different programmers answer at once.
+  int latencyMs = 0;
+  // Each programmer counts its own vendor requests from 1 for these faults.
+  std::uint32_t failAt = 0;    // this vendor request fails with -ETIMEDOUT; 0: none
+  std::uint32_t unplugAt = 0;  // from this vendor request on the programmer is gone (-ENODEV); 0: never
   // The buses and their devices in list order, named as libusb-0.1 names them: bus 001 on,
   // and on each bus device 002 on. Empty: one bus holding `programmers` programmers (or
   // nothing when the programmer is absent).
   std::vector<std::vector<SimulatedDevice>> busses;
   int programmers = 1;
+  // The last programmer is plugged in (listed by the scans) only this long after the bus is
+  // made; 0: it is there from the start.
+  int lastArrivesAfterMs = 0;
   bool emptyReplies = false;  // see SimulatedProgrammer::emptyReplies
   // The fuses and lock the chip has been left with, when they are not the factory's.
   std::optional<std::array<std::uint8_t, 3>> startFuses;
   std::optional<std::uint8_t> startLock;
-  // With chips planned, the first programmer's socket takes them one after the other (see
+  // With chips planned, every programmer's socket takes them one after the other (see
   // SimulatedSocket) instead of holding `chip`, and the faults are those each chip brings.
+  // socketPlans[i], when it is not empty, is the i-th programmer's own plan instead.
   std::vector<SocketChip> socketPlan;
-  std::string socketDumpFolder;  // empty: no dumps
+  std::vector<std::vector<SocketChip>> socketPlans;
+  // Empty: no dumps. With one programmer its dumps go straight into the folder; with more,
+  // each programmer's into a folder of its own inside, named after its address: "001-002".
+  std::string socketDumpFolder;
 };
 
 // What a low-speed USB link and the chip would take for each vendor request: the figures
@@ -84,8 +94,9 @@ struct RecordedRequest {
   int result = 0;                     // what the bus returned for it
 };
 
-// A USB bus with the simulated programmer (and whatever other devices the options list).
-// One thread may issue requests while another reads the state afterwards.
+// A USB bus with the simulated programmers (and whatever other devices the options list).
+// Requests to different programmers may come from different threads at once; one thread may
+// read the state afterwards.
 class SimulatedBus : public UsbBus {
  public:
   explicit SimulatedBus(SimulatorOptions options = {});
@@ -104,35 +115,35 @@ class SimulatedBus : public UsbBus {
 
   // The chip of the `index`-th programmer (of the devices that answer vendor requests, in list
   // order); touch it only while no request is under way.
-  SimulatedProgrammer& programmer(std::size_t index = 0) { return *programmers_.at(index); }
-  // The socket of the first programmer, when chips are planned; touch it only while no request
-  // is under way.
-  const SimulatedSocket* socket() const { return socket_.get(); }
+  SimulatedProgrammer& programmer(std::size_t index = 0);
+  // The socket of the `index`-th programmer, when chips are planned for it; touch it only while
+  // no request is under way.
+  const SimulatedSocket* socket(std::size_t index = 0) const;
   std::vector<RecordedRequest> requests() const;
   void ClearRequests();
   LinkStatistics linkStatistics() const;
   int openHandleCount() const;
   int initCount() const;
   int findDevicesCount() const;
-  // Plugs the programmer back in and re-arms the faults, counted from the next vendor request as 1.
+  // Plugs every programmer back in and re-arms the faults, each counting from its next vendor
+  // request as 1.
   void InjectFaults(std::uint32_t failAt, std::uint32_t unplugAt);
 
  private:
+  struct Slot;
   struct Entry;
   struct Handle;
   int AnswerStringDescriptor(const Entry& entry, int value, std::uint8_t* bytes, int size) const;
   void Count(const RecordedRequest& record);
 
+  // Guards the lists, the record and the counts; a request holds it only to be recorded, after
+  // its programmer's own lock is released (never both the other way round).
   mutable std::mutex mutex_;
   SimulatorOptions options_;
-  std::vector<std::unique_ptr<SimulatedProgrammer>> programmers_;  // at least one, if unused
+  std::vector<std::unique_ptr<Slot>> slots_;  // one per programmer; at least one, if unused
   std::vector<std::vector<std::unique_ptr<Entry>>> busses_;
   std::vector<RecordedRequest> requests_;
-  LinkStatistics statistics_;    // its request count also numbers the requests for the faults
-  std::uint64_t faultBase_ = 0;  // statistics_.requests when the faults were armed
-  bool unplugged_ = false;
-  std::unique_ptr<SimulatedSocket> socket_;
-  bool socketUnplug_ = false;  // the unplug is a socket chip's: the next scan replugs
+  LinkStatistics statistics_;
   int openHandles_ = 0;
   int initCalls_ = 0;
   int findDevicesCalls_ = 0;

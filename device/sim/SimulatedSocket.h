@@ -54,7 +54,7 @@ struct SocketTurn {
 // After the last chip the socket stays empty. With a dump folder, each chip's memories are
 // written to a file of their own (see DumpFile) whenever it has been written to and the host
 // asks anything else, and when it leaves, so that a program killed at any moment leaves every
-// chip's last state behind. Not locked: the bus serialises the requests.
+// chip's last state behind. Not locked: the bus serialises its programmer's requests.
 class SimulatedSocket {
  public:
   static constexpr int kEmptyPolls = 2;

@@ -181,6 +181,8 @@ TEST(CliRun, RunsThatEndBeforeTheFirstCommandExitAtOnce) {
        "programmer 001:002 Quintavel Vorne PGR\nprogrammer 001:003 Quintavel Vorne PGR\n", ""},
       {"--simulate --sim-programmers 3 --usb=001:004 list", kExitSuccess,
        "programmer 001:004 Quintavel Vorne PGR\n", ""},
+      {"--simulate --sim-programmers 2 --sim-socket ATtiny85 --sim-socket 3=ATtiny85 list", kExitUsage, "",
+       "kestrel-cli: --sim-socket: programmer 3 is not on the bus (--sim-programmers 2)" + usage},
   };
   for (const auto& [arguments, status, out, err] : cases) {
     const CliRun run = RunCli(arguments);

@@ -2,9 +2,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <tuple>
 
 #include "device/ProgrammerLink.h"
@@ -107,6 +109,78 @@ TEST(SimulatedSocket, ChipsComeAfterEmptyPollsLeaveAfterTheirRunAndFailAsPlanned
   EXPECT_EQ(line.substr(6 + 2 * 62, 8), "FFFF0000") << "dumped as it left, numbered on in the folder";
   EXPECT_TRUE(std::filesystem::exists(folder / "chip-0042.txt"));
   std::filesystem::remove_all(folder);
+}
+
+// Two programmers, each with its own socket: the plan for all, and the second's own, whose chip
+// unplugs that programmer at its fourth request. The first goes on; a scan brings the second
+// back with its socket empty, and each keeps its dumps in a folder of its own.
+TEST(SimulatedGang, EachProgrammerHasItsOwnSocketFaultsAndDumps) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("kestrel-gang-" + std::to_string(::getpid()));
+  SimulatorOptions options;
+  options.programmers = 2;
+  options.socketPlan = ParseSocketPlan("ATtiny85", Lookup).chips;
+  options.socketPlans = {{}, ParseSocketPlan("ATtiny85!unplug-at=4", Lookup).chips};
+  options.socketDumpFolder = folder.string();
+  SimulatedBus bus(options);
+  ProgrammerLink first(bus), second(bus);
+  first.wantedAddress = "001:002";
+  second.wantedAddress = "001:003";
+  ASSERT_EQ(first.Open(), OpenOk);
+  ASSERT_EQ(second.Open(), OpenOk);
+  // A signature as "-" (an empty socket) or "T" (the chip), another reply as "+", an error as its code.
+  const auto send = [&bus](ProgrammerLink& link, VendorCommand command) {
+    std::uint8_t reply[8] = {};
+    const VendorRequest request = SingleShotRequest(ProgrammingMode::ISP, command);
+    const int result =
+        bus.ControlMsg(link.deviceHandle, request.requestType, request.request, 0, 0, reply, 8, 0);
+    if (result < 0) return std::to_string(result);
+    return std::string(command != ReadSignature ? "+" : reply[1] == 0x93 ? "T" : "-");
+  };
+  std::string seen;
+  for (int i = 0; i < 3; ++i) seen += send(first, ReadSignature) + send(second, ReadSignature);
+  for (int i = 0; i < 3; ++i) seen += send(first, ReadFuseLock) + send(second, ReadFuseLock);
+  EXPECT_EQ(seen, "----TT+++++-19");
+  EXPECT_EQ(second.Open(), OpenOk);
+  EXPECT_EQ(send(second, ReadSignature), "-");
+  EXPECT_EQ(bus.socket(0)->visited().size(), 1u);
+  EXPECT_EQ(bus.socket(1)->occupied(), false);
+  EXPECT_TRUE(std::filesystem::exists(folder / "001-003" / "chip-0001.txt"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "chip-0001.txt"));
+  std::filesystem::remove_all(folder);
+}
+
+// Each programmer takes the latency on its own, as its own link would: requests to two
+// programmers from two threads overlap. The last programmer is listed only once it has arrived.
+TEST(SimulatedGang, ProgrammersAnswerAtOnceAndTheLastArrivesLater) {
+  constexpr int kRequests = 8, kLatencyMs = 25;
+  SimulatorOptions options;
+  options.latencyMs = kLatencyMs;
+  options.programmers = 2;
+  options.lastArrivesAfterMs = 150;
+  SimulatedBus bus(options);
+  ProgrammerLink scan(bus);
+  EXPECT_EQ(scan.List(), std::vector<std::string>{"001:002"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  ASSERT_EQ(scan.List(), (std::vector<std::string>{"001:002", "001:003"}));
+
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<std::thread> links;
+  for (const char* address : {"001:002", "001:003"}) {
+    links.emplace_back([&bus, address] {
+      ProgrammerLink link(bus);
+      link.wantedAddress = address;
+      ASSERT_EQ(link.Open(), OpenOk);
+      for (int i = 0; i < kRequests; ++i) {
+        std::uint8_t reply[8];
+        const VendorRequest request = SingleShotRequest(ProgrammingMode::ISP, ReadSignature);
+        bus.ControlMsg(link.deviceHandle, request.requestType, request.request, 0, 0, reply, 8, 0);
+      }
+    });
+  }
+  for (auto& link : links) link.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start,
+            std::chrono::milliseconds(kRequests * kLatencyMs * 3 / 2));
 }
 
 }  // namespace

@@ -7,15 +7,20 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <latch>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "UsbfsProgrammer.h"
+#include "device/ProgrammerEngine.h"
 #include "device/ProgrammerLink.h"
 #include "device/VendorProtocol.h"
 #include "device/usb/RealUsbBus.h"
+#include "support/DeviceSupport.h"
 
 namespace kestrel::device {
 namespace {
@@ -107,6 +112,55 @@ TEST(RealBusPermissions, AReadOnlyNodeOpensAndItsStringReadIsRefused) {
   real.fake.MakeNodeReadOnly();
   EXPECT_EQ(real.link.Open(), OpenStringFailed);
   EXPECT_EQ(real.link.lastOpenError, -EPERM);
+}
+
+// Two programmers, each with its own link and engine on its own thread, as two stations drive
+// them, while a third thread scans the bus: their block transfers overlap in time, and each
+// chip ends with its own image, so no request reached the other programmer.
+TEST(RealBusGang, TwoEnginesTransferAtOnceEachToItsOwnChipWhileTheBusIsScanned) {
+  constexpr chips::ChipGeometry kGeometry{64, 4, 128, 16};
+  constexpr int kScans = 5;
+  UsbfsProgrammer fake({UsbfsStrings{}, UsbfsStrings{}});
+  const std::unique_ptr<UsbBus> bus = MakeRealUsbBus();
+  const auto image = [](int station, std::int64_t at) {
+    return static_cast<std::uint8_t>(at * 13 + station * 101);
+  };
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point began[2], ended[2];
+  bool readBack[2] = {};
+  std::latch opened(3);
+  const auto station = [&](int index) {
+    ProgrammerLink link(*bus);
+    link.wantedAddress = index == 0 ? "001:002" : "001:003";
+    link.currentMode = kMode;
+    const bool open = link.Open() == OpenOk;
+    opened.arrive_and_wait();
+    if (!open) return;
+    support::RecordingChannel channel;
+    ProgrammerEngine engine(link, kGeometry, channel);
+    Memory& flash = engine.memories()[MemoryKind::Flash];
+    for (std::int64_t at = 0; at < kGeometry.FlashSize(); ++at) flash.image[at] = image(index, at);
+    began[index] = Clock::now();
+    const bool ran = !engine.StartTransfer(BlockTransfer::WriteFlash).Refused() && channel.WaitForFinals(1) &&
+                     !engine.StartTransfer(BlockTransfer::ReadFlash).Refused() && channel.WaitForFinals(2);
+    ended[index] = Clock::now();
+    readBack[index] = ran && std::equal(flash.image.begin(), flash.image.begin() + kGeometry.FlashSize(),
+                                        flash.readback.begin());
+  };
+  std::thread first(station, 0), second(station, 1);
+  ProgrammerLink scanner(*bus);
+  opened.arrive_and_wait();
+  for (int scan = 0; scan < kScans; ++scan) EXPECT_EQ(scanner.List().size(), 2u);
+  first.join();
+  second.join();
+
+  EXPECT_TRUE(readBack[0] && readBack[1]);
+  EXPECT_LT(std::max(began[0], began[1]), std::min(ended[0], ended[1])) << "the transfers overlap";
+  for (int index : {0, 1}) {
+    const SimulatedProgrammer& chip = fake.firmware(index);
+    for (std::int64_t at = 0; at < kGeometry.FlashSize(); at += 997)
+      ASSERT_EQ(chip.flash[at], image(index, at)) << "programmer " << index << " at " << at;
+  }
 }
 
 TEST(UsbfsArrival, AnAddUeventReachesAUdevMonitor) {

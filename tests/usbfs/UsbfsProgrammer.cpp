@@ -47,6 +47,7 @@ struct UsbfsProgrammer::Node {
   std::string devnode;
   std::string syspath;
   UMockdevIoctlBase* handler = umockdev_ioctl_base_new();
+  device::SimulatedProgrammer firmware{device::SimulatedChip{}};
   bool readOnly = false;
   bool unplugged = false;
 };
@@ -91,6 +92,10 @@ void UsbfsProgrammer::MakeNodeUnopenable() {
 
 void UsbfsProgrammer::SendUevent(const char* action) {
   umockdev_testbed_uevent(testbed_, nodes_.front()->syspath.c_str(), action);
+}
+
+device::SimulatedProgrammer& UsbfsProgrammer::firmware(std::size_t index) {
+  return nodes_.at(index)->firmware;
 }
 
 void UsbfsProgrammer::SetNodeMode(unsigned mode) {
@@ -161,7 +166,7 @@ std::pair<long, int> UsbfsProgrammer::Serve(Node& node, UMockdevIoctlClient* cli
     default:
       break;
   }
-  const int count = firmware_.Answer(
+  const int count = node.firmware.Answer(
       {transfer.bRequestType, transfer.bRequest, transfer.wValue, transfer.wIndex, transfer.wLength}, bytes,
       transfer.wLength);
   if (count < 0) return {-1, -count};

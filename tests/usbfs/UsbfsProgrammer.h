@@ -28,8 +28,8 @@ struct UsbfsStrings {
 
 // Low-speed V-USB devices with the programmer's IDs on bus 001 of a umockdev testbed, nodes
 // 001/002 onwards, for the real libusb-0.1 to find through umockdev's preload library. Each
-// answers string descriptor requests with its own strings; all share one simulated firmware
-// for vendor requests. The ioctls are served on umockdev's worker thread, so a child process
+// answers string descriptor requests with its own strings and vendor requests with its own
+// simulated firmware and chip. The ioctls are served on umockdev's worker thread, so a child process
 // that inherits the preload environment is served as well as this one.
 // Create it before usb_init(): libusb-0.1 looks for its device folder there.
 class UsbfsProgrammer {
@@ -46,6 +46,8 @@ class UsbfsProgrammer {
   void MakeNodeReadOnly();
   void MakeNodeUnopenable();  // mode 0000
   void SendUevent(const char* action);
+  // The firmware of the `index`-th device; touch it only while no request is under way.
+  device::SimulatedProgrammer& firmware(std::size_t index);
 
  private:
   struct Node;
@@ -56,7 +58,6 @@ class UsbfsProgrammer {
   std::mutex mutex_;  // the test's thread arms what umockdev's worker thread serves
   UMockdevTestbed* testbed_;
   std::vector<std::unique_ptr<Node>> nodes_;
-  device::SimulatedProgrammer firmware_;
   UsbfsFault armed_ = UsbfsFault::None;
 };
 
