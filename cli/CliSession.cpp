@@ -188,8 +188,8 @@ class Session {
         frontEnd_.PrintLine(Printf(production::texts::kSerialsUsedUpPattern, job.name.c_str()));
         break;
       case LoopEnd::StoreFailed:
-        frontEnd_.PrintLine(Printf(production::texts::kRecordFailedPattern,
-                                   totals.passed + totals.failed + totals.wrongChips, loop.error().c_str()));
+        frontEnd_.PrintLine(
+            Printf(production::texts::kRecordFailedPattern, loop.chipsSeen(), loop.error().c_str()));
         break;
       case LoopEnd::ProgrammerFailed:
         frontEnd_.PrintLine(production::texts::kProgrammerLostLine);

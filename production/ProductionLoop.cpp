@@ -176,16 +176,16 @@ LoopEnd ProductionLoop::Run(LoopObserver& observer) {
       // Nothing is written to it and no number is used.
       report.result = ChipResult::WrongChip;
       report.cause = control::Cause::WrongChip;
-      ++totals_.wrongChips;
       report.recorded = Record(report, start, std::nullopt);
+      totals_.wrongChips += report.recorded ? 1 : 0;
     } else if (const std::optional<LoopEnd> end = ProgramChip(report.signature, report)) {
       totals_.seconds = SecondsSince(started);
       return *end;
     }
     report.seconds = SecondsSince(chipStart);
     totals_.seconds = SecondsSince(started);
-    observer.ChipEnded(report);
     if (!report.recorded) return LoopEnd::StoreFailed;
+    observer.ChipEnded(report);
     if (report.result == ChipResult::Stopped || StopRequests() > 0) return LoopEnd::Stopped;
     if (settings_.count > 0 && totals_.passed + totals_.failed >= settings_.count)
       return LoopEnd::CountReached;
@@ -233,9 +233,10 @@ std::optional<LoopEnd> ProductionLoop::ProgramChip(const chips::Signature&, Chip
     if (outcome.failedAt) report.failedStep = StepOf(*outcome.failedAt, job_);
     Explain(report);
   }
-  ++(report.result == ChipResult::Pass ? totals_.passed : totals_.failed);
   report.seconds = SecondsSince(chipStart);
   report.recorded = Record(report, start, reservation ? std::optional(reservation->id) : std::nullopt);
+  // A chip without its row is not counted: its serial stays reserved and is void at the next open.
+  if (report.recorded) ++(report.result == ChipResult::Pass ? totals_.passed : totals_.failed);
   return std::nullopt;
 }
 

@@ -33,7 +33,7 @@ struct ChipReport {
   control::Cause cause = control::Cause::None;
   std::size_t differing = 0;
   std::uint32_t firstAddress = 0;
-  bool recorded = true;  // false: the store refused its row (the loop then ends StoreFailed)
+  bool recorded = true;  // false: the store refused its row; the loop ends StoreFailed without telling it
 };
 
 // The cause of a chip that did not pass in fixed English, as its row keeps it and as scripts
@@ -73,6 +73,7 @@ class LoopObserver {
   virtual void WaitingForChip() {}
   // A chip of the job's signature is being programmed; `serial` is its value's text or empty.
   virtual void Programming(const std::string& /*serial*/) {}
+  // A chip whose row is recorded.
   virtual void ChipEnded(const ChipReport& report) = 0;
 };
 
@@ -97,7 +98,10 @@ class ProductionLoop {
   int StopRequests() const noexcept { return stops_.load(std::memory_order_relaxed); }
 
   const LoopTotals& totals() const { return totals_; }
-  const std::string& error() const { return error_; }  // the store's reason after StoreFailed
+  const std::string& error() const { return error_; }
+  int chipsSeen() const {
+    return chips_;
+  }  // the number of the last chip found  // the store's reason after StoreFailed
 
  private:
   enum class Poll { Empty, Chip, Failed, Stopped };
