@@ -64,11 +64,10 @@ void OperationQueue::QueueButton(OperationButton button) {
 
 void OperationQueue::QueueAuto(const AutoSelection& boxes) {
   const std::pair<bool, Operation> checked[] = {
-      {boxes.eraseChip, Operation::EraseChip},         {boxes.blankCheck, Operation::BlankCheckFlash},
-      {boxes.blankCheck, Operation::BlankCheckEeprom}, {boxes.writeFlash, Operation::WriteFlash},
-      {boxes.readFlash, Operation::ReadFlash},         {boxes.verifyFlash, Operation::VerifyFlash},
-      {boxes.writeEeprom, Operation::WriteEeprom},     {boxes.readEeprom, Operation::ReadEeprom},
-      {boxes.verifyEeprom, Operation::VerifyEeprom},   {boxes.writeFuses, Operation::WriteFuses},
+      {boxes.eraseChip, Operation::EraseChip},       {boxes.writeFlash, Operation::WriteFlash},
+      {boxes.readFlash, Operation::ReadFlash},       {boxes.verifyFlash, Operation::VerifyFlash},
+      {boxes.writeEeprom, Operation::WriteEeprom},   {boxes.readEeprom, Operation::ReadEeprom},
+      {boxes.verifyEeprom, Operation::VerifyEeprom}, {boxes.writeFuses, Operation::WriteFuses},
       {boxes.writeLock, Operation::WriteLock},
   };
   for (const auto& [on, operation] : checked) {

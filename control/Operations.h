@@ -34,7 +34,7 @@ enum class Operation {
 };
 inline constexpr int kOperationCount = static_cast<int>(Operation::WriteBackupFile) + 1;
 
-// The nine Auto check boxes, and the blank check of a production job.
+// The nine Auto check boxes.
 struct AutoSelection {
   bool eraseChip = false;     // "擦除器件 erase chip"
   bool writeFlash = false;    // "写FLASH"
@@ -45,8 +45,6 @@ struct AutoSelection {
   bool verifyEeprom = false;  // "校验EEPROM"
   bool writeFuses = false;    // "熔丝位fuse"
   bool writeLock = false;     // "锁定位lock"
-  // No box of the window: a production job checks new chips instead of erasing them.
-  bool blankCheck = false;
 
   bool operator==(const AutoSelection&) const = default;
 };

@@ -179,6 +179,10 @@ bool ProgrammerController::PrepareRun(RunState& run) {
       log_.ClearLog();
       run.kind = RunKind::Auto;
       queue_.QueueAuto(run.request.boxes);
+      if (run.request.blankCheck) {
+        queue_.Queue(Operation::BlankCheckFlash);
+        queue_.Queue(Operation::BlankCheckEeprom);
+      }
       return true;
     case OperationButton::Burn:
       log_.ClearLog();

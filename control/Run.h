@@ -27,6 +27,9 @@ struct RunRequest {
   // A poll, such as a production loop's signature read every 200 ms: a run that passes sounds
   // no tone (a failure still beeps).
   bool silentPass = false;
+  // With Auto: a blank check of FLASH and EEPROM first, as a production job checks new chips
+  // instead of erasing them.
+  bool blankCheck = false;
 };
 
 // The file dialog the press answers through RunRequest::file, if any.

@@ -55,7 +55,6 @@ std::optional<Step> StepOf(Operation operation, const Job& job) {
 control::AutoSelection BoxesOf(const Job& job) {
   control::AutoSelection boxes;
   boxes.eraseChip = job.Has(Step::Erase);
-  boxes.blankCheck = job.Has(Step::BlankCheck);
   boxes.writeFlash = job.Has(Step::WriteFlash);
   boxes.readFlash = boxes.verifyFlash = job.Has(Step::VerifyFlash);
   boxes.writeEeprom = job.Has(Step::WriteEeprom);
@@ -217,6 +216,7 @@ std::optional<LoopEnd> ProductionLoop::ProgramChip(const chips::Signature&, Chip
   control::RunRequest request;
   request.press = control::OperationButton::Auto;
   request.boxes = BoxesOf(job_);
+  request.blankCheck = job_.Has(Step::BlankCheck);
   if (job_.fuses) request.fuseText = control::FuseTextOf(*job_.fuses);
   if (job_.lock) request.lockText = Printf("%02X", unsigned{*job_.lock});
   request.fastVerify = job_.fastVerify;
