@@ -56,6 +56,7 @@ void CliFrontEnd::ShowMessage(const std::string& text) {
 void CliFrontEnd::ShowPage(int) {}
 
 void CliFrontEnd::SetFieldText(control::Field field, const std::string& text) {
+  if (quiet_) return;
   WriteLine(std::string(FieldName(field)) + " " + text);
 }
 
@@ -77,6 +78,7 @@ void CliFrontEnd::EndProgress() {
 }
 
 void CliFrontEnd::InsertLine(int, const std::string& text) {
+  if (quiet_) return;
   WriteLine(text);
 }
 

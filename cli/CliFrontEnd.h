@@ -53,6 +53,9 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
   void SetAllowLockout(bool allow) { allowLockout_ = allow; }
   // A line of the command line's own on `out`.
   void PrintLine(const std::string& text) { WriteLine(text); }
+  // Drops the core's log and field lines (message boxes still show): a production run prints
+  // its own line per chip instead of the lines of every signature poll and step.
+  void SetQuiet(bool quiet) { quiet_ = quiet; }
 
   // Removes a progress bar still on the screen.
   void EndProgress();
@@ -92,6 +95,7 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
   control::Outcome outcome_;
   std::array<std::uint8_t, 4> fusesRead_{};
   bool allowLockout_ = false;
+  bool quiet_ = false;
   int messageCount_ = 0;
   int progressShown_ = -1;  // position on screen, -1 when no bar is drawn
 };

@@ -1,7 +1,12 @@
 #include "cli/CliSession.h"
 
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <string_view>
+#include <thread>
 #include <variant>
 
 #include "base/Texts.h"
@@ -17,6 +22,10 @@
 #include "control/Wording.h"
 #include "device/ProgrammerLink.h"
 #include "device/VendorProtocol.h"
+#include "production/Job.h"
+#include "production/ProductionDatabase.h"
+#include "production/ProductionLoop.h"
+#include "production/ProductionTexts.h"
 
 namespace kestrel::cli {
 namespace {
@@ -56,6 +65,42 @@ std::vector<std::string> FieldLines(const chips::ChipFacts& chip, const chips::F
   return lines;
 }
 
+// The loop Ctrl+C stops, and the lines that say so, worded before the handler is installed:
+// a signal handler may only write().
+production::ProductionLoop* stoppingLoop = nullptr;
+std::string stopLines[2];
+
+void OnInterrupt(int) {
+  if (stoppingLoop == nullptr) return;
+  const int stops = stoppingLoop->StopRequests();
+  stoppingLoop->RequestStop();
+  if (stops > 1) return;
+  const std::string& line = stopLines[stops];
+  [[maybe_unused]] const ssize_t written = write(STDOUT_FILENO, line.data(), line.size());
+}
+
+// Says every chip as it ends; a wrong chip sounds the error tone, as a failed signature check does.
+class ChipLines : public production::LoopObserver {
+ public:
+  ChipLines(CliFrontEnd& frontEnd, const production::Job& job, const chips::ChipFactsTable& facts)
+      : frontEnd_(frontEnd), job_(job), facts_(facts) {}
+  void ChipEnded(const production::ChipReport& report) override {
+    frontEnd_.EndProgress();
+    frontEnd_.PrintLine(ChipLine(report, job_, facts_));
+    if (report.result == production::ChipResult::WrongChip)
+      frontEnd_.Tones().Play(kErrorToneHz, kErrorToneMs);
+  }
+  void DatabaseUnreachable() override {
+    frontEnd_.EndProgress();
+    frontEnd_.PrintLine(::kestrel::texts::kDatabaseUnreachable.c_str());
+  }
+
+ private:
+  CliFrontEnd& frontEnd_;
+  const production::Job& job_;
+  const chips::ChipFactsTable& facts_;
+};
+
 class Session {
  public:
   Session(const Options& options, device::UsbBus& bus, Terminal terminal, std::unique_ptr<TonePlayer> sound)
@@ -90,6 +135,83 @@ class Session {
     }
     frontEnd_.EndProgress();
     return anyFailed ? kExitFailure : kExitSuccess;
+  }
+
+  // The produce command: the job, the database, the start-up, then chip after chip.
+  int Produce(chips::ChipBooks books) {
+    const production::JobLoad load = production::LoadJob(*options_.job, books.facts);
+    if (!load.job) {
+      frontEnd_.PrintLine(load.refusal);
+      return kExitFailure;
+    }
+    const production::Job& job = *load.job;
+    const std::string station = StationName(options_);
+    std::string error;
+    bool unreachable = false;
+    auto store = production::OpenStore(DatabasePath(options_), {station, getpid()}, error, &unreachable);
+    // A station started while its database server is down waits for it, as a running one does.
+    while (!store && unreachable) {
+      frontEnd_.PrintLine(::kestrel::texts::kDatabaseUnreachable.c_str());
+      std::this_thread::sleep_for(std::chrono::seconds(3));
+      error.clear();
+      store = production::OpenStore(DatabasePath(options_), {station, getpid()}, error, &unreachable);
+    }
+    production::JobVersion version;
+    if (store && !store->RegisterJob(job, version)) error = store->Error();
+    if (!error.empty()) {
+      Report(
+          Printf(production::texts::kDatabaseFailedPattern, DatabasePath(options_).c_str(), error.c_str()) +
+          "\n");
+      return kExitFailure;
+    }
+    if (store->VoidedAtOpen() > 0)
+      frontEnd_.PrintLine(Printf(production::texts::kVoidedAtOpenPattern, store->VoidedAtOpen()));
+    if (version.changed) frontEnd_.PrintLine(Printf(production::texts::kJobChangedPattern, job.name.c_str()));
+    const chips::ChipFactsTable facts = books.facts;
+    if (const int status = StartUp(std::move(books)); status != kExitSuccess) return status;
+    frontEnd_.SetQuiet(true);
+    production::ProductionLoop loop(
+        job, version.id, *store, controller_,
+        [this](const std::function<bool()>& done) { channel_.PumpUntil(done); },
+        {station, std::chrono::milliseconds(200), static_cast<int>(options_.count)});
+    frontEnd_.PrintLine(Printf(production::texts::kProductionStartPattern, job.name.c_str(),
+                               job.chip.name.c_str(), station.c_str()));
+    stopLines[0] = std::string(production::texts::kStopAfterChipLine) + "\n";
+    stopLines[1] = std::string(production::texts::kStopAfterPageLine) + "\n";
+    stoppingLoop = &loop;
+    struct sigaction action = {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    struct sigaction before = {};
+    sigaction(SIGINT, &action, &before);
+    ChipLines lines(frontEnd_, job, facts);
+    const production::LoopEnd end = loop.Run(lines);
+    sigaction(SIGINT, &before, nullptr);
+    stoppingLoop = nullptr;
+    frontEnd_.EndProgress();
+    const production::LoopTotals& totals = loop.totals();
+    using production::LoopEnd;
+    switch (end) {
+      case LoopEnd::Stopped:
+        frontEnd_.PrintLine(production::texts::kProductionStoppedLine);
+        break;
+      case LoopEnd::CountReached:
+        frontEnd_.PrintLine(Printf(production::texts::kCountReachedPattern, totals.passed + totals.failed));
+        break;
+      case LoopEnd::SerialsUsedUp:
+        frontEnd_.PrintLine(Printf(production::texts::kSerialsUsedUpPattern, job.name.c_str()));
+        break;
+      case LoopEnd::StoreFailed:
+        frontEnd_.PrintLine(
+            Printf(production::texts::kRecordFailedPattern, loop.chipsSeen(), loop.error().c_str()));
+        break;
+      case LoopEnd::ProgrammerFailed:
+        frontEnd_.PrintLine(production::texts::kProgrammerLostLine);
+        break;
+    }
+    frontEnd_.PrintLine(SummaryLine(totals));
+    const bool clean = end != LoopEnd::StoreFailed && end != LoopEnd::ProgrammerFailed;
+    return clean && totals.failed == 0 && totals.wrongChips == 0 ? kExitSuccess : kExitFailure;
   }
 
  private:
@@ -292,8 +414,10 @@ int RunSession(const Options& options, device::UsbBus& bus, Terminal terminal,
   if (alone != nullptr && *alone == SessionCommand::ListProgrammers)
     return ListProgrammers(options, bus, terminal);
   if (alone != nullptr && *alone == SessionCommand::Report) return ReportChips(options, terminal);
-  if (alone != nullptr) return ExplainFuses(options, terminal, books);
+  if (alone != nullptr && *alone == SessionCommand::ExplainFuses)
+    return ExplainFuses(options, terminal, books);
   Session session(options, bus, terminal, std::move(sound));
+  if (alone != nullptr) return session.Produce(std::move(books));
   return session.Run(std::move(books));
 }
 

@@ -40,6 +40,16 @@ inline constexpr char kCliProgrammerLinePattern[] = "programmer %s %s %s\n";
 // A chip of the report: start, result, serial ("-" without), seconds, job, station, failed
 // step and cause.
 inline constexpr char kCliReportLinePattern[] = "%s %s serial %s %.2f s job \"%s\" station \"%s\"%s%s\n";
+// produce, one line a chip: number, serial ("-" without), chip, seconds; number, step ("-"
+// without), cause; number, step; number, signature (six hex digits), the chips it names
+// ("unknown" for none). Then the summary: passed, failed, wrong chips, yield in per cent,
+// chips per hour.
+inline constexpr char kCliChipPassPattern[] = "chip %d PASS serial %s %s %.2f s";
+inline constexpr char kCliChipFailPattern[] = "chip %d FAIL %s %s";
+inline constexpr char kCliChipStoppedPattern[] = "chip %d STOPPED %s";
+inline constexpr char kCliChipWrongPattern[] = "chip %d WRONG signature %s %s";
+inline constexpr char kCliSummaryPattern[] =
+    "summary passed %d failed %d wrong-chips %d yield %.1f%% chips-per-hour %.0f";
 inline constexpr char kCliBadDate[] = "%s: \"%s\" is not a date such as 2026-12-07";
 // Without --chip, a command that needs the chip found none by its signature.
 inline constexpr Message kCliChipUnknownLine = Msg("无法识别芯片，请用 --chip 指定器件\n");

@@ -146,7 +146,9 @@ class Parser {
       const CommandDescription& what = *c.description;
       const bool autoList = what.argument == ArgumentKind::AutoList;
       const std::string name = what.name;
-      if (what.press == decltype(what.press){SessionCommand::ExplainFuses}) {
+      if (what.press == decltype(what.press){SessionCommand::Produce}) {
+        if (!result_.job) error_ = Printf(messages::kCliNeedsOption, what.name, "--job");
+      } else if (what.press == decltype(what.press){SessionCommand::ExplainFuses}) {
         if (!result_.chip)
           error_ = Printf(messages::kCliNeedsOption, what.name, "--chip");
         else if (!result_.fuses && !result_.lock)

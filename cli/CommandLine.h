@@ -27,8 +27,9 @@ inline constexpr int kExitUsage = 2;
 
 enum class ArgumentKind { None, File, AutoList };
 
-// A command that presses no button: it runs alone, in place of the start-up and the probe.
-enum class SessionCommand { ListProgrammers, ExplainFuses, Report };
+// A command that presses no button: it runs alone, in place of the start-up and the probe
+// (produce after them: it presses its own).
+enum class SessionCommand { ListProgrammers, ExplainFuses, Report, Produce };
 
 // How --help and the man page show the argument: " FILE", " LIST" or nothing.
 const char* ArgumentName(ArgumentKind kind);
@@ -138,6 +139,7 @@ struct Options {
   std::optional<std::string> station;
   std::optional<std::string> since;
   std::optional<std::string> csv;
+  std::uint32_t count = 0;  // produce: chips to program; 0: until stopped
   SimulatorChoice simulator;
   bool help = false;
   bool version = false;

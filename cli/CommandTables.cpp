@@ -94,6 +94,12 @@ constexpr CommandDescription kCommands[] = {
      .anyChip = true,
      .help = "the chips of the production database, oldest first, filtered by --job NAME and --since; "
              "with --csv, written to that file; runs alone"},
+    {.name = "produce",
+     .press = SessionCommand::Produce,
+     .anyChip = true,
+     .help = "program chip after chip as --job says, each with its serial, recorded in --db: one line a "
+             "chip (\"chip N PASS serial S CHIP T s\" or \"chip N FAIL STEP CAUSE\"), a summary at the end; "
+             "Ctrl+C stops after the chip in the socket, twice after the current page; runs alone"},
 };
 
 constexpr AutoBoxDescription kAutoBoxes[] = {
@@ -265,6 +271,13 @@ constexpr OptionDescription kOptions[] = {
      .argument = "FILE",
      .help = "(report) write the chips to FILE as CSV instead of listing them",
      .take = [](Options& o, const V& v) { o.csv = v.text; }},
+    {.name = "--count",
+     .argument = "N",
+     .help = "(produce) stop after N chips programmed, passed or failed",
+     .take =
+         [](Options& o, const V& v) {
+           if (const auto n = Number(v, 1, 1000000)) o.count = *n;
+         }},
     {.name = "--sim-absent",
      .help = "(with --simulate) no programmer on the bus",
      .needsSimulate = true,

@@ -8,6 +8,7 @@
 #include "base/Format.h"
 #include "base/Texts.h"
 #include "cli/CliTexts.h"
+#include "control/ChipSafety.h"
 #include "image/FileAccess.h"
 #include "production/Job.h"
 #include "production/ProductionDatabase.h"
@@ -26,6 +27,36 @@ std::string StationName(const Options& options) {
   if (options.station) return *options.station;
   char host[HOST_NAME_MAX + 1] = {};
   return gethostname(host, sizeof host - 1) == 0 ? std::string(host) : std::string("localhost");
+}
+
+std::string ChipLine(const production::ChipReport& report, const production::Job& job,
+                     const chips::ChipFactsTable& facts) {
+  using production::ChipResult;
+  const char* step = report.failedStep ? production::StepName(*report.failedStep) : "-";
+  switch (report.result) {
+    case ChipResult::Pass:
+      return Printf(messages::kCliChipPassPattern, report.number,
+                    report.serial.empty() ? "-" : report.serial.c_str(), job.chip.name.c_str(),
+                    report.seconds);
+    case ChipResult::Fail:
+      return Printf(messages::kCliChipFailPattern, report.number, step,
+                    production::CauseWords(report).c_str());
+    case ChipResult::Stopped:
+      return Printf(messages::kCliChipStoppedPattern, report.number, step);
+    case ChipResult::WrongChip:
+      break;
+  }
+  std::string names;
+  for (const std::string& name : control::ChipsWithSignature(facts, report.signature))
+    names += (names.empty() ? "" : "/") + name;
+  const auto& s = report.signature;
+  return Printf(messages::kCliChipWrongPattern, report.number,
+                Printf("%02X%02X%02X", s[0], s[1], s[2]).c_str(), names.empty() ? "unknown" : names.c_str());
+}
+
+std::string SummaryLine(const production::LoopTotals& totals) {
+  return Printf(messages::kCliSummaryPattern, totals.passed, totals.failed, totals.wrongChips,
+                totals.Yield() * 100, totals.ChipsPerHour());
 }
 
 int CheckJob(const Options& options, Terminal terminal, const chips::ChipBooks& books) {

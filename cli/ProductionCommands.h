@@ -5,6 +5,7 @@
 #include "chips/ChipBooks.h"
 #include "cli/CliFrontEnd.h"
 #include "cli/CommandLine.h"
+#include "production/ProductionLoop.h"
 
 // The command line's side of production: the job check, the report, and the database and
 // station a production run records under.
@@ -17,6 +18,12 @@ int CheckJob(const Options& options, Terminal terminal, const chips::ChipBooks& 
 // The report command: the chips of the database, one line each and a count, or with --csv the
 // file and a line saying so. kExitFailure when the database cannot be opened or the file written.
 int ReportChips(const Options& options, Terminal terminal);
+
+// produce's line for one chip (kCliChipPassPattern and the others), without its line break.
+std::string ChipLine(const production::ChipReport& report, const production::Job& job,
+                     const chips::ChipFactsTable& facts);
+// produce's last line: passed, failed, wrong chips, yield and chips per hour.
+std::string SummaryLine(const production::LoopTotals& totals);
 
 // --db, else $KESTREL_DB, else the default database file: a file or a PostgreSQL connection
 // string (production::OpenStore tells which).

@@ -198,6 +198,10 @@ bool ProgrammerController::PrepareRun(RunState& run) {
       log_.ClearLog();
       run.kind = RunKind::Auto;
       queue_.QueueAuto(run.request.boxes);
+      if (run.request.blankCheck) {
+        queue_.Queue(Operation::BlankCheckFlash);
+        queue_.Queue(Operation::BlankCheckEeprom);
+      }
       return true;
     case OperationButton::Burn:
       log_.ClearLog();
@@ -274,8 +278,9 @@ void ProgrammerController::EndRun() {
   RunState run = std::move(*run_);
   run_.reset();
   log_.keepPage = false;
+  lastOutcome_ = run.outcome;
   if (run.outcome.passed) {
-    frontEnd_.Tones().Play(kSuccessToneHz, kSuccessToneMs);
+    if (!run.request.silentPass) frontEnd_.Tones().Play(kSuccessToneHz, kSuccessToneMs);
   } else if (run.outcome.cause != Cause::Cancelled) {
     const char* pattern = run.outcome.sentNothing ? texts::kRunRefusedPattern : texts::kRunFailedPattern;
     log_.AppendLog(Printf(pattern, CauseText(run.outcome.cause)));

@@ -73,6 +73,12 @@ class ProgrammerController {
 
   // No run goes on.
   bool Idle() const { return !run_; }
+  // How the last run ended (what RunEnded told the front end).
+  const Outcome& LastOutcome() const { return lastOutcome_; }
+  // The signature the last signature read brought back.
+  chips::Signature ReplySignature() const;
+  // The open programmer's address ("BBB:DDD"), or empty.
+  const std::string& ProgrammerAddress() const { return link_.openedAddress; }
 
   // The images and read-backs the hex views show.
   device::ChipMemories& memories() { return engine_.memories(); }
@@ -128,7 +134,6 @@ class ProgrammerController {
   bool CheckBackupLock();
   void OpenWholeChip();
   void PlanRestore(const image::WholeChipImage& image);
-  chips::Signature ReplySignature() const;
   void LogNoAnswer(const chips::Signature& signature);
   const chips::Chip& SelectedChip() const;
   void WriteFuses();
@@ -162,6 +167,7 @@ class ProgrammerController {
   // The chip the last whole-chip file was made for; the signature check compares with it.
   std::optional<chips::Signature> expectedSignature_;
   std::optional<RunState> run_;
+  Outcome lastOutcome_;
   bool arrivalPending_ = false;
   bool programmerGone_ = false;  // the last request found the programmer unplugged
 };

@@ -24,6 +24,12 @@ struct RunRequest {
   bool fastVerify = false;          // see ProgrammerController::FastVerifyPages
   bool signatureCheck = true;       // compare the chip's signature before changing the chip
   bool keepPage = false;            // the log page comes to the front only when the run fails
+  // A poll, such as a production loop's signature read every 200 ms: a run that passes sounds
+  // no tone (a failure still beeps).
+  bool silentPass = false;
+  // With Auto: a blank check of FLASH and EEPROM first, as a production job checks new chips
+  // instead of erasing them.
+  bool blankCheck = false;
 };
 
 // The file dialog the press answers through RunRequest::file, if any.

@@ -61,6 +61,18 @@ inline constexpr Message kVoidedAtOpenPattern =
 inline constexpr Message kSerialsUsedUpPattern = Msg("作业 %s 的序列号已用完：生产停止");             // name
 inline constexpr Message kJobChangedPattern = Msg("作业 %s 的文件自上次使用以来已改变：记为新版本");  // name
 
+// The chip-after-chip loop.
+inline constexpr Message kProductionStartPattern =
+    Msg("生产开始：作业 %s，%s，工位 %s；等待芯片（Ctrl+C：当前芯片完成后停止）");  // name, chip, station
+inline constexpr Message kStopAfterChipLine =
+    Msg("收到停止请求：当前芯片完成后停止；再按 Ctrl+C 则在当前页后停止");
+inline constexpr Message kStopAfterPageLine = Msg("再次收到停止请求：当前页完成后停止");
+inline constexpr Message kProductionStoppedLine = Msg("生产已停止");
+inline constexpr Message kCountReachedPattern = Msg("已编程 %d 片：生产结束");  // count
+inline constexpr Message kRecordFailedPattern =
+    Msg("无法记录芯片 %d：%s；生产在下一片之前停止，已记录的芯片不受影响");  // number, reason
+inline constexpr Message kProgrammerLostLine = Msg("读取特征字失败：编程器无应答，生产停止");
+
 // The production database.
 inline constexpr Message kDatabaseFailedPattern = Msg("生产数据库 %s：%s");  // file, SQLite's reason
 inline constexpr Message kDatabaseNewerPattern = Msg("数据库版本 %d 比本程序所知的 %d 新");
