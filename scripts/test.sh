@@ -26,7 +26,8 @@ fi
 
 # ThreadSanitizer over the tests that run block transfers on workers, hand status codes over
 # the blocking channel and dispatch them, the production stations of a gang side by side, and
-# (when umockdev is there) the real libusb-0.1 under two links at once. umockdev's GLib threads are not built with it: their races are suppressed.
+# (when umockdev is there) the real libusb-0.1 under two links at once. umockdev's GLib threads
+# are not built with it: their races are suppressed.
 tsan=build/tsan
 cmake -S . -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTREL_TSAN=ON -DKESTREL_WERROR=ON \
   -DKESTREL_BUILD_GUI=OFF -DKESTREL_BUILD_BENCH=OFF >/dev/null
