@@ -39,6 +39,7 @@
 #include "ui/FusePage.h"
 #include "ui/HexView.h"
 #include "ui/IntroText.h"
+#include "ui/ProductionPage.h"
 #include "ui/Resources.h"
 #include "ui/Translation.h"
 
@@ -161,6 +162,7 @@ void ProgrammerDialog::CreateControls() {
   sideLog_->hide();
   connect(&logModel_, &QAbstractItemModel::rowsInserted, sideLog_, &QListView::scrollToBottom);
   CreateFusePage();
+  CreateProductionPage();
 }
 
 // Six and two hex digits: what the writes send, and nothing they would leave out.
@@ -200,6 +202,12 @@ void ProgrammerDialog::SetTabOrder() {
     setTabOrder(previous, page);
     previous = page;
   }
+}
+
+void ProgrammerDialog::CreateProductionPage() {
+  productionPage_ = new ProductionPage(this);
+  productionPage_->setObjectName(QStringLiteral("productionPage"));
+  productionPage_->hide();  // until it becomes a page
 }
 
 void ProgrammerDialog::CreateFusePage() {
@@ -495,6 +503,7 @@ void ProgrammerDialog::AddPages() {
   pageTabs_->addTab(logList_, PageImage(2), Tr(captions::kLogPageTab));
   pageTabs_->addTab(introEdit_, PageImage(3), Tr(captions::kIntroPageTab));
   pageTabs_->addTab(fusePage_, PageImage(4), Tr(captions::kFusePageTab));
+  pageTabs_->addTab(productionPage_, PageImage(5), Tr(captions::kProductionPageTab));
 }
 
 void ProgrammerDialog::FillChipList() {

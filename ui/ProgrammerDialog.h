@@ -33,6 +33,7 @@ namespace kestrel::ui {
 class DeviceArrivalMonitor;
 class FusePage;
 class HexView;
+class ProductionPage;
 struct ControlTemplate;
 struct BaseUnits;
 
@@ -104,6 +105,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   QWidget* Control(ControlId id) const;
   QTabWidget* pageTabs() const { return pageTabs_; }
   FusePage& fusePage() const { return *fusePage_; }
+  ProductionPage& productionPage() const { return *productionPage_; }
   LogListModel& logModel() { return logModel_; }
   HexView& flashHexView() const { return *flashHexView_; }
   HexView& eepromHexView() const { return *eepromHexView_; }
@@ -162,6 +164,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   bool IsChecked(ControlId id) const;
   void RefreshSelectedMode();
   void CreateFusePage();
+  void CreateProductionPage();
   void ShowSelectedFacts();  // the fuse page and the fuse texts follow the controller's chip
   // The fuse and lock texts of `chip`: those kept for it, else its factory values; a chip
   // without either keeps the texts shown. The texts shown are first kept for their chip.
@@ -232,6 +235,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   std::array<QFileDialog*, static_cast<std::size_t>(control::FileDialogKind::SaveBackup) + 1> fileDialogs_{};
   device::ProgrammingMode selectedMode_ = device::ProgrammingMode::PP_20;
   DeviceArrivalMonitor* arrival_ = nullptr;
+  ProductionPage* productionPage_ = nullptr;
   std::unique_ptr<control::ProgrammerController> controller_;  // last: it reaches the controls
 };
 
