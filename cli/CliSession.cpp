@@ -139,34 +139,12 @@ class Session {
 
   // The produce command: the job, the database, the start-up, then chip after chip.
   int Produce(chips::ChipBooks books) {
-    const production::JobLoad load = production::LoadJob(*options_.job, books.facts);
-    if (!load.job) {
-      frontEnd_.PrintLine(load.refusal);
-      return kExitFailure;
-    }
-    const production::Job& job = *load.job;
+    ProductionStart start = OpenProduction(options_, books.facts, terminal_);
+    if (start.status != kExitSuccess) return start.status;
+    const production::Job& job = *start.load.job;
+    production::JobVersion& version = start.version;
+    production::ProductionStore* store = start.store.get();
     const std::string station = StationName(options_);
-    std::string error;
-    bool unreachable = false;
-    auto store = production::OpenStore(DatabasePath(options_), {station, getpid()}, error, &unreachable);
-    // A station started while its database server is down waits for it, as a running one does.
-    while (!store && unreachable) {
-      frontEnd_.PrintLine(::kestrel::texts::kDatabaseUnreachable.c_str());
-      std::this_thread::sleep_for(std::chrono::seconds(3));
-      error.clear();
-      store = production::OpenStore(DatabasePath(options_), {station, getpid()}, error, &unreachable);
-    }
-    production::JobVersion version;
-    if (store && !store->RegisterJob(job, version)) error = store->Error();
-    if (!error.empty()) {
-      Report(
-          Printf(production::texts::kDatabaseFailedPattern, DatabasePath(options_).c_str(), error.c_str()) +
-          "\n");
-      return kExitFailure;
-    }
-    if (store->VoidedAtOpen() > 0)
-      frontEnd_.PrintLine(Printf(production::texts::kVoidedAtOpenPattern, store->VoidedAtOpen()));
-    if (version.changed) frontEnd_.PrintLine(Printf(production::texts::kJobChangedPattern, job.name.c_str()));
     const chips::ChipFactsTable facts = books.facts;
     if (const int status = StartUp(std::move(books)); status != kExitSuccess) return status;
     frontEnd_.SetQuiet(true);
@@ -416,6 +394,13 @@ int RunSession(const Options& options, device::UsbBus& bus, Terminal terminal,
   if (alone != nullptr && *alone == SessionCommand::Report) return ReportChips(options, terminal);
   if (alone != nullptr && *alone == SessionCommand::ExplainFuses)
     return ExplainFuses(options, terminal, books);
+  const bool gang = options.usbAll || !options.usbList.empty();
+  if (gang && alone == nullptr) {
+    WriteAll(terminal.err, Printf(messages::kCliUsageErrorPattern, messages::kCliGangNeedsProduce));
+    return kExitUsage;
+  }
+  if (gang && *alone == SessionCommand::Produce)
+    return ProduceOnGang(options, bus, terminal, std::move(sound), std::move(books));
   Session session(options, bus, terminal, std::move(sound));
   if (alone != nullptr) return session.Produce(std::move(books));
   return session.Run(std::move(books));

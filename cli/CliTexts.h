@@ -25,6 +25,7 @@ inline constexpr char kCliBadLanguage[] = "%s: \"%s\" is not a language name suc
 inline constexpr char kCliUnknownMode[] = "unknown mode %s (PP_20, PP_2313, ISP or HVSP)";
 // The bad name, then the Auto box names.
 inline constexpr char kCliUnknownAutoBox[] = "unknown Auto box \"%s\" (%s, or none alone)";
+inline constexpr char kCliGangNeedsProduce[] = "--usb all or a list of programmers is for produce only";
 inline constexpr char kCliBadSocketPlan[] = "--sim-socket: %s";
 inline constexpr char kCliSocketProgrammerMissing[] =
     "--sim-socket: programmer %u is not on the bus (--sim-programmers %u)";

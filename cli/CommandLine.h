@@ -123,6 +123,11 @@ struct Options {
   std::optional<std::string> chip;
   device::ProgrammingMode mode = device::ProgrammingMode::PP_20;
   std::optional<std::string> usb;  // the programmer's address, "BBB:DDD"
+  // produce on several programmers at once: --usb all (every one found, and every one that
+  // arrives), or --usb with a comma-separated list of addresses.
+  bool usbAll = false;
+  std::vector<std::string> usbList;
+  std::optional<std::string> logDir;  // produce: each programmer's whole log in DIR/BBB-DDD.log
   std::optional<std::string> catalogue;
   std::optional<std::string> facts;  // the chip facts file; unset: looked for
   std::optional<std::string> fuses;  // no default: see CommandDescription::writesFuses

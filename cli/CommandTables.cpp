@@ -1,4 +1,5 @@
 // The commands, options and Auto box names of kestrel-cli, in the order --help lists them.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -160,11 +161,27 @@ void TakeSince(Options& o, const V& v) {
     v.error = Printf(messages::kCliBadDate, v.option, t.c_str());
 }
 
+// One address as today; "all", or a list of addresses, for a gang.
 void TakeUsb(Options& o, const V& v) {
-  if (device::IsDeviceAddress(v.text))
+  if (device::IsDeviceAddress(v.text)) {
     o.usb = v.text;
-  else
-    v.error = Printf(messages::kCliBadUsbAddress, v.option, v.text.c_str());
+    return;
+  }
+  if (v.text == "all") {
+    o.usbAll = true;
+    return;
+  }
+  std::vector<std::string> list;
+  for (std::size_t start = 0; start <= v.text.size();) {
+    const std::size_t comma = std::min(v.text.find(',', start), v.text.size());
+    list.push_back(v.text.substr(start, comma - start));
+    if (!device::IsDeviceAddress(list.back())) {
+      v.error = Printf(messages::kCliBadUsbAddress, v.option, list.back().c_str());
+      return;
+    }
+    start = comma + 1;
+  }
+  o.usbList = std::move(list);
 }
 
 void TakeLanguage(Options& o, const V& v) {
@@ -208,7 +225,9 @@ constexpr OptionDescription kOptions[] = {
     {.name = "--mode", .argument = "MODE", .help = "PP_20 (default), PP_2313, ISP or HVSP", .take = TakeMode},
     {.name = "--usb",
      .argument = "BBB:DDD",
-     .help = "the programmer at this bus and device number, as list shows them;\nwithout it the first found",
+     .help = "the programmer at this bus and device number, as list shows them;\nwithout it the first found. "
+             "For produce also \"all\" (every programmer, and each one\nplugged in while it runs) or "
+             "a list BBB:DDD,BBB:DDD: one station each",
      .take = TakeUsb},
     {.name = "--catalogue",
      .argument = "FILE",
@@ -259,6 +278,10 @@ constexpr OptionDescription kOptions[] = {
              "libpq string \"host=... dbname=...\" (default: $KESTREL_DB, else\n"
              "$XDG_DATA_HOME/kestrel/production.sqlite)",
      .take = [](Options& o, const V& v) { o.database = v.text; }},
+    {.name = "--log-dir",
+     .argument = "DIR",
+     .help = "(produce on several programmers) also write each programmer's whole log to\nDIR/BBB-DDD.log",
+     .take = [](Options& o, const V& v) { o.logDir = v.text; }},
     {.name = "--station",
      .argument = "NAME",
      .help = "this station's name in the production database (default: the host name)",

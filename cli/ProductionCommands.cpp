@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <thread>
 
 #include "base/Format.h"
 #include "base/Texts.h"
@@ -57,6 +59,43 @@ std::string ChipLine(const production::ChipReport& report, const production::Job
 std::string SummaryLine(const production::LoopTotals& totals) {
   return Printf(messages::kCliSummaryPattern, totals.passed, totals.failed, totals.wrongChips,
                 totals.Yield() * 100, totals.ChipsPerHour());
+}
+
+ProductionStart OpenProduction(const Options& options, const chips::ChipFactsTable& facts,
+                               Terminal terminal) {
+  ProductionStart start;
+  start.load = production::LoadJob(*options.job, facts);
+  if (!start.load.job) {
+    WriteAll(terminal.out, start.load.refusal + "\n");
+    start.status = kExitFailure;
+    return start;
+  }
+  const production::Job& job = *start.load.job;
+  const std::string station = StationName(options);
+  std::string error;
+  bool unreachable = false;
+  start.store = production::OpenStore(DatabasePath(options), {station, getpid()}, error, &unreachable);
+  // A station started while its database server is down waits for it, as a running one does.
+  while (!start.store && unreachable) {
+    WriteAll(terminal.out, std::string(::kestrel::texts::kDatabaseUnreachable.c_str()) + "\n");
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    error.clear();
+    start.store = production::OpenStore(DatabasePath(options), {station, getpid()}, error, &unreachable);
+  }
+  if (start.store && !start.store->RegisterJob(job, start.version)) error = start.store->Error();
+  if (!error.empty()) {
+    WriteAll(terminal.err,
+             Printf(production::texts::kDatabaseFailedPattern, DatabasePath(options).c_str(), error.c_str()) +
+                 "\n");
+    start.status = kExitFailure;
+    return start;
+  }
+  if (start.store->VoidedAtOpen() > 0)
+    WriteAll(terminal.out,
+             Printf(production::texts::kVoidedAtOpenPattern, start.store->VoidedAtOpen()) + "\n");
+  if (start.version.changed)
+    WriteAll(terminal.out, Printf(production::texts::kJobChangedPattern, job.name.c_str()) + "\n");
+  return start;
 }
 
 int CheckJob(const Options& options, Terminal terminal, const chips::ChipBooks& books) {

@@ -109,7 +109,8 @@ ProductionLoop::ProductionLoop(const Job& job, std::int64_t jobId, ProductionSto
       store_(store),
       controller_(controller),
       pump_(std::move(pump)),
-      settings_(std::move(settings)) {}
+      settings_(std::move(settings)),
+      stops_(settings_.stops != nullptr ? *settings_.stops : ownStops_) {}
 
 void ProductionLoop::RunAndWait(control::RunRequest request) {
   controller_.Start(std::move(request));

@@ -55,6 +55,9 @@ struct LoopSettings {
   int count = 0;                                // chips to program (passed or failed); 0: no limit
   // Between the attempts to reserve a serial while the database cannot be reached.
   std::chrono::milliseconds retryInterval{3000};
+  // The stop requests, when someone else counts them (a Station, from before the loop exists);
+  // none: the loop's own, through RequestStop.
+  std::atomic<int>* stops = nullptr;
 };
 
 struct LoopTotals {
@@ -128,7 +131,8 @@ class ProductionLoop {
   control::ProgrammerController& controller_;
   Pump pump_;
   LoopSettings settings_;
-  std::atomic<int> stops_{0};
+  std::atomic<int> ownStops_{0};
+  std::atomic<int>& stops_;
   static_assert(std::atomic<int>::is_always_lock_free, "RequestStop must be safe in a signal handler");
   LoopTotals totals_;
   std::string error_;
