@@ -122,6 +122,7 @@ void ProgrammerTile::Show(TileState state, const QString& detail) {
     const QString result = detail.isEmpty() ? stateText() : stateText() + QStringLiteral(" ") + detail;
     last_->setText(Coloured(Tr(captions::kLastResultPattern).arg(result), StateColour(state)));
   }
+  emit stateShown(state);
 }
 
 void ProgrammerTile::ShowProgress(int percent) {
@@ -212,6 +213,8 @@ void ProductionPage::SetProgrammers(const QStringList& addresses) {
   for (const QString& address : addresses) {
     auto* tile = new ProgrammerTile(address, tilesBox_);
     connect(tile, &ProgrammerTile::stopPressed, this, [this, address] { emit stopOnePressed(address); });
+    connect(tile, &ProgrammerTile::stateShown, this,
+            [this, address](TileState state) { emit tileStateShown(address, state); });
     tilesLayout_->insertWidget(tilesLayout_->count() - 1, tile);
     tiles_[address] = tile;
   }

@@ -37,6 +37,7 @@ class ProgrammerTile : public QFrame {
 
  signals:
   void stopPressed();
+  void stateShown(kestrel::ui::TileState state);
 
  private:
   TileState state_ = TileState::Idle;
@@ -88,6 +89,8 @@ class ProductionPage : public QWidget {
   void stopPressed();
   void stopOnePressed(const QString& address);
   void exportPressed();
+  // Each state a tile shows, in order, however quickly the next follows.
+  void tileStateShown(const QString& address, kestrel::ui::TileState state);
 
  private:
   void ShowCounters();

@@ -40,6 +40,7 @@
 #include "ui/HexView.h"
 #include "ui/IntroText.h"
 #include "ui/ProductionPage.h"
+#include "ui/ProductionRun.h"
 #include "ui/Resources.h"
 #include "ui/Translation.h"
 
@@ -85,7 +86,7 @@ QRect TemplateRect(ControlId id) {
 }  // namespace
 
 ProgrammerDialog::ProgrammerDialog(device::UsbBus& bus, TonePlayer& tones, QWidget* parent)
-    : QDialog(parent), tones_(tones), channel_(this) {
+    : QDialog(parent), tones_(tones), channel_(this), bus_(bus) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
   setWindowTitle(Tr(captions::kDialogCaption) + QString(8, u' ') + Utf8(texts::kMakerLine));
@@ -202,12 +203,6 @@ void ProgrammerDialog::SetTabOrder() {
     setTabOrder(previous, page);
     previous = page;
   }
-}
-
-void ProgrammerDialog::CreateProductionPage() {
-  productionPage_ = new ProductionPage(this);
-  productionPage_->setObjectName(QStringLiteral("productionPage"));
-  productionPage_->hide();  // until it becomes a page
 }
 
 void ProgrammerDialog::CreateFusePage() {
@@ -459,6 +454,8 @@ void ProgrammerDialog::ShowRecentFiles(control::OperationButton button, const QP
 
 bool ProgrammerDialog::OnInitDialog(const std::vector<std::string>& catalogueSearchPaths,
                                     const chips::FactsLookup& facts) {
+  cataloguePaths_ = catalogueSearchPaths;
+  factsLookup_ = facts;
   AddAboutEntry();
   setWindowIcon(AppIcon());
   arrival_ = new DeviceArrivalMonitor([this] { OnDeviceArrival(); }, this);
@@ -582,6 +579,7 @@ void ProgrammerDialog::RefreshSelectedMode() {
 
 void ProgrammerDialog::done(int result) {
   if (controller_ && controller_->RefuseWhileBusy()) return;
+  if (ProductionRunning()) return;  // its page says so; Stop ends it
   if (!SettleEdits(control::MemoryKind::Flash) || !SettleEdits(control::MemoryKind::Eeprom)) return;
   SaveSettings();
   QDialog::done(result);

@@ -34,6 +34,7 @@ class DeviceArrivalMonitor;
 class FusePage;
 class HexView;
 class ProductionPage;
+class ProductionRun;
 struct ControlTemplate;
 struct BaseUnits;
 
@@ -91,6 +92,14 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   // Keeps the chip, mode, fuse and lock texts, check boxes and the window's place for the next
   // start (the folders and recent files are kept as they are chosen). done() calls it.
   void SaveSettings() const;
+  // The production page's job: loaded from `path`, or a message with the refusal.
+  void OpenJob(const QString& path);
+  // Production on every programmer the bus lists (the one open when there is only one).
+  void StartProduction();
+  // The production database: a SQLite file or a PostgreSQL connection string; the default is
+  // KESTREL_DB, else production::DefaultDatabasePath(). Not while production runs.
+  void UseProductionDatabase(const std::string& target);
+  bool ProductionRunning() const;
   // The Auto check boxes as a run request carries them.
   control::AutoSelection AutoBoxes() const;
 
@@ -165,6 +174,9 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   void RefreshSelectedMode();
   void CreateFusePage();
   void CreateProductionPage();
+  // The operation buttons and the fuse page wait while production runs.
+  void ProductionRunningChanged(bool running);
+  void ExportProductionCsv();
   void ShowSelectedFacts();  // the fuse page and the fuse texts follow the controller's chip
   // The fuse and lock texts of `chip`: those kept for it, else its factory values; a chip
   // without either keeps the texts shown. The texts shown are first kept for their chip.
@@ -236,6 +248,10 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   device::ProgrammingMode selectedMode_ = device::ProgrammingMode::PP_20;
   DeviceArrivalMonitor* arrival_ = nullptr;
   ProductionPage* productionPage_ = nullptr;
+  device::UsbBus& bus_;
+  std::vector<std::string> cataloguePaths_;  // as OnInitDialog had them, for the stations' books
+  chips::FactsLookup factsLookup_;
+  std::unique_ptr<ProductionRun> production_;
   std::unique_ptr<control::ProgrammerController> controller_;  // last: it reaches the controls
 };
 
