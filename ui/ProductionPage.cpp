@@ -176,8 +176,11 @@ ProductionPage::ProductionPage(QWidget* parent) : QWidget(parent) {
   chips_->setHorizontalHeaderLabels({Tr(captions::kChipTimeColumn), Tr(captions::kChipProgrammerColumn),
                                      Tr(captions::kChipSerialColumn), Tr(captions::kChipResultColumn),
                                      Tr(captions::kChipCauseColumn)});
-  chips_->horizontalHeader()->setStretchLastSection(true);
+  for (int column = 0; column < 4; ++column)
+    chips_->horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  chips_->horizontalHeader()->setSectionResizeMode(4, QHeaderView::Stretch);
   chips_->verticalHeader()->hide();
+  chips_->verticalHeader()->setDefaultSectionSize(chips_->fontMetrics().height() + 4);
   chips_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   chips_->setSelectionBehavior(QAbstractItemView::SelectRows);
   layout->addWidget(chips_, 3);
@@ -200,11 +203,12 @@ void ProductionPage::SetJob(const QString& name, const QString& path) {
   SetRunning(running_);
 }
 
-void ProductionPage::SetDatabase(const QString& target, bool reachable) {
-  database_->setText(Tr(captions::kDatabasePattern)
-                         .arg(target.toHtmlEscaped(),
-                              reachable ? Coloured(Tr(captions::kDatabaseReachable), kPassedColour)
-                                        : Coloured(Tr(captions::kDatabaseUnreachable), kFailedColour)));
+void ProductionPage::SetDatabase(const QString& target, std::optional<bool> reachable) {
+  QString state;
+  if (reachable)
+    state = *reachable ? Coloured(Tr(captions::kDatabaseReachable), kPassedColour)
+                       : Coloured(Tr(captions::kDatabaseUnreachable), kFailedColour);
+  database_->setText(Tr(captions::kDatabasePattern).arg(target.toHtmlEscaped(), state));
 }
 
 void ProductionPage::SetProgrammers(const QStringList& addresses) {
@@ -303,7 +307,6 @@ void ProductionPage::ShowRecentChips(const std::vector<production::ChipRecord>& 
       chips_->setItem(static_cast<int>(row), column, item);
     }
   }
-  chips_->resizeColumnsToContents();
 }
 
 QString ProductionPage::CountersText() const {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidget>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "production/ProductionDatabase.h"
@@ -62,7 +63,8 @@ class ProductionPage : public QWidget {
 
   // The job loaded from `path` (its name), or none (empty name): Start needs one.
   void SetJob(const QString& name, const QString& path);
-  void SetDatabase(const QString& target, bool reachable);
+  // Whether the database answered when last asked; nothing before it is first asked.
+  void SetDatabase(const QString& target, std::optional<bool> reachable);
   // One tile per programmer address, in this order; the counters start again.
   void SetProgrammers(const QStringList& addresses);
   // Production runs on some programmer: Start and the job button wait, Stop acts.

@@ -27,7 +27,7 @@ QString Q(const std::string& text) {
 ProductionRun::ProductionRun(ProductionPage& page, LogListModel& log, device::UsbBus& bus, TonePlayer& tones,
                              std::string database, QObject* parent)
     : QObject(parent), page_(page), log_(log), bus_(bus), tones_(tones), database_(std::move(database)) {
-  page_.SetDatabase(Q(database_), true);
+  page_.SetDatabase(Q(database_), std::nullopt);  // opened with the first job, not before
 }
 
 ProductionRun::~ProductionRun() {
@@ -135,6 +135,8 @@ void ProductionRun::Programming(const std::string& address, const std::string& s
       [this, a = Q(address), s = Q(serial)] {
         programming_[a] = true;
         page_.ShowProgramming(a, s);
+        page_.SetDatabase(Q(database_), true);  // it has just given the chip its serial
+        ShowNextSerial();
       },
       Qt::QueuedConnection);
 }
@@ -232,6 +234,11 @@ void ProductionRun::ShowChips() {
   filter.job = job_->name;
   std::vector<production::ChipRecord> chips;
   if (store_->Chips(filter, chips)) page_.ShowRecentChips(chips);
+  ShowNextSerial();
+}
+
+void ProductionRun::ShowNextSerial() {
+  if (!store_ || !job_) return;
   std::vector<production::ProductionStore::SerialRow> serials;
   if (!job_->serial || !store_->Serials(job_->name, serials)) return;
   const production::SerialPlan& plan = *job_->serial;

@@ -61,6 +61,7 @@ class ProductionRun : public QObject, private production::StationObserver {
 
   void AddLogLine(const QString& text, bool failure);
   void ShowChips();  // the recent chips and the next serial, from the database
+  void ShowNextSerial();
   void StationEnded(const QString& address);
 
   ProductionPage& page_;
