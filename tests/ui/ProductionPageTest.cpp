@@ -15,10 +15,11 @@ using C = kestrel::ui::ControlId;
 
 namespace {
 
-kestrel::device::SimulatorOptions SocketOf(const char* plan) {
+kestrel::device::SimulatorOptions SocketOf(const char* plan, int programmers = 1) {
   static const kestrel::chips::ChipBooks books =
       kestrel::chips::LoadChipBooks({KESTREL_SOURCE_DIR "/data/chip.txt"});
   kestrel::device::SimulatorOptions sim;
+  sim.programmers = programmers;
   sim.socketPlan = kestrel::device::ParseSocketPlan(plan, [](std::string_view name) {
                      return books.FactsOf(kestrel::chips::FindChip(books.catalogue, name));
                    }).chips;
@@ -74,6 +75,31 @@ class ProductionPageTest : public QObject {
     // The programmed chips' lines and a line per chip, but none of the polls, five a second.
     QVERIFY2(f.Lines().size() > linesBefore + 3 && !f.Log().contains("ID读取OK"), qPrintable(f.Log()));
     std::filesystem::remove_all(folder);
+  }
+
+  // A tile per programmer; a tile's Stop ends its own station only, Stop all of them.
+  void TileStopsItsProgrammerOnly() {
+    const std::string database =
+        QDir::tempPath().toStdString() + "/kestrel-tiles-" + std::to_string(getpid());
+    kestrel::uitest::DialogFixture f(SocketOf("ATmega328P*50", 3));
+    QVERIFY(f.Start());
+    f.dialog.UseProductionDatabase(database);
+    f.dialog.OpenJob(KESTREL_SOURCE_DIR "/data/examples/blink/blink.toml");
+    f.dialog.StartProduction();
+    kestrel::ui::ProductionPage& page = f.dialog.productionPage();
+    const QStringList addresses = {"001:002", "001:003", "001:004"};
+    for (const QString& address : addresses) QVERIFY(page.Tile(address) != nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(page.CountersText().contains("passed 3"), 60000);
+    page.Tile("001:003")->findChild<QAbstractButton*>("tileStop")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!page.Tile("001:003")->findChild<QAbstractButton*>("tileStop")->isEnabled(),
+                             10000);
+    QTest::qWait(300);
+    QVERIFY(f.dialog.ProductionRunning());
+    QVERIFY(page.Tile("001:002")->state() != TileState::Idle &&
+            page.Tile("001:004")->state() != TileState::Idle);
+    page.findChild<QAbstractButton*>("productionStop")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!f.dialog.ProductionRunning(), 10000);
+    for (const char* file : {"", "-wal", "-shm"}) std::filesystem::remove(database + file);
   }
 };
 
