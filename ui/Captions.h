@@ -257,6 +257,27 @@ inline constexpr char kProductionPageTab[] = QT_TRANSLATE_NOOP("Kestrel", "量�
 inline constexpr char kOpenJobButton[] = QT_TRANSLATE_NOOP("Kestrel", "打开作业 open job…");
 inline constexpr char kStartButton[] = QT_TRANSLATE_NOOP("Kestrel", "开始 Start");
 inline constexpr char kExportCsvButton[] = QT_TRANSLATE_NOOP("Kestrel", "导出CSV export CSV…");
+inline constexpr char kOpenJobTip[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "打开作业文件（TOML）：芯片、模式、文件、熔丝位、锁定位、步骤和序号\n"
+                      "opens a job file (TOML): chip, mode, files, fuses, lock, steps and serial");
+inline constexpr char kStartTip[] = QT_TRANSLATE_NOOP(
+    "Kestrel",
+    "在找到的每个编程器上开始量产：等待芯片，逐片编程并记录\n"
+    "starts production on every programmer found: waits for each chip, programs and records it");
+inline constexpr char kStopAllTip[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "每个编程器完成插座中的芯片后停止\n"
+                      "stops every programmer once the chip in its socket is done");
+// The programmer's address.
+inline constexpr char kTileStopTipPattern[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "编程器 %1 完成插座中的芯片后停止，其它编程器继续\n"
+                      "stops programmer %1 once the chip in its socket is done; the others go on");
+inline constexpr char kExportCsvTip[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "把本作业记录的芯片导出为CSV文件\n"
+                      "exports the chips recorded for this job as a CSV file");
 inline constexpr char kNoJob[] = QT_TRANSLATE_NOOP("Kestrel", "作业 job：（未打开 none）");
 inline constexpr char kJobPattern[] = QT_TRANSLATE_NOOP("Kestrel", "作业 job：%1");  // the job's name
 inline constexpr char kJobFilter[] = QT_TRANSLATE_NOOP("Kestrel", "作业文件 job (*.toml)");

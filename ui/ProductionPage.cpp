@@ -59,9 +59,10 @@ const char* StateCaption(TileState state) {
   return captions::kIdleState;
 }
 
-QPushButton* Button(const char* caption, const char* name, QWidget* parent) {
+QPushButton* Button(const char* caption, const char* name, const QString& tip, QWidget* parent) {
   auto* button = new QPushButton(Tr(caption), parent);
   button->setObjectName(QString::fromLatin1(name));
+  button->setToolTip(tip);
   return button;
 }
 
@@ -99,7 +100,7 @@ ProgrammerTile::ProgrammerTile(const QString& address, QWidget* parent) : QFrame
   last_ = new QLabel(this);
   last_->setObjectName(QStringLiteral("tileLast"));
   right->addWidget(last_);
-  stop_ = Button(captions::kStopButton, "tileStop", this);
+  stop_ = Button(captions::kStopButton, "tileStop", Tr(captions::kTileStopTipPattern).arg(address), this);
   stop_->setEnabled(false);
   connect(stop_, &QPushButton::clicked, this, &ProgrammerTile::stopPressed);
   right->addWidget(stop_);
@@ -138,9 +139,9 @@ ProductionPage::ProductionPage(QWidget* parent) : QWidget(parent) {
   layout->setContentsMargins(6, 6, 6, 6);
 
   auto* top = new QHBoxLayout;
-  open_ = Button(captions::kOpenJobButton, "productionOpenJob", this);
-  start_ = Button(captions::kStartButton, "productionStart", this);
-  stop_ = Button(captions::kStopButton, "productionStop", this);
+  open_ = Button(captions::kOpenJobButton, "productionOpenJob", Tr(captions::kOpenJobTip), this);
+  start_ = Button(captions::kStartButton, "productionStart", Tr(captions::kStartTip), this);
+  stop_ = Button(captions::kStopButton, "productionStop", Tr(captions::kStopAllTip), this);
   job_ = new QLabel(Tr(captions::kNoJob), this);
   job_->setObjectName(QStringLiteral("productionJob"));
   top->addWidget(open_);
@@ -187,7 +188,8 @@ ProductionPage::ProductionPage(QWidget* parent) : QWidget(parent) {
 
   auto* bottom = new QHBoxLayout;
   bottom->addStretch(1);
-  QPushButton* exportCsv = Button(captions::kExportCsvButton, "productionExport", this);
+  QPushButton* exportCsv =
+      Button(captions::kExportCsvButton, "productionExport", Tr(captions::kExportCsvTip), this);
   connect(exportCsv, &QPushButton::clicked, this, &ProductionPage::exportPressed);
   bottom->addWidget(exportCsv);
   layout->addLayout(bottom);
