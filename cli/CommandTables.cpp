@@ -296,7 +296,7 @@ constexpr OptionDescription kOptions[] = {
      .take = [](Options& o, const V& v) { o.csv = v.text; }},
     {.name = "--count",
      .argument = "N",
-     .help = "(produce) stop after N chips programmed, passed or failed",
+     .help = "(produce) stop after N chips programmed, passed or failed; on several\nprogrammers N each",
      .take =
          [](Options& o, const V& v) {
            if (const auto n = Number(v, 1, 1000000)) o.count = *n;

@@ -25,12 +25,15 @@ fi
 [ "$status" -eq 0 ] || exit "$status"
 
 # ThreadSanitizer over the tests that run block transfers on workers, hand status codes over
-# the blocking channel and dispatch them, and (when umockdev is there) the real libusb-0.1 under
-# two links at once. umockdev's GLib threads are not built with it: their races are suppressed.
+# the blocking channel and dispatch them, the production stations of a gang side by side, and
+# (when umockdev is there) the real libusb-0.1 under two links at once. umockdev's GLib threads
+# are not built with it: their races are suppressed.
 tsan=build/tsan
 cmake -S . -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTREL_TSAN=ON -DKESTREL_WERROR=ON \
   -DKESTREL_BUILD_GUI=OFF -DKESTREL_BUILD_BENCH=OFF >/dev/null
-suites=(kestrel_device_tests kestrel_control_tests)
+suites=(kestrel_device_tests kestrel_control_tests kestrel_production_tests)
+# Of the production tests only the stations run threads of their own.
+declare -A filters=([kestrel_production_tests]='Station.*')
 if command -v umockdev-wrapper >/dev/null && pkg-config --exists umockdev-1.0; then
   suites+=(usbfs/kestrel_usbfs_tests)
 fi
@@ -40,7 +43,7 @@ for suite in "${suites[@]}"; do
   [[ $suite == usbfs/* ]] && run=(umockdev-wrapper "${run[@]}")
   log="$tsan/${suite##*/}.log"
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:exitcode=66:suppressions=$PWD/tests/usbfs/tsan.supp \
-    "${run[@]}" --gtest_brief=1 2>&1 | tee "$log"
+    "${run[@]}" --gtest_brief=1 --gtest_filter="${filters[${suite##*/}]:-*}" 2>&1 | tee "$log"
   if grep -q 'WARNING: ThreadSanitizer' "$log"; then
     echo "ThreadSanitizer reported a race in ${suite##*/} (see $log)." >&2
     exit 1

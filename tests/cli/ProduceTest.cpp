@@ -187,5 +187,31 @@ TEST(Produce, AFullDiskStopsBeforeTheNextChipAndKeepsWhatWasRecorded) {
   EXPECT_EQ(Query(folder, "PRAGMA integrity_check"), "ok");
 }
 
+// A gang of three, the second unplugged during its second chip: it fails that chip and stops,
+// the others go on; every line names its programmer and every chip its own serial.
+TEST(Produce, AGangGoesOnWithoutAnUnpluggedProgrammerAndGivesEveryChipItsOwnSerial) {
+  const Folder folder;
+  const Ran run =
+      Shell(folder, Produce(folder, "ATmega328P*4",
+                            "--sim-programmers 3 --sim-socket '2=ATmega328P,ATmega328P!unplug-at=30,"
+                            "ATmega328P*2' --usb all --log-dir '" +
+                                folder.path + "' produce --count 4"));
+  EXPECT_EQ(run.status, 1) << run.out;
+  std::map<std::string, int> passes;
+  const std::regex pass("\\[(001:00[234])\\] chip [1-4] PASS serial ");
+  for (std::sregex_iterator i(run.out.begin(), run.out.end(), pass), end; i != end; ++i) ++passes[(*i)[1]];
+  EXPECT_EQ(passes, (std::map<std::string, int>{{"001:002", 4}, {"001:003", 1}, {"001:004", 4}})) << run.out;
+  for (const char* line : {"[001:003] chip 2 FAIL ", "[001:002] summary passed 4 failed 0 wrong-chips 0 ",
+                           "[001:003] summary passed 1 failed 1 wrong-chips 0 ",
+                           "[001:004] summary passed 4 failed 0 wrong-chips 0 ",
+                           "\nsummary passed 9 failed 1 wrong-chips 0 yield 90.0% "})
+    EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+  EXPECT_NE(ReadAll(folder.path + "/001-003.log").find("chip 2 FAIL "), std::string::npos);
+
+  EXPECT_EQ(Query(folder, "SELECT count(DISTINCT serial) || ' of ' || count(*) FROM chips"), "10 of 10");
+  EXPECT_EQ(Column(folder, "SELECT programmer FROM chips"),
+            (std::set<std::string>{"001:002", "001:003", "001:004"}));
+}
+
 }  // namespace
 }  // namespace kestrel::cli
