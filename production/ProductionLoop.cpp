@@ -226,6 +226,7 @@ std::optional<LoopEnd> ProductionLoop::ProgramChip(LoopObserver& observer, ChipR
     }
     report.serial = reservation->value.text;
   }
+  observer.Programming(report.serial);
   LoadImages(reservation ? &reservation->value : nullptr);
   control::RunRequest request;
   request.press = control::OperationButton::Auto;

@@ -453,27 +453,179 @@ the signature %1 read is not the selected %2&apos;s (%3)</source>
         <translation>the signature %1 read is not the selected %2&apos;s (%3)</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="217"/>
+        <location filename="../ui/Captions.h" line="218"/>
         <source>所有支持的文件 all supported files</source>
         <translation>all supported files</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="218"/>
+        <location filename="../ui/Captions.h" line="219"/>
         <source>所有文件 all files</source>
         <translation>all files</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="219"/>
+        <location filename="../ui/Captions.h" line="220"/>
         <source>版本 version %1</source>
         <translation>version %1</translation>
     </message>
     <message>
+        <location filename="../ui/Captions.h" line="256"/>
+        <source>量产 Production</source>
+        <translation>Production</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="257"/>
+        <source>打开作业 open job…</source>
+        <translation>open job…</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="258"/>
+        <source>开始 Start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="259"/>
+        <source>导出CSV export CSV…</source>
+        <translation>export CSV…</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="261"/>
+        <source>打开作业文件（TOML）：芯片、模式、文件、熔丝位、锁定位、步骤和序号
+opens a job file (TOML): chip, mode, files, fuses, lock, steps and serial</source>
+        <translation>opens a job file (TOML): chip, mode, files, fuses, lock, steps and serial</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="265"/>
+        <source>在找到的每个编程器上开始量产：等待芯片，逐片编程并记录
+starts production on every programmer found: waits for each chip, programs and records it</source>
+        <translation>starts production on every programmer found: waits for each chip, programs and records it</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="268"/>
+        <source>每个编程器完成插座中的芯片后停止
+stops every programmer once the chip in its socket is done</source>
+        <translation>stops every programmer once the chip in its socket is done</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="273"/>
+        <source>编程器 %1 完成插座中的芯片后停止，其它编程器继续
+stops programmer %1 once the chip in its socket is done; the others go on</source>
+        <translation>stops programmer %1 once the chip in its socket is done; the others go on</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="276"/>
+        <source>把本作业记录的芯片导出为CSV文件
+exports the chips recorded for this job as a CSV file</source>
+        <translation>exports the chips recorded for this job as a CSV file</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="279"/>
+        <source>作业 job：（未打开 none）</source>
+        <translation>job: none</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="280"/>
+        <source>作业 job：%1</source>
+        <translation>job: %1</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="281"/>
+        <source>作业文件 job (*.toml)</source>
+        <translation>job (*.toml)</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="282"/>
+        <source>CSV文件 CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="284"/>
+        <source>数据库 database：%1&#x3000;%2</source>
+        <translation>database: %1  %2</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="285"/>
+        <source>可用 reachable</source>
+        <translation>reachable</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="287"/>
+        <source>数据库不可用，等待 database unreachable, waiting</source>
+        <translation>database unreachable, waiting</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="288"/>
+        <source>空闲 idle</source>
+        <translation>idle</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="289"/>
+        <source>等待芯片 waiting for chip</source>
+        <translation>waiting for chip</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="290"/>
+        <source>编程中 programming</source>
+        <translation>programming</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="293"/>
+        <source>芯片不符 wrong chip</source>
+        <translation>wrong chip</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="294"/>
+        <source>序号 serial %1</source>
+        <translation>serial %1</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="295"/>
+        <source>上次 last：%1</source>
+        <translation>last: %1</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="298"/>
+        <source>通过 passed %1&#x3000;失败 failed %2&#x3000;芯片不符 wrong %3&#x3000;良率 yield %4%&#x3000;每小时 chips/h %5&#x3000;下一序号 next serial %6</source>
+        <translation>passed %1   failed %2   wrong chips %3   yield %4%   chips/h %5   next serial %6</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="301"/>
+        <source>时间 time</source>
+        <translation>time</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="302"/>
+        <source>编程器 programmer</source>
+        <translation>programmer</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="303"/>
+        <source>序号 serial</source>
+        <translation>serial</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="304"/>
+        <source>结果 result</source>
+        <translation>result</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="305"/>
+        <source>原因 cause</source>
+        <translation>cause</translation>
+    </message>
+    <message>
+        <location filename="../ui/Captions.h" line="306"/>
+        <source>量产 production：%1</source>
+        <translation>production: %1</translation>
+    </message>
+    <message>
         <location filename="../ui/Captions.h" line="176"/>
+        <location filename="../ui/Captions.h" line="291"/>
         <source>通过 PASS</source>
         <translation>PASS</translation>
     </message>
     <message>
         <location filename="../ui/Captions.h" line="177"/>
+        <location filename="../ui/Captions.h" line="292"/>
         <source>失败 FAIL</source>
         <translation>FAIL</translation>
     </message>
@@ -493,80 +645,80 @@ the signature %1 read is not the selected %2&apos;s (%3)</source>
         <translation>chip read-back %1</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="222"/>
+        <location filename="../ui/Captions.h" line="223"/>
         <source>最近的文件 recent files</source>
         <translation>recent files</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="223"/>
+        <location filename="../ui/Captions.h" line="224"/>
         <source>（无 none）</source>
         <translation>(none)</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="224"/>
+        <location filename="../ui/Captions.h" line="225"/>
         <source>复制 copy</source>
         <translation>copy</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="225"/>
+        <location filename="../ui/Captions.h" line="226"/>
         <source>保存日志 save log…</source>
         <translation>save log…</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="226"/>
+        <location filename="../ui/Captions.h" line="227"/>
         <source>清除 clear</source>
         <translation>clear</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="227"/>
+        <location filename="../ui/Captions.h" line="228"/>
         <source>文本文件 text (*.txt)</source>
         <translation>text (*.txt)</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="229"/>
+        <location filename="../ui/Captions.h" line="230"/>
         <source>无法保存日志 cannot save the log：%1</source>
         <translation>cannot save the log: %1</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="232"/>
+        <location filename="../ui/Captions.h" line="233"/>
         <source>打开整片 open whole chip…</source>
         <translation>open whole chip…</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="233"/>
+        <location filename="../ui/Captions.h" line="234"/>
         <source>备份 backup…</source>
         <translation>backup…</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="234"/>
+        <location filename="../ui/Captions.h" line="235"/>
         <source>恢复 restore…</source>
         <translation>restore…</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="181"/>
+        <location filename="../ui/Captions.h" line="236"/>
         <source>查空 blank check</source>
         <translation>blank check</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="236"/>
+        <location filename="../ui/Captions.h" line="238"/>
         <source>打开含FLASH、EEPROM、熔丝位和签名的整片文件（HEX或ELF）
 opens a whole-chip file (HEX or ELF) with FLASH, EEPROM, fuses and signature</source>
         <translation>opens a whole-chip file (HEX or ELF) with FLASH, EEPROM, fuses and signature</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="240"/>
+        <location filename="../ui/Captions.h" line="242"/>
         <source>读出整片芯片（签名、熔丝位、锁定位、FLASH、EEPROM）保存为HEX文件
 reads the whole chip (signature, fuses, lock, FLASH, EEPROM) into a HEX file</source>
         <translation>reads the whole chip (signature, fuses, lock, FLASH, EEPROM) into a HEX file</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="244"/>
+        <location filename="../ui/Captions.h" line="246"/>
         <source>把整片文件写回芯片：擦除、写入、校验，再写熔丝位与锁定位
 writes a whole-chip file back: erase, write, verify, then the fuses and lock</source>
         <translation>writes a whole-chip file back: erase, write, verify, then the fuses and lock</translation>
     </message>
     <message>
-        <location filename="../ui/Captions.h" line="194"/>
+        <location filename="../ui/Captions.h" line="250"/>
         <source>读出FLASH和EEPROM，检查每个字节是否都为FF
 reads the FLASH and EEPROM and checks that every byte is FF</source>
         <translation>reads the FLASH and EEPROM and checks that every byte is FF</translation>

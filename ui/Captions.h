@@ -251,4 +251,60 @@ inline constexpr char kBlankCheckTip[] =
                       "读出FLASH和EEPROM，检查每个字节是否都为FF\n"
                       "reads the FLASH and EEPROM and checks that every byte is FF");
 
+// The production page: the job, Start and Stop, a tile per programmer with its big state,
+// the counters, the database and the last chips recorded.
+inline constexpr char kProductionPageTab[] = QT_TRANSLATE_NOOP("Kestrel", "量产 Production");
+inline constexpr char kOpenJobButton[] = QT_TRANSLATE_NOOP("Kestrel", "打开作业 open job…");
+inline constexpr char kStartButton[] = QT_TRANSLATE_NOOP("Kestrel", "开始 Start");
+inline constexpr char kExportCsvButton[] = QT_TRANSLATE_NOOP("Kestrel", "导出CSV export CSV…");
+inline constexpr char kOpenJobTip[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "打开作业文件（TOML）：芯片、模式、文件、熔丝位、锁定位、步骤和序号\n"
+                      "opens a job file (TOML): chip, mode, files, fuses, lock, steps and serial");
+inline constexpr char kStartTip[] = QT_TRANSLATE_NOOP(
+    "Kestrel",
+    "在找到的每个编程器上开始量产：等待芯片，逐片编程并记录\n"
+    "starts production on every programmer found: waits for each chip, programs and records it");
+inline constexpr char kStopAllTip[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "每个编程器完成插座中的芯片后停止\n"
+                      "stops every programmer once the chip in its socket is done");
+// The programmer's address.
+inline constexpr char kTileStopTipPattern[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "编程器 %1 完成插座中的芯片后停止，其它编程器继续\n"
+                      "stops programmer %1 once the chip in its socket is done; the others go on");
+inline constexpr char kExportCsvTip[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "把本作业记录的芯片导出为CSV文件\n"
+                      "exports the chips recorded for this job as a CSV file");
+inline constexpr char kNoJob[] = QT_TRANSLATE_NOOP("Kestrel", "作业 job：（未打开 none）");
+inline constexpr char kJobPattern[] = QT_TRANSLATE_NOOP("Kestrel", "作业 job：%1");  // the job's name
+inline constexpr char kJobFilter[] = QT_TRANSLATE_NOOP("Kestrel", "作业文件 job (*.toml)");
+inline constexpr char kCsvFilter[] = QT_TRANSLATE_NOOP("Kestrel", "CSV文件 CSV (*.csv)");
+// The database's target, then whether it answers.
+inline constexpr char kDatabasePattern[] = QT_TRANSLATE_NOOP("Kestrel", "数据库 database：%1　%2");
+inline constexpr char kDatabaseReachable[] = QT_TRANSLATE_NOOP("Kestrel", "可用 reachable");
+inline constexpr char kDatabaseUnreachable[] =
+    QT_TRANSLATE_NOOP("Kestrel", "数据库不可用，等待 database unreachable, waiting");
+inline constexpr char kIdleState[] = QT_TRANSLATE_NOOP("Kestrel", "空闲 idle");
+inline constexpr char kWaitingState[] = QT_TRANSLATE_NOOP("Kestrel", "等待芯片 waiting for chip");
+inline constexpr char kProgrammingState[] = QT_TRANSLATE_NOOP("Kestrel", "编程中 programming");
+inline constexpr char kPassState[] = QT_TRANSLATE_NOOP("Kestrel", "通过 PASS");
+inline constexpr char kFailState[] = QT_TRANSLATE_NOOP("Kestrel", "失败 FAIL");
+inline constexpr char kWrongChipState[] = QT_TRANSLATE_NOOP("Kestrel", "芯片不符 wrong chip");
+inline constexpr char kSerialPattern[] = QT_TRANSLATE_NOOP("Kestrel", "序号 serial %1");
+inline constexpr char kLastResultPattern[] = QT_TRANSLATE_NOOP("Kestrel", "上次 last：%1");
+// Passed, failed, wrong chips, yield in percent, chips per hour, the next serial.
+inline constexpr char kCountersPattern[] =
+    QT_TRANSLATE_NOOP("Kestrel",
+                      "通过 passed %1　失败 failed %2　芯片不符 wrong %3　良率 yield %4%　"
+                      "每小时 chips/h %5　下一序号 next serial %6");
+inline constexpr char kChipTimeColumn[] = QT_TRANSLATE_NOOP("Kestrel", "时间 time");
+inline constexpr char kChipProgrammerColumn[] = QT_TRANSLATE_NOOP("Kestrel", "编程器 programmer");
+inline constexpr char kChipSerialColumn[] = QT_TRANSLATE_NOOP("Kestrel", "序号 serial");
+inline constexpr char kChipResultColumn[] = QT_TRANSLATE_NOOP("Kestrel", "结果 result");
+inline constexpr char kChipCauseColumn[] = QT_TRANSLATE_NOOP("Kestrel", "原因 cause");
+inline constexpr char kProductionFailedPattern[] = QT_TRANSLATE_NOOP("Kestrel", "量产 production：%1");
+
 }  // namespace kestrel::ui::captions

@@ -39,6 +39,8 @@
 #include "ui/FusePage.h"
 #include "ui/HexView.h"
 #include "ui/IntroText.h"
+#include "ui/ProductionPage.h"
+#include "ui/ProductionRun.h"
 #include "ui/Resources.h"
 #include "ui/Translation.h"
 
@@ -84,7 +86,7 @@ QRect TemplateRect(ControlId id) {
 }  // namespace
 
 ProgrammerDialog::ProgrammerDialog(device::UsbBus& bus, TonePlayer& tones, QWidget* parent)
-    : QDialog(parent), tones_(tones), channel_(this) {
+    : QDialog(parent), tones_(tones), channel_(this), bus_(bus) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
   setWindowTitle(Tr(captions::kDialogCaption) + QString(8, u' ') + Utf8(texts::kMakerLine));
@@ -161,6 +163,7 @@ void ProgrammerDialog::CreateControls() {
   sideLog_->hide();
   connect(&logModel_, &QAbstractItemModel::rowsInserted, sideLog_, &QListView::scrollToBottom);
   CreateFusePage();
+  CreateProductionPage();
 }
 
 // Six and two hex digits: what the writes send, and nothing they would leave out.
@@ -451,6 +454,8 @@ void ProgrammerDialog::ShowRecentFiles(control::OperationButton button, const QP
 
 bool ProgrammerDialog::OnInitDialog(const std::vector<std::string>& catalogueSearchPaths,
                                     const chips::FactsLookup& facts) {
+  cataloguePaths_ = catalogueSearchPaths;
+  factsLookup_ = facts;
   AddAboutEntry();
   setWindowIcon(AppIcon());
   arrival_ = new DeviceArrivalMonitor([this] { OnDeviceArrival(); }, this);
@@ -495,6 +500,7 @@ void ProgrammerDialog::AddPages() {
   pageTabs_->addTab(logList_, PageImage(2), Tr(captions::kLogPageTab));
   pageTabs_->addTab(introEdit_, PageImage(3), Tr(captions::kIntroPageTab));
   pageTabs_->addTab(fusePage_, PageImage(4), Tr(captions::kFusePageTab));
+  pageTabs_->addTab(productionPage_, PageImage(5), Tr(captions::kProductionPageTab));
 }
 
 void ProgrammerDialog::FillChipList() {
@@ -573,6 +579,7 @@ void ProgrammerDialog::RefreshSelectedMode() {
 
 void ProgrammerDialog::done(int result) {
   if (controller_ && controller_->RefuseWhileBusy()) return;
+  if (ProductionRunning()) return;  // its page says so; Stop ends it
   if (!SettleEdits(control::MemoryKind::Flash) || !SettleEdits(control::MemoryKind::Eeprom)) return;
   SaveSettings();
   QDialog::done(result);

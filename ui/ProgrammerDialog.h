@@ -33,6 +33,8 @@ namespace kestrel::ui {
 class DeviceArrivalMonitor;
 class FusePage;
 class HexView;
+class ProductionPage;
+class ProductionRun;
 struct ControlTemplate;
 struct BaseUnits;
 
@@ -90,6 +92,14 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   // Keeps the chip, mode, fuse and lock texts, check boxes and the window's place for the next
   // start (the folders and recent files are kept as they are chosen). done() calls it.
   void SaveSettings() const;
+  // The production page's job: loaded from `path`, or a message with the refusal.
+  void OpenJob(const QString& path);
+  // Production on every programmer the bus lists (the one open when there is only one).
+  void StartProduction();
+  // The production database: a SQLite file or a PostgreSQL connection string; the default is
+  // KESTREL_DB, else production::DefaultDatabasePath(). Not while production runs.
+  void UseProductionDatabase(const std::string& target);
+  bool ProductionRunning() const;
   // The Auto check boxes as a run request carries them.
   control::AutoSelection AutoBoxes() const;
 
@@ -104,6 +114,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   QWidget* Control(ControlId id) const;
   QTabWidget* pageTabs() const { return pageTabs_; }
   FusePage& fusePage() const { return *fusePage_; }
+  ProductionPage& productionPage() const { return *productionPage_; }
   LogListModel& logModel() { return logModel_; }
   HexView& flashHexView() const { return *flashHexView_; }
   HexView& eepromHexView() const { return *eepromHexView_; }
@@ -162,6 +173,10 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   bool IsChecked(ControlId id) const;
   void RefreshSelectedMode();
   void CreateFusePage();
+  void CreateProductionPage();
+  // The operation buttons and the fuse page wait while production runs.
+  void ProductionRunningChanged(bool running);
+  void ExportProductionCsv();
   void ShowSelectedFacts();  // the fuse page and the fuse texts follow the controller's chip
   // The fuse and lock texts of `chip`: those kept for it, else its factory values; a chip
   // without either keeps the texts shown. The texts shown are first kept for their chip.
@@ -232,6 +247,11 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   std::array<QFileDialog*, static_cast<std::size_t>(control::FileDialogKind::SaveBackup) + 1> fileDialogs_{};
   device::ProgrammingMode selectedMode_ = device::ProgrammingMode::PP_20;
   DeviceArrivalMonitor* arrival_ = nullptr;
+  ProductionPage* productionPage_ = nullptr;
+  device::UsbBus& bus_;
+  std::vector<std::string> cataloguePaths_;  // as OnInitDialog had them, for the stations' books
+  chips::FactsLookup factsLookup_;
+  std::unique_ptr<ProductionRun> production_;
   std::unique_ptr<control::ProgrammerController> controller_;  // last: it reaches the controls
 };
 

@@ -46,6 +46,7 @@ const char* MemoryName(control::MemoryKind memory) {
 }  // namespace
 
 void ProgrammerDialog::Press(control::OperationButton button, bool keepPage) {
+  if (ProductionRunning()) return;  // the stations have the programmers; the buttons wait
   if (controller_->Idle()) {
     if (!SettleEdits(button)) return;
     const bool erases = button == OperationButton::Erase || button == OperationButton::FactoryReset ||

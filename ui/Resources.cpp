@@ -41,7 +41,7 @@ QIcon ButtonImage(ControlId button) {
 }
 
 QIcon PageImage(int page) {
-  if (page < 0 || page > 4) return {};
+  if (page < 0 || page > 5) return {};
   return FromResource(("page" + std::to_string(page + 1) + ".svg").c_str());
 }
 

@@ -137,7 +137,7 @@ class StartupTest : public QObject {
   void WithoutCatalogueStopsAfterThePages() {
     DialogFixture f;
     QVERIFY(!f.Start({"/nonexistent/a/chip.txt", "/nonexistent/b/chip.txt"}));
-    QVERIFY(f.dialog.pageTabs()->count() == 5 && f.dialogs.size() == 1);
+    QVERIFY(f.dialog.pageTabs()->count() == 6 && f.dialogs.size() == 1);
     QVERIFY(f.dialogs[0].find("/nonexistent/b/chip.txt") != std::string::npos);
     QVERIFY(f.ChipList().count() == 0 && f.Field(C::FuseText).text().isEmpty());
     QVERIFY(f.dialog.flashHexView().Length() == 0 && f.bus.findDevicesCount() == 0);
