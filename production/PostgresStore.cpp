@@ -160,20 +160,7 @@ class Outbox {
       if (!select.Null(1)) record.serialId = select.Integer(1);
       ChipRecord& chip = record.chip;
       chip.jobId = select.Integer(2);
-      chip.station = select.Text(3);
-      chip.programmer = select.Text(4);
-      chip.start = select.Text(5);
-      chip.end = select.Text(6);
-      chip.signature = select.Text(7);
-      chip.serial = select.Text(8);
-      if (!select.Null(9)) chip.flashCrc = static_cast<std::uint32_t>(select.Integer(9));
-      if (!select.Null(10)) chip.eepromCrc = static_cast<std::uint32_t>(select.Integer(10));
-      chip.fuses = select.Text(11);
-      chip.lock = select.Text(12);
-      chip.result = detail::ResultOf(select.Text(13));
-      chip.failedStep = select.Text(14);
-      chip.cause = select.Text(15);
-      chip.seconds = select.Real(16);
+      detail::ReadChipColumns(select, 3, chip);
       records.push_back(std::move(record));
     }
     return step == SQLITE_DONE || Fail(error);

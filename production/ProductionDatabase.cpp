@@ -323,20 +323,7 @@ bool SqliteStore::Chips(const ReportFilter& filter, std::vector<ChipRecord>& chi
     ChipRecord chip;
     chip.jobId = select.Integer(0);
     chip.jobName = select.Text(1);
-    chip.station = select.Text(2);
-    chip.programmer = select.Text(3);
-    chip.start = select.Text(4);
-    chip.end = select.Text(5);
-    chip.signature = select.Text(6);
-    chip.serial = select.Text(7);
-    if (!select.Null(8)) chip.flashCrc = static_cast<std::uint32_t>(select.Integer(8));
-    if (!select.Null(9)) chip.eepromCrc = static_cast<std::uint32_t>(select.Integer(9));
-    chip.fuses = select.Text(10);
-    chip.lock = select.Text(11);
-    chip.result = ResultOf(select.Text(12));
-    chip.failedStep = select.Text(13);
-    chip.cause = select.Text(14);
-    chip.seconds = select.Real(15);
+    detail::ReadChipColumns(select, 2, chip);
     chips.push_back(std::move(chip));
   }
   return step == SQLITE_DONE || Fail();

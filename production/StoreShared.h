@@ -90,4 +90,9 @@ class Statement {
   sqlite3_stmt* statement_ = nullptr;
 };
 
+// A chip's columns as both SQLite tables (chips and the outbox) keep them, from `first` on:
+// station, programmer, start_time, end_time, signature, serial, flash_crc, eeprom_crc, fuses,
+// lock, result, failed_step, cause, seconds.
+void ReadChipColumns(const Statement& row, int first, ChipRecord& chip);
+
 }  // namespace kestrel::production::detail
