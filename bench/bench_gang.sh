@@ -14,15 +14,7 @@ runs=${1:-3}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-cli=${KESTREL_CLI:-}
-if [ -z "$cli" ]; then
-  build=build/bench
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_BUILD_GUI=OFF \
-    -DKESTREL_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$build" --target kestrel-cli >"$build/bench-build.log" 2>&1 ||
-    { tail -n 30 "$build/bench-build.log" >&2; exit 1; }
-  cli=$build/cli/kestrel-cli
-fi
+cli=$(bench/release-cli.sh)
 
 python3 - "$cli" "$work" "$runs" <<'PY'
 import os, resource, subprocess, sys, time

@@ -17,15 +17,7 @@ chips=${1:-40}
 work=$(mktemp -d)
 trap 'rm -rf "$work" /dev/shm/kestrel-bench-$$.sqlite*' EXIT
 
-cli=${KESTREL_CLI:-}
-if [ -z "$cli" ]; then
-  build=build/bench
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_BUILD_GUI=OFF \
-    -DKESTREL_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$build" --target kestrel-cli >"$build/bench-build.log" 2>&1 ||
-    { tail -n 30 "$build/bench-build.log" >&2; exit 1; }
-  cli=$build/cli/kestrel-cli
-fi
+cli=$(bench/release-cli.sh)
 cp data/examples/blink/blink.toml data/examples/blink/blink.hex data/examples/blink/blink.eep "$work/"
 # A full 32 KiB program: random bytes, the blink job otherwise.
 python3 - "$work" <<'PY'
