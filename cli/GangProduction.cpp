@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -50,7 +51,9 @@ class GangLines : public production::StationObserver {
             std::optional<std::string> logDir)
       : terminal_(terminal), job_(job), facts_(facts), logDir_(std::move(logDir)) {}
   ~GangLines() override {
-    for (auto& [address, file] : logs_) std::fclose(file);
+    for (auto& [address, file] : logs_) {
+      if (file != nullptr) std::fclose(file);
+    }
   }
 
   void ChipEnded(const std::string& address, const production::ChipReport& report) override {
@@ -123,6 +126,15 @@ std::vector<std::string> ProgrammersFound(device::UsbBus& bus) {
 
 int ProduceOnGang(const Options& options, device::UsbBus& bus, Terminal terminal,
                   std::unique_ptr<TonePlayer> sound, chips::ChipBooks books) {
+  // A log folder that cannot be made is said before any chip, not found missing afterwards.
+  if (options.logDir) {
+    std::error_code error;
+    std::filesystem::create_directories(*options.logDir, error);
+    if (error) {
+      WriteAll(terminal.err, "kestrel-cli: --log-dir " + *options.logDir + ": " + error.message() + "\n");
+      return kExitFailure;
+    }
+  }
   ProductionStart start = OpenProduction(options, books.facts, terminal);
   if (start.status != kExitSuccess) return start.status;
   const production::Job& job = *start.load.job;

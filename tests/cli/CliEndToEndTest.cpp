@@ -183,6 +183,9 @@ TEST(CliRun, RunsThatEndBeforeTheFirstCommandExitAtOnce) {
        "programmer 001:004 Quintavel Vorne PGR\n", ""},
       {"--simulate --sim-programmers 2 --sim-socket ATtiny85 --sim-socket 3=ATtiny85 list", kExitUsage, "",
        "kestrel-cli: --sim-socket: programmer 3 is not on the bus (--sim-programmers 2)" + usage},
+      {"--simulate --sim-programmers 2 --usb all --job '" KESTREL_SOURCE_DIR
+       "/data/examples/blink/blink.toml' --db /dev/null/p.sqlite --log-dir /dev/null/logs produce --count 1",
+       kExitFailure, "", "kestrel-cli: --log-dir /dev/null/logs: Not a directory\n"},
   };
   for (const auto& [arguments, status, out, err] : cases) {
     const CliRun run = RunCli(arguments);
