@@ -21,8 +21,9 @@ ProgrammerController::ProgrammerController(device::UsbBus& bus, FrontEnd& frontE
       link_(bus),
       engine_(link_, geometry_, channel),
       log_(frontEnd.LogList(), frontEnd),
-      dispatcher_(frontEnd, log_, engine_, geometry_,
-                  [this](device::Status code) { OperationFailed(CauseOf(code)); }, &selectedFacts_),
+      dispatcher_(
+          frontEnd, log_, engine_, geometry_, [this](device::Status code) { OperationFailed(CauseOf(code)); },
+          &selectedFacts_),
       imageContext_{engine_,
                     geometry_,
                     frontEnd.FlashView(),
