@@ -64,7 +64,9 @@ void JsonEvents::Write(Event event, std::vector<json> values) {
   // ordered_json keeps "v" and "event" first, and the fields in the table's order.
   nlohmann::ordered_json object = {{"v", 1}, {"event", description.name}};
   for (std::size_t i = 0; i < values.size(); ++i) object[description.fields[i]] = std::move(values[i]);
-  const std::string line = object.dump() + "\n";
+  // A file name is bytes, not always UTF-8: such a byte becomes U+FFFD instead of an exception.
+  const std::string line =
+      object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
   const std::lock_guard lock(mutex_);
   std::fwrite(line.data(), 1, line.size(), out_);
   std::fflush(out_);
