@@ -41,8 +41,8 @@ struct Terminal {
 };
 
 // The command line's front end: every log line and field update becomes one line on `out`
-// as it happens, message boxes go to `err`, events (with --output json) to `terminal.events`; it keeps the
-// outcome of the last run and the last fuse and lock bytes read.
+// as it happens, message boxes go to `err`, and with --output json the events to `events`; it
+// keeps the outcome of the last run and the last fuse and lock bytes read.
 class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
  public:
   CliFrontEnd(Terminal terminal, std::unique_ptr<TonePlayer> sound);
