@@ -45,6 +45,40 @@ CliFrontEnd::CliFrontEnd(Terminal terminal, std::unique_ptr<TonePlayer> sound)
 
 CliFrontEnd::~CliFrontEnd() {
   EndProgress();
+  FlushEvents();
+}
+
+void CliFrontEnd::FlushEvents() {
+  if (terminal_.events == nullptr) return;
+  for (const Pending& event : pending_) {
+    if (event.other)
+      event.other(*terminal_.events);
+    else
+      terminal_.events->Log(event.time, event.text, event.failure);
+  }
+  pending_.clear();
+}
+
+void CliFrontEnd::ShowFieldBytes(const control::FieldBytes& bytes) {
+  if (terminal_.events == nullptr || quiet_) return;
+  pending_.push_back({.other = [bytes](JsonEvents& events) { events.Field(bytes); }});
+}
+
+void CliFrontEnd::OperationEnded(control::Operation operation, const control::OperationResult& result) {
+  if (terminal_.events == nullptr || quiet_) return;
+  FlushEvents();
+  terminal_.events->OperationEnded(operation, result);
+}
+
+void CliFrontEnd::RunEnded(const control::Outcome& outcome) {
+  outcome_ = outcome;
+  if (terminal_.events == nullptr || quiet_) return;
+  FlushEvents();
+  terminal_.events->RunEnded(outcome);
+}
+
+void CliFrontEnd::MarkFailureLine(int index) {
+  for (Pending& event : pending_) event.failure = event.failure || event.index == index;
 }
 
 void CliFrontEnd::ShowMessage(const std::string& text) {
@@ -57,10 +91,13 @@ void CliFrontEnd::ShowPage(int) {}
 
 void CliFrontEnd::SetFieldText(control::Field field, const std::string& text) {
   if (quiet_) return;
+  if (terminal_.events != nullptr && field == control::Field::Chip)
+    pending_.push_back({.other = [text](JsonEvents& events) { events.Chips(text); }});
   WriteLine(std::string(FieldName(field)) + " " + text);
 }
 
 void CliFrontEnd::ShowProgress(const control::RunProgress& progress) {
+  if (terminal_.events != nullptr && !quiet_) terminal_.events->Progress(progress);
   if (!terminal_.drawProgress) return;
   const int position = std::clamp(progress.position, 0, 100);
   if (position == progressShown_) return;
@@ -77,8 +114,9 @@ void CliFrontEnd::EndProgress() {
   WriteAll(terminal_.err, "\r\033[K");
 }
 
-void CliFrontEnd::InsertLine(int, const std::string& text) {
+void CliFrontEnd::InsertLine(int index, const std::string& text) {
   if (quiet_) return;
+  if (terminal_.events != nullptr) pending_.push_back({.index = index, .time = IsoTimeNow(), .text = text});
   WriteLine(text);
 }
 

@@ -3,11 +3,14 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/TonePlayer.h"
+#include "cli/JsonEvents.h"
 #include "control/FrontEnd.h"
 
 namespace kestrel::cli {
@@ -28,16 +31,18 @@ class OptionalTonePlayer : public TonePlayer {
 // shared terminal in the order they were written.
 void WriteAll(std::FILE* stream, const std::string& text);
 
-// Where the front end writes, and whether the progress bar is drawn.
+// Where the front end writes, and whether the progress bar is drawn. With --output json the
+// human lines of `out` go to standard error and the events to standard output.
 struct Terminal {
   std::FILE* out = stdout;  // log and field lines
   std::FILE* err = stderr;  // message boxes and the progress bar
   bool drawProgress = false;
+  JsonEvents* events = nullptr;  // --output json
 };
 
 // The command line's front end: every log line and field update becomes one line on `out`
-// as it happens, message boxes go to `err`; it keeps the outcome of the last run and the last
-// fuse and lock bytes read.
+// as it happens, message boxes go to `err`, and with --output json the events to `events`; it
+// keeps the outcome of the last run and the last fuse and lock bytes read.
 class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
  public:
   CliFrontEnd(Terminal terminal, std::unique_ptr<TonePlayer> sound);
@@ -59,6 +64,8 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
 
   // Removes a progress bar still on the screen.
   void EndProgress();
+  // Writes the log events still held back (see pending_).
+  void FlushEvents();
 
   int messageCount() const { return messageCount_; }
   const control::Outcome& outcome() const { return outcome_; }
@@ -74,14 +81,18 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
   control::HexViewPort& EepromView() override { return eepromView_; }
   TonePlayer& Tones() override { return tones_; }
   bool ConfirmLockout(const std::string&) override { return allowLockout_; }
-  void RunEnded(const control::Outcome& outcome) override { outcome_ = outcome; }
+  void ShowFieldBytes(const control::FieldBytes& bytes) override;
+  void OperationEnded(control::Operation operation, const control::OperationResult& result) override;
+  void RunEnded(const control::Outcome& outcome) override;
   void FusesRead(const std::array<std::uint8_t, 4>& bytes) override { fusesRead_ = bytes; }
 
  private:
   // control::LogListPort: the lines are written as they arrive, always at the end.
   void InsertLine(int index, const std::string& text) override;
   void SelectLine(int) override {}
-  void ResetLines() override {}
+  // The lines are numbered from 0 again: those held back can no longer be marked.
+  void ResetLines() override { FlushEvents(); }
+  void MarkFailureLine(int index) override;
 
   void WriteLine(const std::string& text);
 
@@ -98,6 +109,15 @@ class CliFrontEnd : public control::FrontEnd, private control::LogListPort {
   bool quiet_ = false;
   int messageCount_ = 0;
   int progressShown_ = -1;  // position on screen, -1 when no bar is drawn
+  // The events of the log lines (and the fields between them) not yet written: a line may
+  // still be marked a failure line until its operation ends, when they are written in order.
+  struct Pending {
+    int index = -1;  // the log line's; -1 for another event
+    std::string time{}, text{};
+    bool failure = false;
+    std::function<void(JsonEvents&)> other{};
+  };
+  std::vector<Pending> pending_;
 };
 
 }  // namespace kestrel::cli

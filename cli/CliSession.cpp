@@ -69,6 +69,7 @@ std::vector<std::string> FieldLines(const chips::ChipFacts& chip, const chips::F
 // a signal handler may only write().
 production::ProductionLoop* stoppingLoop = nullptr;
 std::string stopLines[2];
+int stopLinesFd = STDOUT_FILENO;
 
 void OnInterrupt(int) {
   if (stoppingLoop == nullptr) return;
@@ -76,17 +77,19 @@ void OnInterrupt(int) {
   stoppingLoop->RequestStop();
   if (stops > 1) return;
   const std::string& line = stopLines[stops];
-  [[maybe_unused]] const ssize_t written = write(STDOUT_FILENO, line.data(), line.size());
+  [[maybe_unused]] const ssize_t written = write(stopLinesFd, line.data(), line.size());
 }
 
 // Says every chip as it ends; a wrong chip sounds the error tone, as a failed signature check does.
 class ChipLines : public production::LoopObserver {
  public:
-  ChipLines(CliFrontEnd& frontEnd, const production::Job& job, const chips::ChipFactsTable& facts)
-      : frontEnd_(frontEnd), job_(job), facts_(facts) {}
+  ChipLines(CliFrontEnd& frontEnd, const production::Job& job, const chips::ChipFactsTable& facts,
+            JsonEvents* events)
+      : frontEnd_(frontEnd), job_(job), facts_(facts), events_(events) {}
   void ChipEnded(const production::ChipReport& report) override {
     frontEnd_.EndProgress();
     frontEnd_.PrintLine(ChipLine(report, job_, facts_));
+    if (events_ != nullptr) events_->Chip(report, "");
     if (report.result == production::ChipResult::WrongChip)
       frontEnd_.Tones().Play(kErrorToneHz, kErrorToneMs);
   }
@@ -99,6 +102,7 @@ class ChipLines : public production::LoopObserver {
   CliFrontEnd& frontEnd_;
   const production::Job& job_;
   const chips::ChipFactsTable& facts_;
+  JsonEvents* events_;
 };
 
 class Session {
@@ -156,13 +160,14 @@ class Session {
                                job.chip.name.c_str(), station.c_str()));
     stopLines[0] = std::string(production::texts::kStopAfterChipLine) + "\n";
     stopLines[1] = std::string(production::texts::kStopAfterPageLine) + "\n";
+    stopLinesFd = fileno(terminal_.out);
     stoppingLoop = &loop;
     struct sigaction action = {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     struct sigaction before = {};
     sigaction(SIGINT, &action, &before);
-    ChipLines lines(frontEnd_, job, facts);
+    ChipLines lines(frontEnd_, job, facts, terminal_.events);
     const production::LoopEnd end = loop.Run(lines);
     sigaction(SIGINT, &before, nullptr);
     stoppingLoop = nullptr;
@@ -188,6 +193,7 @@ class Session {
         break;
     }
     frontEnd_.PrintLine(SummaryLine(totals));
+    if (terminal_.events != nullptr) terminal_.events->Summary(totals, "");
     const bool clean = end != LoopEnd::StoreFailed && end != LoopEnd::ProgrammerFailed;
     return clean && totals.failed == 0 && totals.wrongChips == 0 ? kExitSuccess : kExitFailure;
   }

@@ -22,6 +22,7 @@ inline constexpr char kCliBadHexBytes[] = "%s: \"%s\" is not %d hex digits";
 inline constexpr char kCliNoCatalogue[] =
     "kestrel-cli: no texts installed for language %s; showing Chinese\n";
 inline constexpr char kCliBadLanguage[] = "%s: \"%s\" is not a language name such as zh or en";
+inline constexpr char kCliBadOutput[] = "%s: \"%s\" is not text or json";
 inline constexpr char kCliUnknownMode[] = "unknown mode %s (PP_20, PP_2313, ISP or HVSP)";
 // The bad name, then the Auto box names.
 inline constexpr char kCliUnknownAutoBox[] = "unknown Auto box \"%s\" (%s, or none alone)";

@@ -137,6 +137,7 @@ struct Options {
   bool keepGoing = false;
   bool fastVerify = false;              // see ProgrammerController::SetFastVerify
   std::optional<std::string> language;  // --lang: overrides the environment's choice
+  bool jsonOutput = false;              // --output json: events on standard output (docs/JSON-EVENTS.md)
   // Production: the job file (for report, the job's name), the database, this station's name,
   // and the report's start date and CSV file.
   std::optional<std::string> job;

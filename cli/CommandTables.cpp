@@ -192,6 +192,14 @@ void TakeLanguage(Options& o, const V& v) {
   }
 }
 
+void TakeOutput(Options& o, const V& v) {
+  if (v.text == "text" || v.text == "json") {
+    o.jsonOutput = v.text == "json";
+  } else {
+    v.error = Printf(messages::kCliBadOutput, v.option, v.text.c_str());
+  }
+}
+
 // "PLAN" for every programmer, or "P=PLAN" for the P-th: a chip name never starts with a digit.
 void TakeSocketPlan(SimulatorChoice& simulator, const V& v) {
   const std::size_t equals = v.text.find('=');
@@ -267,6 +275,13 @@ constexpr OptionDescription kOptions[] = {
              "LC_MESSAGES or LANG; Chinese under zh, C or POSIX, else English); never changes\n"
              "what is sent to the chip",
      .take = TakeLanguage},
+    {.name = "--output",
+     .argument = "FORMAT",
+     .help = "text: the lines as always; json: one JSON object a line on standard output for\n"
+             "each event (log line, field, progress, operation, run, chip, summary), every\n"
+             "other line on standard error (docs/JSON-EVENTS.md)",
+     .fallback = "text",
+     .take = TakeOutput},
     {.name = "--job",
      .argument = "FILE",
      .help = "the production job (TOML) to run; alone, it is read and checked and its plan\n"

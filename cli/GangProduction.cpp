@@ -33,6 +33,7 @@ constexpr int kMaxStations = 128;
 std::atomic<Station*> stoppable[kMaxStations];
 std::atomic<int> stopCount{0};
 std::string stopLines[2];
+int stopLinesFd = STDOUT_FILENO;
 
 void OnInterrupt(int) {
   const int stops = stopCount.fetch_add(1, std::memory_order_relaxed);
@@ -40,7 +41,7 @@ void OnInterrupt(int) {
     if (Station* station = slot.load(std::memory_order_acquire); station != nullptr) station->RequestStop();
   if (stops > 1) return;
   const std::string& line = stopLines[stops];
-  [[maybe_unused]] const ssize_t written = write(STDOUT_FILENO, line.data(), line.size());
+  [[maybe_unused]] const ssize_t written = write(stopLinesFd, line.data(), line.size());
 }
 
 // Every station's lines on one output, each prefixed with its programmer, and each
@@ -58,6 +59,7 @@ class GangLines : public production::StationObserver {
 
   void ChipEnded(const std::string& address, const production::ChipReport& report) override {
     Print(address, ChipLine(report, job_, facts_));
+    if (terminal_.events != nullptr) terminal_.events->Chip(report, address);
   }
   void DatabaseUnreachable(const std::string& address) override {
     Print(address, ::kestrel::texts::kDatabaseUnreachable.c_str());
@@ -164,6 +166,7 @@ int ProduceOnGang(const Options& options, device::UsbBus& bus, Terminal terminal
   };
   stopLines[0] = std::string(production::texts::kStopAfterChipLine) + "\n";
   stopLines[1] = std::string(production::texts::kStopAfterPageLine) + "\n";
+  stopLinesFd = fileno(terminal.out);
   struct sigaction action = {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
@@ -203,6 +206,7 @@ int ProduceOnGang(const Options& options, device::UsbBus& bus, Terminal terminal
   for (const auto& s : stations) {
     const production::LoopTotals totals = s->totals();
     lines.Print(s->address(), SummaryLine(totals));
+    if (terminal.events != nullptr) terminal.events->Summary(totals, s->address());
     total.passed += totals.passed;
     total.failed += totals.failed;
     total.wrongChips += totals.wrongChips;
@@ -210,6 +214,7 @@ int ProduceOnGang(const Options& options, device::UsbBus& bus, Terminal terminal
   }
   total.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   WriteAll(terminal.out, SummaryLine(total) + "\n");
+  if (terminal.events != nullptr) terminal.events->Summary(total, "");
   return clean && total.failed == 0 && total.wrongChips == 0 ? kExitSuccess : kExitFailure;
 }
 

@@ -13,6 +13,7 @@
 #include "cli/CliSession.h"
 #include "cli/CliTexts.h"
 #include "cli/CommandLine.h"
+#include "cli/JsonEvents.h"
 #include "device/sim/SimulatedBus.h"
 #include "device/usb/RealUsbBus.h"
 #include "platform/AlsaTonePlayer.h"
@@ -69,6 +70,11 @@ int main(int argc, char** argv) {
 
   cli::Terminal terminal;
   terminal.drawProgress = isatty(STDERR_FILENO) == 1;
+  cli::JsonEvents events(stdout);
+  if (options.jsonOutput) {
+    terminal.out = stderr;
+    terminal.events = &events;
+  }
   // Beeps belong to someone at the bench; a script's output goes elsewhere.
   std::unique_ptr<TonePlayer> sound;
   if (isatty(STDOUT_FILENO) == 1) sound = platform::MakeAlsaTonePlayer();

@@ -29,6 +29,8 @@ struct ImageContext {
   std::function<void()> operationFailed;  // the error beep, counted as a failed operation
   // The facts of the selected chip, where a file's signature is compared with it.
   const chips::ChipFacts* const* selected = nullptr;
+  // The bytes the last verify found differing; 0 when it compared none.
+  std::int32_t differences = 0;
 
   HexViewPort& View(device::MemoryKind kind) const {
     return kind == device::MemoryKind::Flash ? flashView : eepromView;

@@ -21,8 +21,9 @@ ProgrammerController::ProgrammerController(device::UsbBus& bus, FrontEnd& frontE
       link_(bus),
       engine_(link_, geometry_, channel),
       log_(frontEnd.LogList(), frontEnd),
-      dispatcher_(frontEnd, log_, engine_, geometry_,
-                  [this](device::Status code) { OperationFailed(CauseOf(code)); }),
+      dispatcher_(
+          frontEnd, log_, engine_, geometry_, [this](device::Status code) { OperationFailed(CauseOf(code)); },
+          &selectedFacts_),
       imageContext_{engine_,
                     geometry_,
                     frontEnd.FlashView(),
@@ -269,6 +270,8 @@ void ProgrammerController::RunNextOperation() {
   }
   run.current = *next;
   run.currentFailed = false;
+  run.currentCause = Cause::None;
+  imageContext_.differences = 0;
   ++run.outcome.operations;
   frontEnd_.OperationBegan(*next);
   Run(*next);
@@ -501,6 +504,7 @@ void ProgrammerController::OperationFailed(Cause cause) {
   frontEnd_.Tones().Play(kErrorToneHz, kErrorToneMs);
   if (!run_) return;
   RunState& run = *run_;
+  if (!run.currentFailed) run.currentCause = cause;
   run.currentFailed = true;
   Outcome& outcome = run.outcome;
   ++outcome.failures;
@@ -555,7 +559,9 @@ void ProgrammerController::OnProgrammerStatus(device::Status code, std::uint32_t
   if (arrivalPending_) HandleArrivalNow();
   FinishOperation(operation, code);
   run.current.reset();
-  frontEnd_.OperationEnded(operation, !run.currentFailed);
+  OperationResult result;
+  if (run.currentFailed) result = {false, run.currentCause, imageContext_.differences};
+  frontEnd_.OperationEnded(operation, result);
   RunNextOperation();
 }
 

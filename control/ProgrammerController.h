@@ -98,6 +98,7 @@ class ProgrammerController {
     RunKind kind = RunKind::Plain;
     std::optional<Operation> current;  // from its start until its final code is dispatched
     bool currentFailed = false;
+    Cause currentCause = Cause::None;  // of the current operation's first failure
     bool planChecked = false;
     bool flashErased = false;             // by its erase, and nothing since may have changed the chip
     std::uint32_t flashPagesWritten = 0;  // the pages its FLASH write covered after the erase

@@ -49,6 +49,14 @@ enum class Cause {
   Cancelled,           // the user cancelled the file dialog of a run that needs its file
 };
 
+// How one operation of a run ended: the cause of its first failure, and for a verify that
+// compared the bytes, how many differ.
+struct OperationResult {
+  bool passed = true;
+  Cause cause = Cause::None;
+  std::int32_t differences = 0;
+};
+
 // How a run ended.
 struct Outcome {
   bool passed = true;

@@ -28,15 +28,21 @@ bool StatusDispatcher::Dispatch(device::Status code, std::uint32_t argument) {
 
   switch (entry.reply) {
     case StatusEntry::Reply::Signature:
+      frontEnd_.ShowFieldBytes({Field::Signature, {reply[0], reply[1], reply[2]}});
       frontEnd_.SetFieldText(Field::Signature,
                              Printf(texts::kThreeBytePattern, reply[0], reply[1], reply[2]));
       break;
     case StatusEntry::Reply::Calibration:
-    case StatusEntry::Reply::FuseLock:
-      frontEnd_.SetFieldText(
-          entry.reply == StatusEntry::Reply::Calibration ? Field::Calibration : Field::FuseLock,
-          Printf(texts::kFourBytePattern, reply[0], reply[1], reply[2], reply[3]));
+    case StatusEntry::Reply::FuseLock: {
+      const bool calibration = entry.reply == StatusEntry::Reply::Calibration;
+      const Field field = calibration ? Field::Calibration : Field::FuseLock;
+      const chips::ChipFacts* chip = selected_ != nullptr ? *selected_ : nullptr;
+      frontEnd_.ShowFieldBytes({field,
+                                {reply[0], reply[1], reply[2], reply[3]},
+                                chip != nullptr && !calibration ? chip->fuseBytes : 3});
+      frontEnd_.SetFieldText(field, Printf(texts::kFourBytePattern, reply[0], reply[1], reply[2], reply[3]));
       break;
+    }
     case StatusEntry::Reply::None:
       break;
   }

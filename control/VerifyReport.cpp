@@ -31,6 +31,7 @@ std::int32_t ReportDifferences(LogSink& log, const std::uint8_t* image, const st
 }
 
 void Report(ImageContext& context, const MemoryEntry& entry, std::int32_t count) {
+  context.differences = count;
   context.log.AppendLog(Printf(texts::kVerifyCountPattern, count));
   context.log.AppendLog(entry.verifyEnd);
   context.engine.PostStatus(count == 0 ? entry.verifyPassed : entry.verifyFailed);

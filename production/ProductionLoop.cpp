@@ -297,7 +297,7 @@ void ProductionLoop::Explain(ChipReport& report) const {
   }
 }
 
-bool ProductionLoop::Record(const ChipReport& report, const std::string& start,
+bool ProductionLoop::Record(ChipReport& report, const std::string& start,
                             std::optional<std::int64_t> serialId) {
   ChipRecord record;
   record.jobId = jobId_;
@@ -324,6 +324,7 @@ bool ProductionLoop::Record(const ChipReport& report, const std::string& start,
   if (report.failedStep) record.failedStep = StepName(*report.failedStep);
   if (report.result != ChipResult::WrongChip) record.cause = CauseWords(report);
   record.seconds = report.seconds;
+  report.flashCrc = record.flashCrc;
   if (store_.RecordChip(record, serialId)) return true;
   error_ = store_.Error();
   return false;

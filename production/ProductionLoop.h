@@ -33,6 +33,8 @@ struct ChipReport {
   control::Cause cause = control::Cause::None;
   std::size_t differing = 0;
   std::uint32_t firstAddress = 0;
+  // The CRC-32 of the FLASH the chip was given, as its row records it; none without a FLASH write.
+  std::optional<std::uint32_t> flashCrc;
   bool recorded = true;  // false: the store refused its row; the loop ends StoreFailed without telling it
 };
 
@@ -122,7 +124,8 @@ class ProductionLoop {
   bool Pause(std::chrono::milliseconds interval) const;
   void LoadImages(const SerialValue* serial);
   void Explain(ChipReport& report) const;
-  bool Record(const ChipReport& report, const std::string& start, std::optional<std::int64_t> serialId);
+  // Records the chip's row; sets the report's flashCrc from it.
+  bool Record(ChipReport& report, const std::string& start, std::optional<std::int64_t> serialId);
   void RunAndWait(control::RunRequest request);
 
   const Job& job_;

@@ -12,7 +12,7 @@ packages=(
   fonts-wqy-microhei xvfb xauth
   desktop-file-utils appstream librsvg2-bin groff-base
   gettext
-  libtomlplusplus-dev libsqlite3-dev libssl-dev
+  libtomlplusplus-dev libsqlite3-dev libssl-dev nlohmann-json3-dev python3
   libpq-dev postgresql-15
   binutils-avr hyperfine
 )

@@ -142,7 +142,7 @@ class ProgrammerDialog : public QDialog, public control::FrontEnd {
   void ShowSelectedChip(int index) override;
   void RunStarted() override;
   void OperationBegan(control::Operation operation) override;
-  void OperationEnded(control::Operation operation, bool passed) override;
+  void OperationEnded(control::Operation operation, const control::OperationResult& result) override;
   void ImageOpened(control::MemoryKind memory, const std::string& path) override;
   void RunEnded(const control::Outcome& outcome) override;
   void ConnectionChanged(const std::string& address) override;

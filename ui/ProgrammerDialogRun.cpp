@@ -114,7 +114,8 @@ void ProgrammerDialog::OperationBegan(control::Operation operation) {
   controls_.at(ControlId::StopButton)->setEnabled(control::IsBlockTransfer(operation));
 }
 
-void ProgrammerDialog::OperationEnded(control::Operation operation, bool passed) {
+void ProgrammerDialog::OperationEnded(control::Operation operation, const control::OperationResult& result) {
+  const bool passed = result.passed;
   controls_.at(ControlId::StopButton)->setEnabled(false);
   if (passed && operation == control::Operation::SaveFlashFile) flashHexView_->MarkSaved();
   if (passed && operation == control::Operation::SaveEepromFile) eepromHexView_->MarkSaved();
