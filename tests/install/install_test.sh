@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build tree into a temporary DESTDIR and checks what a desktop and udev need:
-# the programs, the catalogue, the message catalogues, the udev rule, the man page and, with
-# the desktop program, its desktop entry, AppStream metainfo, hicolor icons and window
-# translations.
+# the programs, the catalogue, the message catalogues, the udev rule, the man page, the shell
+# completion and, with the desktop program, its desktop entry, AppStream metainfo, hicolor
+# icons and window translations.
 # Arguments: build-dir source-dir prefix bindir datadir mandir udev-rules-dir app-id with-gui
 set -uo pipefail
 if [ "$#" -ne 9 ]; then
@@ -102,6 +102,10 @@ if [ -s "$page" ]; then
     done
   fi
 fi
+
+# Shell completion where bash-completion and zsh look for it.
+need_file "$share/bash-completion/completions/kestrel-cli"
+need_file "$share/zsh/vendor-completions/_kestrel-cli"
 
 # Desktop integration, with the desktop program only.
 if [ "$gui" = ON ]; then
