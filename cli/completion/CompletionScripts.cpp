@@ -2,10 +2,11 @@
 // and the chip catalogue, so that a command or option added to the tables is completed
 // without this file changing. Run at build time and not installed.
 // Usage: kestrel-completion bash|zsh CATALOGUE LANGUAGE...
-#include <cctype>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "chips/ChipCatalogue.h"
@@ -51,11 +52,14 @@ Values ValuesOf(ArgumentKind kind) {
 std::string Description(std::string_view help) {
   std::string text;
   int depth = 0;
-  for (std::size_t i = 0; i < help.size() && !(depth == 0 && help[i] == ';' && i + 1 < help.size() &&
-                                               std::isspace(static_cast<unsigned char>(help[i + 1])));
-       ++i) {
-    depth += help[i] == '(' ? 1 : help[i] == ')' ? -1 : 0;
-    text += help[i] == '\n' ? ' ' : help[i];
+  for (char c : help) {
+    if (c == '\n') c = ' ';
+    if (depth == 0 && c == ' ' && text.ends_with(';')) {
+      text.pop_back();
+      break;
+    }
+    depth += c == '(' ? 1 : c == ')' ? -1 : 0;
+    text += c;
   }
   while (!text.empty() && (text.back() == ',' || text.back() == ' ')) text.pop_back();
   return text;
@@ -75,13 +79,31 @@ std::string OptionDescriptionText(const OptionDescription& option) {
 std::string CommandDescriptionText(const kestrel::cli::CommandDescription& command) {
   if (!command.help) return "";
   std::string help = command.help;
-  if (const std::size_t at = help.find("{boxes}"); at != std::string::npos) {
+  constexpr std::string_view kBoxesMark = "{boxes}";
+  if (const std::size_t at = help.find(kBoxesMark); at != std::string::npos) {
     std::string boxes;
     for (const auto& b : kestrel::cli::AutoBoxTable())
       boxes += (boxes.empty() ? "" : ", ") + std::string(b.name);
-    help.replace(at, 7, boxes);
+    help.replace(at, kBoxesMark.size(), boxes);
   }
   return Description(help);
+}
+
+// The shell array that completes a kind of value given from a list.
+const char* ListOf(Values values) {
+  switch (values) {
+    case Values::Modes:
+      return "modes";
+    case Values::Chips:
+    case Values::ChipList:
+      return "chips";
+    case Values::Languages:
+      return "languages";
+    case Values::AutoBoxes:
+      return "boxes";
+    default:
+      return "";
+  }
 }
 
 // `text` as one single-quoted shell word.
@@ -150,30 +172,17 @@ std::string BashScript(const Lists& lists) {
   script += ListAssignments(lists, "  local -a ");
   script += "  case $prev in\n";
   for (const auto& [values, pattern] : ValueWords(true, true)) {
-    script += "    " + pattern + ")\n" + (values == Values::Nothing ? "" : "      ");
-    switch (values) {
-      case Values::Files:
-      case Values::Folders:
-        script += std::string("compopt -o filenames 2>/dev/null\n      mapfile -t COMPREPLY < <(compgen ") +
-                  (values == Values::Files ? "-f" : "-d") + " -- \"$cur\")\n";
-        break;
-      case Values::Modes:
-      case Values::Chips:
-      case Values::Languages:
-        script += "_kestrel_cli_offer '' \"$cur\" \"${" +
-                  std::string(values == Values::Modes   ? "modes"
-                              : values == Values::Chips ? "chips"
-                                                        : "languages") +
-                  "[@]}\"\n";
-        break;
-      case Values::ChipList:
-      case Values::AutoBoxes:
-        // A comma-separated list: the item after the last comma.
-        script += "item=${cur##*,}\n      _kestrel_cli_offer \"${cur%\"$item\"}\" \"$item\" \"${" +
-                  std::string(values == Values::ChipList ? "chips" : "boxes") + "[@]}\"\n";
-        break;
-      case Values::Nothing:
-        break;
+    script += "    " + pattern + ")\n";
+    if (values == Values::Files || values == Values::Folders) {
+      script +=
+          std::string("      compopt -o filenames 2>/dev/null\n      mapfile -t COMPREPLY < <(compgen ") +
+          (values == Values::Files ? "-f" : "-d") + " -- \"$cur\")\n";
+    } else if (values == Values::ChipList || values == Values::AutoBoxes) {
+      // A comma-separated list: the item after the last comma.
+      script += "      item=${cur##*,}\n      _kestrel_cli_offer \"${cur%\"$item\"}\" \"$item\" \"${" +
+                std::string(ListOf(values)) + "[@]}\"\n";
+    } else if (values != Values::Nothing) {
+      script += "      _kestrel_cli_offer '' \"$cur\" \"${" + std::string(ListOf(values)) + "[@]}\"\n";
     }
     script += "      return ;;\n";
   }
@@ -204,20 +213,17 @@ std::string ZshAction(Values values) {
       return "_files";
     case Values::Folders:
       return "_files -/";
-    case Values::Modes:
-      return "{compadd -a modes}";
-    case Values::Chips:
-      return "{compadd -a chips}";
     case Values::ChipList:
-      return "{_sequence compadd - $chips}";
-    case Values::Languages:
-      return "{compadd -a languages}";
     case Values::AutoBoxes:
-      return "{_sequence compadd - $boxes}";
+      return "{_sequence compadd - $" + std::string(ListOf(values)) + "}";
+    case Values::Modes:
+    case Values::Chips:
+    case Values::Languages:
+      return "{compadd -a " + std::string(ListOf(values)) + "}";
     case Values::Nothing:
       break;
   }
-  return " ";
+  return " ";  // a message, no completion
 }
 
 std::string ZshScript(const Lists& lists) {
