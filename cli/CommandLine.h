@@ -15,10 +15,10 @@
 #include "control/Operations.h"
 #include "device/VendorProtocol.h"
 
-// The command line is described by three tables (cli/CommandTables.cpp): its commands, its
-// options and the Auto box names. The parser, the session and --help all read them, so a new
-// command or option is one entry there (and a paragraph of the man page, which a test holds
-// to the tables).
+// The command line is described by tables (cli/CommandTables.cpp): its commands, its
+// options, the Auto box names and the modes. The parser, the session, --help and the shell
+// completion all read them, so a new command or option is one entry there (and a paragraph of
+// the man page, which a test holds to the tables).
 namespace kestrel::cli {
 
 inline constexpr int kExitSuccess = 0;
@@ -86,9 +86,16 @@ struct AutoBoxDescription {
   bool control::AutoSelection::*box;
 };
 
+// A --mode value as written, compared case-blind.
+struct ModeName {
+  const char* name;
+  device::ProgrammingMode mode;
+};
+
 std::span<const CommandDescription> CommandTable();
 std::span<const OptionDescription> OptionTable();
 std::span<const AutoBoxDescription> AutoBoxTable();
+std::span<const ModeName> ModeTable();
 
 struct Command {
   const CommandDescription* description = nullptr;

@@ -115,11 +115,6 @@ constexpr AutoBoxDescription kAutoBoxes[] = {
     {"lock", &control::AutoSelection::writeLock},
 };
 
-struct ModeName {
-  const char* name;
-  device::ProgrammingMode mode;
-};
-
 constexpr ModeName kModes[] = {
     {"PP_20", device::ProgrammingMode::PP_20},
     {"PP_2313", device::ProgrammingMode::PP_2313},
@@ -408,6 +403,9 @@ std::span<const OptionDescription> OptionTable() {
 }
 std::span<const AutoBoxDescription> AutoBoxTable() {
   return kAutoBoxes;
+}
+std::span<const ModeName> ModeTable() {
+  return kModes;
 }
 
 }  // namespace kestrel::cli

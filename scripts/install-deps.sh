@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   fonts-wqy-microhei xvfb xauth
-  desktop-file-utils appstream librsvg2-bin groff-base
+  desktop-file-utils appstream librsvg2-bin groff-base lintian zsh
   gettext
   libtomlplusplus-dev libsqlite3-dev libssl-dev nlohmann-json3-dev python3
   libpq-dev postgresql-15

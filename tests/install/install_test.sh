@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build tree into a temporary DESTDIR and checks what a desktop and udev need:
-# the programs, the catalogue, the message catalogues, the udev rule, the man page and, with
-# the desktop program, its desktop entry, AppStream metainfo, hicolor icons and window
-# translations.
+# the programs, the catalogue, the message catalogues, the udev rule, the man page, the shell
+# completion and, with the desktop program, its desktop entry, AppStream metainfo, hicolor
+# icons and window translations.
 # Arguments: build-dir source-dir prefix bindir datadir mandir udev-rules-dir app-id with-gui
 set -uo pipefail
 if [ "$#" -ne 9 ]; then
@@ -87,25 +87,31 @@ fi
 grep -qF "/$rule_name /etc/udev/rules.d/" "$source/base/Texts.cpp" ||
   fail "base/Texts.cpp does not name $rule_name in its udev command"
 
-# The man page renders without warnings and names every option of --help (a unit test
-# checks it against the command table).
-page=$man1/kestrel-cli.1.gz
-need_file "$page"
-if [ -s "$page" ]; then
+# A program's man page renders without warnings and names every option of its --help (a unit
+# test checks kestrel-cli's against the command table).
+check_man_page() {
+  local program=$1 page=$man1/$1.1.gz text option
+  need_file "$page"
+  [ -s "$page" ] || return
   warnings=$(zcat "$page" | LC_ALL=C.UTF-8 groff -k -man -Tutf8 -ww -z 2>&1)
-  [ -z "$warnings" ] || fail "groff warns about the man page: $warnings"
+  [ -z "$warnings" ] || fail "groff warns about the man page of $program: $warnings"
   text=$(zcat "$page" | LC_ALL=C.UTF-8 groff -k -man -Tutf8 -rLL=400n -rHY=0 -P -cbou 2>/dev/null |
     sed 's/\xe2\x80\x90/-/g; s/\xe2\x88\x92/-/g')
-  if [ -x "$bin/kestrel-cli" ]; then
-    for option in $("$bin/kestrel-cli" --help | grep -oE -- '--[a-z][a-z0-9-]*' | sort -u); do
-      grep -qF -- "$option" <<<"$text" || fail "the man page does not document $option"
-    done
-  fi
-fi
+  [ -x "$bin/$program" ] || return
+  for option in $("$bin/$program" --help | grep -oE -- '--[a-z][a-z0-9-]*' | sort -u); do
+    grep -qF -- "$option" <<<"$text" || fail "the man page of $program does not document $option"
+  done
+}
+check_man_page kestrel-cli
+
+# Shell completion where bash-completion and zsh look for it.
+need_file "$share/bash-completion/completions/kestrel-cli"
+need_file "$share/zsh/vendor-completions/_kestrel-cli"
 
 # Desktop integration, with the desktop program only.
 if [ "$gui" = ON ]; then
   [ -x "$bin/kestrel" ] || fail "kestrel not installed"
+  check_man_page kestrel
   desktop=$share/applications/$appid.desktop
   metainfo=$share/metainfo/$appid.metainfo.xml
   svg=$share/icons/hicolor/scalable/apps/$appid.svg
