@@ -96,6 +96,7 @@ std::span<const CommandDescription> CommandTable();
 std::span<const OptionDescription> OptionTable();
 std::span<const AutoBoxDescription> AutoBoxTable();
 std::span<const ModeName> ModeTable();
+std::span<const char* const> OutputFormatTable();  // the values of --output
 
 struct Command {
   const CommandDescription* description = nullptr;

@@ -187,12 +187,14 @@ void TakeLanguage(Options& o, const V& v) {
   }
 }
 
+constexpr const char* kOutputFormats[] = {"text", "json"};
+
 void TakeOutput(Options& o, const V& v) {
-  if (v.text == "text" || v.text == "json") {
-    o.jsonOutput = v.text == "json";
-  } else {
+  if (std::ranges::find(kOutputFormats, v.text) == std::end(kOutputFormats)) {
     v.error = Printf(messages::kCliBadOutput, v.option, v.text.c_str());
+    return;
   }
+  o.jsonOutput = v.text == "json";
 }
 
 // "PLAN" for every programmer, or "P=PLAN" for the P-th: a chip name never starts with a digit.
@@ -406,6 +408,9 @@ std::span<const AutoBoxDescription> AutoBoxTable() {
 }
 std::span<const ModeName> ModeTable() {
   return kModes;
+}
+std::span<const char* const> OutputFormatTable() {
+  return kOutputFormats;
 }
 
 }  // namespace kestrel::cli

@@ -18,7 +18,7 @@ using kestrel::cli::ArgumentKind;
 using kestrel::cli::OptionDescription;
 
 // What the value of an option, or the argument of a command, is completed from.
-enum class Values { Nothing, Files, Folders, Modes, Chips, ChipList, Languages, AutoBoxes };
+enum class Values { Nothing, Files, Folders, Modes, Formats, Chips, ChipList, Languages, AutoBoxes };
 
 // Options whose values the tables name only in prose are picked by name; the rest by the
 // argument shown in --help.
@@ -27,6 +27,7 @@ Values ValuesOf(const OptionDescription& option) {
   const std::string_view argument = option.argument ? option.argument : "";
   if (argument.empty()) return Values::Nothing;
   if (name == "--mode") return Values::Modes;
+  if (name == "--output") return Values::Formats;
   if (name == "--chip") return Values::Chips;
   if (name == "--sim-socket") return Values::ChipList;  // comma-separated chip names
   if (name == "--lang") return Values::Languages;
@@ -94,6 +95,8 @@ const char* ListOf(Values values) {
   switch (values) {
     case Values::Modes:
       return "modes";
+    case Values::Formats:
+      return "formats";
     case Values::Chips:
     case Values::ChipList:
       return "chips";
@@ -120,14 +123,14 @@ std::string Words(const std::vector<std::string>& words) {
 }
 
 struct Lists {
-  std::vector<std::string> chips, modes, languages, boxes;
+  std::vector<std::string> chips, modes, formats, languages, boxes;
 };
 
 // The names each kind of value is completed from, as shell array assignments.
 std::string ListAssignments(const Lists& lists, const char* prefix) {
   return std::string(prefix) + "chips=(" + Words(lists.chips) + ")\n" + prefix + "modes=(" +
-         Words(lists.modes) + ")\n" + prefix + "languages=(" + Words(lists.languages) + ")\n" + prefix +
-         "boxes=(" + Words(lists.boxes) + ")\n";
+         Words(lists.modes) + ")\n" + prefix + "formats=(" + Words(lists.formats) + ")\n" + prefix +
+         "languages=(" + Words(lists.languages) + ")\n" + prefix + "boxes=(" + Words(lists.boxes) + ")\n";
 }
 
 // The options that take a value, or the commands that take an argument, grouped by what
@@ -217,6 +220,7 @@ std::string ZshAction(Values values) {
     case Values::AutoBoxes:
       return "{_sequence compadd - $" + std::string(ListOf(values)) + "}";
     case Values::Modes:
+    case Values::Formats:
     case Values::Chips:
     case Values::Languages:
       return "{compadd -a " + std::string(ListOf(values)) + "}";
@@ -280,6 +284,7 @@ int main(int argc, char** argv) {
   Lists lists;
   for (const kestrel::chips::Chip& chip : catalogue.chips) lists.chips.push_back(chip.displayName);
   for (const kestrel::cli::ModeName& m : kestrel::cli::ModeTable()) lists.modes.emplace_back(m.name);
+  for (const char* format : kestrel::cli::OutputFormatTable()) lists.formats.emplace_back(format);
   for (int i = 3; i < argc; ++i) lists.languages.emplace_back(argv[i]);
   for (const auto& b : kestrel::cli::AutoBoxTable()) lists.boxes.emplace_back(b.name);
   lists.boxes.emplace_back("none");

@@ -32,6 +32,7 @@ check --mode '' -- PP_20 PP_2313 ISP HVSP
 check --mode = I -- ISP
 check --chip ATmega32 -- +ATmega328P
 check --lang '' -- zh en
+check --output '' -- text json
 check verify- -- verify-flash verify-eeprom
 check auto erase,write-f -- erase,write-flash
 check --sim-socket ATtiny85,ATmega328 -- +ATtiny85,ATmega328P
