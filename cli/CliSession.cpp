@@ -217,7 +217,18 @@ class Session {
     controller_.SetMode(options_.mode);
     if (options_.usb) controller_.SelectProgrammer(*options_.usb);
     controller_.BindImageViews();
-    if (!controller_.ProbeProgrammer()) return kExitFailure;
+    if (!controller_.ProbeProgrammer()) {
+      // The message box tells a person; a script reading the events learns why nothing ran.
+      if (terminal_.events != nullptr) {
+        control::Outcome outcome;
+        outcome.passed = false;
+        outcome.cause = control::Cause::NoProgrammer;
+        outcome.failures = 1;
+        outcome.sentNothing = true;
+        terminal_.events->RunEnded(outcome);
+      }
+      return kExitFailure;
+    }
     WaitUntilIdle();
     return kExitSuccess;
   }

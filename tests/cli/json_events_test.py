@@ -89,6 +89,10 @@ check(of(events, "run")[-1] == {"v": 1, "event": "run", "result": "failed", "cau
                                 "failures": 1}, "verify failure: the run event")
 check(of(events, "log", failure=True), "verify failure: no failure line")
 
+done, events = run(chip + ["--sim-absent", "signature"], "en")
+check(done.returncode == 1 and events == [{"v": 1, "event": "run", "result": "failed", "cause": "no-programmer",
+                                           "failures": 1}], "no programmer: the run event")
+
 with tempfile.TemporaryDirectory() as folder:
     produce = ["--job", f"{blink}/blink.toml", "--station", "test", "--sim-socket", "ATmega328P*3",
                "produce", "--count", "3"]
