@@ -24,7 +24,9 @@ std::string AutoBoxNames() {
 
 // `usage` and its help beside it from `column` on; the help's own line breaks are kept.
 std::string HelpEntry(const std::string& usage, const std::string& help, std::size_t column) {
-  std::string entry = usage + std::string(usage.size() < column ? column - usage.size() : 1, ' ');
+  // A usage too wide for the column puts its help on the next line, as getopt's tools do.
+  std::string entry = usage.size() < column ? usage + std::string(column - usage.size(), ' ')
+                                            : usage + "\n" + std::string(column, ' ');
   for (char c : help) entry += c == '\n' ? "\n" + std::string(column, ' ') : std::string(1, c);
   return entry + "\n";
 }

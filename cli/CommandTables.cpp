@@ -339,7 +339,8 @@ constexpr OptionDescription kOptions[] = {
      .take = [](Options& o, const V& v) { o.simulator.calibration = HexBytes<4>(v); }},
     {.name = "--sim-latency-ms",
      .argument = "N",
-     .help = "(default 0),",
+     .help = "(with --simulate) the simulated chip's signature and calibration bytes, and each\n"
+             "request's delay in ms (default 0)",
      .needsSimulate = true,
      .take = [](Options& o, const V& v) { o.simulator.latencyMs = Number(v, 0, 60000).value_or(0); }},
     {.name = "--sim-fail-at",
