@@ -109,6 +109,16 @@ with tempfile.TemporaryDirectory() as folder:
           and summary[0]["wrong_chips"] == 0 and summary[0]["yield"] == 100, "produce: summary")
     check("chip 3 PASS" in en.stderr and "summary passed 3" in en.stderr, "produce: lines not on standard error")
 
+    # Two programmers: each chip and summary names its programmer, and a total follows.
+    gang = run(["--db", f"{folder}/gang.sqlite", "--sim-programmers", "2", "--usb", "all", "--job",
+                f"{blink}/blink.toml", "--sim-socket", "ATmega328P*2", "--count", "2", "produce"], "en")[1]
+    programmers = {c["programmer"] for c in of(gang, "chip", result="passed")}
+    check(len(programmers) == 2 and None not in programmers and len(of(gang, "chip")) == 4,
+          "gang: chip events per programmer")
+    check([s["programmer"] for s in of(gang, "summary")][-1:] == [None]
+          and {s["programmer"] for s in of(gang, "summary")[:-1]} == programmers
+          and of(gang, "summary")[-1]["passed"] == 4, "gang: a summary per programmer, then the total")
+
 for failure in failures:
     print("FAILED:", failure)
 sys.exit(1 if failures else 0)
