@@ -43,6 +43,14 @@ class SeriesQueries {
 // `failed` set, when the database failed.
 std::optional<SerialValue> NextSerialValue(const Job& job, SeriesQueries& queries, bool& failed);
 
+// The end a chip's result gives its serial: passed for ChipResult::Pass, else failed with the
+// failed step (or "stopped") as its cause.
+struct SerialEnd {
+  SerialState state;
+  std::string cause;
+};
+SerialEnd SerialEndOf(const ChipRecord& chip);
+
 // 128 random bits as 32 hexadecimal digits: a chip record's own id, so that a record sent
 // twice (once before a lost connection's answer, once from the outbox) is kept once.
 std::string NewRecordId();
@@ -94,5 +102,7 @@ class Statement {
 // station, programmer, start_time, end_time, signature, serial, flash_crc, eeprom_crc, fuses,
 // lock, result, failed_step, cause, seconds.
 void ReadChipColumns(const Statement& row, int first, ChipRecord& chip);
+// Binds those columns, in that order, from parameter `first` on.
+void BindChipColumns(Statement& insert, int first, const ChipRecord& chip);
 
 }  // namespace kestrel::production::detail
