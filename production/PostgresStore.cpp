@@ -108,6 +108,16 @@ class Result {
   PGresult* result_;
 };
 
+// One row of a Result, read by column as a SQLite Statement is.
+struct ResultRow {
+  const Result& result;
+  int row;
+  std::string Text(int column) const { return result.Text(row, column); }
+  bool Null(int column) const { return result.Null(row, column); }
+  std::int64_t Integer(int column) const { return result.Integer(row, column); }
+  double Real(int column) const { return result.Real(row, column); }
+};
+
 // A chip's record with its own id, and the reservation it ends.
 struct OutboxRecord {
   std::string id;
@@ -576,20 +586,7 @@ bool PostgresStore::Chips(const ReportFilter& filter, std::vector<ChipRecord>& c
     ChipRecord chip;
     chip.jobId = select.Integer(row, 0);
     chip.jobName = select.Text(row, 1);
-    chip.station = select.Text(row, 2);
-    chip.programmer = select.Text(row, 3);
-    chip.start = select.Text(row, 4);
-    chip.end = select.Text(row, 5);
-    chip.signature = select.Text(row, 6);
-    chip.serial = select.Text(row, 7);
-    if (!select.Null(row, 8)) chip.flashCrc = static_cast<std::uint32_t>(select.Integer(row, 8));
-    if (!select.Null(row, 9)) chip.eepromCrc = static_cast<std::uint32_t>(select.Integer(row, 9));
-    chip.fuses = select.Text(row, 10);
-    chip.lock = select.Text(row, 11);
-    chip.result = detail::ResultOf(select.Text(row, 12));
-    chip.failedStep = select.Text(row, 13);
-    chip.cause = select.Text(row, 14);
-    chip.seconds = select.Real(row, 15);
+    detail::ReadChipColumns(ResultRow{select, row}, 2, chip);
     chips.push_back(std::move(chip));
   }
   return true;

@@ -43,23 +43,6 @@ bool Gone(pid_t pid, const std::string& boot, const std::string& thisBoot) {
   return boot != thisBoot || (pid > 0 && kill(pid, 0) == -1 && errno == ESRCH);
 }
 
-void ReadChipColumns(const Statement& row, int first, ChipRecord& chip) {
-  chip.station = row.Text(first);
-  chip.programmer = row.Text(first + 1);
-  chip.start = row.Text(first + 2);
-  chip.end = row.Text(first + 3);
-  chip.signature = row.Text(first + 4);
-  chip.serial = row.Text(first + 5);
-  if (!row.Null(first + 6)) chip.flashCrc = static_cast<std::uint32_t>(row.Integer(first + 6));
-  if (!row.Null(first + 7)) chip.eepromCrc = static_cast<std::uint32_t>(row.Integer(first + 7));
-  chip.fuses = row.Text(first + 8);
-  chip.lock = row.Text(first + 9);
-  chip.result = ResultOf(row.Text(first + 10));
-  chip.failedStep = row.Text(first + 11);
-  chip.cause = row.Text(first + 12);
-  chip.seconds = row.Real(first + 13);
-}
-
 void BindChipColumns(Statement& insert, int first, const ChipRecord& chip) {
   const auto crc = [](const std::optional<std::uint32_t>& value) {
     return value ? std::optional<std::int64_t>(*value) : std::nullopt;
