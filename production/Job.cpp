@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <span>
 
@@ -173,6 +175,14 @@ bool Loader::KnownKeys(const toml::table& table, const std::string& prefix,
 std::string Loader::Resolve(const std::string& file) const {
   if (file.starts_with('/') || folder_.empty()) return file;
   return (std::filesystem::path(folder_) / file).string();
+}
+
+// The whole file, or why not: one longer than `limit` is refused rather than cut short, which
+// could drop a table of the job or turn a list's last line into a shorter value.
+FileStart ReadWholeFile(const std::string& path, std::size_t limit) {
+  FileStart file = ReadFileStart(path, limit);
+  if (file.ok && file.bytes.size() > limit) file = {false, {}, std::strerror(EFBIG)};
+  return file;
 }
 
 image::ChipSizes SizesOf(const chips::ChipFacts& chip) {
@@ -352,7 +362,7 @@ bool Loader::ReadSerial(const toml::table& table) {
     const auto list = Text(*serial, prefix, "list", true);
     if (!list) return false;
     const std::string path = Resolve(*list);
-    const FileStart file = ReadFileStart(path, 64u << 20);
+    const FileStart file = ReadWholeFile(path, 64u << 20);
     if (!file.ok)
       return Refuse(prefix + "list",
                     Printf(::kestrel::texts::kFileUnreadablePattern, path.c_str(), file.error.c_str()));
@@ -505,7 +515,7 @@ JobLoad LoadJobText(const std::string& path, const std::string& text, const std:
 }
 
 JobLoad LoadJob(const std::string& path, const chips::ChipFactsTable& facts) {
-  const FileStart file = ReadFileStart(path, 1u << 20);
+  const FileStart file = ReadWholeFile(path, 1u << 20);
   if (!file.ok) return {std::nullopt, Printf(texts::kJobUnreadablePattern, path.c_str(), file.error.c_str())};
   return LoadJobText(path, std::string(file.bytes.view()), std::filesystem::path(path).parent_path().string(),
                      facts);

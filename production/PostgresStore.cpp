@@ -108,6 +108,16 @@ class Result {
   PGresult* result_;
 };
 
+// One row of a Result, read by column as a SQLite Statement is.
+struct ResultRow {
+  const Result& result;
+  int row;
+  std::string Text(int column) const { return result.Text(row, column); }
+  bool Null(int column) const { return result.Null(row, column); }
+  std::int64_t Integer(int column) const { return result.Integer(row, column); }
+  double Real(int column) const { return result.Real(row, column); }
+};
+
 // A chip's record with its own id, and the reservation it ends.
 struct OutboxRecord {
   std::string id;
@@ -135,12 +145,7 @@ class Outbox {
                      "cause, seconds) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     const ChipRecord& chip = record.chip;
     insert.Bind(1, record.id).Bind(2, database).BindOptional(3, record.serialId).Bind(4, chip.jobId);
-    insert.Bind(5, chip.station).Bind(6, chip.programmer).Bind(7, chip.start).Bind(8, chip.end);
-    insert.Bind(9, chip.signature).Bind(10, chip.serial);
-    insert.BindOptional(11, chip.flashCrc ? std::optional<std::int64_t>(*chip.flashCrc) : std::nullopt);
-    insert.BindOptional(12, chip.eepromCrc ? std::optional<std::int64_t>(*chip.eepromCrc) : std::nullopt);
-    insert.Bind(13, chip.fuses).Bind(14, chip.lock).Bind(15, std::string(ChipResultName(chip.result)));
-    insert.Bind(16, chip.failedStep).Bind(17, chip.cause).Bind(18, chip.seconds);
+    detail::BindChipColumns(insert, 5, chip);
     return insert.Step() == SQLITE_DONE || Fail(error);
   }
 
@@ -509,14 +514,12 @@ bool PostgresStore::Send(const OutboxRecord& record, bool strict) {
     if (!insert.ok()) return Fail();
     // Already there: sent before the answer to an earlier try was lost.
     if (insert.Changed() == 0 || !record.serialId) return true;
-    const bool passed = chip.result == ChipResult::Pass;
-    const std::string cause =
-        passed ? "" : (chip.result == ChipResult::Stopped ? ChipResultName(chip.result) : chip.failedStep);
+    const detail::SerialEnd end = detail::SerialEndOf(chip);
     const Result update = Query(
         "UPDATE serials SET state = $1, cause = $2 WHERE id = $3 "
         "AND (state = 'reserved' OR ($4 AND state = 'void' AND cause = $5))",
-        {std::string(SerialStateName(passed ? SerialState::Passed : SerialState::Failed)), cause,
-         Number(*record.serialId), std::string(strict ? "false" : "true"), std::string(kInterruptedCause)});
+        {std::string(SerialStateName(end.state)), end.cause, Number(*record.serialId),
+         std::string(strict ? "false" : "true"), std::string(kInterruptedCause)});
     if (!update.ok()) return Fail();
     if (update.Changed() == 1 || !strict) return true;
     error_ = texts::kRecordNotReserved.c_str();
@@ -583,20 +586,7 @@ bool PostgresStore::Chips(const ReportFilter& filter, std::vector<ChipRecord>& c
     ChipRecord chip;
     chip.jobId = select.Integer(row, 0);
     chip.jobName = select.Text(row, 1);
-    chip.station = select.Text(row, 2);
-    chip.programmer = select.Text(row, 3);
-    chip.start = select.Text(row, 4);
-    chip.end = select.Text(row, 5);
-    chip.signature = select.Text(row, 6);
-    chip.serial = select.Text(row, 7);
-    if (!select.Null(row, 8)) chip.flashCrc = static_cast<std::uint32_t>(select.Integer(row, 8));
-    if (!select.Null(row, 9)) chip.eepromCrc = static_cast<std::uint32_t>(select.Integer(row, 9));
-    chip.fuses = select.Text(row, 10);
-    chip.lock = select.Text(row, 11);
-    chip.result = detail::ResultOf(select.Text(row, 12));
-    chip.failedStep = select.Text(row, 13);
-    chip.cause = select.Text(row, 14);
-    chip.seconds = select.Real(row, 15);
+    detail::ReadChipColumns(ResultRow{select, row}, 2, chip);
     chips.push_back(std::move(chip));
   }
   return true;

@@ -292,17 +292,12 @@ bool SqliteStore::RecordChip(const ChipRecord& chip, std::optional<std::int64_t>
                      "INSERT INTO chips (job, station, programmer, start_time, end_time, signature, serial, "
                      "flash_crc, eeprom_crc, fuses, lock, result, failed_step, cause, seconds) "
                      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    insert.Bind(1, chip.jobId).Bind(2, chip.station).Bind(3, chip.programmer).Bind(4, chip.start);
-    insert.Bind(5, chip.end).Bind(6, chip.signature).Bind(7, chip.serial);
-    insert.BindOptional(8, chip.flashCrc ? std::optional<std::int64_t>(*chip.flashCrc) : std::nullopt);
-    insert.BindOptional(9, chip.eepromCrc ? std::optional<std::int64_t>(*chip.eepromCrc) : std::nullopt);
-    insert.Bind(10, chip.fuses).Bind(11, chip.lock).Bind(12, std::string(ChipResultName(chip.result)));
-    insert.Bind(13, chip.failedStep).Bind(14, chip.cause).Bind(15, chip.seconds);
+    insert.Bind(1, chip.jobId);
+    detail::BindChipColumns(insert, 2, chip);
     if (insert.Step() != SQLITE_DONE) return Fail();
     if (!serialId) return true;
-    if (chip.result == ChipResult::Pass) return EndSerial(*serialId, SerialState::Passed, "");
-    return EndSerial(*serialId, SerialState::Failed,
-                     chip.result == ChipResult::Stopped ? ChipResultName(chip.result) : chip.failedStep);
+    const detail::SerialEnd end = detail::SerialEndOf(chip);
+    return EndSerial(*serialId, end.state, end.cause);
   });
 }
 

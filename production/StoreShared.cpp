@@ -43,21 +43,22 @@ bool Gone(pid_t pid, const std::string& boot, const std::string& thisBoot) {
   return boot != thisBoot || (pid > 0 && kill(pid, 0) == -1 && errno == ESRCH);
 }
 
-void ReadChipColumns(const Statement& row, int first, ChipRecord& chip) {
-  chip.station = row.Text(first);
-  chip.programmer = row.Text(first + 1);
-  chip.start = row.Text(first + 2);
-  chip.end = row.Text(first + 3);
-  chip.signature = row.Text(first + 4);
-  chip.serial = row.Text(first + 5);
-  if (!row.Null(first + 6)) chip.flashCrc = static_cast<std::uint32_t>(row.Integer(first + 6));
-  if (!row.Null(first + 7)) chip.eepromCrc = static_cast<std::uint32_t>(row.Integer(first + 7));
-  chip.fuses = row.Text(first + 8);
-  chip.lock = row.Text(first + 9);
-  chip.result = ResultOf(row.Text(first + 10));
-  chip.failedStep = row.Text(first + 11);
-  chip.cause = row.Text(first + 12);
-  chip.seconds = row.Real(first + 13);
+void BindChipColumns(Statement& insert, int first, const ChipRecord& chip) {
+  const auto crc = [](const std::optional<std::uint32_t>& value) {
+    return value ? std::optional<std::int64_t>(*value) : std::nullopt;
+  };
+  insert.Bind(first, chip.station).Bind(first + 1, chip.programmer).Bind(first + 2, chip.start);
+  insert.Bind(first + 3, chip.end).Bind(first + 4, chip.signature).Bind(first + 5, chip.serial);
+  insert.BindOptional(first + 6, crc(chip.flashCrc)).BindOptional(first + 7, crc(chip.eepromCrc));
+  insert.Bind(first + 8, chip.fuses).Bind(first + 9, chip.lock);
+  insert.Bind(first + 10, std::string(ChipResultName(chip.result))).Bind(first + 11, chip.failedStep);
+  insert.Bind(first + 12, chip.cause).Bind(first + 13, chip.seconds);
+}
+
+SerialEnd SerialEndOf(const ChipRecord& chip) {
+  if (chip.result == ChipResult::Pass) return {SerialState::Passed, ""};
+  return {SerialState::Failed,
+          chip.result == ChipResult::Stopped ? ChipResultName(chip.result) : chip.failedStep};
 }
 
 std::optional<SerialValue> NextSerialValue(const Job& job, SeriesQueries& queries, bool& failed) {

@@ -43,6 +43,14 @@ class SeriesQueries {
 // `failed` set, when the database failed.
 std::optional<SerialValue> NextSerialValue(const Job& job, SeriesQueries& queries, bool& failed);
 
+// The end a chip's result gives its serial: passed for ChipResult::Pass, else failed with the
+// failed step (or "stopped") as its cause.
+struct SerialEnd {
+  SerialState state;
+  std::string cause;
+};
+SerialEnd SerialEndOf(const ChipRecord& chip);
+
 // 128 random bits as 32 hexadecimal digits: a chip record's own id, so that a record sent
 // twice (once before a lost connection's answer, once from the outbox) is kept once.
 std::string NewRecordId();
@@ -90,9 +98,28 @@ class Statement {
   sqlite3_stmt* statement_ = nullptr;
 };
 
-// A chip's columns as both SQLite tables (chips and the outbox) keep them, from `first` on:
-// station, programmer, start_time, end_time, signature, serial, flash_crc, eeprom_crc, fuses,
-// lock, result, failed_step, cause, seconds.
-void ReadChipColumns(const Statement& row, int first, ChipRecord& chip);
+// A chip's columns as every chip table (SQLite's, PostgreSQL's, the outbox) keeps them, from
+// `first` on: station, programmer, start_time, end_time, signature, serial, flash_crc,
+// eeprom_crc, fuses, lock, result, failed_step, cause, seconds. `row` reads a column as a
+// Statement does (Text, Null, Integer, Real).
+template <typename Row>
+void ReadChipColumns(const Row& row, int first, ChipRecord& chip) {
+  chip.station = row.Text(first);
+  chip.programmer = row.Text(first + 1);
+  chip.start = row.Text(first + 2);
+  chip.end = row.Text(first + 3);
+  chip.signature = row.Text(first + 4);
+  chip.serial = row.Text(first + 5);
+  if (!row.Null(first + 6)) chip.flashCrc = static_cast<std::uint32_t>(row.Integer(first + 6));
+  if (!row.Null(first + 7)) chip.eepromCrc = static_cast<std::uint32_t>(row.Integer(first + 7));
+  chip.fuses = row.Text(first + 8);
+  chip.lock = row.Text(first + 9);
+  chip.result = ResultOf(row.Text(first + 10));
+  chip.failedStep = row.Text(first + 11);
+  chip.cause = row.Text(first + 12);
+  chip.seconds = row.Real(first + 13);
+}
+// Binds those columns, in that order, from parameter `first` on.
+void BindChipColumns(Statement& insert, int first, const ChipRecord& chip);
 
 }  // namespace kestrel::production::detail

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "control/WholeChipFiles.h"
 #include "image/HexWriter.h"
 #include "production/Job.h"
@@ -94,6 +97,11 @@ TEST(Job, RefusesAFaultNamingTheKeyAndTheReason) {
     EXPECT_FALSE(load.job) << c.text;
     EXPECT_EQ(load.refusal, "作业 " + folder.path + "/job.toml 被拒绝：" + c.refusal) << c.text;
   }
+  // A job file longer than the loader reads is refused, not cut off before its [serial] table.
+  const JobLoad tooLong =
+      Load(folder, kHead + flash + fuses + kSteps + "# " + std::string(1u << 20, 'x') + "\n" + kSerial);
+  EXPECT_FALSE(tooLong.job);
+  EXPECT_EQ(tooLong.refusal, "无法读取作业 " + folder.path + "/job.toml：" + std::strerror(EFBIG));
 }
 
 TEST(Serial, FormatsPlaceTheNumberAsTheFirmwareReadsIt) {
