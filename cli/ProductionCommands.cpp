@@ -65,6 +65,28 @@ std::string ChipLine(const production::ChipReport& report, const production::Job
                 Printf("%02X%02X%02X", s[0], s[1], s[2]).c_str(), names.empty() ? "unknown" : names.c_str());
 }
 
+std::string EndLine(production::LoopEnd end, const production::LoopTotals& totals, const std::string& error,
+                    const production::Job& job) {
+  using production::LoopEnd;
+  using namespace production::texts;
+  switch (end) {
+    case LoopEnd::Stopped:
+      return kProductionStoppedLine;
+    case LoopEnd::CountReached:
+      return Printf(kCountReachedPattern, totals.passed + totals.failed);
+    case LoopEnd::SerialsUsedUp:
+      return Printf(kSerialsUsedUpPattern, job.name.c_str());
+    case LoopEnd::StoreFailed:
+      // The chip whose row or serial could not be written: every chip before it was recorded
+      // and counted, and it was not.
+      return Printf(kRecordFailedPattern, totals.passed + totals.failed + totals.wrongChips + 1,
+                    error.c_str());
+    case LoopEnd::ProgrammerFailed:
+      return kProgrammerLostLine;
+  }
+  return {};
+}
+
 std::string SummaryLine(const production::LoopTotals& totals) {
   return Printf(messages::kCliSummaryPattern, totals.passed, totals.failed, totals.wrongChips,
                 totals.Yield() * 100, totals.ChipsPerHour());

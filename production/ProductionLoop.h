@@ -108,10 +108,7 @@ class ProductionLoop {
   int StopRequests() const noexcept { return stops_.load(std::memory_order_relaxed); }
 
   const LoopTotals& totals() const { return totals_; }
-  const std::string& error() const { return error_; }
-  int chipsSeen() const {
-    return chips_;
-  }  // the number of the last chip found  // the store's reason after StoreFailed
+  const std::string& error() const { return error_; }  // the store's reason after StoreFailed
 
  private:
   enum class Poll { Empty, Chip, Failed, Stopped };
