@@ -151,6 +151,8 @@ class Session {
     const std::string station = StationName(options_);
     const chips::ChipFactsTable facts = books.facts;
     if (const int status = StartUp(std::move(books)); status != kExitSuccess) return status;
+    // The start-up's log events come before the loop's, whether or not a run follows to write them.
+    frontEnd_.FlushEvents();
     frontEnd_.SetQuiet(true);
     production::ProductionLoop loop(
         job, version.id, *store, controller_,
