@@ -151,6 +151,8 @@ class Session {
     const std::string station = StationName(options_);
     const chips::ChipFactsTable facts = books.facts;
     if (const int status = StartUp(std::move(books)); status != kExitSuccess) return status;
+    // The start-up's log events come before the loop's, whether or not a run follows to write them.
+    frontEnd_.FlushEvents();
     frontEnd_.SetQuiet(true);
     production::ProductionLoop loop(
         job, version.id, *store, controller_,
@@ -173,27 +175,10 @@ class Session {
     stoppingLoop = nullptr;
     frontEnd_.EndProgress();
     const production::LoopTotals& totals = loop.totals();
-    using production::LoopEnd;
-    switch (end) {
-      case LoopEnd::Stopped:
-        frontEnd_.PrintLine(production::texts::kProductionStoppedLine);
-        break;
-      case LoopEnd::CountReached:
-        frontEnd_.PrintLine(Printf(production::texts::kCountReachedPattern, totals.passed + totals.failed));
-        break;
-      case LoopEnd::SerialsUsedUp:
-        frontEnd_.PrintLine(Printf(production::texts::kSerialsUsedUpPattern, job.name.c_str()));
-        break;
-      case LoopEnd::StoreFailed:
-        frontEnd_.PrintLine(
-            Printf(production::texts::kRecordFailedPattern, loop.chipsSeen(), loop.error().c_str()));
-        break;
-      case LoopEnd::ProgrammerFailed:
-        frontEnd_.PrintLine(production::texts::kProgrammerLostLine);
-        break;
-    }
+    frontEnd_.PrintLine(EndLine(end, totals, loop.error(), job));
     frontEnd_.PrintLine(SummaryLine(totals));
     if (terminal_.events != nullptr) terminal_.events->Summary(totals, "");
+    using production::LoopEnd;
     const bool clean = end != LoopEnd::StoreFailed && end != LoopEnd::ProgrammerFailed;
     return clean && totals.failed == 0 && totals.wrongChips == 0 ? kExitSuccess : kExitFailure;
   }

@@ -70,25 +70,7 @@ class GangLines : public production::StationObserver {
   }
   void Ended(const std::string& address, LoopEnd end, const production::LoopTotals& totals,
              const std::string& error) override {
-    using namespace production::texts;
-    switch (end) {
-      case LoopEnd::Stopped:
-        Print(address, kProductionStoppedLine.c_str());
-        break;
-      case LoopEnd::CountReached:
-        Print(address, Printf(kCountReachedPattern, totals.passed + totals.failed));
-        break;
-      case LoopEnd::SerialsUsedUp:
-        Print(address, Printf(kSerialsUsedUpPattern, job_.name.c_str()));
-        break;
-      case LoopEnd::StoreFailed:
-        Print(address,
-              Printf(kRecordFailedPattern, totals.passed + totals.failed + totals.wrongChips, error.c_str()));
-        break;
-      case LoopEnd::ProgrammerFailed:
-        Print(address, kProgrammerLostLine.c_str());
-        break;
-    }
+    Print(address, EndLine(end, totals, error, job_));
   }
   // A line of this programmer's, on the output and in its log.
   void Print(const std::string& address, const std::string& text) {

@@ -17,6 +17,15 @@
 #include "production/ProductionTexts.h"
 
 namespace kestrel::cli {
+namespace {
+
+// The database as a message names it: a connection string may hold a password, so only the
+// kind of server.
+std::string ShownName(const std::string& target) {
+  return production::IsPostgresTarget(target) ? "PostgreSQL" : target;
+}
+
+}  // namespace
 
 std::string DatabasePath(const Options& options) {
   if (options.database) return *options.database;
@@ -56,6 +65,28 @@ std::string ChipLine(const production::ChipReport& report, const production::Job
                 Printf("%02X%02X%02X", s[0], s[1], s[2]).c_str(), names.empty() ? "unknown" : names.c_str());
 }
 
+std::string EndLine(production::LoopEnd end, const production::LoopTotals& totals, const std::string& error,
+                    const production::Job& job) {
+  using production::LoopEnd;
+  using namespace production::texts;
+  switch (end) {
+    case LoopEnd::Stopped:
+      return kProductionStoppedLine;
+    case LoopEnd::CountReached:
+      return Printf(kCountReachedPattern, totals.passed + totals.failed);
+    case LoopEnd::SerialsUsedUp:
+      return Printf(kSerialsUsedUpPattern, job.name.c_str());
+    case LoopEnd::StoreFailed:
+      // The chip whose row or serial could not be written: every chip before it was recorded
+      // and counted, and it was not.
+      return Printf(kRecordFailedPattern, totals.passed + totals.failed + totals.wrongChips + 1,
+                    error.c_str());
+    case LoopEnd::ProgrammerFailed:
+      return kProgrammerLostLine;
+  }
+  return {};
+}
+
 std::string SummaryLine(const production::LoopTotals& totals) {
   return Printf(messages::kCliSummaryPattern, totals.passed, totals.failed, totals.wrongChips,
                 totals.Yield() * 100, totals.ChipsPerHour());
@@ -82,11 +113,12 @@ ProductionStart OpenProduction(const Options& options, const chips::ChipFactsTab
     error.clear();
     start.store = production::OpenStore(DatabasePath(options), {station, getpid()}, error, &unreachable);
   }
-  if (start.store && !start.store->RegisterJob(job, start.version)) error = start.store->Error();
+  // OpenStore's reason already names the database; RegisterJob's is the store's own.
+  if (start.store && !start.store->RegisterJob(job, start.version))
+    error = Printf(production::texts::kDatabaseFailedPattern, ShownName(DatabasePath(options)).c_str(),
+                   start.store->Error().c_str());
   if (!error.empty()) {
-    WriteAll(terminal.err,
-             Printf(production::texts::kDatabaseFailedPattern, DatabasePath(options).c_str(), error.c_str()) +
-                 "\n");
+    WriteAll(terminal.err, error + "\n");
     start.status = kExitFailure;
     return start;
   }
@@ -113,10 +145,9 @@ int ReportChips(const Options& options, Terminal terminal) {
   const std::string target = DatabasePath(options);
   const auto store = production::OpenStore(target, {StationName(options), getpid()}, error);
   std::vector<production::ChipRecord> chips;
-  // A connection string may hold a password: a message names only the kind of server.
-  const std::string name = production::IsPostgresTarget(target) ? "PostgreSQL" : target;
   if (store && !store->Chips({options.job, options.since}, chips))
-    error = Printf(production::texts::kDatabaseFailedPattern, name.c_str(), store->Error().c_str());
+    error =
+        Printf(production::texts::kDatabaseFailedPattern, ShownName(target).c_str(), store->Error().c_str());
   // Records that reached no database yet are missing from the report: say so.
   if (const int waiting = store ? store->OutboxWaiting() : 0; waiting > 0)
     WriteAll(terminal.err, Printf(production::texts::kOutboxWaitingPattern, waiting,

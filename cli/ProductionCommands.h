@@ -24,6 +24,10 @@ int ReportChips(const Options& options, Terminal terminal);
 // produce's line for one chip (kCliChipPassPattern and the others), without its line break.
 std::string ChipLine(const production::ChipReport& report, const production::Job& job,
                      const chips::ChipFactsTable& facts);
+// produce's line for how one programmer's loop ended; `error` is the store's reason after
+// StoreFailed.
+std::string EndLine(production::LoopEnd end, const production::LoopTotals& totals, const std::string& error,
+                    const production::Job& job);
 // produce's last line: passed, failed, wrong chips, yield and chips per hour.
 std::string SummaryLine(const production::LoopTotals& totals);
 

@@ -181,9 +181,10 @@ LoopEnd ProductionLoop::Run(LoopObserver& observer) {
       // Nothing is written to it and no number is used.
       report.result = ChipResult::WrongChip;
       report.cause = control::Cause::WrongChip;
+      report.seconds = SecondsSince(chipStart);
       report.recorded = Record(report, start, std::nullopt);
       totals_.wrongChips += report.recorded ? 1 : 0;
-    } else if (const std::optional<LoopEnd> end = ProgramChip(observer, report)) {
+    } else if (const std::optional<LoopEnd> end = ProgramChip(observer, report, chipStart, start)) {
       totals_.seconds = SecondsSince(started);
       return *end;
     }
@@ -201,9 +202,8 @@ LoopEnd ProductionLoop::Run(LoopObserver& observer) {
 
 // Reserves the chip's serial, runs the job's steps on it and records it; an end of the loop
 // when no serial could be reserved.
-std::optional<LoopEnd> ProductionLoop::ProgramChip(LoopObserver& observer, ChipReport& report) {
-  const Clock::time_point chipStart = Clock::now();
-  const std::string start = TimeStamp(std::chrono::system_clock::now());
+std::optional<LoopEnd> ProductionLoop::ProgramChip(LoopObserver& observer, ChipReport& report,
+                                                   Clock::time_point found, const std::string& start) {
   std::optional<SerialReservation> reservation;
   if (job_.serial) {
     reservation.emplace();
@@ -248,7 +248,7 @@ std::optional<LoopEnd> ProductionLoop::ProgramChip(LoopObserver& observer, ChipR
     if (outcome.failedAt) report.failedStep = StepOf(*outcome.failedAt, job_);
     Explain(report);
   }
-  report.seconds = SecondsSince(chipStart);
+  report.seconds = SecondsSince(found);
   report.recorded = Record(report, start, reservation ? std::optional(reservation->id) : std::nullopt);
   // A chip without its row is not counted: its serial stays reserved and is void at the next open.
   if (report.recorded) ++(report.result == ChipResult::Pass ? totals_.passed : totals_.failed);

@@ -108,10 +108,7 @@ class ProductionLoop {
   int StopRequests() const noexcept { return stops_.load(std::memory_order_relaxed); }
 
   const LoopTotals& totals() const { return totals_; }
-  const std::string& error() const { return error_; }
-  int chipsSeen() const {
-    return chips_;
-  }  // the number of the last chip found  // the store's reason after StoreFailed
+  const std::string& error() const { return error_; }  // the store's reason after StoreFailed
 
  private:
   enum class Poll { Empty, Chip, Failed, Stopped };
@@ -119,7 +116,9 @@ class ProductionLoop {
   // empty (not `wantChip`).
   Poll WaitFor(bool wantChip);
   bool ReadSignature(chips::Signature& signature);
-  std::optional<LoopEnd> ProgramChip(LoopObserver& observer, ChipReport& report);
+  // `found` and `start` (its wall-clock stamp): when the chip was found in the socket.
+  std::optional<LoopEnd> ProgramChip(LoopObserver& observer, ChipReport& report,
+                                     std::chrono::steady_clock::time_point found, const std::string& start);
   // Waits `interval` in short slices; false when a stop was asked meanwhile.
   bool Pause(std::chrono::milliseconds interval) const;
   void LoadImages(const SerialValue* serial);

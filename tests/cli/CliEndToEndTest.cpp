@@ -186,6 +186,9 @@ TEST(CliRun, RunsThatEndBeforeTheFirstCommandExitAtOnce) {
       {"--simulate --sim-programmers 2 --usb all --job '" KESTREL_SOURCE_DIR
        "/data/examples/blink/blink.toml' --db /dev/null/p.sqlite --log-dir /dev/null/logs produce --count 1",
        kExitFailure, "", "kestrel-cli: --log-dir /dev/null/logs: Not a directory\n"},
+      {"--simulate --job '" KESTREL_SOURCE_DIR
+       "/data/examples/blink/blink.toml' --db /dev/null/p.sqlite produce",
+       kExitFailure, "", "生产数据库 /dev/null/p.sqlite：unable to open database file\n"},
   };
   for (const auto& [arguments, status, out, err] : cases) {
     const CliRun run = RunCli(arguments);

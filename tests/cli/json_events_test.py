@@ -108,6 +108,10 @@ with tempfile.TemporaryDirectory() as folder:
     check(len(summary) == 1 and summary[0]["passed"] == 3 and summary[0]["failed"] == 0
           and summary[0]["wrong_chips"] == 0 and summary[0]["yield"] == 100, "produce: summary")
     check("chip 3 PASS" in en.stderr and "summary passed 3" in en.stderr, "produce: lines not on standard error")
+    # A programmer gone before the first chip: the start-up's log is still written before the summary.
+    done, events = run(["--db", f"{folder}/gone.sqlite", "--job", f"{blink}/blink.toml", "--sim-unplug-at", "1",
+                        "produce"], "en")
+    check(done.returncode == 1 and events and events[-1]["event"] == "summary", "produce: summary not last")
 
     # Two programmers: each chip and summary names its programmer, and a total follows.
     gang = run(["--db", f"{folder}/gang.sqlite", "--sim-programmers", "2", "--usb", "all", "--job",
