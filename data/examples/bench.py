@@ -53,7 +53,15 @@ def main():
     try:
         with subprocess.Popen(command, stdout=subprocess.PIPE, stderr=log, text=True,
                               encoding="utf-8") as process:
-            for line in process.stdout:
+            while True:
+                try:
+                    line = process.stdout.readline()
+                except KeyboardInterrupt:
+                    # Ctrl+C reached kestrel-cli too: it finishes the chip in the socket and
+                    # ends with its summary, which is still to come.
+                    continue
+                if not line:
+                    break
                 event = json.loads(line)
                 if event.get("v") != 1:
                     sys.exit(f"unknown event version {event.get('v')!r}: {line.strip()}")
