@@ -3,7 +3,10 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <algorithm>
+#include <charconv>
 #include <climits>
+#include <optional>
 
 #include "ui/Captions.h"
 #include "ui/LogListModel.h"
@@ -244,8 +247,23 @@ void ProductionRun::ShowNextSerial() {
   const production::SerialPlan& plan = *job_->serial;
   QString next;
   if (plan.source == production::SerialSource::Sequence) {
-    const std::uint64_t number = serials.empty() ? plan.start : std::stoull(serials.back().value) + plan.step;
-    if (number <= plan.LastNumber()) next = QString::number(number);
+    // As the store picks it: on after the highest number the job's name was given, when that
+    // is not below this version's start. An earlier version of the job may have given list or
+    // random values, hex bytes, under the same name: they are no numbers of the sequence.
+    std::optional<std::uint64_t> highest;
+    for (const production::ProductionStore::SerialRow& row : serials) {
+      std::uint64_t number = 0;
+      const char* const end = row.value.data() + row.value.size();
+      if (const auto [stop, error] = std::from_chars(row.value.data(), end, number);
+          error == std::errc() && stop == end)
+        highest = std::max(highest.value_or(0), number);
+    }
+    std::optional<std::uint64_t> number = plan.start;
+    if (highest && *highest >= plan.start)
+      number = *highest <= plan.LastNumber() && plan.LastNumber() - *highest >= plan.step
+                   ? std::optional(*highest + plan.step)
+                   : std::nullopt;
+    if (number && *number <= plan.LastNumber()) next = QString::number(*number);
   } else if (plan.source == production::SerialSource::List && serials.size() < plan.list.size()) {
     next = Q(plan.list[serials.size()].text);
   }

@@ -7,6 +7,7 @@
 #include "DialogFixture.h"
 #include "chips/ChipBooks.h"
 #include "chips/ChipCatalogue.h"
+#include "production/ProductionDatabase.h"
 #include "ui/ProductionPage.h"
 #include "ui/UiTestRegistry.h"
 
@@ -75,6 +76,34 @@ class ProductionPageTest : public QObject {
     // The programmed chips' lines and a line per chip, but none of the polls, five a second.
     QVERIFY2(f.Lines().size() > linesBefore + 3 && !f.Log().contains("ID读取OK"), qPrintable(f.Log()));
     std::filesystem::remove_all(folder);
+  }
+
+  // A job's name may have been given list values by an earlier version of the job: the
+  // sequence's next serial is counted from its own numbers, and those hex values are none.
+  void NextSerialSkipsAnEarlierVersionsListValues() {
+    const std::string database = QDir::tempPath().toStdString() + "/kestrel-next-" + std::to_string(getpid());
+    {
+      std::string error;
+      auto store = kestrel::production::OpenSqliteStore(database, {"test", getpid()}, error);
+      QVERIFY2(store, error.c_str());
+      kestrel::production::Job earlier;
+      earlier.name = earlier.text = earlier.identity = "blink";
+      earlier.serial.emplace();
+      earlier.serial->source = kestrel::production::SerialSource::List;
+      earlier.serial->list = {{"AB12", {0xAB, 0x12}, std::nullopt}};
+      kestrel::production::JobVersion version;
+      kestrel::production::SerialReservation reservation;
+      QVERIFY(store->RegisterJob(earlier, version));
+      QVERIFY(store->ReserveSerial(version.id, earlier, reservation) ==
+              kestrel::production::ReserveOutcome::Reserved);
+    }
+    kestrel::uitest::DialogFixture f(SocketOf("ATmega328P"));
+    QVERIFY(f.Start());
+    f.dialog.UseProductionDatabase(database);
+    f.dialog.OpenJob(KESTREL_SOURCE_DIR "/data/examples/blink/blink.toml");
+    const QString counters = f.dialog.productionPage().CountersText();
+    QVERIFY2(counters.contains("next serial 1000"), qPrintable(counters));
+    for (const char* file : {"", "-wal", "-shm"}) std::filesystem::remove(database + file);
   }
 
   // A tile per programmer; a tile's Stop ends its own station only, Stop all of them.
