@@ -7,6 +7,7 @@
 #include <charconv>
 #include <climits>
 #include <optional>
+#include <set>
 
 #include "ui/Captions.h"
 #include "ui/LogListModel.h"
@@ -264,8 +265,14 @@ void ProductionRun::ShowNextSerial() {
                    ? std::optional(*highest + plan.step)
                    : std::nullopt;
     if (number && *number <= plan.LastNumber()) next = QString::number(*number);
-  } else if (plan.source == production::SerialSource::List && serials.size() < plan.list.size()) {
-    next = Q(plan.list[serials.size()].text);
+  } else if (plan.source == production::SerialSource::List) {
+    // The first value of the list not given yet, as the store picks it: the values an earlier
+    // version gave under the same name need not be the first ones of this list.
+    std::set<std::string> given;
+    for (const production::ProductionStore::SerialRow& row : serials) given.insert(row.value);
+    const auto first = std::ranges::find_if(
+        plan.list, [&given](const production::SerialValue& value) { return !given.contains(value.text); });
+    if (first != plan.list.end()) next = Q(first->text);
   }
   page_.ShowNextSerial(next);
 }

@@ -3,6 +3,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <filesystem>
+#include <fstream>
 
 #include "DialogFixture.h"
 #include "chips/ChipBooks.h"
@@ -79,7 +80,8 @@ class ProductionPageTest : public QObject {
   }
 
   // A job's name may have been given list values by an earlier version of the job: the
-  // sequence's next serial is counted from its own numbers, and those hex values are none.
+  // sequence's next serial is counted from its own numbers, and those hex values are none; a
+  // list's next serial is its first value not given yet.
   void NextSerialSkipsAnEarlierVersionsListValues() {
     const std::string database = QDir::tempPath().toStdString() + "/kestrel-next-" + std::to_string(getpid());
     {
@@ -101,9 +103,22 @@ class ProductionPageTest : public QObject {
     QVERIFY(f.Start());
     f.dialog.UseProductionDatabase(database);
     f.dialog.OpenJob(KESTREL_SOURCE_DIR "/data/examples/blink/blink.toml");
-    const QString counters = f.dialog.productionPage().CountersText();
+    QString counters = f.dialog.productionPage().CountersText();
     QVERIFY2(counters.contains("next serial 1000"), qPrintable(counters));
-    for (const char* file : {"", "-wal", "-shm"}) std::filesystem::remove(database + file);
+    // A list whose second value the earlier version gave: its first value is next.
+    const std::string blink = KESTREL_SOURCE_DIR "/data/examples/blink/";
+    std::ofstream(database + ".list") << "CD34\nAB12\nEF56\n";
+    std::ofstream(database + ".toml")
+        << "name = \"blink\"\nchip = \"ATmega328P\"\nmode = \"ISP\"\n"
+        << "flash = \"" << blink << "blink.hex\"\neeprom = \"" << blink << "blink.eep\"\n"
+        << "steps = [\"erase\", \"write-flash\", \"write-eeprom\"]\n"
+        << "[serial]\nmemory = \"eeprom\"\naddress = 0x20\nsource = \"list\"\n"
+        << "list = \"" << database << ".list\"\n";
+    f.dialog.OpenJob(QString::fromStdString(database + ".toml"));
+    QVERIFY2(f.dialogs.empty(), f.dialogs.empty() ? "" : f.dialogs.front().c_str());
+    counters = f.dialog.productionPage().CountersText();
+    QVERIFY2(counters.contains("next serial CD34"), qPrintable(counters));
+    for (const char* file : {"", "-wal", "-shm", ".list", ".toml"}) std::filesystem::remove(database + file);
   }
 
   // A tile per programmer; a tile's Stop ends its own station only, Stop all of them.
