@@ -5,7 +5,6 @@
 #include <QFile>
 #include <algorithm>
 #include <charconv>
-#include <climits>
 #include <optional>
 #include <set>
 
@@ -16,11 +15,6 @@
 
 namespace kestrel::ui {
 namespace {
-
-std::string HostName() {
-  char host[HOST_NAME_MAX + 1] = {};
-  return gethostname(host, sizeof host - 1) == 0 ? std::string(host) : std::string("localhost");
-}
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
@@ -56,7 +50,7 @@ bool ProductionRun::ConnectDatabase(QString& error) {
   if (!store_) {
     std::string reason;
     bool unreachable = false;
-    store_ = production::OpenStore(database_, {HostName(), getpid()}, reason, &unreachable);
+    store_ = production::OpenStore(database_, {production::HostName(), getpid()}, reason, &unreachable);
     error = Q(reason);
   }
   page_.SetDatabase(Q(database_), store_ != nullptr);
@@ -76,7 +70,7 @@ bool ProductionRun::Start(const QStringList& addresses, const chips::ChipBooks& 
   page_.SetProgrammers(addresses);
   page_.SetRunning(true);
   programming_.clear();
-  const std::string station = HostName();
+  const std::string station = production::HostName();
   for (const QString& address : addresses) {
     production::StationSettings settings;
     settings.address = address.toStdString();
