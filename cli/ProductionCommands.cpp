@@ -3,8 +3,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <climits>
-#include <cstdlib>
 #include <thread>
 
 #include "base/Format.h"
@@ -28,16 +26,11 @@ std::string ShownName(const std::string& target) {
 }  // namespace
 
 std::string DatabasePath(const Options& options) {
-  if (options.database) return *options.database;
-  const char* environment = std::getenv("KESTREL_DB");
-  return environment != nullptr && environment[0] != '\0' ? std::string(environment)
-                                                          : production::DefaultDatabasePath();
+  return options.database ? *options.database : production::DefaultDatabaseTarget();
 }
 
 std::string StationName(const Options& options) {
-  if (options.station) return *options.station;
-  char host[HOST_NAME_MAX + 1] = {};
-  return gethostname(host, sizeof host - 1) == 0 ? std::string(host) : std::string("localhost");
+  return options.station ? *options.station : production::HostName();
 }
 
 std::string ChipLine(const production::ChipReport& report, const production::Job& job,

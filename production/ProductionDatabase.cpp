@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -397,6 +398,16 @@ std::string DefaultDatabasePath() {
     folder = std::string(home != nullptr ? home : ".") + "/.local/share";
   }
   return folder + "/kestrel/production.sqlite";
+}
+
+std::string DefaultDatabaseTarget() {
+  const char* environment = std::getenv("KESTREL_DB");
+  return environment != nullptr && environment[0] != '\0' ? std::string(environment) : DefaultDatabasePath();
+}
+
+std::string HostName() {
+  char host[HOST_NAME_MAX + 1] = {};
+  return gethostname(host, sizeof host - 1) == 0 ? std::string(host) : std::string("localhost");
 }
 
 std::string TimeStamp(std::chrono::system_clock::time_point time) {

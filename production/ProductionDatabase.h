@@ -192,6 +192,12 @@ std::unique_ptr<ProductionStore> OpenStore(const std::string& target, const Stor
 
 // $XDG_DATA_HOME/kestrel/production.sqlite, or ~/.local/share/kestrel/production.sqlite.
 std::string DefaultDatabasePath();
+// The database a front end uses when none is named: $KESTREL_DB when set and not empty, else
+// DefaultDatabasePath().
+std::string DefaultDatabaseTarget();
+// This machine's host name, "localhost" when it has none: the station a record names unless
+// one is given.
+std::string HostName();
 // outbox.sqlite beside the default database: where a PostgreSQL station's records wait.
 std::string DefaultOutboxPath();
 

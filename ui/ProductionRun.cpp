@@ -3,7 +3,10 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <climits>
+#include <algorithm>
+#include <charconv>
+#include <optional>
+#include <set>
 
 #include "ui/Captions.h"
 #include "ui/LogListModel.h"
@@ -12,11 +15,6 @@
 
 namespace kestrel::ui {
 namespace {
-
-std::string HostName() {
-  char host[HOST_NAME_MAX + 1] = {};
-  return gethostname(host, sizeof host - 1) == 0 ? std::string(host) : std::string("localhost");
-}
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
@@ -52,7 +50,7 @@ bool ProductionRun::ConnectDatabase(QString& error) {
   if (!store_) {
     std::string reason;
     bool unreachable = false;
-    store_ = production::OpenStore(database_, {HostName(), getpid()}, reason, &unreachable);
+    store_ = production::OpenStore(database_, {production::HostName(), getpid()}, reason, &unreachable);
     error = Q(reason);
   }
   page_.SetDatabase(Q(database_), store_ != nullptr);
@@ -72,7 +70,7 @@ bool ProductionRun::Start(const QStringList& addresses, const chips::ChipBooks& 
   page_.SetProgrammers(addresses);
   page_.SetRunning(true);
   programming_.clear();
-  const std::string station = HostName();
+  const std::string station = production::HostName();
   for (const QString& address : addresses) {
     production::StationSettings settings;
     settings.address = address.toStdString();
@@ -244,10 +242,31 @@ void ProductionRun::ShowNextSerial() {
   const production::SerialPlan& plan = *job_->serial;
   QString next;
   if (plan.source == production::SerialSource::Sequence) {
-    const std::uint64_t number = serials.empty() ? plan.start : std::stoull(serials.back().value) + plan.step;
-    if (number <= plan.LastNumber()) next = QString::number(number);
-  } else if (plan.source == production::SerialSource::List && serials.size() < plan.list.size()) {
-    next = Q(plan.list[serials.size()].text);
+    // As the store picks it: on after the highest number the job's name was given, when that
+    // is not below this version's start. An earlier version of the job may have given list or
+    // random values, hex bytes, under the same name: they are no numbers of the sequence.
+    std::optional<std::uint64_t> highest;
+    for (const production::ProductionStore::SerialRow& row : serials) {
+      std::uint64_t number = 0;
+      const char* const end = row.value.data() + row.value.size();
+      if (const auto [stop, error] = std::from_chars(row.value.data(), end, number);
+          error == std::errc() && stop == end)
+        highest = std::max(highest.value_or(0), number);
+    }
+    std::optional<std::uint64_t> number = plan.start;
+    if (highest && *highest >= plan.start)
+      number = *highest <= plan.LastNumber() && plan.LastNumber() - *highest >= plan.step
+                   ? std::optional(*highest + plan.step)
+                   : std::nullopt;
+    if (number && *number <= plan.LastNumber()) next = QString::number(*number);
+  } else if (plan.source == production::SerialSource::List) {
+    // The first value of the list not given yet, as the store picks it: the values an earlier
+    // version gave under the same name need not be the first ones of this list.
+    std::set<std::string> given;
+    for (const production::ProductionStore::SerialRow& row : serials) given.insert(row.value);
+    const auto first = std::ranges::find_if(
+        plan.list, [&given](const production::SerialValue& value) { return !given.contains(value.text); });
+    if (first != plan.list.end()) next = Q(first->text);
   }
   page_.ShowNextSerial(next);
 }

@@ -1,7 +1,6 @@
 // The main window's side of the production page: the job and CSV dialogs, the stations'
 // start, and the operation buttons that wait while production runs.
 #include <QFileDialog>
-#include <cstdlib>
 
 #include "production/ProductionDatabase.h"
 #include "ui/Captions.h"
@@ -13,15 +12,6 @@
 #include "ui/Translation.h"
 
 namespace kestrel::ui {
-namespace {
-
-std::string DefaultDatabase() {
-  const char* environment = std::getenv("KESTREL_DB");
-  return environment != nullptr && environment[0] != '\0' ? std::string(environment)
-                                                          : production::DefaultDatabasePath();
-}
-
-}  // namespace
 
 void ProgrammerDialog::CreateProductionPage() {
   productionPage_ = new ProductionPage(this);
@@ -39,7 +29,7 @@ void ProgrammerDialog::CreateProductionPage() {
   connect(productionPage_, &ProductionPage::stopOnePressed, this,
           [this](const QString& address) { production_->Stop(address); });
   connect(productionPage_, &ProductionPage::exportPressed, this, &ProgrammerDialog::ExportProductionCsv);
-  UseProductionDatabase(DefaultDatabase());
+  UseProductionDatabase(production::DefaultDatabaseTarget());
 }
 
 void ProgrammerDialog::UseProductionDatabase(const std::string& target) {

@@ -3,10 +3,12 @@
 #include <QTableWidget>
 #include <QTest>
 #include <filesystem>
+#include <fstream>
 
 #include "DialogFixture.h"
 #include "chips/ChipBooks.h"
 #include "chips/ChipCatalogue.h"
+#include "production/ProductionDatabase.h"
 #include "ui/ProductionPage.h"
 #include "ui/UiTestRegistry.h"
 
@@ -75,6 +77,48 @@ class ProductionPageTest : public QObject {
     // The programmed chips' lines and a line per chip, but none of the polls, five a second.
     QVERIFY2(f.Lines().size() > linesBefore + 3 && !f.Log().contains("ID读取OK"), qPrintable(f.Log()));
     std::filesystem::remove_all(folder);
+  }
+
+  // A job's name may have been given list values by an earlier version of the job: the
+  // sequence's next serial is counted from its own numbers, and those hex values are none; a
+  // list's next serial is its first value not given yet.
+  void NextSerialSkipsAnEarlierVersionsListValues() {
+    const std::string database = QDir::tempPath().toStdString() + "/kestrel-next-" + std::to_string(getpid());
+    {
+      std::string error;
+      auto store = kestrel::production::OpenSqliteStore(database, {"test", getpid()}, error);
+      QVERIFY2(store, error.c_str());
+      kestrel::production::Job earlier;
+      earlier.name = earlier.text = earlier.identity = "blink";
+      earlier.serial.emplace();
+      earlier.serial->source = kestrel::production::SerialSource::List;
+      earlier.serial->list = {{"AB12", {0xAB, 0x12}, std::nullopt}};
+      kestrel::production::JobVersion version;
+      kestrel::production::SerialReservation reservation;
+      QVERIFY(store->RegisterJob(earlier, version));
+      QVERIFY(store->ReserveSerial(version.id, earlier, reservation) ==
+              kestrel::production::ReserveOutcome::Reserved);
+    }
+    kestrel::uitest::DialogFixture f(SocketOf("ATmega328P"));
+    QVERIFY(f.Start());
+    f.dialog.UseProductionDatabase(database);
+    f.dialog.OpenJob(KESTREL_SOURCE_DIR "/data/examples/blink/blink.toml");
+    QString counters = f.dialog.productionPage().CountersText();
+    QVERIFY2(counters.contains("next serial 1000"), qPrintable(counters));
+    // A list whose second value the earlier version gave: its first value is next.
+    const std::string blink = KESTREL_SOURCE_DIR "/data/examples/blink/";
+    std::ofstream(database + ".list") << "CD34\nAB12\nEF56\n";
+    std::ofstream(database + ".toml")
+        << "name = \"blink\"\nchip = \"ATmega328P\"\nmode = \"ISP\"\n"
+        << "flash = \"" << blink << "blink.hex\"\neeprom = \"" << blink << "blink.eep\"\n"
+        << "steps = [\"erase\", \"write-flash\", \"write-eeprom\"]\n"
+        << "[serial]\nmemory = \"eeprom\"\naddress = 0x20\nsource = \"list\"\n"
+        << "list = \"" << database << ".list\"\n";
+    f.dialog.OpenJob(QString::fromStdString(database + ".toml"));
+    QVERIFY2(f.dialogs.empty(), f.dialogs.empty() ? "" : f.dialogs.front().c_str());
+    counters = f.dialog.productionPage().CountersText();
+    QVERIFY2(counters.contains("next serial CD34"), qPrintable(counters));
+    for (const char* file : {"", "-wal", "-shm", ".list", ".toml"}) std::filesystem::remove(database + file);
   }
 
   // A tile per programmer; a tile's Stop ends its own station only, Stop all of them.
