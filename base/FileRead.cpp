@@ -93,6 +93,12 @@ FileStart ReadFileStart(const std::string& path, std::size_t limit) {
   return file;
 }
 
+FileStart ReadWholeFile(const std::string& path, std::size_t limit) {
+  FileStart file = ReadFileStart(path, limit);
+  if (file.ok && file.bytes.size() > limit) file = {false, {}, std::strerror(EFBIG)};
+  return file;
+}
+
 FileLoad ReadFirstFile(const std::vector<std::string>& paths, FileBytes& bytes) {
   FileLoad load;
   for (const std::string& path : paths) {

@@ -46,6 +46,9 @@ struct FileStart {
 
 // Reads the first `limit` + 1 bytes of the file at `path` (fewer when it is shorter).
 FileStart ReadFileStart(const std::string& path, std::size_t limit);
+// Reads the whole file at `path`; one longer than `limit` is refused (EFBIG's text) rather
+// than cut short, which would drop its end without a word.
+FileStart ReadWholeFile(const std::string& path, std::size_t limit);
 
 // Which file of a list of paths was read.
 struct FileLoad {

@@ -1,8 +1,6 @@
 #include "control/WholeChipFiles.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 #include "base/Bytes.h"
 #include "base/FileRead.h"
@@ -146,8 +144,7 @@ WholeChipRead ReadWholeChipFile(const std::string& path, const image::ChipSizes&
   if (named != FileKind::Hex && named != FileKind::Elf) {
     return Refused(Printf(texts::kWholeChipUnknownExtensionPattern, name.c_str(), Msg("hex、elf").c_str()));
   }
-  FileStart file = ReadFileStart(path, kFileLimit);
-  if (file.ok && file.bytes.size() > kFileLimit) file = {false, {}, std::strerror(EFBIG)};
+  FileStart file = ReadWholeFile(path, kFileLimit);
   if (!file.ok) return Refused(Printf(texts::kFileUnreadablePattern, path.c_str(), file.error.c_str()));
   // A whole chip is ELF or HEX: anything else is read as HEX, which names its first fault.
   const FileKind content = KindOfContent(file.bytes, named) == FileKind::Elf ? FileKind::Elf : FileKind::Hex;

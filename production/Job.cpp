@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <span>
 
@@ -175,14 +173,6 @@ bool Loader::KnownKeys(const toml::table& table, const std::string& prefix,
 std::string Loader::Resolve(const std::string& file) const {
   if (file.starts_with('/') || folder_.empty()) return file;
   return (std::filesystem::path(folder_) / file).string();
-}
-
-// The whole file, or why not: one longer than `limit` is refused rather than cut short, which
-// could drop a table of the job or turn a list's last line into a shorter value.
-FileStart ReadWholeFile(const std::string& path, std::size_t limit) {
-  FileStart file = ReadFileStart(path, limit);
-  if (file.ok && file.bytes.size() > limit) file = {false, {}, std::strerror(EFBIG)};
-  return file;
 }
 
 image::ChipSizes SizesOf(const chips::ChipFacts& chip) {
