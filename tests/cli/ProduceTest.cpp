@@ -90,6 +90,8 @@ std::set<std::string> Column(const Folder& folder, const std::string& sql) {
 std::multiset<std::string> DumpedSerials(const Folder& folder) {
   std::multiset<std::string> serials;
   for (const auto& entry : fs::directory_iterator(folder.path + "/dumps")) {
+    // A ".part" is a dump the kill caught before its rename: a copy of a chip, not a chip.
+    if (entry.path().extension() != ".txt") continue;
     std::ifstream dump(entry.path());
     for (std::string line; std::getline(dump, line);) {
       if (line.rfind("eeprom ", 0) != 0) continue;
